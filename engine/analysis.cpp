@@ -1,0 +1,170 @@
+// Analizza: recognises a source file by its header and converts it into the
+// 3.5 format.
+#include <array>
+#include <cctype>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform.h"
+#include "tavrel.h"
+
+namespace tavrel {
+
+namespace {
+
+struct HeaderRow {
+  std::string_view header;
+  FormatInfo info;
+};
+
+constexpr std::string_view kQuick = "Conversione: Rapida (modifica intestazione)";
+
+// Compared exactly and case-sensitively, in this order.
+constexpr std::array<HeaderRow, 8> kHeaders = {{
+    {"TAVREL Version 3.3 -- DATA FILE", {33, "Formato: TAVREL 3.3 per Dos", kQuick}},
+    {"TAVREL Version 3.4 -- DATA FILE", {34, "Formato: TAVREL 3.4 per Dos", kQuick}},
+    {"TAVREL Version 3.5 -- DATA FILE",
+     {35, "Formato: TAVREL 3.5", "Conversione: File già nel formato 3.5"}},
+    {"TAVREL Version 3.6 -- DATA FILE", {36, "Formato: TAVREL 3.6 per Dos", kQuick}},
+    {"TAVREL Version 3.7 -- DATA FILE", {37, "Formato: TAVREL 3.7 per Dos", kQuick}},
+    {"TAVREL Version 3.8 -- DATA FILE", {38, "Formato: TAVREL 3.8 per Dos", kQuick}},
+    {"TAVREL Version 4.0 -- Data File.",
+     {40, "Formato: TAVREL 4.0 per Windows", "Conversione: Possibile!"}},
+    {"TAVREL VERSION 3.5 -- SOURCE LIBRARY FILE",
+     {-35, "Formato: Libreria TAVREL 3.5 per Dos", "Conversione: Non convertibile"}},
+}};
+
+constexpr FormatInfo kUnknown = {99, "Formato: Sconosciuto / Non convertibile",
+                                 "Conversione: Non possibile"};
+
+// The byte count with its digits grouped in threes.
+std::string GroupedDigits(std::uint64_t value, const std::string& separator) {
+  const std::string digits = std::to_string(value);
+  std::string text;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += separator;
+    text += digits[i];
+  }
+  return text;
+}
+
+// The first `count` characters of a UTF-8 text, never splitting one.
+std::string_view FirstCharacters(std::string_view text, std::size_t count) {
+  std::size_t i = 0;
+  for (std::size_t seen = 0; i < text.size(); ++seen) {
+    if (seen == count) break;
+    ++i;
+    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+  }
+  return text.substr(0, i);
+}
+
+std::string UpperAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+// The conversion proper: header, then every line after the source's header
+// (copied for 3.x, transformed for 4.0).  `line_number` follows the source.
+void Convert(platform::InputFile& source, const AnalysisRequest& request, int code,
+             std::uint64_t& line_number) {
+  platform::OutputFile output(request.output_path);
+  output.WriteLine(kHeader35);
+  // A file of its header alone is an empty drawing.
+  std::string riga;
+  while (!source.AtEnd()) {
+    source.ReadLine(riga);
+    ++line_number;
+    if (code == 40) {
+      output.WriteLine(Trasforma(riga, request.numbers));
+    } else {
+      output.WriteLine(riga);
+    }
+  }
+  output.Close();
+}
+
+}  // namespace
+
+FormatInfo Recognise(std::string_view first_field) {
+  for (const HeaderRow& row : kHeaders) {
+    if (row.header == first_field) return row.info;
+  }
+  return kUnknown;
+}
+
+bool IsConvertible(int code) { return code != 99 && code != 35 && code != -35; }
+
+std::string ProposedName(const std::string& name) {
+  const std::size_t dot = name.find('.');
+  std::string proposed;
+  if (dot == std::string::npos) {
+    // No extension: the base alone, as much as fits.
+    proposed = "3_" + std::string(FirstCharacters(name, 6));
+  } else if (dot == 0) {
+    proposed = "3_OLDTAV" + std::string(FirstCharacters(name, 4));
+  } else {
+    const std::string base = "3_" + name.substr(0, dot);
+    proposed = std::string(FirstCharacters(base, 8)) +
+               std::string(FirstCharacters(std::string_view(name).substr(dot), 4));
+  }
+  return UpperAscii(std::move(proposed));
+}
+
+AnalysisOutcome Analizza(const AnalysisRequest& request, AnalysisSink& sink) {
+  AnalysisOutcome outcome;
+  std::uint64_t line_number = 0;
+  std::optional<RuntimeError> failure;
+  try {
+    const std::string path = JoinPath(request.folder, request.name);
+    sink.SetLabel(Label::kSourceFile, "Nome: " + request.name);
+    const std::uint64_t length = platform::FileLength(path);
+    sink.SetLabel(Label::kFileSize,
+                  "Dimensione: " + GroupedDigits(length, request.numbers.thousands) + " bytes");
+    sink.SetLabel(Label::kFileDate, "Data Creazione: " + platform::FileDateText(path));
+    sink.SetLabel(Label::kConvPreview, "Conversione: Attendere... analisi del file in corso");
+    sink.Repaint();
+    sink.SetReady(false);
+
+    platform::InputFile source(path);
+    // An empty file is no data file: unrecognised, not an error.
+    FormatInfo info = kUnknown;
+    if (!source.AtEnd()) {
+      line_number = 1;
+      info = Recognise(source.ReadFirstField());
+    }
+    outcome.code = info.code;
+    sink.SetLabel(Label::kTipoFile, std::string(info.format_text));
+    sink.SetLabel(Label::kConvPreview, std::string(info.outcome_text));
+
+    if (IsConvertible(info.code) && request.convert) {
+      Convert(source, request, info.code, line_number);
+      outcome.converted = true;
+      sink.SetReady(true);
+    }
+    outcome.lines_read = line_number;
+    return outcome;
+  } catch (const RuntimeError& error) {
+    failure = error;
+  } catch (const std::bad_alloc&) {
+    failure = MakeError(err::kOutOfMemory);
+  }
+  // The handler.  The files are closed by now; no half conversion is left.
+  outcome.failed = true;
+  outcome.lines_read = line_number;
+  if (request.convert && !request.output_path.empty()) {
+    try {
+      DeleteFileIfExists(request.output_path);
+    } catch (const RuntimeError&) {
+      // The caller's exit deletes it again or reports it.
+    }
+  }
+  sink.Failed(*failure, line_number);
+  return outcome;
+}
+
+}  // namespace tavrel

@@ -1,0 +1,73 @@
+// Layer lines: "-yN:" definitions rebuilt with a 16-colour number.
+#include <array>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "internal.h"
+#include "tavrel.h"
+
+namespace tavrel::detail {
+
+namespace {
+
+constexpr int kSymbolsBright = -1;  // "Symbols": 14 when the colour is not black, else 7
+
+// Layers whose colour number is fixed by their name (exact case).
+constexpr std::array<std::pair<std::string_view, int>, 20> kLayerColours = {{
+    {"Master", 2},       {"Symbols", kSymbolsBright},
+    {"Pin numbers", 7},  {"Top Silk", 7},
+    {"Signals", 1},      {"Bottom Copper", 1},
+    {"Busses", 4},       {"Top Copper", 4},
+    {"Pin names", 8},    {"Pin dots", 8},
+    {"Pad Master", 5},   {"Gnd", 9},
+    {"GND", 9},          {"Mid Layer 1", 9},
+    {"Vcc", 12},         {"VCC", 12},
+    {"Mid Layer 4", 12}, {"Mid Layer 2", 10},
+    {"Mid Layer 3", 11}, {"Ratnest", 14},
+}};
+
+// Characters from index `from` (0-based), at most `count`, none past the end.
+std::string_view At(std::string_view line, std::size_t from, std::size_t count) {
+  if (from >= line.size()) return {};
+  return line.substr(from, count);
+}
+
+int ColourNumber(std::string_view name, std::string_view colour) {
+  for (const auto& [layer, number] : kLayerColours) {
+    if (layer != name) continue;
+    if (number != kSymbolsBright) return number;
+    return Ega(std::string(colour)) > 0 ? 14 : 7;
+  }
+  return Ega(std::string(colour));
+}
+
+}  // namespace
+
+std::string LayerLine(std::string_view line) {
+  // Positions are counted from the first colon, except the fixed column 22
+  // that decides where the short field starts.
+  const std::size_t colon = line.find(':');
+  const std::string_view prefix = line.substr(0, colon + 1);
+  const std::string_view flag = At(line, colon + 2, 1);
+  const std::string_view colour = At(line, colon + 3, 6);
+
+  const std::size_t last_comma = line.rfind(',');
+  const std::string_view name =
+      last_comma == std::string_view::npos ? std::string_view() : line.substr(last_comma + 1);
+
+  const int number = flag == "1" ? 0 : ColourNumber(name, colour);
+
+  std::string_view short_field = At(line, 21, 1) == "," ? At(line, 22, 2) : At(line, 23, 2);
+  if (short_field.ends_with(',')) short_field = short_field.substr(0, 1);
+
+  std::string result(prefix);
+  result += std::to_string(number);
+  result += ',';
+  result += short_field;
+  result += ',';
+  result += name;
+  return result;
+}
+
+}  // namespace tavrel::detail

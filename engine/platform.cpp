@@ -1,0 +1,320 @@
+// File services on a POSIX system.
+#include "platform.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "tavrel.h"
+
+namespace tavrel {
+
+namespace platform {
+
+namespace {
+
+constexpr std::size_t kChunk = 1 << 16;
+constexpr char kDosEndOfFile = 0x1A;
+
+// A failed open: a missing folder on the way is "path not found".
+RuntimeError OpenError(int os_error, const std::string& path) {
+  if (os_error == ENOENT) {
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+      struct stat st;
+      if (stat(path.substr(0, slash).c_str(), &st) != 0) return FileError(ENOENT, true);
+    }
+  }
+  return FileError(os_error);
+}
+
+int Retrying(auto call) {
+  int result;
+  do {
+    result = call();
+  } while (result < 0 && errno == EINTR);
+  return result;
+}
+
+void WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(errno);
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+}  // namespace
+
+InputFile::InputFile(const std::string& path) {
+  fd_ = Retrying([&] { return open(path.c_str(), O_RDONLY | O_CLOEXEC); });
+  if (fd_ < 0) throw OpenError(errno, path);
+  struct stat st;
+  if (fstat(fd_, &st) != 0) {
+    const int error = errno;
+    close(fd_);
+    throw FileError(error);
+  }
+  if (S_ISDIR(st.st_mode)) {
+    close(fd_);
+    throw FileError(EISDIR);
+  }
+  remaining_ = UINT64_MAX;
+  if (S_ISREG(st.st_mode)) {
+    // Read no further than the length seen now, and leave a final DOS
+    // end-of-file mark out.
+    remaining_ = static_cast<std::uint64_t>(st.st_size);
+    char last = 0;
+    if (remaining_ > 0 &&
+        pread(fd_, &last, 1, static_cast<off_t>(remaining_ - 1)) == 1 && last == kDosEndOfFile) {
+      --remaining_;
+    }
+  }
+}
+
+InputFile::~InputFile() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool InputFile::Fill() {
+  if (pos_ < buffer_.size()) return true;
+  buffer_.clear();
+  pos_ = 0;
+  if (remaining_ == 0) return false;
+  const std::size_t want = remaining_ < kChunk ? static_cast<std::size_t>(remaining_) : kChunk;
+  buffer_.resize(want);
+  ssize_t got;
+  do {
+    got = read(fd_, buffer_.data(), want);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) {
+    buffer_.clear();
+    throw FileError(errno);
+  }
+  buffer_.resize(static_cast<std::size_t>(got));
+  if (got == 0) {
+    remaining_ = 0;  // the file became shorter
+    return false;
+  }
+  if (remaining_ != UINT64_MAX) remaining_ -= static_cast<std::uint64_t>(got);
+  return true;
+}
+
+bool InputFile::AtEnd() { return !Fill(); }
+
+std::string InputFile::ReadFirstField() {
+  if (AtEnd()) throw MakeError(err::kPastEnd);
+  std::string field;
+  bool leading = true;
+  while (Fill()) {
+    const char c = buffer_[pos_++];
+    if (leading && c == ' ') continue;
+    leading = false;
+    if (c == ',') break;
+    if (c == '\n') {
+      if (!field.empty() && field.back() == '\r') field.pop_back();
+      break;
+    }
+    field += c;
+  }
+  return field;
+}
+
+void InputFile::ReadLine(std::string& line) {
+  if (AtEnd()) throw MakeError(err::kPastEnd);
+  line.clear();
+  while (Fill()) {
+    const char* start = buffer_.data() + pos_;
+    const std::size_t available = buffer_.size() - pos_;
+    const void* newline = std::memchr(start, '\n', available);
+    if (newline != nullptr) {
+      const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(newline) - start);
+      line.append(start, length);
+      pos_ += length + 1;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      return;
+    }
+    line.append(start, available);
+    pos_ += available;
+  }
+}
+
+OutputFile::OutputFile(const std::string& path) {
+  fd_ = Retrying([&] {
+    return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  });
+  if (fd_ < 0) throw OpenError(errno, path);
+  buffer_.reserve(kChunk * 2);
+}
+
+OutputFile::~OutputFile() {
+  if (fd_ >= 0) close(fd_);
+}
+
+void OutputFile::Flush() {
+  WriteAll(fd_, buffer_.data(), buffer_.size());
+  buffer_.clear();
+}
+
+void OutputFile::WriteLine(std::string_view text) {
+  if (text.size() >= kChunk) {
+    Flush();
+    WriteAll(fd_, text.data(), text.size());
+  } else {
+    buffer_ += text;
+  }
+  buffer_ += "\r\n";
+  if (buffer_.size() >= kChunk) Flush();
+}
+
+void OutputFile::Close() {
+  Flush();
+  const int fd = fd_;
+  fd_ = -1;
+  if (close(fd) != 0 && errno != EINTR) throw FileError(errno);
+}
+
+std::uint64_t FileLength(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) throw OpenError(errno, path);
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::string FileDateText(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) throw OpenError(errno, path);
+  struct tm local;
+  const time_t stamp = st.st_mtime;
+  if (localtime_r(&stamp, &local) == nullptr) return std::string();
+  auto two = [](int value) {
+    return std::string{static_cast<char>('0' + value / 10 % 10), static_cast<char>('0' + value % 10)};
+  };
+  return two(local.tm_mday) + "/" + two(local.tm_mon + 1) + "/" +
+         std::to_string(local.tm_year + 1900) + " " + two(local.tm_hour) + ":" +
+         two(local.tm_min) + ":" + two(local.tm_sec);
+}
+
+}  // namespace platform
+
+NumberSettings NumberSettingsFromCLocale() {
+  NumberSettings settings;
+  const std::lconv* conv = std::localeconv();
+  if (conv != nullptr) {
+    if (conv->decimal_point != nullptr && *conv->decimal_point != '\0') {
+      settings.decimal = conv->decimal_point;
+    }
+    settings.thousands = conv->thousands_sep != nullptr ? conv->thousands_sep : "";
+  }
+  return settings;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  if (folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+void DeleteFileIfExists(const std::string& path) {
+  if (unlink(path.c_str()) != 0 && errno != ENOENT) throw FileError(errno);
+}
+
+std::string TemporaryFilePath() {
+  constexpr const char* kName = "PEMBLIX.TMP";
+  const uid_t uid = getuid();
+  // A per-user folder: a fixed name in the shared /tmp could be planted as a
+  // link by another user, or read by one.
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime == '/') {
+    struct stat st;
+    if (lstat(runtime, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid) {
+      return JoinPath(runtime, kName);
+    }
+  }
+  const std::string folder = "/tmp/pemblix-" + std::to_string(uid);
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) throw FileError(errno, true);
+  struct stat st;
+  if (lstat(folder.c_str(), &st) != 0) throw FileError(errno, true);
+  if (!S_ISDIR(st.st_mode) || st.st_uid != uid || (st.st_mode & 077) != 0) {
+    throw MakeError(err::kPermission);
+  }
+  return folder + "/" + kName;
+}
+
+namespace {
+
+// Closes a descriptor when it goes out of scope.
+struct Descriptor {
+  int fd = -1;
+  ~Descriptor() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+// Removes a half-written file unless it was put into place.
+struct Removal {
+  std::string path;
+  bool armed = true;
+  ~Removal() {
+    if (armed) unlink(path.c_str());
+  }
+};
+
+}  // namespace
+
+void CopyFileReplacing(const std::string& from, const std::string& to) {
+  // A destination the user made read-only is not replaced.
+  if (FileExists(to) && access(to.c_str(), W_OK) != 0) throw FileError(errno);
+
+  Descriptor in{platform::Retrying([&] { return open(from.c_str(), O_RDONLY | O_CLOEXEC); })};
+  if (in.fd < 0) throw platform::OpenError(errno, from);
+
+  std::string temp = to + ".XXXXXX";
+  const std::size_t slash = to.rfind('/');
+  temp.insert(slash == std::string::npos ? 0 : slash + 1, ".");  // a hidden sibling
+  Descriptor out{mkstemp(temp.data())};
+  if (out.fd < 0) throw platform::OpenError(errno, to);
+  Removal removal{temp};
+
+  std::string buffer(platform::kChunk, '\0');
+  for (;;) {
+    const ssize_t got = read(in.fd, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw FileError(errno);
+    if (got == 0) break;
+    platform::WriteAll(out.fd, buffer.data(), static_cast<std::size_t>(got));
+  }
+  // The copy gets the mode of the file it replaces, else the usual one.
+  struct stat st;
+  mode_t mode;
+  if (stat(to.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    const mode_t mask = umask(022);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  if (fchmod(out.fd, mode) != 0 || fsync(out.fd) != 0) throw FileError(errno);
+  const int closing = close(out.fd);
+  out.fd = -1;
+  if (closing != 0 && errno != EINTR) throw FileError(errno);
+  if (rename(temp.c_str(), to.c_str()) != 0) throw FileError(errno);
+  removal.armed = false;
+}
+
+}  // namespace tavrel

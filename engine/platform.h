@@ -1,0 +1,66 @@
+// The file services the engine takes from the platform.  Byte-exact: no
+// decoding and no newline translation; any byte passes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tavrel::platform {
+
+// Sequential reading of a file from its start.  A line ends at CR LF or at a
+// lone LF; a lone CR is an ordinary character.  A DOS end-of-file mark
+// (Ctrl-Z) as the very last byte of the file is not read as data.
+class InputFile {
+ public:
+  // Error 53 when the file does not exist, the file error otherwise.
+  explicit InputFile(const std::string& path);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Leading blanks skipped, up to the first comma or line end, which is
+  // consumed.  Error 62 when nothing is left.
+  std::string ReadFirstField();
+  // The text up to the next line end, without it.  Error 62 when nothing is
+  // left.
+  void ReadLine(std::string& line);
+  // No character left to read.
+  bool AtEnd();
+
+ private:
+  bool Fill();  // more bytes in the buffer; false at the end
+
+  int fd_ = -1;
+  std::uint64_t remaining_;  // bytes still to be read from the file
+  std::string buffer_;
+  std::size_t pos_ = 0;  // next unread byte of buffer_
+};
+
+// Sequential writing: the file is created (mode 0600, links not followed) or
+// emptied.  Errors are run-time file errors (70, 76, 61 ...).
+class OutputFile {
+ public:
+  explicit OutputFile(const std::string& path);
+  ~OutputFile();  // closes without reporting; call Close() to know
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // The text followed by CR LF.
+  void WriteLine(std::string_view text);
+  // Writes what is buffered and closes; the file error if any write failed.
+  void Close();
+
+ private:
+  void Flush();
+
+  int fd_ = -1;
+  std::string buffer_;
+};
+
+// The file's length in bytes; error 53 when it does not exist.
+std::uint64_t FileLength(const std::string& path);
+// The date and time of the file's last change, as "gg/mm/aaaa hh:mm:ss".
+std::string FileDateText(const std::string& path);
+
+}  // namespace tavrel::platform

@@ -1,0 +1,190 @@
+// Tavrel Converter engine: the whole public interface.
+//
+// The engine recognises a Tavrel data file by its header, converts 3.x and
+// 4.0 data files into the 3.5 format and rewrites single 4.0 lines.  It works
+// on bytes: no text is decoded, no line end is translated, every line it does
+// not rewrite passes unchanged.  Numbers are read and written without the C
+// locale; the user's separators reach the engine as explicit values.
+//
+// Every failure is a RuntimeError carrying a numbered run-time error with an
+// Italian description.  Only the analysis' handler (Analizza) catches them.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+
+namespace tavrel {
+
+// ---------------------------------------------------------------------------
+// Run-time errors
+
+namespace err {
+inline constexpr int kInvalidArgument = 5;  // chiamata di routine o argomento non validi
+inline constexpr int kOverflow = 6;
+inline constexpr int kOutOfMemory = 7;
+inline constexpr int kSubscript = 9;  // indice non compreso nell'intervallo
+inline constexpr int kBadFileName = 52;
+inline constexpr int kFileNotFound = 53;
+inline constexpr int kDeviceIo = 57;
+inline constexpr int kFileExists = 58;
+inline constexpr int kDiskFull = 61;
+inline constexpr int kPastEnd = 62;  // input oltre la fine del file
+inline constexpr int kTooManyFiles = 67;
+inline constexpr int kPermission = 70;
+inline constexpr int kPathFileAccess = 75;
+inline constexpr int kPathNotFound = 76;
+}  // namespace err
+
+class RuntimeError : public std::exception {
+ public:
+  RuntimeError(int number, std::string description);
+  int number() const noexcept { return number_; }
+  const std::string& description() const noexcept { return description_; }
+  const char* what() const noexcept override { return description_.c_str(); }
+
+ private:
+  int number_;
+  std::string description_;
+};
+
+// The error of that number with its Italian description.
+RuntimeError MakeError(int number);
+// The run-time error for an operating-system error code (errno), e.g. ENOENT
+// gives 53 (or 76 when `path_part` is true), EACCES 70, ENOSPC 61.
+RuntimeError FileError(int os_error, bool path_part = false);
+[[noreturn]] void Raise(int number);
+
+// The analysis handler's message: "Si è verificato l'errore ", the number with
+// one leading blank, " = ", the description, CR, "Il programma verrà terminato".
+std::string ComposeErrorMessage(const RuntimeError& error);
+
+// ---------------------------------------------------------------------------
+// The user's number settings, read once from the platform by the caller.
+
+struct NumberSettings {
+  std::string decimal = ".";    // decimal separator
+  std::string thousands = ",";  // thousands separator (may be empty)
+};
+
+// The settings of the C library's current locale (after setlocale(LC_ALL, "")).
+NumberSettings NumberSettingsFromCLocale();
+
+// ---------------------------------------------------------------------------
+// Value helpers
+
+// The number reader: blanks, tabs and line feeds are skipped wherever they
+// stand, then an optional sign, digits with at most one ".", an optional
+// exponent.  A text without a number reads as 0.  Error 6 when the value does
+// not fit a double.
+double ReadNumber(std::string_view text);
+
+// A whole number with all its digits, "-" when negative, nothing else.
+// `value` is already whole; -0 is written 0.
+std::string IntegerText(double value);
+
+// The shortest decimal text of at most 15 significant digits, a point as
+// decimal mark, no 0 before the point (".75", "-.5").
+std::string NumberText(double value);
+
+// Scales a comma- or blank-separated list of values by 1000 (tokens worth 0
+// are copied as written).  Error 9 beyond 50 values, 6 on overflow.
+std::string Moltiplica(const std::string& valori, const NumberSettings& numbers = {});
+
+// Converts an angle in degrees into whole units of `base` to a turn; base
+// 32768 is the signed half-turn scheme, where angles outside 0..360 give "".
+std::string Rad(const std::string& gradi, float base);
+
+// Colour number 0..15 of a six-digit hexadecimal RGB text by brightness.
+// A character that is no hexadecimal digit, or a missing one, counts as 0.
+int Ega(const std::string& hexrgb);
+
+// ---------------------------------------------------------------------------
+// Line transformer
+
+// The line that replaces 4.0 lines without a 3.5 counterpart: a comma and
+// the converter's banner text.
+extern const std::string_view kBannerLine;
+
+// Rewrites one 4.0 line (without its line end) into its 3.5 text, which may
+// hold several lines joined by CR LF.  `riga` may be changed ("-y255").
+std::string Trasforma(std::string& riga, const NumberSettings& numbers = {});
+
+// ---------------------------------------------------------------------------
+// Recognition and conversion driver
+
+inline constexpr std::string_view kHeader35 = "TAVREL Version 3.5 -- DATA FILE";
+
+struct FormatInfo {
+  int code;                      // 33..38, 40, -35 or 99
+  std::string_view format_text;  // for TipoFile
+  std::string_view outcome_text; // for ConvPreview
+};
+
+// Looks the file's first field up in the header table.
+FormatInfo Recognise(std::string_view first_field);
+// Whether a file of this format code is converted.
+bool IsConvertible(int code);
+
+// The one fixed path of the window's temporary file.  On Linux a private
+// per-user place: $XDG_RUNTIME_DIR/PEMBLIX.TMP, else /tmp/pemblix-<uid>/ made
+// with mode 0700.  Throws a RuntimeError when no safe place can be had.
+std::string TemporaryFilePath();
+
+// The 8.3 destination name proposed for a source (or clicked destination)
+// file name: "3_" + base, cut to 8, + the first dot and up to three
+// characters, upper case; "3_OLDTAV" for a name that begins with its dot.
+std::string ProposedName(const std::string& name);
+
+// The five information labels of the main window.
+enum class Label { kSourceFile, kFileSize, kFileDate, kTipoFile, kConvPreview };
+
+// What the analysis shows; the main window (or the command line) binds it.
+class AnalysisSink {
+ public:
+  virtual ~AnalysisSink() = default;
+  virtual void SetLabel(Label label, const std::string& text) = 0;
+  // The one repaint request, after the first four label texts.
+  virtual void Repaint() = 0;
+  // The save button's enabled state: a converted result is ready.
+  virtual void SetReady(bool ready) = 0;
+  // The analysis' error handler: all files are already closed and the
+  // output file deleted.  `line` is the source line being read (1 = header),
+  // 0 when the error came before the file was read.
+  virtual void Failed(const RuntimeError& error, std::uint64_t line) = 0;
+};
+
+struct AnalysisRequest {
+  std::string folder;       // source folder path
+  std::string name;         // source file name, without folder
+  std::string output_path;  // where the conversion is written
+  NumberSettings numbers;
+  bool convert = true;  // false: recognise only, write nothing
+};
+
+struct AnalysisOutcome {
+  int code = 99;
+  bool converted = false;  // the output holds a complete conversion
+  bool failed = false;     // a run-time error reached the handler
+  std::uint64_t lines_read = 0;
+};
+
+// Examines and (when convertible) converts one source file.  Never throws a
+// RuntimeError: it goes to `sink.Failed`.
+AnalysisOutcome Analizza(const AnalysisRequest& request, AnalysisSink& sink);
+
+// ---------------------------------------------------------------------------
+// File services the window's save step and exit use
+
+bool FileExists(const std::string& path);
+// Copies `from` to `to` through a temporary sibling renamed into place, so a
+// failure leaves no half file and keeps an existing `to`.  RuntimeError on
+// failure.
+void CopyFileReplacing(const std::string& from, const std::string& to);
+// Deletes the file when it exists; RuntimeError when it cannot.
+void DeleteFileIfExists(const std::string& path);
+// Joins a folder and a name with the platform's separator.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+}  // namespace tavrel
