@@ -1,0 +1,36 @@
+# Sourced by ./run and ./test: installs what is missing on Debian 12 and
+# configures and builds the project in build/.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+packages=(cmake ninja-build g++ make libgtest-dev libbenchmark-dev qt6-base-dev
+          qt6-translations-l10n locales xvfb xauth fonts-dejavu-core)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+install_missing() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "== Installo: ${missing[*]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+  # The tests also run under an Italian locale.
+  if ! locale -a 2>/dev/null | grep -qi '^it_IT\.utf-\?8$'; then
+    echo "== Genero la localizzazione it_IT.UTF-8"
+    as_root sed -i -E 's/^# *(it_IT\.UTF-8 UTF-8|en_US\.UTF-8 UTF-8)$/\1/' /etc/locale.gen
+    grep -q '^it_IT.UTF-8 UTF-8' /etc/locale.gen || echo 'it_IT.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+    as_root locale-gen >/dev/null
+  fi
+}
+
+build() {  # build DIR [CMAKE OPTIONS...]
+  local dir=$1; shift
+  cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j2
+}

@@ -1,0 +1,363 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tavrel.h"
+#include "test_util.h"
+
+namespace tavrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* kLabelNames[] = {"SourceFile", "FileSize", "FileDate", "TipoFile", "ConvPreview"};
+
+// Records every call, in order.
+class RecordingSink : public AnalysisSink {
+ public:
+  void SetLabel(Label label, const std::string& text) override {
+    labels[static_cast<int>(label)] = text;
+    calls.push_back(std::string(kLabelNames[static_cast<int>(label)]) + "=" + text);
+  }
+  void Repaint() override { calls.push_back("Repaint"); }
+  void SetReady(bool value) override {
+    ready = value;
+    calls.push_back(value ? "Ready" : "NotReady");
+  }
+  void Failed(const RuntimeError& error, std::uint64_t at_line) override {
+    failed_number = error.number();
+    line = at_line;
+    calls.push_back("Failed " + std::to_string(error.number()));
+  }
+
+  std::string label(Label which) const { return labels[static_cast<int>(which)]; }
+
+  std::string labels[5];
+  std::vector<std::string> calls;
+  bool ready = false;
+  int failed_number = -1;
+  std::uint64_t line = 0;
+};
+
+class AnalysisTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tavrel-analysis-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    output_ = dir_ + "/out/PEMBLIX.TMP";
+    fs::create_directory(dir_ + "/out");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(dir_ + "/" + name, std::ios::binary) << bytes;
+  }
+  std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  AnalysisOutcome Run(const std::string& name, RecordingSink& sink,
+                      const NumberSettings& numbers = kPoint) {
+    AnalysisRequest request{dir_, name, output_, numbers};
+    return Analizza(request, sink);
+  }
+  // Converts `bytes` and returns the output.
+  std::string Converted(const std::string& bytes) {
+    Write("IN.PCB", bytes);
+    RecordingSink sink;
+    const AnalysisOutcome outcome = Run("IN.PCB", sink);
+    EXPECT_TRUE(outcome.converted) << sink.failed_number;
+    EXPECT_TRUE(sink.ready);
+    return Read(output_);
+  }
+
+  std::string dir_;
+  std::string output_;
+};
+
+const std::string kH36 = "TAVREL Version 3.6 -- DATA FILE";
+const std::string kH40 = "TAVREL Version 4.0 -- Data File.";
+const std::string kH35 = "TAVREL Version 3.5 -- DATA FILE\r\n";
+
+TEST_F(AnalysisTest, HeaderTableGivesFormatOutcomeAndWhetherToConvert) {
+  const struct {
+    std::string header;
+    int code;
+    const char* format;
+    const char* outcome;
+  } rows[] = {
+      {"TAVREL Version 3.3 -- DATA FILE", 33, "Formato: TAVREL 3.3 per Dos",
+       "Conversione: Rapida (modifica intestazione)"},
+      {"TAVREL Version 3.4 -- DATA FILE", 34, "Formato: TAVREL 3.4 per Dos",
+       "Conversione: Rapida (modifica intestazione)"},
+      {"TAVREL Version 3.5 -- DATA FILE", 35, "Formato: TAVREL 3.5",
+       "Conversione: File già nel formato 3.5"},
+      {"TAVREL Version 3.6 -- DATA FILE", 36, "Formato: TAVREL 3.6 per Dos",
+       "Conversione: Rapida (modifica intestazione)"},
+      {"TAVREL Version 3.7 -- DATA FILE", 37, "Formato: TAVREL 3.7 per Dos",
+       "Conversione: Rapida (modifica intestazione)"},
+      {"TAVREL Version 3.8 -- DATA FILE", 38, "Formato: TAVREL 3.8 per Dos",
+       "Conversione: Rapida (modifica intestazione)"},
+      {"TAVREL Version 4.0 -- Data File.", 40, "Formato: TAVREL 4.0 per Windows",
+       "Conversione: Possibile!"},
+      {"TAVREL VERSION 3.5 -- SOURCE LIBRARY FILE", -35, "Formato: Libreria TAVREL 3.5 per Dos",
+       "Conversione: Non convertibile"},
+      {"   TAVREL Version 3.7 -- DATA FILE", 37, "Formato: TAVREL 3.7 per Dos",
+       "Conversione: Rapida (modifica intestazione)"},
+  };
+  const char* kUnknownFormat = "Formato: Sconosciuto / Non convertibile";
+  const char* kUnknownOutcome = "Conversione: Non possibile";
+  const std::string unknown[] = {
+      "TAVREL Version 4.0 -- DATA FILE.", "TAVREL Version 4.0 -- Data File",
+      "TAVREL Version 4.0 -- Data file.", "TAVREL version 3.6 -- DATA FILE",
+      "TAVREL Version 3.5 -- SOURCE LIBRARY FILE", "TAVREL Version 3.6 -- DATA FILE ",
+      "\tTAVREL Version 3.6 -- DATA FILE", "TAVREL Version 3.9 -- DATA FILE", "Appunti"};
+  auto check = [&](const std::string& header, int code, const char* format, const char* outcome) {
+    fs::remove(output_);
+    Write("IN.PCB", header + "\r\n-gz1\r\n");
+    RecordingSink sink;
+    const AnalysisOutcome result = Run("IN.PCB", sink);
+    EXPECT_EQ(result.code, code) << header;
+    EXPECT_EQ(sink.label(Label::kTipoFile), format) << header;
+    EXPECT_EQ(sink.label(Label::kConvPreview), outcome) << header;
+    EXPECT_EQ(sink.ready, IsConvertible(code)) << header;
+    EXPECT_EQ(fs::exists(output_), IsConvertible(code)) << header;
+    EXPECT_FALSE(result.failed);
+  };
+  for (const auto& row : rows) check(row.header, row.code, row.format, row.outcome);
+  for (const auto& header : unknown) check(header, 99, kUnknownFormat, kUnknownOutcome);
+}
+
+TEST_F(AnalysisTest, LabelsRepaintAndButtonInTheirOrder) {
+  Write("A.PCB", kH36 + "\r\nx\r\n");
+  RecordingSink sink;
+  Run("A.PCB", sink);
+  ASSERT_EQ(sink.calls.size(), 9u);
+  EXPECT_EQ(sink.calls[0], "SourceFile=Nome: A.PCB");
+  EXPECT_EQ(sink.calls[1], "FileSize=Dimensione: 36 bytes");
+  EXPECT_TRUE(std::regex_match(
+      sink.calls[2], std::regex("FileDate=Data Creazione: \\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d")))
+      << sink.calls[2];
+  EXPECT_EQ(sink.calls[3], "ConvPreview=Conversione: Attendere... analisi del file in corso");
+  EXPECT_EQ(sink.calls[4], "Repaint");
+  EXPECT_EQ(sink.calls[5], "NotReady");
+  EXPECT_EQ(sink.calls[6], "TipoFile=Formato: TAVREL 3.6 per Dos");
+  EXPECT_EQ(sink.calls[7], "ConvPreview=Conversione: Rapida (modifica intestazione)");
+  EXPECT_EQ(sink.calls[8], "Ready");
+}
+
+TEST_F(AnalysisTest, SizeIsGroupedWithTheUsersThousandsSeparator) {
+  Write("BIG.PCB", kH36 + "\r\n" + std::string(1234567 - kH36.size() - 2, 'x'));
+  const struct {
+    NumberSettings numbers;
+    const char* label;
+  } cases[] = {
+      {{",", "."}, "Dimensione: 1.234.567 bytes"},
+      {{".", ","}, "Dimensione: 1,234,567 bytes"},
+      {{".", ""}, "Dimensione: 1234567 bytes"},
+  };
+  for (const auto& c : cases) {
+    RecordingSink sink;
+    Run("BIG.PCB", sink, c.numbers);
+    EXPECT_EQ(sink.label(Label::kFileSize), c.label);
+  }
+}
+
+TEST_F(AnalysisTest, ThreeXLinesAreCopiedByteForByte) {
+  const struct {
+    std::string source;
+    std::string output;
+  } cases[] = {
+      {kH36 + "\r\nA 1\r\nB 2\r\n", kH35 + "A 1\r\nB 2\r\n"},
+      {kH36 + "\r\nA 1\r\nB 2", kH35 + "A 1\r\nB 2\r\n"},      // last line without CR LF
+      {kH36 + "\nA 1\nB 2\n", kH35 + "A 1\r\nB 2\r\n"},        // LF-only file
+      {kH36 + "\r\n\r\nA\r\n\r\n", kH35 + "\r\nA\r\n\r\n"},    // empty lines stay
+      {kH36 + "\r\nA\rB\r\n", kH35 + "A\rB\r\n"},              // a lone CR is data
+      {kH36 + "\r\nA\r\n\x1A", kH35 + "A\r\n"},                // final DOS end mark
+      {kH36 + "\r\nA\x1A\r\nB\r\n", kH35 + "A\x1A\r\nB\r\n"},  // only at the very end
+      {kH36 + "\r\n" + std::string("\0\xff\x80 ,", 5) + "\r\n",
+       kH35 + std::string("\0\xff\x80 ,", 5) + "\r\n"},
+      {kH36 + ",5 1 2\r\nA\r\n", kH35 + "5 1 2\r\nA\r\n"},  // after a comma: first data line
+      {kH36 + "\r\n", kH35},                                 // its header alone: empty drawing
+      {kH36, kH35},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Converted(c.source), c.output) << c.source;
+}
+
+TEST_F(AnalysisTest, FourZeroLinesGoThroughTrasforma) {
+  const std::string banner(kBannerLine);
+  EXPECT_EQ(Converted(kH40 + "\r\n-gp\r\n\r\n5 x\r\n3 2 0 1 2 0.5 0.25 0.125 90 5"),
+            kH35 + "-hp2223440000000000\r\n-hs1.0000,0,0,0,0,0,0,0,0\r\n-hm0,0,0,3\r\n" +
+                banner + "\r\n5 x\r\n3 0 32 1000 2000 250 500 125 5\r\n");
+  EXPECT_EQ(Converted(kH40 + ",-gz12\r\n"), kH35 + "-gz0,0\r\n");
+  EXPECT_EQ(Converted(kH40 + "\n-y255:00FFFFFF\n"), kH35 + "-y15:15,,\r\n");
+}
+
+TEST_F(AnalysisTest, RerunRewritesTheOutputFromTheStart) {
+  Converted(kH36 + "\r\n" + std::string(100000, 'x') + "\r\n");
+  EXPECT_EQ(Converted(kH36 + "\r\nA\r\n"), kH35 + "A\r\n");
+}
+
+TEST_F(AnalysisTest, FileNotConvertedLeavesAnEarlierOutputAlone) {
+  Converted(kH36 + "\r\nA\r\n");
+  Write("LIB.SCH", "TAVREL VERSION 3.5 -- SOURCE LIBRARY FILE\r\nX\r\n");
+  RecordingSink sink;
+  Run("LIB.SCH", sink);
+  EXPECT_FALSE(sink.ready);
+  EXPECT_EQ(Read(output_), kH35 + "A\r\n");
+}
+
+TEST_F(AnalysisTest, EmptyFileIsUnrecognisedWithoutError) {
+  for (const std::string bytes : {"", "\x1A"}) {
+    Write("EMPTY.PCB", bytes);
+    RecordingSink sink;
+    const AnalysisOutcome outcome = Run("EMPTY.PCB", sink);
+    EXPECT_FALSE(outcome.failed);
+    EXPECT_EQ(outcome.code, 99);
+    EXPECT_EQ(sink.label(Label::kFileSize),
+              "Dimensione: " + std::to_string(bytes.size()) + " bytes");
+    EXPECT_EQ(sink.label(Label::kTipoFile), "Formato: Sconosciuto / Non convertibile");
+    EXPECT_EQ(sink.label(Label::kConvPreview), "Conversione: Non possibile");
+    EXPECT_FALSE(sink.ready);
+  }
+}
+
+TEST_F(AnalysisTest, RunTimeErrorsReachTheHandlerWithTheirLine) {
+  std::string wide = "4";
+  for (int i = 2; i <= 101; ++i) wide += " 1";
+  const struct {
+    std::string bytes;
+    int number;
+    std::uint64_t line;
+  } cases[] = {
+      {kH40 + "\r\n-gz\r\n" + wide + "\r\n-gd\r\n", err::kSubscript, 3},
+      {kH40 + "\r\n0 1\r\n", err::kInvalidArgument, 2},
+      {kH40 + "\r\n2 1 1 1 1 1 0 0 1e307 0\r\n", err::kOverflow, 2},
+  };
+  for (const auto& c : cases) {
+    Converted(kH36 + "\r\nA\r\n");  // an earlier conversion waiting
+    Write("BAD.PCB", c.bytes);
+    RecordingSink sink;
+    const AnalysisOutcome outcome = Run("BAD.PCB", sink);
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_FALSE(outcome.converted);
+    EXPECT_EQ(sink.failed_number, c.number);
+    EXPECT_EQ(sink.line, c.line);
+    EXPECT_FALSE(sink.ready);
+    EXPECT_FALSE(fs::exists(output_)) << "no half conversion may be left";
+  }
+}
+
+TEST_F(AnalysisTest, MissingSourceIsFileNotFound) {
+  RecordingSink sink;
+  Run("NONE.PCB", sink);
+  EXPECT_EQ(sink.failed_number, err::kFileNotFound);
+  EXPECT_EQ(sink.line, 0u);
+  EXPECT_EQ(sink.label(Label::kSourceFile), "Nome: NONE.PCB");
+}
+
+TEST_F(AnalysisTest, OutputThatCannotBeWrittenIsAFileError) {
+  Write("A.PCB", kH36 + "\r\nA\r\n");
+  Write("plain", "x");
+  const struct {
+    std::string output;
+    int number;
+  } cases[] = {
+      {dir_ + "/missing/PEMBLIX.TMP", err::kPathNotFound},
+      {dir_ + "/plain/PEMBLIX.TMP", err::kPathNotFound},
+      {dir_, err::kPathFileAccess},  // a folder
+  };
+  for (const auto& c : cases) {
+    RecordingSink sink;
+    AnalysisRequest request{dir_, "A.PCB", c.output, kPoint};
+    Analizza(request, sink);
+    EXPECT_EQ(sink.failed_number, c.number) << c.output;
+    EXPECT_FALSE(sink.ready);
+  }
+  EXPECT_TRUE(fs::is_directory(dir_));
+}
+
+TEST_F(AnalysisTest, OutputIsNotWrittenThroughALink) {
+  Write("A.PCB", kH36 + "\r\nA\r\n");
+  Write("victim", "keep");
+  fs::create_symlink(dir_ + "/victim", output_);
+  RecordingSink sink;
+  Run("A.PCB", sink);
+  EXPECT_NE(sink.failed_number, -1);
+  EXPECT_EQ(Read(dir_ + "/victim"), "keep");
+}
+
+TEST(ProposedName, EightThreeNameFromTheSourceName) {
+  const struct {
+    const char* name;
+    const char* proposed;
+  } cases[] = {
+      {"board.pcb", "3_BOARD.PCB"}, {"schema01.sch", "3_SCHEMA.SCH"}, {"x.longext", "3_X.LON"},
+      {".sch", "3_OLDTAV.SCH"},     {"a.b.sch", "3_A.B.S"},           {"n.c", "3_N.C"},
+      {"BOARD.PCB", "3_BOARD.PCB"}, {"readme", "3_README"},           {"schematic", "3_SCHEMA"},
+      {"a.", "3_A."},               {"perché.sch", "3_PERCHé.SCH"},   {"èèèèèèè.sch", "3_èèèèèè.SCH"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ProposedName(c.name), c.proposed) << c.name;
+}
+
+TEST(TemporaryFilePath, PrivatePerUserPlace) {
+  const char* saved = std::getenv("XDG_RUNTIME_DIR");
+  const std::string saved_value = saved ? saved : "";
+
+  char pattern[] = "/tmp/tavrel-runtime-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  setenv("XDG_RUNTIME_DIR", pattern, 1);
+  EXPECT_EQ(TemporaryFilePath(), std::string(pattern) + "/PEMBLIX.TMP");
+
+  for (const char* other : {"", "relative", "/nonexistent-folder-tavrel"}) {
+    setenv("XDG_RUNTIME_DIR", other, 1);
+    const std::string path = TemporaryFilePath();
+    const std::string folder = "/tmp/pemblix-" + std::to_string(getuid());
+    EXPECT_EQ(path, folder + "/PEMBLIX.TMP");
+    struct stat st;
+    ASSERT_EQ(lstat(folder.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+  }
+  fs::remove_all(pattern);
+  if (saved) {
+    setenv("XDG_RUNTIME_DIR", saved_value.c_str(), 1);
+  } else {
+    unsetenv("XDG_RUNTIME_DIR");
+  }
+}
+
+TEST_F(AnalysisTest, CopyReplacesThroughASiblingAndLeavesNoHalfFile) {
+  Write("from", std::string("a\0b\r\n", 5));
+  CopyFileReplacing(dir_ + "/from", dir_ + "/to");
+  EXPECT_EQ(Read(dir_ + "/to"), std::string("a\0b\r\n", 5));
+  Write("from", "new");
+  CopyFileReplacing(dir_ + "/from", dir_ + "/to");
+  EXPECT_EQ(Read(dir_ + "/to"), "new");
+
+  EXPECT_EQ(ErrorNumberOf([&] { CopyFileReplacing(dir_ + "/from", dir_ + "/no/to"); }),
+            err::kPathNotFound);
+  EXPECT_EQ(ErrorNumberOf([&] { CopyFileReplacing(dir_ + "/none", dir_ + "/to"); }),
+            err::kFileNotFound);
+  EXPECT_EQ(Read(dir_ + "/to"), "new");
+  std::size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(dir_)) files += entry.is_regular_file();
+  EXPECT_EQ(files, 2u) << "no temporary sibling may be left";
+
+  EXPECT_TRUE(FileExists(dir_ + "/to"));
+  EXPECT_FALSE(FileExists(dir_));
+  DeleteFileIfExists(dir_ + "/to");
+  DeleteFileIfExists(dir_ + "/to");
+  EXPECT_FALSE(FileExists(dir_ + "/to"));
+}
+
+}  // namespace
+}  // namespace tavrel

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tavrel.h"
+#include "test_util.h"
+
+namespace tavrel {
+namespace {
+
+struct Case {
+  const char* line;
+  const char* result;
+};
+
+void ExpectTransforms(std::initializer_list<Case> cases) {
+  for (const Case& c : cases) {
+    EXPECT_EQ(Transformed(c.line), c.result) << '"' << c.line << '"';
+    EXPECT_EQ(Transformed(c.line, kComma), c.result) << "decimal comma: \"" << c.line << '"';
+  }
+}
+
+TEST(Records0And1, PrefixCutByCharacterCountThenOneList) {
+  ExpectTransforms({
+      {"0 1 2 1.5,2.25", "0 1 2 1500,2250"},
+      {"0 1 2 ", "0 1 2 "},  // exactly six characters: an empty list
+      {"0 1 2 0.000,0.000", "0 1 2 0.000,0.000"},
+      {"0 1 23.5 1", "0 1 23 500 1000"},  // a value split between prefix and list
+      {"0 1 2   1.5   ", "0 1 2 1500"},
+      {"1 2 0.5 0.25", "1 2 500 250"},
+      {"1 2 ", "1 2 "},
+      {"1 2 0.000 0.000", "1 2 0.000 0.000"},
+      {"1 12 5", "1 12 5000"},
+      {"1 123 5", "1 12 3000 5000"},
+  });
+}
+
+TEST(Records0And1, ShortLineIsAnInvalidArgument) {
+  for (const char* line : {"0", "0 1 2", "1", "1 2"}) {
+    EXPECT_EQ(ErrorNumberOf([&] { Transformed(line); }), err::kInvalidArgument) << line;
+  }
+}
+
+TEST(Record2, FourValuesThreeAnglesAndOneValueTimes256) {
+  ExpectTransforms({
+      {"2 5 1 2 0.5 0.25 90 180 1 0", "2 5 1000 2000 500 250 64 128 256 0"},
+      {"2 5", "2 5     0 0 0 0"},  // missing fields: empty values, zero angles
+      {"2 5 1 1 1 1 0 0 -0.5 0", "2 5 1000 1000 1000 1000 0 0 -128 0"},
+      {"2 5 1 1 1 1 0 0 0.999 0", "2 5 1000 1000 1000 1000 0 0 255 0"},
+      {"2 5 1 2 3 4,5 0 0 0 0", "2 5 1000,2000,3000,4000,5000 0 0 0 0"},
+      {"2 5 1,2 3 4 5 0 0 0 0", "2 5 1000 2000 3000 4000 5000 0 0 0 0"},
+      {"2 5 1 1 1 1 359 400 0 -90 X Y", "2 5 1000 1000 1000 1000 255 284 0 -64"},
+      {"2 55 1 1 1 1 0 0 0 0", "2 55 1000 1000 1000 1000 0 0 0 0"},
+  });
+}
+
+TEST(Record3, PadSizeAndRotation) {
+  ExpectTransforms({
+      {"3 2 0 1 2 0.5 0.25 0.125 90 5", "3 0 32 1000 2000 250 500 125 5"},
+      {"3 2 0 1 2 0.5 0.25 0.125 90 5 7", "3 0 32 1000 2000 250 500 125 5 7"},
+      {"3 2 0 1 2 0.5 0.25 0.125 90 5 7 8", "3 0 32 1000 2000 250 500 125 5"},
+      {"3 2 0 1 2 0.5 0.25 0.125 180 5", "3 0 32 1000 2000 500 250 125 5"},
+      {"3 2 0 1 2 0.5 0.25 0.125 0 5", "3 0 32 1000 2000 500 250 125 5"},
+      {"3 2 0 1 2 0.5 0.25 0.125 270 5", "3 0 32 1000 2000 250 500 125 5"},
+      {"3 2 0 1 2 0.5 0.25 0.125 270.0 5", "3 0 32 1000 2000 250 500 125 5"},
+      {"3 2 0 1 2 0.5 0.25 0.125 090 5", "3 0 32 1000 2000 250 500 125 5"},
+      {"3 0.05 0 1 1 1 1 1 0 5", "3 0 .8 1000 1000 1000 1000 1000 5"},
+      {"3 2 1.5 1 1 1 1 1 0 5", "3 2 1.5 1000 1000 1000 1000 1000 5"},
+      {"3 2 x 1 1 1 1 1 0 5", "3 0 32 1000 1000 1000 1000 1000 5"},
+      {"3 2 1 1", "3 2 1 1000     "},  // not trimmed: empty fields keep their blanks
+  });
+  // Record "3" reads no field above 11, so 101 fields' worth of count is no error.
+  std::string line = "3 2 1 1 1 1 1 1 0 5";
+  for (int i = 11; i <= 100; ++i) line += " 9";
+  EXPECT_EQ(Transformed(line + " "), "3 2 1 1000 1000 1000 1000 1000 5");
+}
+
+TEST(Record4, AnchorFoldedIntoTheBottomLeftCorner) {
+  ExpectTransforms({
+      {"4 1 0.125 1 2 0.5 90 5 0 AB CD", "4 1 125 750 1937 500 16384 AB CD"},
+  });
+  // Height 0.25 (field 3), x 2, y 3, width 1 (field 6): the remainder by 4
+  // shifts x, the quotient shifts y.
+  const char* x[] = {"2000", "1500", "1000", "2033"};
+  const char* y[] = {"3000", "2875", "2750", "3033"};
+  for (int code = 0; code <= 15; ++code) {
+    const std::string line = "4 1 0.25 2 3 1 0 " + std::to_string(code) + " 0";
+    const std::string expected =
+        std::string("4 1 250 ") + x[code % 4] + " " + y[code / 4] + " 1000 0";
+    EXPECT_EQ(Transformed(line), expected) << "anchor " << code;
+  }
+  // Codes outside 0..15, or not whole, leave the texts as written.
+  for (const char* code : {"0", "16", "-1", "2.5", "x", ""}) {
+    const std::string line = std::string("4 1 0.25 0.000 0.000 1 0 ") + code + " 0";
+    EXPECT_EQ(Transformed(line), "4 1 250 0.000 0.000 1000 0") << "anchor " << code;
+  }
+  // The fixed shift does not depend on the width.
+  EXPECT_EQ(Transformed("4 1 0.25 1 0 77 0 3 0"), "4 1 250 1033 0 77000 0");
+  EXPECT_EQ(Transformed("4 1 0.25 1 0 77 0 15 0"), "4 1 250 1033 33 77000 0");
+}
+
+TEST(Record4, AngleFieldsAndBlanks) {
+  ExpectTransforms({
+      {"4 1 0.1 1 1 1 400 0 0 AB", "4 1 100 1000 1000 1000  AB"},  // empty angle text
+      {"4 1 0.1 1 1 1 -5 0 0", "4 1 100 1000 1000 1000"},
+      {"4 1 0.1 1 1 1 270 0 0", "4 1 100 1000 1000 1000 -16384"},
+      {"4 123 0.1 1 1 1 0 0 0", "4 12 100 1000 1000 1000 0"},
+      {"4 1 0.1 1 1 1 0 0 0 AB   ", "4 1 100 1000 1000 1000 0 AB"},
+      {"4 1 0.1 1 1 1 0 0 0 AB   CD  EF", "4 1 100 1000 1000 1000 0 AB   CD  EF"},
+      {"4 1 0.1 1 1 1 0 0 0 Nome\tcon,tab", "4 1 100 1000 1000 1000 0 Nome\tcon,tab"},
+  });
+}
+
+TEST(Record6, AngleOnBase128AndTheRestCarried) {
+  ExpectTransforms({
+      {"6 2 90 1 2 0.5 0.25 7", "6 2 32 1000 2000 500 250 7"},
+      {"6 2 90 1 2 0.5 0.25 7  ", "6 2 32 1000 2000 500 250 7"},
+      {"6 2 90 1 2 0.5 0.25 7 8  9", "6 2 32 1000 2000 500 250 7 8  9"},
+      {"6 2", "6 2 0"},
+      {"6 2 -90 0 0 0 0", "6 2 -32 0 0 0 0"},
+  });
+}
+
+TEST(Records4And6, BlankAfterTheHundredthFieldReachesField101) {
+  for (char type : {'4', '6'}) {
+    std::string line(1, type);
+    for (int i = 2; i <= 100; ++i) line += " 1";
+    EXPECT_EQ(ErrorNumberOf([&] { Transformed(line); }), -1) << type;
+    EXPECT_EQ(ErrorNumberOf([&] { Transformed(line + " "); }), err::kSubscript) << type;
+  }
+}
+
+TEST(NumericRecords, ValuesNearTheLargestDoubleOverflow) {
+  for (const char* line : {"3 1e308 0 1 1 1 1 1 0 5", "2 5 1 1 1 1 0 0 1e307 0",
+                           "4 1 0.1 1.7e308 1 -1.7e308 0 1 0", "6 2 1e308 1 1 1 1"}) {
+    EXPECT_EQ(ErrorNumberOf([&] { Transformed(line); }), err::kOverflow) << line;
+  }
+}
+
+}  // namespace
+}  // namespace tavrel

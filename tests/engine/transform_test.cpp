@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "internal.h"
+#include "tavrel.h"
+#include "test_util.h"
+
+namespace tavrel {
+namespace {
+
+TEST(Trasforma, LinesOfNoFamilyComeBackUnchanged) {
+  for (const char* line : {"5 1 2", "9abc", "7", "8 0.5", ",x", "s 1 2", "a", " 0 1.5 2",
+                           " S 1", "-zz5", "-m1000", "-x", "-GZ0,0", "-Gz0,0", "-g", "-", "-y3 abc",
+                           "-yz", "\t4 1 2", "#", "\xff\xfe"}) {
+    EXPECT_EQ(Transformed(line), line) << '"' << line << '"';
+  }
+  const std::string with_nul("S\0", 2);  // a letter record, whatever follows
+  EXPECT_EQ(Transformed(with_nul), kBannerLine);
+  const std::string nul_first("\0S", 2);
+  EXPECT_EQ(Transformed(nul_first), nul_first);
+}
+
+TEST(Trasforma, EmptyLineBecomesTheBannerLine) {
+  EXPECT_EQ(Transformed(""), kBannerLine);
+  EXPECT_EQ(kBannerLine.front(), ',');
+  EXPECT_EQ(kBannerLine.find_first_of("\r\n"), std::string_view::npos);
+}
+
+TEST(Trasforma, Layer255BecomesLayer15) {
+  const struct {
+    const char* line;
+    const char* result;
+  } cases[] = {
+      {"-y255", "-y15"},
+      {"-y255 abc", "-y15 abc"},
+      {"-y2550", "-y150"},  // five characters only are looked at
+      {"-y25", "-y25"},
+      {"-y256", "-y256"},
+      {"-y255:0000", "-y15:0,,"},  // then converted as a layer line
+  };
+  for (const auto& c : cases) EXPECT_EQ(Transformed(c.line), c.result) << c.line;
+
+  std::string riga = "-y2551";
+  Trasforma(riga);
+  EXPECT_EQ(riga, "-y151");  // the caller's line is rewritten in place
+}
+
+TEST(Trasforma, SameLineTwiceGivesTheSameResult) {
+  for (const char* line : {"4 1 0.125 1 2 0.5 90 5 0 AB CD", "-gp", "-y1:00FF0000,Top Copper"}) {
+    EXPECT_EQ(Transformed(line), Transformed(line));
+  }
+}
+
+std::vector<std::string> FieldsOf(const std::string& line) {
+  detail::FieldTable table(line);
+  std::vector<std::string> fields;
+  for (int n = 1; n <= table.count() && n <= detail::FieldTable::kMaxFields; ++n) {
+    fields.emplace_back(table[n]);
+  }
+  return fields;
+}
+
+TEST(Tokenizer, OnlyTheBlankDirectlyAfterACharacterSeparates) {
+  using Fields = std::vector<std::string>;
+  EXPECT_EQ(FieldsOf("3"), Fields({"3"}));
+  EXPECT_EQ(FieldsOf("2 1  5"), Fields({"2", "1", " 5"}));
+  // In a run of three blanks every other blank separates again.
+  EXPECT_EQ(FieldsOf("a   b"), Fields({"a", " ", "b"}));
+  EXPECT_EQ(FieldsOf("a    b"), Fields({"a", " ", " b"}));
+  EXPECT_EQ(FieldsOf("3 0,5\t1"), Fields({"3", "0,5\t1"}));
+  // A blank at the end opens one more, empty field.
+  EXPECT_EQ(FieldsOf("4 1 "), Fields({"4", "1", ""}));
+  EXPECT_EQ(detail::FieldTable("4 1 ").count(), 3);
+  EXPECT_EQ(detail::FieldTable("4 1").count(), 2);
+  EXPECT_EQ(detail::FieldTable("4 1")[50], "");
+  EXPECT_EQ(ErrorNumberOf([] { detail::FieldTable("4")[101]; }), err::kSubscript);
+}
+
+std::string Record(char type, int fields) {
+  std::string line(1, type);
+  for (int i = 2; i <= fields; ++i) line += " " + std::to_string(i);
+  return line;
+}
+
+TEST(Tokenizer, HundredFieldsAtMost) {
+  EXPECT_EQ(detail::FieldTable(Record('3', 100)).count(), 100);
+  // A blank after the 100th field with nothing behind it raises nothing.
+  EXPECT_EQ(detail::FieldTable(Record('3', 100) + " ").count(), 101);
+  EXPECT_EQ(ErrorNumberOf([] { detail::FieldTable(Record('3', 101)); }), err::kSubscript);
+  for (char type : {'2', '3', '4', '6'}) {
+    EXPECT_EQ(ErrorNumberOf([&] { Transformed(Record(type, 100)); }), -1) << type;
+  }
+  for (char type : {'0', '1', '2', '3', '4', '6'}) {
+    EXPECT_EQ(ErrorNumberOf([&] { Transformed(Record(type, 101)); }), err::kSubscript) << type;
+  }
+}
+
+}  // namespace
+}  // namespace tavrel
