@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "internal.h"
 #include "platform.h"
 #include "tavrel.h"
 
@@ -75,14 +76,17 @@ void Convert(platform::InputFile& source, const AnalysisRequest& request, int co
   platform::OutputFile output(request.output_path);
   output.WriteLine(kHeader35);
   // A file of its header alone is an empty drawing.
-  std::string riga;
-  while (!source.AtEnd()) {
-    source.ReadLine(riga);
-    ++line_number;
-    if (code == 40) {
-      output.WriteLine(Trasforma(riga, request.numbers));
-    } else {
-      output.WriteLine(riga);
+  if (code != 40) {
+    line_number += source.CopyLines(output);
+  } else {
+    std::string riga;
+    std::string result;
+    while (!source.AtEnd()) {
+      source.ReadLine(riga);
+      ++line_number;
+      result.clear();
+      detail::TransformInto(riga, request.numbers, result);
+      output.WriteLine(result);
     }
   }
   output.Close();

@@ -47,11 +47,23 @@ class FieldTable {
   int count_ = 1;
 };
 
-// The handlers of the record families; each returns the new result text.
-std::string NumericRecord(std::string_view line, const FieldTable& fields,
-                          const NumberSettings& numbers);
-// The option-line result for `line`, or false when no key matches.
-bool OptionLine(std::string_view line, const NumberSettings& numbers, std::string& result);
-std::string LayerLine(std::string_view line);
+// Whether the user's decimal separator is the point: it decides how a
+// negative scaled value with a fraction comes out.
+inline bool DecimalPoint(const NumberSettings& numbers) { return numbers.decimal == "."; }
+
+// The value helpers, appending their text to `out`.
+void AppendScaled(std::string_view valori, bool decimal_point, std::string& out);
+void AppendRad(std::string_view gradi, float base, std::string& out);
+void AppendIntegerText(double value, std::string& out);
+
+// Trasforma's work: appends the 3.5 text of `riga` to `out`.
+void TransformInto(std::string& riga, const NumberSettings& numbers, std::string& out);
+
+// The handlers of the record families, appending the result text to `out`.
+void NumericRecord(std::string_view line, const FieldTable& fields, bool decimal_point,
+                   std::string& out);
+// False, with nothing appended, when no option key decides the line.
+bool OptionLine(std::string_view line, bool decimal_point, std::string& out);
+void LayerLine(std::string_view line, std::string& out);
 
 }  // namespace tavrel::detail

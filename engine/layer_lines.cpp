@@ -44,7 +44,7 @@ int ColourNumber(std::string_view name, std::string_view colour) {
 
 }  // namespace
 
-std::string LayerLine(std::string_view line) {
+void LayerLine(std::string_view line, std::string& out) {
   // Positions are counted from the first colon, except the fixed column 22
   // that decides where the short field starts.
   const std::size_t colon = line.find(':');
@@ -61,13 +61,12 @@ std::string LayerLine(std::string_view line) {
   std::string_view short_field = At(line, 21, 1) == "," ? At(line, 22, 2) : At(line, 23, 2);
   if (short_field.ends_with(',')) short_field = short_field.substr(0, 1);
 
-  std::string result(prefix);
-  result += std::to_string(number);
-  result += ',';
-  result += short_field;
-  result += ',';
-  result += name;
-  return result;
+  out += prefix;
+  out += std::to_string(number);
+  out += ',';
+  out += short_field;
+  out += ',';
+  out += name;
 }
 
 }  // namespace tavrel::detail

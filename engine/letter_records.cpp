@@ -54,26 +54,26 @@ constexpr std::array<Option, 15> kOptions = {{
 
 }  // namespace
 
-bool OptionLine(std::string_view line, const NumberSettings& numbers, std::string& result) {
+bool OptionLine(std::string_view line, bool decimal_point, std::string& out) {
   const std::string_view key = line.substr(0, 3);
   for (const Option& option : kOptions) {
     if (option.key != key) continue;
     switch (option.kind) {
       case Kind::kFixed:
-        result = option.text;
+        out += option.text;
         return true;
       case Kind::kBanner:
-        result = kBannerLine;
+        out += kBannerLine;
         return true;
       case Kind::kScaled:
-        result = option.text;
-        result += Moltiplica(std::string(line.substr(3)), numbers);
+        out += option.text;
+        AppendScaled(line.substr(3), decimal_point, out);
         return true;
       case Kind::kFourth:
         if (line.size() < 4) return false;
         for (const auto& [fourth, text] : option.cases) {
           if (line[3] == fourth) {
-            result = text;
+            out += text;
             return true;
           }
         }

@@ -23,49 +23,53 @@ std::string_view Prefix(std::string_view line, std::size_t count) {
   return TrimBlanks(line.substr(0, count));
 }
 
-// Fields joined by single blanks, an empty field still giving its blank.
-std::string Joined(std::initializer_list<std::string_view> fields) {
-  std::string list;
+// Fields joined by single blanks (an empty field still gives its blank) and
+// scaled as one value list.
+void AppendScaledFields(std::initializer_list<std::string_view> fields, bool decimal_point,
+                        std::string& out) {
+  thread_local std::string list;
+  list.clear();
   bool first = true;
   for (std::string_view field : fields) {
     if (!first) list += ' ';
     first = false;
     list += field;
   }
-  return list;
+  AppendScaled(list, decimal_point, out);
 }
 
 // Records "0" and "1": a prefix of `width` characters, then one value list.
-std::string PrefixAndList(std::string_view line, std::size_t width, const NumberSettings& numbers) {
+void PrefixAndList(std::string_view line, std::size_t width, bool decimal_point,
+                   std::string& out) {
   if (line.size() < width) Raise(err::kInvalidArgument);
-  std::string result(Prefix(line, width));
-  result += ' ';
-  result += Moltiplica(std::string(TrimBlanks(line.substr(width))), numbers);
-  return result;
+  out += Prefix(line, width);
+  out += ' ';
+  AppendScaled(TrimBlanks(line.substr(width)), decimal_point, out);
 }
 
-std::string Record2(std::string_view line, const FieldTable& f, const NumberSettings& numbers) {
-  std::string result(Prefix(line, 4));
-  result += ' ';
-  result += Moltiplica(Joined({f[3], f[4], f[5], f[6]}), numbers);
-  result += ' ';
-  result += Rad(std::string(f[7]), 256.0f);
-  result += ' ';
-  result += Rad(std::string(f[8]), 256.0f);
-  result += ' ';
-  result += IntegerText(Checked(std::floor(ReadNumber(f[9]) * 256.0)));
-  result += ' ';
-  result += Rad(std::string(f[10]), 256.0f);
-  return result;
+void Record2(std::string_view line, const FieldTable& f, bool decimal_point, std::string& out) {
+  out += Prefix(line, 4);
+  out += ' ';
+  AppendScaledFields({f[3], f[4], f[5], f[6]}, decimal_point, out);
+  out += ' ';
+  AppendRad(f[7], 256.0f, out);
+  out += ' ';
+  AppendRad(f[8], 256.0f, out);
+  out += ' ';
+  AppendIntegerText(Checked(std::floor(ReadNumber(f[9]) * 256.0)), out);
+  out += ' ';
+  AppendRad(f[10], 256.0f, out);
 }
 
 // The pad record.  A pad without size in field 3 takes 16 times field 2 there;
 // at 90 and 270 degrees (field 9) its two sizes in fields 6 and 7 change place.
-std::string Record3(const FieldTable& f, const NumberSettings& numbers) {
-  std::string field2(f[2]);
-  std::string field3(f[3]);
+void Record3(const FieldTable& f, bool decimal_point, std::string& out) {
+  std::string_view field2 = f[2];
+  std::string_view field3 = f[3];
+  std::string sized;
   if (ReadNumber(field3) == 0.0) {
-    field3 = NumberText(Checked(ReadNumber(field2) * 16.0));
+    sized = NumberText(Checked(ReadNumber(field2) * 16.0));
+    field3 = sized;
     field2 = "0";
   }
   std::string_view field6 = f[6];
@@ -73,19 +77,18 @@ std::string Record3(const FieldTable& f, const NumberSettings& numbers) {
   const double rotation = ReadNumber(f[9]);
   if (rotation == 90.0 || rotation == 270.0) std::swap(field6, field7);
 
-  std::string result = "3 ";
-  result += field2;
-  result += ' ';
-  result += field3;
-  result += ' ';
-  result += Moltiplica(Joined({f[4], f[5], field6, field7, f[8]}), numbers);
-  result += ' ';
-  result += f[10];
+  out += "3 ";
+  out += field2;
+  out += ' ';
+  out += field3;
+  out += ' ';
+  AppendScaledFields({f[4], f[5], field6, field7, f[8]}, decimal_point, out);
+  out += ' ';
+  out += f[10];
   if (f.count() == 11) {
-    result += ' ';
-    result += f[11];
+    out += ' ';
+    out += f[11];
   }
-  return result;
 }
 
 // Anchoring folded into the text position: the anchor code's remainder by 4
@@ -112,58 +115,59 @@ void ShiftToBottomLeft(double anchor, const FieldTable& f, std::string& field4,
   if (code / 4 != 0) field5 = shifted(f[5], code / 4, f[3]);
 }
 
-// Fields `first` to the field count, each followed by a blank.
-void AppendFieldsFrom(int first, const FieldTable& f, std::string& result) {
+// Fields `first` to the field count, each followed by a blank; then the
+// blanks at the end of the whole result are removed (its start is a prefix
+// that begins with the record type).
+void AppendFieldsFromAndTrim(int first, const FieldTable& f, std::string& out) {
   for (int k = first; k <= f.count(); ++k) {
-    result += f[k];
-    result += ' ';
+    out += f[k];
+    out += ' ';
   }
+  out.erase(out.find_last_not_of(' ') + 1);
 }
 
 // The text record: anchor code (field 8) and field 9 are dropped.
-std::string Record4(std::string_view line, const FieldTable& f, const NumberSettings& numbers) {
+void Record4(std::string_view line, const FieldTable& f, bool decimal_point, std::string& out) {
   std::string field4(f[4]);
   std::string field5(f[5]);
   ShiftToBottomLeft(ReadNumber(f[8]), f, field4, field5);
 
-  std::string result(Prefix(line, 4));
-  result += ' ';
-  result += Moltiplica(Joined({f[3], field4, field5, f[6]}), numbers);
-  result += ' ';
-  result += Rad(std::string(f[7]), 32768.0f);
-  result += ' ';
-  AppendFieldsFrom(10, f, result);
-  return std::string(TrimBlanks(result));
+  out += Prefix(line, 4);
+  out += ' ';
+  AppendScaledFields({f[3], field4, field5, f[6]}, decimal_point, out);
+  out += ' ';
+  AppendRad(f[7], 32768.0f, out);
+  out += ' ';
+  AppendFieldsFromAndTrim(10, f, out);
 }
 
-std::string Record6(std::string_view line, const FieldTable& f, const NumberSettings& numbers) {
-  std::string result(Prefix(line, 4));
-  result += ' ';
-  result += Rad(std::string(f[3]), 128.0f);
-  result += ' ';
-  result += Moltiplica(Joined({f[4], f[5], f[6], f[7]}), numbers);
-  result += ' ';
-  AppendFieldsFrom(8, f, result);
-  return std::string(TrimBlanks(result));
+void Record6(std::string_view line, const FieldTable& f, bool decimal_point, std::string& out) {
+  out += Prefix(line, 4);
+  out += ' ';
+  AppendRad(f[3], 128.0f, out);
+  out += ' ';
+  AppendScaledFields({f[4], f[5], f[6], f[7]}, decimal_point, out);
+  out += ' ';
+  AppendFieldsFromAndTrim(8, f, out);
 }
 
 }  // namespace
 
-std::string NumericRecord(std::string_view line, const FieldTable& fields,
-                          const NumberSettings& numbers) {
+void NumericRecord(std::string_view line, const FieldTable& fields, bool decimal_point,
+                   std::string& out) {
   switch (line.front()) {
     case '0':
-      return PrefixAndList(line, 6, numbers);
+      return PrefixAndList(line, 6, decimal_point, out);
     case '1':
-      return PrefixAndList(line, 4, numbers);
+      return PrefixAndList(line, 4, decimal_point, out);
     case '2':
-      return Record2(line, fields, numbers);
+      return Record2(line, fields, decimal_point, out);
     case '3':
-      return Record3(fields, numbers);
+      return Record3(fields, decimal_point, out);
     case '4':
-      return Record4(line, fields, numbers);
+      return Record4(line, fields, decimal_point, out);
     default:  // '6'
-      return Record6(line, fields, numbers);
+      return Record6(line, fields, decimal_point, out);
   }
 }
 

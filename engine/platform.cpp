@@ -151,6 +151,36 @@ void InputFile::ReadLine(std::string& line) {
   }
 }
 
+std::uint64_t InputFile::CopyLines(OutputFile& output) {
+  // Whole buffers go out at once; only a line end of a lone LF needs its CR.
+  std::uint64_t lines = 0;
+  bool after_cr = false;   // the previous buffer ended with a CR
+  bool line_open = false;  // bytes since the last line end
+  while (Fill()) {
+    const std::string_view chunk(buffer_.data() + pos_, buffer_.size() - pos_);
+    pos_ = buffer_.size();
+    std::size_t pending = 0;  // first byte not yet written
+    for (std::size_t lf = chunk.find('\n'); lf != std::string_view::npos;
+         lf = chunk.find('\n', lf + 1)) {
+      ++lines;
+      const bool has_cr = lf > 0 ? chunk[lf - 1] == '\r' : after_cr;
+      if (!has_cr) {
+        output.Write(chunk.substr(pending, lf - pending));
+        output.Write("\r\n");
+        pending = lf + 1;
+      }
+    }
+    output.Write(chunk.substr(pending));
+    after_cr = chunk.back() == '\r';
+    line_open = chunk.back() != '\n';
+  }
+  if (line_open) {
+    output.Write("\r\n");  // a last line without its line end
+    ++lines;
+  }
+  return lines;
+}
+
 OutputFile::OutputFile(const std::string& path) {
   fd_ = Retrying([&] {
     return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -176,6 +206,16 @@ void OutputFile::WriteLine(std::string_view text) {
     buffer_ += text;
   }
   buffer_ += "\r\n";
+  if (buffer_.size() >= kChunk) Flush();
+}
+
+void OutputFile::Write(std::string_view bytes) {
+  if (bytes.size() >= kChunk) {
+    Flush();
+    WriteAll(fd_, bytes.data(), bytes.size());
+    return;
+  }
+  buffer_ += bytes;
   if (buffer_.size() >= kChunk) Flush();
 }
 
@@ -284,9 +324,12 @@ void CopyFileReplacing(const std::string& from, const std::string& to) {
   Descriptor in{platform::Retrying([&] { return open(from.c_str(), O_RDONLY | O_CLOEXEC); })};
   if (in.fd < 0) throw platform::OpenError(errno, from);
 
-  std::string temp = to + ".XXXXXX";
-  const std::size_t slash = to.rfind('/');
-  temp.insert(slash == std::string::npos ? 0 : slash + 1, ".");  // a hidden sibling
+  // A hidden sibling: the same folder, a dot before the name.
+  const std::size_t name_at = to.rfind('/') == std::string::npos ? 0 : to.rfind('/') + 1;
+  std::string temp = to.substr(0, name_at);
+  temp += '.';
+  temp += std::string_view(to).substr(name_at);
+  temp += ".XXXXXX";
   Descriptor out{mkstemp(temp.data())};
   if (out.fd < 0) throw platform::OpenError(errno, to);
   Removal removal{temp};

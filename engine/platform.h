@@ -27,6 +27,9 @@ class InputFile {
   void ReadLine(std::string& line);
   // No character left to read.
   bool AtEnd();
+  // Writes every remaining line to `output` unchanged, each followed by
+  // CR LF, as ReadLine and WriteLine would one by one; returns their count.
+  std::uint64_t CopyLines(class OutputFile& output);
 
  private:
   bool Fill();  // more bytes in the buffer; false at the end
@@ -48,6 +51,8 @@ class OutputFile {
 
   // The text followed by CR LF.
   void WriteLine(std::string_view text);
+  // Bytes as they are.
+  void Write(std::string_view bytes);
   // Writes what is buffered and closes; the file error if any write failed.
   void Close();
 

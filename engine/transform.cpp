@@ -21,17 +21,22 @@ int SplitRuns(std::string_view text, std::string_view separators, std::string_vi
   int current = 1;
   std::size_t start = 0;
   const std::size_t size = text.size();
-  for (std::size_t p = 0; p < size; ++p) {
+  while (start < size) {
     if (current > max) Raise(err::kSubscript);
-    if (p + 1 < size && separators.find(text[p + 1]) != std::string_view::npos) {
-      *last_separator = text[p + 1];
-      items[current] = text.substr(start, p + 1 - start);
-      ++current;
-      ++p;  // the separator is dropped
-      start = p + 1;
+    // The item's first character is always its own, even a separator.
+    const std::size_t end = separators.size() == 1 ? text.find(separators[0], start + 1)
+                                                   : text.find_first_of(separators, start + 1);
+    if (end == std::string_view::npos) {
+      items[current] = text.substr(start);
+      return current;
     }
+    items[current] = text.substr(start, end - start);
+    *last_separator = text[end];
+    ++current;
+    start = end + 1;  // the separator is dropped
   }
-  if (current <= max) items[current] = text.substr(start);
+  // An empty text, or an empty item opened by a separator at the end.
+  if (current <= max) items[current] = {};
   return current;
 }
 
@@ -53,7 +58,9 @@ bool IsNumericType(char c) { return std::string_view("012346").find(c) != std::s
 
 }  // namespace
 
-std::string Trasforma(std::string& riga, const NumberSettings& numbers) {
+namespace detail {
+
+void TransformInto(std::string& riga, const NumberSettings& numbers, std::string& out) {
   // Layer 255 becomes layer 15; the test looks at five characters only.
   if (riga.starts_with("-y255")) riga.replace(0, 5, "-y15");
 
@@ -62,19 +69,25 @@ std::string Trasforma(std::string& riga, const NumberSettings& numbers) {
   // claims comes back as it was received (no "-y" line is left unclaimed, so
   // the rewrite above never shows in an unchanged result).
   if (!riga.empty() && IsNumericType(riga[0])) {
-    const detail::FieldTable fields(riga);
-    return detail::NumericRecord(riga, fields, numbers);
+    const FieldTable fields(riga);
+    NumericRecord(riga, fields, DecimalPoint(numbers), out);
+  } else if (riga.empty() ||
+             std::string_view("SILGCPTA").find(riga[0]) != std::string_view::npos) {
+    out += kBannerLine;
+  } else if (OptionLine(riga, DecimalPoint(numbers), out)) {
+  } else if (riga.starts_with("-y") && riga.find(':') != std::string::npos) {
+    LayerLine(riga, out);
+  } else {
+    out += riga;
   }
-  if (riga.empty() || std::string_view("SILGCPTA").find(riga[0]) != std::string_view::npos) {
-    return std::string(kBannerLine);
-  }
+}
+
+}  // namespace detail
+
+std::string Trasforma(std::string& riga, const NumberSettings& numbers) {
   std::string result;
-  if (detail::OptionLine(riga, numbers, result)) return result;
-  if (riga.starts_with("-y")) {
-    if (riga.find(':') == std::string::npos) return riga;
-    return detail::LayerLine(riga);
-  }
-  return riga;
+  detail::TransformInto(riga, numbers, result);
+  return result;
 }
 
 }  // namespace tavrel

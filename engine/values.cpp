@@ -36,9 +36,7 @@ bool TooLarge(std::string_view mantissa, std::int64_t exponent) {
   return magnitude + exponent > 0;
 }
 
-}  // namespace
-
-double ReadNumber(std::string_view text) {
+double ReadNumberInFull(std::string_view text) {
   std::string number;  // sign, digits, point, exponent: what from_chars reads
   std::size_t i = 0;
   const std::size_t n = text.size();
@@ -114,13 +112,88 @@ double ReadNumber(std::string_view text) {
   return negative ? -value : value;
 }
 
-std::string IntegerText(double value) {
-  if (value == 0.0) return "0";  // also -0
+// The common form "-12.345": sign, digits, point, digits and nothing the
+// full reader would treat differently after it.  With at most 2^53 as the
+// digits' whole number and an exact power of ten, one division rounds
+// correctly, as reading the text in full would.  False to leave it to the
+// full reader.
+bool ReadPlainDecimal(std::string_view text, double& value) {
+  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  bool negative = false;
+  if (i < n && (text[i] == '-' || text[i] == '+')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  std::uint64_t digits = 0;
+  int count = 0;     // digits taken into `digits`, leading zeros left out
+  int fraction = 0;  // of them (or of the zeros) after the point
+  bool any = false;
+  bool point = false;
+  for (; i < n; ++i) {
+    const char c = text[i];
+    if (IsDigit(c)) {
+      any = true;
+      if (point) ++fraction;
+      if (digits == 0 && c == '0') continue;
+      if (++count > 16) return false;
+      digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (i < n && (IsSkipped(text[i]) || text[i] == 'e' || text[i] == 'E')) return false;
+  if (!any) {
+    value = 0.0;
+    return true;
+  }
+  if (digits > (std::uint64_t{1} << 53) || fraction > 22) return false;
+  value = static_cast<double>(digits) / kPowersOfTen[fraction];
+  if (negative) value = -value;
+  return true;
+}
+
+}  // namespace
+
+double ReadNumber(std::string_view text) {
+  double value;
+  if (ReadPlainDecimal(text, value)) return value;
+  return ReadNumberInFull(text);
+}
+
+namespace detail {
+
+void AppendIntegerText(double value, std::string& out) {
+  if (value == 0.0) {  // also -0
+    out += '0';
+    return;
+  }
   std::array<char, 400> buffer;
-  auto [end, ec] =
-      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, 0);
-  if (ec != std::errc()) Raise(err::kOverflow);
-  return std::string(buffer.data(), end);
+  char* end;
+  if (std::fabs(value) < 9e15) {
+    end = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                        static_cast<std::int64_t>(value))
+              .ptr;
+  } else {
+    auto [ptr, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                   std::chars_format::fixed, 0);
+    if (ec != std::errc()) Raise(err::kOverflow);
+    end = ptr;
+  }
+  out.append(buffer.data(), end);
+}
+
+}  // namespace detail
+
+std::string IntegerText(double value) {
+  std::string text;
+  detail::AppendIntegerText(value, text);
+  return text;
 }
 
 std::string NumberText(double value) {
@@ -132,9 +205,14 @@ std::string NumberText(double value) {
   if (ec != std::errc()) Raise(err::kOverflow);
   std::string_view text(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
   // No 0 before the point: 0.75 is written .75, -0.5 is written -.5.
-  if (text.starts_with("0.")) return std::string(text.substr(1));
-  if (text.starts_with("-0.")) return "-" + std::string(text.substr(2));
-  return std::string(text);
+  std::string result;
+  if (text.front() == '-') {
+    result += '-';
+    text.remove_prefix(1);
+  }
+  if (text.starts_with("0.")) text.remove_prefix(1);
+  result += text;
+  return result;
 }
 
 namespace {
@@ -156,38 +234,48 @@ double RoundTo15Digits(double product) {
 // text is written with the user's decimal separator and read back by the
 // number reader, so with a decimal comma the fraction is cut off (toward
 // zero); with a point it is read whole and then rounded down.
-std::string ScaleValue(std::string_view token, const NumberSettings& numbers) {
-  double value = ReadNumber(token);
-  if (value == 0.0) return std::string(token);
-  double product = value * 1000.0;
+void AppendScaledValue(std::string_view token, bool decimal_point, std::string& out) {
+  const double value = ReadNumber(token);
+  if (value == 0.0) {
+    out += token;
+    return;
+  }
+  const double product = value * 1000.0;
   if (!std::isfinite(product)) Raise(err::kOverflow);
-  double rounded = RoundTo15Digits(product);
-  double whole = numbers.decimal == "." ? std::floor(rounded) : std::trunc(rounded);
-  return IntegerText(whole);
+  // Below 1e9 the 15 digits keep six decimals, so the rounding moves the
+  // value by less than 1e-6: unless the fraction is that close to a whole
+  // number, the whole part is the product's own.
+  const double whole = std::floor(product);
+  const double fraction = product - whole;
+  double result;
+  if (std::fabs(product) < 1e9 && (fraction == 0.0 || (fraction > 1e-6 && fraction < 1 - 1e-6))) {
+    result = decimal_point || fraction == 0.0 || product > 0.0 ? whole : whole + 1.0;
+  } else {
+    const double rounded = RoundTo15Digits(product);
+    result = decimal_point ? std::floor(rounded) : std::trunc(rounded);
+  }
+  detail::AppendIntegerText(result, out);
 }
 
 }  // namespace
 
-std::string Moltiplica(const std::string& valori, const NumberSettings& numbers) {
-  constexpr int kMaxTokens = 50;
-  std::array<std::string_view, kMaxTokens + 1> tokens{};
-  char separator = '\0';
-  const int count = detail::SplitRuns(valori, ", ", tokens.data(), kMaxTokens, &separator);
+namespace detail {
 
-  std::string result;
-  result.reserve(valori.size() + 16);
+void AppendScaled(std::string_view valori, bool decimal_point, std::string& out) {
+  constexpr int kMaxTokens = 50;
+  std::array<std::string_view, kMaxTokens + 1> tokens;
+  char separator = '\0';
+  const int count = SplitRuns(valori, ", ", tokens.data(), kMaxTokens, &separator);
   for (int t = 1; t <= count; ++t) {
     // An empty token opened by a separator after the 50th value.
     if (t > kMaxTokens) Raise(err::kSubscript);
-    if (t > 1) result += separator;
-    result += ScaleValue(tokens[t], numbers);
+    if (t > 1) out += separator;
+    AppendScaledValue(tokens[t], decimal_point, out);
   }
-  return result;
 }
 
-std::string Rad(const std::string& gradi, float base) {
+void AppendRad(std::string_view gradi, float base, std::string& out) {
   const double d = ReadNumber(gradi);
-  const double units = static_cast<double>(base);
   double result;
   if (base == 32768.0f) {
     // Signed half-turn: 32768 units to half a turn, negative past 180.
@@ -196,13 +284,27 @@ std::string Rad(const std::string& gradi, float base) {
     } else if (d > 180.0 && d <= 360.0) {
       result = -std::floor((360.0 - d) * 32768.0 / 180.0);
     } else {
-      return std::string();
+      return;  // the empty text
     }
   } else {
-    result = std::floor(d * units / 360.0);
+    result = std::floor(d * static_cast<double>(base) / 360.0);
   }
   if (!std::isfinite(result)) Raise(err::kOverflow);
-  return IntegerText(result);
+  AppendIntegerText(result, out);
+}
+
+}  // namespace detail
+
+std::string Moltiplica(const std::string& valori, const NumberSettings& numbers) {
+  std::string result;
+  detail::AppendScaled(valori, detail::DecimalPoint(numbers), result);
+  return result;
+}
+
+std::string Rad(const std::string& gradi, float base) {
+  std::string result;
+  detail::AppendRad(gradi, base, result);
+  return result;
 }
 
 }  // namespace tavrel
