@@ -16,38 +16,10 @@ std::string_view TrimBlanks(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
-int SplitRuns(std::string_view text, std::string_view separators, std::string_view* items,
-              int max, char* last_separator) {
-  int current = 1;
-  std::size_t start = 0;
-  const std::size_t size = text.size();
-  while (start < size) {
-    if (current > max) Raise(err::kSubscript);
-    // The item's first character is always its own, even a separator.
-    const std::size_t end = separators.size() == 1 ? text.find(separators[0], start + 1)
-                                                   : text.find_first_of(separators, start + 1);
-    if (end == std::string_view::npos) {
-      items[current] = text.substr(start);
-      return current;
-    }
-    items[current] = text.substr(start, end - start);
-    *last_separator = text[end];
-    ++current;
-    start = end + 1;  // the separator is dropped
-  }
-  // An empty text, or an empty item opened by a separator at the end.
-  if (current <= max) items[current] = {};
-  return current;
-}
-
 FieldTable::FieldTable(std::string_view line) {
   char separator = ' ';
-  count_ = SplitRuns(line, " ", fields_.data(), kMaxFields, &separator);
-}
-
-std::string_view FieldTable::operator[](int n) const {
-  if (n < 1 || n > kMaxFields) Raise(err::kSubscript);
-  return fields_[n];
+  count_ = SplitRuns(
+      line, [](char c) { return c == ' '; }, fields_, kMaxFields, &separator);
 }
 
 }  // namespace detail

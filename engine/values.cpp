@@ -112,49 +112,49 @@ double ReadNumberInFull(std::string_view text) {
   return negative ? -value : value;
 }
 
-// The common form "-12.345": sign, digits, point, digits and nothing the
-// full reader would treat differently after it.  With at most 2^53 as the
-// digits' whole number and an exact power of ten, one division rounds
-// correctly, as reading the text in full would.  False to leave it to the
-// full reader.
+// A number in the common form "-12.345": sign, digits, point, digits, and
+// after them nothing that the full reader would read on (a blank or an
+// exponent).  Its value is digits / 10^fraction.
+struct PlainDecimal {
+  std::uint64_t digits = 0;  // all digits as one whole number
+  int fraction = 0;          // digits after the point
+  bool negative = false;
+};
+
+bool ParsePlainDecimal(std::string_view text, PlainDecimal& number) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  if (p < end && (*p == '-' || *p == '+')) {
+    number.negative = *p == '-';
+    ++p;
+  }
+  const char* const first = p;
+  std::uint64_t digits = 0;
+  while (p < end && IsDigit(*p)) digits = digits * 10 + static_cast<std::uint64_t>(*p++ - '0');
+  int count = static_cast<int>(p - first);
+  if (p < end && *p == '.') {
+    const char* const point = ++p;
+    while (p < end && IsDigit(*p)) digits = digits * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    number.fraction = static_cast<int>(p - point);
+    count += number.fraction;
+  }
+  // Nineteen digits always fit; longer numbers are left to the full reader.
+  if (count > 19) return false;
+  number.digits = digits;
+  return p == end || !(IsSkipped(*p) || *p == 'e' || *p == 'E');
+}
+
+// With at most 2^53 as the digits' whole number and an exact power of ten,
+// one division rounds correctly, as reading the text in full would.
 bool ReadPlainDecimal(std::string_view text, double& value) {
   static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  std::size_t i = 0;
-  const std::size_t n = text.size();
-  bool negative = false;
-  if (i < n && (text[i] == '-' || text[i] == '+')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  std::uint64_t digits = 0;
-  int count = 0;     // digits taken into `digits`, leading zeros left out
-  int fraction = 0;  // of them (or of the zeros) after the point
-  bool any = false;
-  bool point = false;
-  for (; i < n; ++i) {
-    const char c = text[i];
-    if (IsDigit(c)) {
-      any = true;
-      if (point) ++fraction;
-      if (digits == 0 && c == '0') continue;
-      if (++count > 16) return false;
-      digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
-  }
-  if (i < n && (IsSkipped(text[i]) || text[i] == 'e' || text[i] == 'E')) return false;
-  if (!any) {
-    value = 0.0;
-    return true;
-  }
-  if (digits > (std::uint64_t{1} << 53) || fraction > 22) return false;
-  value = static_cast<double>(digits) / kPowersOfTen[fraction];
-  if (negative) value = -value;
+  PlainDecimal number;
+  if (!ParsePlainDecimal(text, number)) return false;
+  if (number.digits > (std::uint64_t{1} << 53) || number.fraction > 22) return false;
+  value = static_cast<double>(number.digits) / kPowersOfTen[number.fraction];
+  if (number.negative) value = -value;
   return true;
 }
 
@@ -230,11 +230,61 @@ double RoundTo15Digits(double product) {
   return rounded;
 }
 
+void AppendDigits(std::uint64_t value, std::string& out) {
+  char buffer[24];
+  char* end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  out.append(buffer, end);
+}
+
 // One value of a list scaled by 1000 and made whole.  The product's 15-digit
 // text is written with the user's decimal separator and read back by the
 // number reader, so with a decimal comma the fraction is cut off (toward
 // zero); with a point it is read whole and then rounded down.
+void AppendScaledInFull(std::string_view token, bool decimal_point, std::string& out);
+
+// Products from 1e15 on need an exponent in 15 digits: left to the full way.
+constexpr std::uint64_t kPlainLimit = 1'000'000'000'000'000;
+
 void AppendScaledValue(std::string_view token, bool decimal_point, std::string& out) {
+  // A plain decimal of at most 15 significant digits (its digits below
+  // 10^15) times 1000 has at most 15 too, so its product rounded to 15 digits is that decimal product
+  // exactly, and whole numbers give the result without a double.
+  static constexpr auto kPowersOfTen = [] {
+    std::array<std::uint64_t, 19> powers{1};
+    for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
+    return powers;
+  }();
+  PlainDecimal number;
+  if (ParsePlainDecimal(token, number) && number.digits < kPlainLimit && number.fraction <= 21) {
+    if (number.digits == 0) {
+      out += token;  // a value of 0 keeps its text
+      return;
+    }
+    std::uint64_t whole;
+    bool cut = false;  // a fraction was dropped
+    if (number.fraction <= 3) {
+      whole = number.digits * kPowersOfTen[3 - number.fraction];
+    } else if (number.fraction == 4) {  // the usual case, with a constant divisor
+      whole = number.digits / 10;
+      cut = number.digits % 10 != 0;
+    } else {
+      const std::uint64_t divisor = kPowersOfTen[number.fraction - 3];
+      whole = number.digits / divisor;
+      cut = number.digits % divisor != 0;
+    }
+    // Rounded down with a decimal point; with a decimal comma the reading
+    // back stops at the comma, which cuts toward zero.
+    if (number.negative && cut && decimal_point) ++whole;
+    if (whole >= kPlainLimit) return AppendScaledInFull(token, decimal_point, out);
+    if (number.negative && whole != 0) out += '-';
+    AppendDigits(whole, out);
+    return;
+  }
+
+  AppendScaledInFull(token, decimal_point, out);
+}
+
+void AppendScaledInFull(std::string_view token, bool decimal_point, std::string& out) {
   const double value = ReadNumber(token);
   if (value == 0.0) {
     out += token;
@@ -242,19 +292,8 @@ void AppendScaledValue(std::string_view token, bool decimal_point, std::string& 
   }
   const double product = value * 1000.0;
   if (!std::isfinite(product)) Raise(err::kOverflow);
-  // Below 1e9 the 15 digits keep six decimals, so the rounding moves the
-  // value by less than 1e-6: unless the fraction is that close to a whole
-  // number, the whole part is the product's own.
-  const double whole = std::floor(product);
-  const double fraction = product - whole;
-  double result;
-  if (std::fabs(product) < 1e9 && (fraction == 0.0 || (fraction > 1e-6 && fraction < 1 - 1e-6))) {
-    result = decimal_point || fraction == 0.0 || product > 0.0 ? whole : whole + 1.0;
-  } else {
-    const double rounded = RoundTo15Digits(product);
-    result = decimal_point ? std::floor(rounded) : std::trunc(rounded);
-  }
-  detail::AppendIntegerText(result, out);
+  const double rounded = RoundTo15Digits(product);
+  detail::AppendIntegerText(decimal_point ? std::floor(rounded) : std::trunc(rounded), out);
 }
 
 }  // namespace
@@ -263,9 +302,10 @@ namespace detail {
 
 void AppendScaled(std::string_view valori, bool decimal_point, std::string& out) {
   constexpr int kMaxTokens = 50;
-  std::array<std::string_view, kMaxTokens + 1> tokens;
+  TextRun tokens[kMaxTokens + 1];
   char separator = '\0';
-  const int count = SplitRuns(valori, ", ", tokens.data(), kMaxTokens, &separator);
+  const int count = SplitRuns(
+      valori, [](char c) { return c == ',' || c == ' '; }, tokens, kMaxTokens, &separator);
   for (int t = 1; t <= count; ++t) {
     // An empty token opened by a separator after the 50th value.
     if (t > kMaxTokens) Raise(err::kSubscript);
