@@ -22,6 +22,7 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kChunk = 1 << 16;
+constexpr std::size_t kLargeChunk = 1 << 20;  // for copying whole buffers
 constexpr char kDosEndOfFile = 0x1A;
 
 // A failed open: a missing folder on the way is "path not found".
@@ -88,27 +89,28 @@ InputFile::~InputFile() {
   if (fd_ >= 0) close(fd_);
 }
 
-bool InputFile::Fill() {
-  if (pos_ < buffer_.size()) return true;
-  buffer_.clear();
+bool InputFile::Fill(std::size_t chunk) {
+  if (pos_ < size_) return true;
+  size_ = 0;
   pos_ = 0;
   if (remaining_ == 0) return false;
-  const std::size_t want = remaining_ < kChunk ? static_cast<std::size_t>(remaining_) : kChunk;
-  buffer_.resize(want);
+  if (capacity_ < chunk) {
+    buffer_ = std::make_unique_for_overwrite<char[]>(chunk);
+    capacity_ = chunk;
+  }
+  const std::size_t want = remaining_ < chunk ? static_cast<std::size_t>(remaining_) : chunk;
   ssize_t got;
   do {
-    got = read(fd_, buffer_.data(), want);
+    got = read(fd_, buffer_.get(), want);
   } while (got < 0 && errno == EINTR);
-  if (got < 0) {
-    buffer_.clear();
-    throw FileError(errno);
-  }
-  buffer_.resize(static_cast<std::size_t>(got));
+  if (got < 0) throw FileError(errno);
   if (got == 0) {
     remaining_ = 0;  // the file became shorter
     return false;
   }
-  if (remaining_ != UINT64_MAX) remaining_ -= static_cast<std::uint64_t>(got);
+  size_ = static_cast<std::size_t>(got);
+  offset_ += size_;
+  if (remaining_ != UINT64_MAX) remaining_ -= size_;
   return true;
 }
 
@@ -136,8 +138,8 @@ void InputFile::ReadLine(std::string& line) {
   if (AtEnd()) throw MakeError(err::kPastEnd);
   line.clear();
   while (Fill()) {
-    const char* start = buffer_.data() + pos_;
-    const std::size_t available = buffer_.size() - pos_;
+    const char* start = buffer_.get() + pos_;
+    const std::size_t available = size_ - pos_;
     const void* newline = std::memchr(start, '\n', available);
     if (newline != nullptr) {
       const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(newline) - start);
@@ -151,41 +153,71 @@ void InputFile::ReadLine(std::string& line) {
   }
 }
 
-std::uint64_t InputFile::CopyLines(OutputFile& output) {
-  // Whole buffers go out at once; only a line end of a lone LF needs its CR.
-  std::uint64_t lines = 0;
+namespace {
+
+// Whether `bytes` holds a lone LF, one without a CR before it (`after_cr`
+// tells whether the byte before `bytes` is a CR).  A plain loop over whole
+// blocks, so that the compiler vectorises it.
+bool HasLoneLineFeed(std::string_view bytes, bool after_cr) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  if (n == 0) return false;
+  if (p[0] == '\n' && !after_cr) return true;
+  constexpr std::size_t kBlock = 4096;
+  for (std::size_t start = 1; start < n; start += kBlock) {
+    const std::size_t stop = start + kBlock < n ? start + kBlock : n;
+    unsigned char lone = 0;
+    for (std::size_t i = start; i < stop; ++i) lone |= (p[i] == '\n') & (p[i - 1] != '\r');
+    if (lone != 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void InputFile::CopyLines(OutputFile& output) {
+  // Buffers whose line ends are all CR LF go out whole; a lone LF gets its CR.
   bool after_cr = false;   // the previous buffer ended with a CR
   bool line_open = false;  // bytes since the last line end
-  while (Fill()) {
-    const std::string_view chunk(buffer_.data() + pos_, buffer_.size() - pos_);
-    pos_ = buffer_.size();
-    std::size_t pending = 0;  // first byte not yet written
-    for (std::size_t lf = chunk.find('\n'); lf != std::string_view::npos;
-         lf = chunk.find('\n', lf + 1)) {
-      ++lines;
-      const bool has_cr = lf > 0 ? chunk[lf - 1] == '\r' : after_cr;
-      if (!has_cr) {
-        output.Write(chunk.substr(pending, lf - pending));
-        output.Write("\r\n");
-        pending = lf + 1;
+  while (Fill(kLargeChunk)) {
+    const std::string_view chunk(buffer_.get() + pos_, size_ - pos_);
+    const std::uint64_t chunk_offset = offset_ - (size_ - pos_);
+    pos_ = size_;
+    if (!HasLoneLineFeed(chunk, after_cr)) {
+      output.WriteCopyOf(chunk, fd_, chunk_offset);
+    } else {
+      std::size_t pending = 0;  // first byte not yet written
+      for (std::size_t lf = chunk.find('\n'); lf != std::string_view::npos;
+           lf = chunk.find('\n', lf + 1)) {
+        const bool has_cr = lf > 0 ? chunk[lf - 1] == '\r' : after_cr;
+        if (!has_cr) {
+          output.Write(chunk.substr(pending, lf - pending));
+          output.Write("\r\n");
+          pending = lf + 1;
+        }
       }
+      output.Write(chunk.substr(pending));
     }
-    output.Write(chunk.substr(pending));
     after_cr = chunk.back() == '\r';
     line_open = chunk.back() != '\n';
   }
-  if (line_open) {
-    output.Write("\r\n");  // a last line without its line end
-    ++lines;
-  }
-  return lines;
+  if (line_open) output.Write("\r\n");  // a last line without its line end
 }
 
 OutputFile::OutputFile(const std::string& path) {
-  fd_ = Retrying([&] {
-    return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-  });
+  fd_ = Retrying(
+      [&] { return open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600); });
   if (fd_ < 0) throw OpenError(errno, path);
+  // Emptied only when it holds something: truncating a file makes some file
+  // systems (ext4) write it out in full when it is closed, which a new file
+  // need not wait for.
+  struct stat st;
+  if (fstat(fd_, &st) != 0 || (st.st_size > 0 && ftruncate(fd_, 0) != 0)) {
+    const int error = errno;
+    close(fd_);
+    fd_ = -1;
+    throw FileError(error);
+  }
   buffer_.reserve(kChunk * 2);
 }
 
@@ -217,6 +249,22 @@ void OutputFile::Write(std::string_view bytes) {
   }
   buffer_ += bytes;
   if (buffer_.size() >= kChunk) Flush();
+}
+
+void OutputFile::WriteCopyOf(std::string_view bytes, int from, std::uint64_t offset) {
+  if (bytes.size() < kChunk) return Write(bytes);
+  Flush();
+  auto in = static_cast<loff_t>(offset);
+  while (!bytes.empty()) {
+    const ssize_t copied = copy_file_range(from, &in, fd_, nullptr, bytes.size(), 0);
+    if (copied < 0 && errno == EINTR) continue;
+    if (copied < 0 && (errno == ENOSPC || errno == EDQUOT || errno == EIO || errno == EFBIG)) {
+      throw FileError(errno);
+    }
+    if (copied <= 0) break;  // not between these files, or the source shrank
+    bytes.remove_prefix(static_cast<std::size_t>(copied));
+  }
+  WriteAll(fd_, bytes.data(), bytes.size());
 }
 
 void OutputFile::Close() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -28,16 +29,21 @@ class InputFile {
   // No character left to read.
   bool AtEnd();
   // Writes every remaining line to `output` unchanged, each followed by
-  // CR LF, as ReadLine and WriteLine would one by one; returns their count.
-  std::uint64_t CopyLines(class OutputFile& output);
+  // CR LF, as ReadLine and WriteLine would one by one.
+  void CopyLines(class OutputFile& output);
 
  private:
-  bool Fill();  // more bytes in the buffer; false at the end
+  // More bytes in the buffer, reading up to `chunk` when it is empty; false
+  // at the end.
+  bool Fill(std::size_t chunk = 1 << 16);
 
   int fd_ = -1;
   std::uint64_t remaining_;  // bytes still to be read from the file
-  std::string buffer_;
-  std::size_t pos_ = 0;  // next unread byte of buffer_
+  std::unique_ptr<char[]> buffer_;  // not cleared between reads
+  std::size_t capacity_ = 0;
+  std::size_t size_ = 0;  // bytes read into buffer_
+  std::size_t pos_ = 0;   // next unread byte of buffer_
+  std::uint64_t offset_ = 0;  // bytes read from the file so far
 };
 
 // Sequential writing: the file is created (mode 0600, links not followed) or
@@ -53,6 +59,9 @@ class OutputFile {
   void WriteLine(std::string_view text);
   // Bytes as they are.
   void Write(std::string_view bytes);
+  // The same `bytes`, which stand at `offset` in the file `from`: copied
+  // inside the system where it can (as cp does), else written.
+  void WriteCopyOf(std::string_view bytes, int from, std::uint64_t offset);
   // Writes what is buffered and closes; the file error if any write failed.
   void Close();
 
