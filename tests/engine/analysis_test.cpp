@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <regex>
 #include <string>
 #include <vector>
@@ -190,6 +191,36 @@ TEST_F(AnalysisTest, ThreeXLinesAreCopiedByteForByte) {
       {kH36, kH35},
   };
   for (const auto& c : cases) EXPECT_EQ(Converted(c.source), c.output) << c.source;
+}
+
+TEST_F(AnalysisTest, LargeThreeXFileKeepsEveryByteAcrossBufferBoundaries) {
+  // Mixed line ends over several megabytes, with CR LF pairs and lone LFs
+  // placed on the reading buffers' boundaries (64 KiB, then 1 MiB steps).
+  std::string source = kH36 + "\r\n";
+  std::string expected = kH35;
+  std::mt19937 random(12345);
+  auto next = [&random] { return random(); };
+  std::string line;
+  while (source.size() < 3'500'000) {
+    line.assign(next() % 90, 'a');
+    for (char& c : line) c = static_cast<char>('0' + next() % 40);
+    const bool boundary = source.size() % (1 << 20) > (1 << 20) - 100;
+    const bool lone = next() % 3 == 0 || boundary;
+    if (!lone && next() % 20 == 0) line += '\r';  // a CR of its own stays in the line
+    source += line + (lone ? "\n" : "\r\n");
+    expected += line + "\r\n";
+  }
+  source += "last";
+  expected += "last\r\n";
+  EXPECT_EQ(Converted(source), expected);
+  // All CR LF: whole buffers copied as they are.
+  std::string clean = source;
+  std::string clean_expected;
+  for (std::size_t at = 0; (at = clean.find('\n', at)) != std::string::npos; at += 2) {
+    if (clean[at - 1] != '\r') clean.insert(at, "\r");
+  }
+  clean_expected = kH35 + clean.substr(kH36.size() + 2) + "\r\n";
+  EXPECT_EQ(Converted(clean), clean_expected);
 }
 
 TEST_F(AnalysisTest, FourZeroLinesGoThroughTrasforma) {
