@@ -98,9 +98,13 @@ bool SameFile(const std::string& a, const std::string& b) {
          sa.st_ino == sb.st_ino;
 }
 
-void Complain(const std::string& what) { std::fprintf(stderr, "tavconv: %s\n", what.c_str()); }
+void Complain(const std::string& what) {
+  std::fprintf(stderr, "tavconv: %s\n", what.c_str());
+}
 
-std::string SystemReason(int error) { return tavrel::FileError(error).description(); }
+std::string SystemReason(int error) {
+  return tavrel::FileError(error).description();
+}
 
 // Puts the finished temporary file in place; without `force` an existing
 // destination is kept, even one that appeared meanwhile.
@@ -109,9 +113,17 @@ bool PutInPlace(const std::string& temp, const std::string& dest, bool force) {
   umask(mask);
   chmod(temp.c_str(), 0666 & ~mask);
   if (force) return rename(temp.c_str(), dest.c_str()) == 0;
-  if (link(temp.c_str(), dest.c_str()) != 0) return false;
-  unlink(temp.c_str());
-  return true;
+  if (link(temp.c_str(), dest.c_str()) == 0) {
+    unlink(temp.c_str());
+    return true;
+  }
+  if (errno == EEXIST) return false;
+  // A file system without links (FAT media): check, then rename.
+  if (tavrel::FileExists(dest)) {
+    errno = EEXIST;
+    return false;
+  }
+  return rename(temp.c_str(), dest.c_str()) == 0;
 }
 
 Status ConvertOne(const std::string& source, const std::string& dest, const Options& options,
@@ -206,7 +218,8 @@ int main(int argc, char** argv) {
   std::vector<std::pair<std::string, std::string>> jobs;
   std::vector<std::string>& operands = options.operands;
   if (options.analyse_only) {
-    for (const std::string& source : operands) jobs.emplace_back(source, std::string());
+    for (const std::string& source : operands)
+      jobs.emplace_back(source, std::string());
   } else if (operands.size() == 1) {
     jobs.emplace_back(operands[0], tavrel::JoinPath(DirName(operands[0]),
                                                     tavrel::ProposedName(BaseName(operands[0]))));

@@ -57,7 +57,8 @@ std::string_view FirstCharacters(std::string_view text, std::size_t count) {
   for (std::size_t seen = 0; i < text.size(); ++seen) {
     if (seen == count) break;
     ++i;
-    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+      ++i;
   }
   return text.substr(0, i);
 }
@@ -101,7 +102,9 @@ FormatInfo Recognise(std::string_view first_field) {
   return kUnknown;
 }
 
-bool IsConvertible(int code) { return code != 99 && code != 35 && code != -35; }
+bool IsConvertible(int code) {
+  return code != 99 && code != 35 && code != -35;
+}
 
 std::string ProposedName(const std::string& name) {
   const std::size_t dot = name.find('.');

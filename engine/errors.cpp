@@ -46,9 +46,13 @@ std::string_view DescriptionOf(int number) {
 
 }  // namespace
 
-RuntimeError MakeError(int number) { return RuntimeError(number, std::string(DescriptionOf(number))); }
+RuntimeError MakeError(int number) {
+  return RuntimeError(number, std::string(DescriptionOf(number)));
+}
 
-[[noreturn]] void Raise(int number) { throw MakeError(number); }
+[[noreturn]] void Raise(int number) {
+  throw MakeError(number);
+}
 
 RuntimeError FileError(int os_error, bool path_part) {
   switch (os_error) {

@@ -44,7 +44,8 @@ int SplitRuns(std::string_view text, IsSeparator is_separator, Item* items, int 
     if (current > max) Raise(err::kSubscript);
     // The item's first character is always its own, even a separator.
     std::size_t end = start + 1;
-    while (end < size && !is_separator(text[end])) ++end;
+    while (end < size && !is_separator(text[end]))
+      ++end;
     items[current] = text.substr(start, end - start);
     if (end == size) return current;
     *last_separator = text[end];
@@ -81,7 +82,9 @@ class FieldTable {
 
 // Whether the user's decimal separator is the point: it decides how a
 // negative scaled value with a fraction comes out.
-inline bool DecimalPoint(const NumberSettings& numbers) { return numbers.decimal == "."; }
+inline bool DecimalPoint(const NumberSettings& numbers) {
+  return numbers.decimal == ".";
+}
 
 // The value helpers, appending their text to `out`.
 void AppendScaled(std::string_view valori, bool decimal_point, std::string& out);

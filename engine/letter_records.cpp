@@ -18,10 +18,10 @@ namespace detail {
 namespace {
 
 enum class Kind {
-  kFixed,      // the fixed text
-  kFourth,     // chosen by the line's fourth character
-  kBanner,     // the banner line
-  kScaled,     // the fixed text followed by the rest of the line scaled
+  kFixed,   // the fixed text
+  kFourth,  // chosen by the line's fourth character
+  kBanner,  // the banner line
+  kScaled,  // the fixed text followed by the rest of the line scaled
 };
 
 struct Option {

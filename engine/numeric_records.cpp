@@ -39,8 +39,7 @@ void AppendScaledFields(std::initializer_list<std::string_view> fields, bool dec
 }
 
 // Records "0" and "1": a prefix of `width` characters, then one value list.
-void PrefixAndList(std::string_view line, std::size_t width, bool decimal_point,
-                   std::string& out) {
+void PrefixAndList(std::string_view line, std::size_t width, bool decimal_point, std::string& out) {
   if (line.size() < width) Raise(err::kInvalidArgument);
   out += Prefix(line, width);
   out += ' ';

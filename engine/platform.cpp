@@ -78,8 +78,8 @@ InputFile::InputFile(const std::string& path) {
     // end-of-file mark out.
     remaining_ = static_cast<std::uint64_t>(st.st_size);
     char last = 0;
-    if (remaining_ > 0 &&
-        pread(fd_, &last, 1, static_cast<off_t>(remaining_ - 1)) == 1 && last == kDosEndOfFile) {
+    if (remaining_ > 0 && pread(fd_, &last, 1, static_cast<off_t>(remaining_ - 1)) == 1 &&
+        last == kDosEndOfFile) {
       --remaining_;
     }
   }
@@ -114,7 +114,9 @@ bool InputFile::Fill(std::size_t chunk) {
   return true;
 }
 
-bool InputFile::AtEnd() { return !Fill(); }
+bool InputFile::AtEnd() {
+  return !Fill();
+}
 
 std::string InputFile::ReadFirstField() {
   if (AtEnd()) throw MakeError(err::kPastEnd);
@@ -142,7 +144,8 @@ void InputFile::ReadLine(std::string& line) {
     const std::size_t available = size_ - pos_;
     const void* newline = std::memchr(start, '\n', available);
     if (newline != nullptr) {
-      const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(newline) - start);
+      const std::size_t length =
+          static_cast<std::size_t>(static_cast<const char*>(newline) - start);
       line.append(start, length);
       pos_ += length + 1;
       if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -167,7 +170,8 @@ bool HasLoneLineFeed(std::string_view bytes, bool after_cr) {
   for (std::size_t start = 1; start < n; start += kBlock) {
     const std::size_t stop = start + kBlock < n ? start + kBlock : n;
     unsigned char lone = 0;
-    for (std::size_t i = start; i < stop; ++i) lone |= (p[i] == '\n') & (p[i - 1] != '\r');
+    for (std::size_t i = start; i < stop; ++i)
+      lone |= (p[i] == '\n') & (p[i - 1] != '\r');
     if (lone != 0) return true;
   }
   return false;
@@ -287,11 +291,12 @@ std::string FileDateText(const std::string& path) {
   const time_t stamp = st.st_mtime;
   if (localtime_r(&stamp, &local) == nullptr) return std::string();
   auto two = [](int value) {
-    return std::string{static_cast<char>('0' + value / 10 % 10), static_cast<char>('0' + value % 10)};
+    return std::string{static_cast<char>('0' + value / 10 % 10),
+                       static_cast<char>('0' + value % 10)};
   };
   return two(local.tm_mday) + "/" + two(local.tm_mon + 1) + "/" +
-         std::to_string(local.tm_year + 1900) + " " + two(local.tm_hour) + ":" +
-         two(local.tm_min) + ":" + two(local.tm_sec);
+         std::to_string(local.tm_year + 1900) + " " + two(local.tm_hour) + ":" + two(local.tm_min) +
+         ":" + two(local.tm_sec);
 }
 
 }  // namespace platform

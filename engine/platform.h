@@ -38,11 +38,11 @@ class InputFile {
   bool Fill(std::size_t chunk = 1 << 16);
 
   int fd_ = -1;
-  std::uint64_t remaining_;  // bytes still to be read from the file
+  std::uint64_t remaining_;         // bytes still to be read from the file
   std::unique_ptr<char[]> buffer_;  // not cleared between reads
   std::size_t capacity_ = 0;
-  std::size_t size_ = 0;  // bytes read into buffer_
-  std::size_t pos_ = 0;   // next unread byte of buffer_
+  std::size_t size_ = 0;      // bytes read into buffer_
+  std::size_t pos_ = 0;       // next unread byte of buffer_
   std::uint64_t offset_ = 0;  // bytes read from the file so far
 };
 

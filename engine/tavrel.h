@@ -117,9 +117,9 @@ std::string Trasforma(std::string& riga, const NumberSettings& numbers = {});
 inline constexpr std::string_view kHeader35 = "TAVREL Version 3.5 -- DATA FILE";
 
 struct FormatInfo {
-  int code;                      // 33..38, 40, -35 or 99
-  std::string_view format_text;  // for TipoFile
-  std::string_view outcome_text; // for ConvPreview
+  int code;                       // 33..38, 40, -35 or 99
+  std::string_view format_text;   // for TipoFile
+  std::string_view outcome_text;  // for ConvPreview
 };
 
 // Looks the file's first field up in the header table.

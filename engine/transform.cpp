@@ -26,7 +26,9 @@ FieldTable::FieldTable(std::string_view line) {
 
 namespace {
 
-bool IsNumericType(char c) { return std::string_view("012346").find(c) != std::string_view::npos; }
+bool IsNumericType(char c) {
+  return std::string_view("012346").find(c) != std::string_view::npos;
+}
 
 }  // namespace
 
@@ -43,8 +45,7 @@ void TransformInto(std::string& riga, const NumberSettings& numbers, std::string
   if (!riga.empty() && IsNumericType(riga[0])) {
     const FieldTable fields(riga);
     NumericRecord(riga, fields, DecimalPoint(numbers), out);
-  } else if (riga.empty() ||
-             std::string_view("SILGCPTA").find(riga[0]) != std::string_view::npos) {
+  } else if (riga.empty() || std::string_view("SILGCPTA").find(riga[0]) != std::string_view::npos) {
     out += kBannerLine;
   } else if (OptionLine(riga, DecimalPoint(numbers), out)) {
   } else if (riga.starts_with("-y") && riga.find(':') != std::string::npos) {

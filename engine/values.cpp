@@ -14,8 +14,12 @@ namespace tavrel {
 
 namespace {
 
-bool IsSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsSkipped(char c) {
+  return c == ' ' || c == '\t' || c == '\n';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Whether a number whose text from_chars finds out of range is too large
 // (rather than too close to zero).  `mantissa` holds digits and at most one
@@ -41,7 +45,8 @@ double ReadNumberInFull(std::string_view text) {
   std::size_t i = 0;
   const std::size_t n = text.size();
   auto skip = [&] {
-    while (i < n && IsSkipped(text[i])) ++i;
+    while (i < n && IsSkipped(text[i]))
+      ++i;
   };
 
   skip();
@@ -74,7 +79,8 @@ double ReadNumberInFull(std::string_view text) {
   if (i < n && (text[i] == 'e' || text[i] == 'E')) {
     std::size_t j = i + 1;
     auto skip_j = [&] {
-      while (j < n && IsSkipped(text[j])) ++j;
+      while (j < n && IsSkipped(text[j]))
+        ++j;
     };
     skip_j();
     bool exp_negative = false;
@@ -130,11 +136,13 @@ bool ParsePlainDecimal(std::string_view text, PlainDecimal& number) {
   }
   const char* const first = p;
   std::uint64_t digits = 0;
-  while (p < end && IsDigit(*p)) digits = digits * 10 + static_cast<std::uint64_t>(*p++ - '0');
+  while (p < end && IsDigit(*p))
+    digits = digits * 10 + static_cast<std::uint64_t>(*p++ - '0');
   int count = static_cast<int>(p - first);
   if (p < end && *p == '.') {
     const char* const point = ++p;
-    while (p < end && IsDigit(*p)) digits = digits * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    while (p < end && IsDigit(*p))
+      digits = digits * 10 + static_cast<std::uint64_t>(*p++ - '0');
     number.fraction = static_cast<int>(p - point);
     count += number.fraction;
   }
@@ -247,11 +255,12 @@ constexpr std::uint64_t kPlainLimit = 1'000'000'000'000'000;
 
 void AppendScaledValue(std::string_view token, bool decimal_point, std::string& out) {
   // A plain decimal of at most 15 significant digits (its digits below
-  // 10^15) times 1000 has at most 15 too, so its product rounded to 15 digits is that decimal product
-  // exactly, and whole numbers give the result without a double.
+  // 10^15) times 1000 has at most 15 too, so its product rounded to 15 digits is that decimal
+  // product exactly, and whole numbers give the result without a double.
   static constexpr auto kPowersOfTen = [] {
     std::array<std::uint64_t, 19> powers{1};
-    for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
+    for (std::size_t i = 1; i < powers.size(); ++i)
+      powers[i] = powers[i - 1] * 10;
     return powers;
   }();
   PlainDecimal number;

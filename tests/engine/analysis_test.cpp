@@ -87,7 +87,8 @@ class AnalysisTest : public ::testing::Test {
 std::size_t FirstDifference(const std::string& a, const std::string& b) {
   if (a == b) return std::string::npos;
   std::size_t at = 0;
-  while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
+  while (at < a.size() && at < b.size() && a[at] == b[at])
+    ++at;
   return at;
 }
 
@@ -123,11 +124,15 @@ TEST_F(AnalysisTest, HeaderTableGivesFormatOutcomeAndWhetherToConvert) {
   };
   const char* kUnknownFormat = "Formato: Sconosciuto / Non convertibile";
   const char* kUnknownOutcome = "Conversione: Non possibile";
-  const std::string unknown[] = {
-      "TAVREL Version 4.0 -- DATA FILE.", "TAVREL Version 4.0 -- Data File",
-      "TAVREL Version 4.0 -- Data file.", "TAVREL version 3.6 -- DATA FILE",
-      "TAVREL Version 3.5 -- SOURCE LIBRARY FILE", "TAVREL Version 3.6 -- DATA FILE ",
-      "\tTAVREL Version 3.6 -- DATA FILE", "TAVREL Version 3.9 -- DATA FILE", "Appunti"};
+  const std::string unknown[] = {"TAVREL Version 4.0 -- DATA FILE.",
+                                 "TAVREL Version 4.0 -- Data File",
+                                 "TAVREL Version 4.0 -- Data file.",
+                                 "TAVREL version 3.6 -- DATA FILE",
+                                 "TAVREL Version 3.5 -- SOURCE LIBRARY FILE",
+                                 "TAVREL Version 3.6 -- DATA FILE ",
+                                 "\tTAVREL Version 3.6 -- DATA FILE",
+                                 "TAVREL Version 3.9 -- DATA FILE",
+                                 "Appunti"};
   auto check = [&](const std::string& header, int code, const char* format, const char* outcome) {
     fs::remove(output_);
     Write("IN.PCB", header + "\r\n-gz1\r\n");
@@ -140,8 +145,10 @@ TEST_F(AnalysisTest, HeaderTableGivesFormatOutcomeAndWhetherToConvert) {
     EXPECT_EQ(fs::exists(output_), IsConvertible(code)) << header;
     EXPECT_FALSE(result.failed);
   };
-  for (const auto& row : rows) check(row.header, row.code, row.format, row.outcome);
-  for (const auto& header : unknown) check(header, 99, kUnknownFormat, kUnknownOutcome);
+  for (const auto& row : rows)
+    check(row.header, row.code, row.format, row.outcome);
+  for (const auto& header : unknown)
+    check(header, 99, kUnknownFormat, kUnknownOutcome);
 }
 
 TEST_F(AnalysisTest, LabelsRepaintAndButtonInTheirOrder) {
@@ -202,10 +209,11 @@ TEST_F(AnalysisTest, ThreeXLinesAreCopiedByteForByte) {
       {kH36 + "\r\n" + std::string("\0\xff\x80 ,", 5) + "\r\n",
        kH35 + std::string("\0\xff\x80 ,", 5) + "\r\n"},
       {kH36 + ",5 1 2\r\nA\r\n", kH35 + "5 1 2\r\nA\r\n"},  // after a comma: first data line
-      {kH36 + "\r\n", kH35},                                 // its header alone: empty drawing
+      {kH36 + "\r\n", kH35},                                // its header alone: empty drawing
       {kH36, kH35},
   };
-  for (const auto& c : cases) EXPECT_EQ(Converted(c.source), c.output) << c.source;
+  for (const auto& c : cases)
+    EXPECT_EQ(Converted(c.source), c.output) << c.source;
 }
 
 TEST_F(AnalysisTest, LargeThreeXFileKeepsEveryByteAcrossBufferBoundaries) {
@@ -218,7 +226,8 @@ TEST_F(AnalysisTest, LargeThreeXFileKeepsEveryByteAcrossBufferBoundaries) {
   std::string line;
   while (source.size() < 3'500'000) {
     line.assign(next() % 90, 'a');
-    for (char& c : line) c = static_cast<char>('0' + next() % 40);
+    for (char& c : line)
+      c = static_cast<char>('0' + next() % 40);
     const bool boundary = source.size() % (1 << 20) > (1 << 20) - 100;
     const bool lone = next() % 3 == 0 || boundary;
     if (!lone && next() % 20 == 0) line += '\r';  // a CR of its own stays in the line
@@ -242,8 +251,8 @@ TEST_F(AnalysisTest, LargeThreeXFileKeepsEveryByteAcrossBufferBoundaries) {
 TEST_F(AnalysisTest, FourZeroLinesGoThroughTrasforma) {
   const std::string banner(kBannerLine);
   EXPECT_EQ(Converted(kH40 + "\r\n-gp\r\n\r\n5 x\r\n3 2 0 1 2 0.5 0.25 0.125 90 5"),
-            kH35 + "-hp2223440000000000\r\n-hs1.0000,0,0,0,0,0,0,0,0\r\n-hm0,0,0,3\r\n" +
-                banner + "\r\n5 x\r\n3 0 32 1000 2000 250 500 125 5\r\n");
+            kH35 + "-hp2223440000000000\r\n-hs1.0000,0,0,0,0,0,0,0,0\r\n-hm0,0,0,3\r\n" + banner +
+                "\r\n5 x\r\n3 0 32 1000 2000 250 500 125 5\r\n");
   EXPECT_EQ(Converted(kH40 + ",-gz12\r\n"), kH35 + "-gz0,0\r\n");
   EXPECT_EQ(Converted(kH40 + "\n-y255:00FFFFFF\n"), kH35 + "-y15:15,,\r\n");
 }
@@ -279,7 +288,8 @@ TEST_F(AnalysisTest, EmptyFileIsUnrecognisedWithoutError) {
 
 TEST_F(AnalysisTest, RunTimeErrorsReachTheHandlerWithTheirLine) {
   std::string wide = "4";
-  for (int i = 2; i <= 101; ++i) wide += " 1";
+  for (int i = 2; i <= 101; ++i)
+    wide += " 1";
   const struct {
     std::string bytes;
     int number;
@@ -347,12 +357,15 @@ TEST(ProposedName, EightThreeNameFromTheSourceName) {
     const char* name;
     const char* proposed;
   } cases[] = {
-      {"board.pcb", "3_BOARD.PCB"}, {"schema01.sch", "3_SCHEMA.SCH"}, {"x.longext", "3_X.LON"},
-      {".sch", "3_OLDTAV.SCH"},     {"a.b.sch", "3_A.B.S"},           {"n.c", "3_N.C"},
-      {"BOARD.PCB", "3_BOARD.PCB"}, {"readme", "3_README"},           {"schematic", "3_SCHEMA"},
-      {"a.", "3_A."},               {"perché.sch", "3_PERCHé.SCH"},   {"èèèèèèè.sch", "3_èèèèèè.SCH"},
+      {"board.pcb", "3_BOARD.PCB"},   {"schema01.sch", "3_SCHEMA.SCH"},
+      {"x.longext", "3_X.LON"},       {".sch", "3_OLDTAV.SCH"},
+      {"a.b.sch", "3_A.B.S"},         {"n.c", "3_N.C"},
+      {"BOARD.PCB", "3_BOARD.PCB"},   {"readme", "3_README"},
+      {"schematic", "3_SCHEMA"},      {"a.", "3_A."},
+      {"perché.sch", "3_PERCHé.SCH"}, {"èèèèèèè.sch", "3_èèèèèè.SCH"},
   };
-  for (const auto& c : cases) EXPECT_EQ(ProposedName(c.name), c.proposed) << c.name;
+  for (const auto& c : cases)
+    EXPECT_EQ(ProposedName(c.name), c.proposed) << c.name;
 }
 
 TEST(TemporaryFilePath, PrivatePerUserPlace) {
@@ -396,7 +409,8 @@ TEST_F(AnalysisTest, CopyReplacesThroughASiblingAndLeavesNoHalfFile) {
             err::kFileNotFound);
   EXPECT_EQ(Read(dir_ + "/to"), "new");
   std::size_t files = 0;
-  for (const auto& entry : fs::directory_iterator(dir_)) files += entry.is_regular_file();
+  for (const auto& entry : fs::directory_iterator(dir_))
+    files += entry.is_regular_file();
   EXPECT_EQ(files, 2u) << "no temporary sibling may be left";
 
   EXPECT_TRUE(FileExists(dir_ + "/to"));

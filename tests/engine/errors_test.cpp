@@ -40,7 +40,8 @@ TEST(Errors, SystemErrorsMapToFileErrors) {
       {EPERM, false, 70},  {EROFS, false, 70},  {ENOSPC, false, 61},  {EEXIST, false, 58},
       {EIO, false, 57},    {EMFILE, false, 67}, {ELOOP, false, 75},   {EISDIR, false, 75},
   };
-  for (const auto& c : cases) EXPECT_EQ(FileError(c.os_error, c.path_part).number(), c.number);
+  for (const auto& c : cases)
+    EXPECT_EQ(FileError(c.os_error, c.path_part).number(), c.number);
 }
 
 }  // namespace

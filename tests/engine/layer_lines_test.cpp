@@ -29,7 +29,8 @@ TEST(LayerLines, PrefixColourShortFieldAndName) {
       // The prefix runs to the first colon; the name from the last comma.
       {"-y2:00000000,a:b,0,0,00,1,x,Vcc", "-y2:12,,1,Vcc"},
   };
-  for (const auto& c : cases) EXPECT_EQ(Transformed(c.line), c.result) << c.line;
+  for (const auto& c : cases)
+    EXPECT_EQ(Transformed(c.line), c.result) << c.line;
 }
 
 TEST(LayerLines, FixedColoursByExactName) {
@@ -37,13 +38,30 @@ TEST(LayerLines, FixedColoursByExactName) {
     const char* name;
     int colour;
   } names[] = {
-      {"Master", 2},         {"Pin numbers", 7}, {"Top Silk", 7},     {"Signals", 1},
-      {"Bottom Copper", 1},  {"Busses", 4},      {"Top Copper", 4},   {"Pin names", 8},
-      {"Pin dots", 8},       {"Pad Master", 5},  {"Gnd", 9},          {"GND", 9},
-      {"Mid Layer 1", 9},    {"Vcc", 12},        {"VCC", 12},         {"Mid Layer 4", 12},
-      {"Mid Layer 2", 10},   {"Mid Layer 3", 11}, {"Ratnest", 14},
+      {"Master", 2},
+      {"Pin numbers", 7},
+      {"Top Silk", 7},
+      {"Signals", 1},
+      {"Bottom Copper", 1},
+      {"Busses", 4},
+      {"Top Copper", 4},
+      {"Pin names", 8},
+      {"Pin dots", 8},
+      {"Pad Master", 5},
+      {"Gnd", 9},
+      {"GND", 9},
+      {"Mid Layer 1", 9},
+      {"Vcc", 12},
+      {"VCC", 12},
+      {"Mid Layer 4", 12},
+      {"Mid Layer 2", 10},
+      {"Mid Layer 3", 11},
+      {"Ratnest", 14},
       // Other spellings take the colour's own number (00FF00: 5).
-      {"gnd", 5},            {"Top copper", 5},  {"Top Copper ", 5},  {"", 5},
+      {"gnd", 5},
+      {"Top copper", 5},
+      {"Top Copper ", 5},
+      {"", 5},
   };
   for (const auto& n : names) {
     const std::string line = std::string("-y4:0000FF00,0,0,0,00,3,") + n.name;

@@ -70,7 +70,8 @@ TEST(OptionLines, KeysAreExactAndCaseSensitive) {
 
 TEST(OptionLines, ScaledValuesFollowTheValueListRules) {
   std::string many = "-dp1";
-  for (int i = 2; i <= 51; ++i) many += ",1";
+  for (int i = 2; i <= 51; ++i)
+    many += ",1";
   EXPECT_EQ(ErrorNumberOf([&] { Transformed(many); }), err::kSubscript);
   EXPECT_EQ(Transformed("-gx-0.0005", kPoint), "-m-1");
   EXPECT_EQ(Transformed("-gx-0.0005", kComma), "-m0");

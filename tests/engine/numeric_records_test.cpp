@@ -71,7 +71,8 @@ TEST(Record3, PadSizeAndRotation) {
   });
   // Record "3" reads no field above 11, so 101 fields' worth of count is no error.
   std::string line = "3 2 1 1 1 1 1 1 0 5";
-  for (int i = 11; i <= 100; ++i) line += " 9";
+  for (int i = 11; i <= 100; ++i)
+    line += " 9";
   EXPECT_EQ(Transformed(line + " "), "3 2 1 1000 1000 1000 1000 1000 5");
 }
 
@@ -124,7 +125,8 @@ TEST(Record6, AngleOnBase128AndTheRestCarried) {
 TEST(Records4And6, BlankAfterTheHundredthFieldReachesField101) {
   for (char type : {'4', '6'}) {
     std::string line(1, type);
-    for (int i = 2; i <= 100; ++i) line += " 1";
+    for (int i = 2; i <= 100; ++i)
+      line += " 1";
     EXPECT_EQ(ErrorNumberOf([&] { Transformed(line); }), -1) << type;
     EXPECT_EQ(ErrorNumberOf([&] { Transformed(line + " "); }), err::kSubscript) << type;
   }

@@ -11,9 +11,10 @@ namespace tavrel {
 namespace {
 
 TEST(Trasforma, LinesOfNoFamilyComeBackUnchanged) {
-  for (const char* line : {"5 1 2", "9abc", "7", "8 0.5", ",x", "s 1 2", "a", " 0 1.5 2",
-                           " S 1", "-zz5", "-m1000", "-x", "-GZ0,0", "-Gz0,0", "-g", "-", "-y3 abc",
-                           "-yz", "\t4 1 2", "#", "\xff\xfe"}) {
+  for (const char* line :
+       {"5 1 2",    "9abc", "7",       "8 0.5",  ",x",      "s 1 2",  "a",
+        " 0 1.5 2", " S 1", "-zz5",    "-m1000", "-x",      "-GZ0,0", "-Gz0,0",
+        "-g",       "-",    "-y3 abc", "-yz",    "\t4 1 2", "#",      "\xff\xfe"}) {
     EXPECT_EQ(Transformed(line), line) << '"' << line << '"';
   }
   const std::string with_nul("S\0", 2);  // a letter record, whatever follows
@@ -33,14 +34,13 @@ TEST(Trasforma, Layer255BecomesLayer15) {
     const char* line;
     const char* result;
   } cases[] = {
-      {"-y255", "-y15"},
-      {"-y255 abc", "-y15 abc"},
+      {"-y255", "-y15"},          {"-y255 abc", "-y15 abc"},
       {"-y2550", "-y150"},  // five characters only are looked at
-      {"-y25", "-y25"},
-      {"-y256", "-y256"},
+      {"-y25", "-y25"},           {"-y256", "-y256"},
       {"-y255:0000", "-y15:0,,"},  // then converted as a layer line
   };
-  for (const auto& c : cases) EXPECT_EQ(Transformed(c.line), c.result) << c.line;
+  for (const auto& c : cases)
+    EXPECT_EQ(Transformed(c.line), c.result) << c.line;
 
   std::string riga = "-y2551";
   Trasforma(riga);
@@ -80,7 +80,8 @@ TEST(Tokenizer, OnlyTheBlankDirectlyAfterACharacterSeparates) {
 
 std::string Record(char type, int fields) {
   std::string line(1, type);
-  for (int i = 2; i <= fields; ++i) line += " " + std::to_string(i);
+  for (int i = 2; i <= fields; ++i)
+    line += " " + std::to_string(i);
   return line;
 }
 

@@ -13,15 +13,34 @@ TEST(ReadNumber, ReadsAsMuchAsFitsAndSkipsBlanksAnywhere) {
     const char* text;
     double value;
   } cases[] = {
-      {"", 0},          {"abc", 0},         {"12abc", 12},     {"0,5", 0},
-      {"1.5", 1.5},     {".5", 0.5},        {"-.5", -0.5},     {"+5", 5},
-      {"-", 0},         {".", 0},           {"1 2 3", 123},    {"\t-\n2.5", -2.5},
-      {" - 1 . 5", -1.5}, {"1.2.3", 1.2},   {"1e3", 1000},     {"1E+2", 100},
-      {"2.5e-1", 0.25}, {"12e", 12},        {"1e-", 1},        {"1e+x", 1},
-      {"e5", 0},        {"1e-400", 0},      {"090", 90},       {"0x10", 0},
+      {"", 0},
+      {"abc", 0},
+      {"12abc", 12},
+      {"0,5", 0},
+      {"1.5", 1.5},
+      {".5", 0.5},
+      {"-.5", -0.5},
+      {"+5", 5},
+      {"-", 0},
+      {".", 0},
+      {"1 2 3", 123},
+      {"\t-\n2.5", -2.5},
+      {" - 1 . 5", -1.5},
+      {"1.2.3", 1.2},
+      {"1e3", 1000},
+      {"1E+2", 100},
+      {"2.5e-1", 0.25},
+      {"12e", 12},
+      {"1e-", 1},
+      {"1e+x", 1},
+      {"e5", 0},
+      {"1e-400", 0},
+      {"090", 90},
+      {"0x10", 0},
       {"\r5", 0},  // only blanks, tabs and line feeds are skipped
   };
-  for (const auto& c : cases) EXPECT_EQ(ReadNumber(c.text), c.value) << '"' << c.text << '"';
+  for (const auto& c : cases)
+    EXPECT_EQ(ReadNumber(c.text), c.value) << '"' << c.text << '"';
 }
 
 TEST(ReadNumber, TooLargeForADoubleIsOverflow) {
@@ -44,13 +63,17 @@ TEST(NumberText, ShortestFifteenDigitsWithoutLeadingZero) {
     double value;
     const char* text;
   } cases[] = {
-      {0.75, ".75"},  {-0.5, "-.5"},       {32, "32"},    {0.05 * 16, ".8"},
-      {1.9375, "1.9375"}, {1 + 0.03332, "1.03332"}, {0.1 + 0.2, ".3"}, {-12.25, "-12.25"},
-      {0.0, "0"},     {1.0 / 3.0, ".333333333333333"},
+      {0.75, ".75"},      {-0.5, "-.5"},
+      {32, "32"},         {0.05 * 16, ".8"},
+      {1.9375, "1.9375"}, {1 + 0.03332, "1.03332"},
+      {0.1 + 0.2, ".3"},  {-12.25, "-12.25"},
+      {0.0, "0"},         {1.0 / 3.0, ".333333333333333"},
   };
-  for (const auto& c : cases) EXPECT_EQ(NumberText(c.value), c.text) << c.value;
+  for (const auto& c : cases)
+    EXPECT_EQ(NumberText(c.value), c.text) << c.value;
   // Far from the data's range an exponent may appear; it must read back.
-  for (double value : {1e20, 1.5e-7, -2.5e16}) EXPECT_EQ(ReadNumber(NumberText(value)), value);
+  for (double value : {1e20, 1.5e-7, -2.5e16})
+    EXPECT_EQ(ReadNumber(NumberText(value)), value);
 }
 
 TEST(Moltiplica, ScalesListsByAThousand) {
@@ -96,15 +119,16 @@ TEST(Moltiplica, NegativeFractionDependsOnTheDecimalSeparator) {
 
 TEST(Moltiplica, FiftyValuesAtMost) {
   std::string fifty = "1";
-  for (int i = 2; i <= 50; ++i) fifty += ",1";
+  for (int i = 2; i <= 50; ++i)
+    fifty += ",1";
   std::string expected = "1000";
-  for (int i = 2; i <= 50; ++i) expected += ",1000";
+  for (int i = 2; i <= 50; ++i)
+    expected += ",1000";
   EXPECT_EQ(Moltiplica(fifty), expected);
   EXPECT_EQ(ErrorNumberOf([&] { Moltiplica(fifty + ",1"); }), err::kSubscript);
   EXPECT_EQ(ErrorNumberOf([&] { Moltiplica(fifty + ","); }), err::kSubscript);
   // The values before the 51st are converted first: an overflow among them wins.
-  EXPECT_EQ(ErrorNumberOf([&] { Moltiplica("1e306" + fifty.substr(1) + ","); }),
-            err::kOverflow);
+  EXPECT_EQ(ErrorNumberOf([&] { Moltiplica("1e306" + fifty.substr(1) + ","); }), err::kOverflow);
 }
 
 TEST(Moltiplica, ProductTooLargeIsOverflow) {
@@ -119,12 +143,15 @@ TEST(Rad, ConvertsDegreesForEachBase) {
     float base;
     const char* units;
   } cases[] = {
-      {"", 256, "0"},         {"45.9", 256, "32"},     {"90", 256, "64"},
-      {"359", 256, "255"},    {"360", 256, "256"},     {"-90", 256, "-64"},
-      {"-1", 256, "-1"},      {"400", 256, "284"},     {"90", 128, "32"},
-      {"90", 32768, "16384"}, {"180", 32768, "32768"}, {"270", 32768, "-16384"},
-      {"359", 32768, "-182"}, {"180.0001", 32768, "-32767"}, {"0", 32768, "0"},
-      {"360", 32768, "0"},    {"-1", 32768, ""},       {"361", 32768, ""},
+      {"", 256, "0"},          {"45.9", 256, "32"},
+      {"90", 256, "64"},       {"359", 256, "255"},
+      {"360", 256, "256"},     {"-90", 256, "-64"},
+      {"-1", 256, "-1"},       {"400", 256, "284"},
+      {"90", 128, "32"},       {"90", 32768, "16384"},
+      {"180", 32768, "32768"}, {"270", 32768, "-16384"},
+      {"359", 32768, "-182"},  {"180.0001", 32768, "-32767"},
+      {"0", 32768, "0"},       {"360", 32768, "0"},
+      {"-1", 32768, ""},       {"361", 32768, ""},
       {"abc", 32768, "0"},
   };
   for (const auto& c : cases) {
@@ -138,15 +165,16 @@ TEST(Ega, BrightnessSumInSteps) {
     const char* hexrgb;
     int colour;
   } cases[] = {
-      {"000000", 0}, {"FF0000", 5}, {"00ff00", 5},  {"0000FF", 5},  {"808080", 7},
-      {"C0C0C0", 11}, {"323232", 2}, {"333333", 3}, {"FFFFFE", 14}, {"FFFFFF", 15},
-      {"330000", 1},  // sum 51, the first step
-      {"320000", 0},  // sum 50
-      {"GGGGGG", 0},  // not hexadecimal: 0
-      {"F", 4},       // missing digits count as 0: 240 / 51
+      {"000000", 0},  {"FF0000", 5},    {"00ff00", 5}, {"0000FF", 5},
+      {"808080", 7},  {"C0C0C0", 11},   {"323232", 2}, {"333333", 3},
+      {"FFFFFE", 14}, {"FFFFFF", 15},   {"330000", 1},  // sum 51, the first step
+      {"320000", 0},                                    // sum 50
+      {"GGGGGG", 0},                                    // not hexadecimal: 0
+      {"F", 4},                                         // missing digits count as 0: 240 / 51
       {"", 0},        {"FFFFFFFF", 15},
   };
-  for (const auto& c : cases) EXPECT_EQ(Ega(c.hexrgb), c.colour) << c.hexrgb;
+  for (const auto& c : cases)
+    EXPECT_EQ(Ega(c.hexrgb), c.colour) << c.hexrgb;
 }
 
 }  // namespace
