@@ -1,0 +1,13 @@
+// Tavrel Converter: converts Tavrel 4.0 and 3.x data files for Tavrel 3.52.
+#include <QApplication>
+
+#include "form_converter.h"
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  application.setStyle(QStringLiteral("Fusion"));
+  auto* window = new tavrel::ui::FormConverter();
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->show();
+  return application.exec();
+}

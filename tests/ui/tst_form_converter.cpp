@@ -1,0 +1,508 @@
+// The main window driven as a user works it: lists, analysis, save, exit.
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPointer>
+#include <QPushButton>
+#include <optional>
+
+#include "drive_list.h"
+#include "file_list.h"
+#include "folder_list.h"
+#include "form_converter.h"
+#include "tavrel.h"
+#include "ui_test_support.h"
+
+using namespace tavrel::ui;
+using namespace tavrel::ui::testing;
+
+namespace {
+
+const QByteArray kH36 = "TAVREL Version 3.6 -- DATA FILE";
+const QByteArray kH40 = "TAVREL Version 4.0 -- Data File.";
+const QByteArray kH35 = "TAVREL Version 3.5 -- DATA FILE";
+const QByteArray kLibrary = "TAVREL VERSION 3.5 -- SOURCE LIBRARY FILE";
+
+}  // namespace
+
+class FormConverterTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    scratch_.emplace();
+    QVERIFY(scratch_->isValid());
+    home_ = QDir::cleanPath(scratch_->path());
+    previous_ = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(home_));
+    temp_ = QString::fromStdString(tavrel::TemporaryFilePath());
+    QFile::remove(temp_);
+    boxes_ = ScriptedBoxes();
+  }
+
+  void cleanup() {
+    delete form_;
+    QDir(temp_).removeRecursively();
+    QFile::remove(temp_);
+    QVERIFY(QDir::setCurrent(previous_));
+    QVERIFY2(!boxes_.unexpected_question, "a question came that the test did not expect");
+    QVERIFY(QApplication::topLevelWidgets().isEmpty() || !AnyWindowVisible());
+  }
+
+  void startsOnTheCurrentFolderWithNothingToSave() {
+    QVERIFY(Write("b.pcb", kH36 + "\r\nA\r\n") && Write("a.sch", "x") && Write(".hidden", "x"));
+    QVERIFY(QDir(home_).mkdir(QStringLiteral("sub")));
+    Start();
+    QCOMPARE(form_->windowTitle(), QStringLiteral("Tavrel Converter 1.1 (21.11.2003)"));
+    QCOMPARE(form_->size(), QSize(468, 373));
+    QCOMPARE(Get<FolderList>("SourceDir")->Path(), home_);
+    QCOMPARE(Get<FolderList>("DestDir")->Path(), home_);
+    for (const char* name : {"SourceFileList", "DestFileList"}) {
+      QCOMPARE(Entries(Get<FileList>(name)), (QStringList{"a.sch", "b.pcb"}));
+      QCOMPARE(Get<FileList>(name)->FileName(), QString());
+    }
+    QCOMPARE(Text("DestFileName"), QString());
+    QCOMPARE(Text("SourceFile"), QStringLiteral("Nome: "));
+    QCOMPARE(Text("ConvPreview"), QStringLiteral("Conversione: "));
+    QVERIFY(!Button("ConveSalva")->isEnabled());
+    QVERIFY(Button("Info")->isEnabled() && Button("Exit")->isEnabled());
+    QTRY_COMPARE(QApplication::focusWidget(), Get<QWidget>("Drive"));
+
+    PressAltC();
+    QVERIFY(boxes_.shown.empty());
+    QVERIFY(!QFile::exists(temp_));
+    QVERIFY(form_->isVisible());
+  }
+
+  void controlsSitInTheirFramesAndTabInOrder() {
+    QVERIFY(Write("b.pcb", kH36 + "\r\nA\r\n"));
+    Start();
+    const QRect frame1 = Get<QWidget>("Frame1")->geometry();
+    for (const char* name : {"Drive", "SourceDir", "SourceFileList"}) {
+      QCOMPARE(Get<QWidget>(name)->parentWidget(), form_.data());
+      QVERIFY(frame1.contains(Get<QWidget>(name)->geometry()));
+    }
+    for (const char* name : {"DestDir", "Label22", "DestFileName", "DestFileList"})
+      QCOMPARE(Get<QWidget>(name)->parentWidget(), Get<QWidget>("Frame3"));
+    for (const char* name : {"SourceFile", "TipoFile", "FileSize", "FileDate", "ConvPreview"})
+      QCOMPARE(Get<QWidget>(name)->parentWidget(), Get<QWidget>("Frame2"));
+
+    const QStringList without = TabChain();
+    QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QStringLiteral("b.pcb")));
+    QVERIFY(Button("ConveSalva")->isEnabled());
+    const QStringList with = TabChain();
+    const QStringList expected = {"SourceDir",    "SourceFileList", "DestDir",
+                                  "DestFileName", "DestFileList",   "ConveSalva",
+                                  "Info",         "Exit",           "Drive"};
+    QCOMPARE(with, expected);
+    QStringList skipping = expected;
+    skipping.removeAll(QStringLiteral("ConveSalva"));  // a disabled button takes no focus
+    QCOMPARE(without, skipping);
+  }
+
+  void everyTextFitsItsControl() {
+    QVERIFY(Write("f36.pcb", kH36 + "\r\nA\r\n") && Write("lib.sch", kLibrary + "\r\n"));
+    QVERIFY(Write("f40.pcb", kH40 + "\r\nA\r\n") && Write("none.txt", "x"));
+    Start();
+    for (const char* name : {"f36.pcb", "lib.sch", "f40.pcb", "none.txt"}) {
+      QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QString::fromLatin1(name)));
+      for (const QLabel* label : form_->findChildren<QLabel*>()) {
+        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+                 qPrintable(label->text()));
+      }
+    }
+    for (const QPushButton* button : form_->findChildren<QPushButton*>())
+      QVERIFY2(button->sizeHint().width() <= button->width(), qPrintable(button->text()));
+    for (const QGroupBox* frame : form_->findChildren<QGroupBox*>())
+      QVERIFY(frame->minimumSizeHint().width() <= frame->width());
+  }
+
+  void analysisFillsTheLabelsAndSetsTheSaveButton_data() {
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<bool>("ready");
+    QTest::newRow("3.6") << kH36 << "Formato: TAVREL 3.6 per Dos"
+                         << "Conversione: Rapida (modifica intestazione)" << true;
+    QTest::newRow("4.0") << kH40 << "Formato: TAVREL 4.0 per Windows"
+                         << "Conversione: Possibile!" << true;
+    QTest::newRow("3.5") << kH35 << "Formato: TAVREL 3.5"
+                         << "Conversione: File già nel formato 3.5" << false;
+    QTest::newRow("other") << QByteArray("Hello") << "Formato: Sconosciuto / Non convertibile"
+                           << "Conversione: Non possibile" << false;
+  }
+
+  void analysisFillsTheLabelsAndSetsTheSaveButton() {
+    QFETCH(QByteArray, header);
+    QFETCH(QString, format);
+    QFETCH(QString, outcome);
+    QFETCH(bool, ready);
+    // A line of no record family, which every version passes unchanged.
+    QVERIFY(Write("earlier.pcb", kH36 + "\r\nZ\r\n") && Write("file.pcb", header + "\r\nZ\r\n"));
+    Start();
+    QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QStringLiteral("earlier.pcb")));
+    QVERIFY(Button("ConveSalva")->isEnabled());
+    QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QStringLiteral("file.pcb")));
+    QCOMPARE(Text("SourceFile"), QStringLiteral("Nome: file.pcb"));
+    QCOMPARE(Text("TipoFile"), format);
+    QCOMPARE(Text("ConvPreview"), outcome);
+    QVERIFY(Text("FileDate").startsWith(QStringLiteral("Data Creazione: ")));
+    QVERIFY(Text("FileDate").size() > 16);
+    QCOMPARE(Button("ConveSalva")->isEnabled(), ready);
+    if (ready) QCOMPARE(ReadAll(temp_), "TAVREL Version 3.5 -- DATA FILE\r\nZ\r\n");
+  }
+
+  void arrowKeysAnalyseEveryFileTheyPass() {
+    QByteArray big = kH40 + "\r\n";
+    while (big.size() < 1232)
+      big += "x";
+    QVERIFY(Write("a.pcb", kH36 + "\r\nA\r\n") && Write("b.pcb", big + "\r\n"));
+    Start();
+    auto* list = Get<FileList>("SourceFileList");
+    list->setFocus();
+    QTRY_VERIFY(list->hasFocus());
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(Text("SourceFile"), QStringLiteral("Nome: a.pcb"));
+    QCOMPARE(Text("DestFileName"), QStringLiteral("3_A.PCB"));
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(Text("SourceFile"), QStringLiteral("Nome: b.pcb"));
+    // The size is grouped by the user's thousands separator.
+    QCOMPARE(Text("FileSize"), QStringLiteral("Dimensione: 1") +
+                                   QLocale::system().groupSeparator() +
+                                   QStringLiteral("234 bytes"));
+  }
+
+  void clickProposesTheDestinationName_data() {
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("proposed");
+    const char* const cases[][2] = {
+        {"board.pcb", "3_BOARD.PCB"},
+        {"schema01.sch", "3_SCHEMA.SCH"},
+        {"x.longext", "3_X.LON"},
+        {"a.b.sch", "3_A.B.S"},
+        {"n.c", "3_N.C"},
+        {"makefile2", "3_MAKEFI"},
+    };
+    for (const char* list : {"SourceFileList", "DestFileList"}) {
+      for (const auto& [file, proposed] : cases)
+        QTest::addRow("%s %s", list, file) << list << file << proposed;
+    }
+  }
+
+  void clickProposesTheDestinationName() {
+    QFETCH(QString, list);
+    QFETCH(QString, file);
+    QFETCH(QString, proposed);
+    QVERIFY(Write(file, "x"));
+    Start();
+    Get<QLineEdit>("DestFileName")->setText(QStringLiteral("TYPED.PCB"));
+    QVERIFY(ClickItem(Get<FileList>(qPrintable(list)), file));
+    QCOMPARE(Text("DestFileName"), proposed);
+    // Only a source file is analysed.
+    QCOMPARE(Text("SourceFile") == QStringLiteral("Nome: "),
+             list == QStringLiteral("DestFileList"));
+  }
+
+  void clickingTheSameFileAgainRepeatsTheAnalysis() {
+    QVERIFY(Write("board.pcb", kH36 + "\r\nA\r\n"));
+    Start();
+    auto* list = Get<FileList>("SourceFileList");
+    QVERIFY(ClickItem(list, QStringLiteral("board.pcb")));
+    QVERIFY(QFile::remove(temp_));
+    Get<QLineEdit>("DestFileName")->setText(QStringLiteral("MINE.PCB"));
+    QVERIFY(ClickItem(list, QStringLiteral("board.pcb")));
+    QCOMPARE(Text("DestFileName"), QStringLiteral("3_BOARD.PCB"));
+    QVERIFY(QFile::exists(temp_));
+    QVERIFY(Button("ConveSalva")->isEnabled());
+  }
+
+  void folderChangesMoveTheDestinationLists() {
+    const QDir home(home_);
+    QVERIFY(home.mkpath(QStringLiteral("sub/gone")));
+    QVERIFY(Write("top.pcb", kH36 + "\r\nA\r\n") && Write("sub/inner.pcb", "x"));
+    const QString sub = home.filePath(QStringLiteral("sub"));
+    Start();
+    QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QStringLiteral("top.pcb")));
+
+    QVERIFY(DoubleClickItem(Get<FolderList>("SourceDir"), QStringLiteral("sub")));
+    QCOMPARE(Get<FolderList>("SourceDir")->Path(), sub);
+    QCOMPARE(Get<FolderList>("DestDir")->Path(), sub);
+    QCOMPARE(Entries(Get<FileList>("SourceFileList")), QStringList{"inner.pcb"});
+    QCOMPARE(Entries(Get<FileList>("DestFileList")), QStringList{"inner.pcb"});
+    // The last analysis stays on show and can still be saved.
+    QCOMPARE(Text("SourceFile"), QStringLiteral("Nome: top.pcb"));
+    QCOMPARE(Text("DestFileName"), QStringLiteral("3_TOP.PCB"));
+    QVERIFY(Button("ConveSalva")->isEnabled());
+
+    // The destination side moves alone, here by keyboard: a line up, Enter.
+    auto* dest_dir = Get<FolderList>("DestDir");
+    dest_dir->setFocus();
+    QTest::keyClick(dest_dir, Qt::Key_Up);
+    QCOMPARE(dest_dir->Path(), sub);  // pointing at a folder does not open it
+    QTest::keyClick(dest_dir, Qt::Key_Return);
+    QCOMPARE(Get<FolderList>("DestDir")->Path(), home_);
+    QCOMPARE(Entries(Get<FileList>("DestFileList")), QStringList{"top.pcb"});
+    QCOMPARE(Get<FolderList>("SourceDir")->Path(), sub);
+
+    // A folder removed meanwhile: a message, and nothing moves.
+    QVERIFY(QDir(sub).rmdir(QStringLiteral("gone")));
+    QVERIFY(DoubleClickItem(Get<FolderList>("SourceDir"), QStringLiteral("gone")));
+    QCOMPARE(boxes_.shown.size(), std::size_t{1});
+    QVERIFY(boxes_.shown.front().text.startsWith(QStringLiteral("Impossibile aprire la cartella")));
+    QCOMPARE(Get<FolderList>("SourceDir")->Path(), sub);
+    QCOMPARE(Get<FolderList>("DestDir")->Path(), home_);
+  }
+
+  void driveChangeMovesEveryListAndEachVolumeRemembersItsFolder() {
+    const QDir home(home_);
+    QVERIFY(home.mkpath(QStringLiteral("va/work")) && home.mkpath(QStringLiteral("vb/sub")));
+    const QString va = home.filePath(QStringLiteral("va")),
+                  vb = home.filePath(QStringLiteral("vb"));
+    const QString missing = home.filePath(QStringLiteral("vmissing"));
+    QVERIFY(QDir::setCurrent(home.filePath(QStringLiteral("va/work"))));
+    Start({va, vb, missing});
+    auto* drive = Get<DriveList>("Drive");
+    const auto all_at = [this](const QString& folder) {
+      return Get<FolderList>("SourceDir")->Path() == folder &&
+             Get<FolderList>("DestDir")->Path() == folder &&
+             Get<FileList>("SourceFileList")->Path() == folder &&
+             Get<FileList>("DestFileList")->Path() == folder;
+    };
+    QVERIFY(all_at(va + QStringLiteral("/work")));
+    QTest::keyClick(drive, Qt::Key_Down);
+    QVERIFY(all_at(vb));  // first visit: the volume's root
+    QVERIFY(DoubleClickItem(Get<FolderList>("SourceDir"), QStringLiteral("sub")));
+    QTest::keyClick(drive, Qt::Key_Up);
+    QVERIFY(all_at(va + QStringLiteral("/work")));
+    QTest::keyClick(drive, Qt::Key_Down);
+    QVERIFY(all_at(vb + QStringLiteral("/sub")));
+
+    QTest::keyClick(drive, Qt::Key_Down);  // a volume that cannot be read
+    QCOMPARE(boxes_.shown.size(), std::size_t{1});
+    QVERIFY(boxes_.shown.front().text.startsWith(QStringLiteral("Impossibile leggere l'unità")));
+    QCOMPARE(drive->Drive(), vb);
+    QVERIFY(all_at(vb + QStringLiteral("/sub")));
+  }
+
+  void saveCopiesTheConversionWithoutAsking() {
+    QVERIFY(Write("board.pcb", kH36 + "\r\nA\r\nB\r\n"));
+    Start();
+    QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QStringLiteral("board.pcb")));
+    const QByteArray converted = ReadAll(temp_);
+    QCOMPARE(converted, "TAVREL Version 3.5 -- DATA FILE\r\nA\r\nB\r\n");
+    QTest::keyClick(form_, Qt::Key_C, Qt::AltModifier);
+    QTRY_VERIFY(!QFile::exists(temp_));  // the key presses the button a moment later
+    QVERIFY(boxes_.shown.empty());
+    QCOMPARE(ReadAll(QDir(home_).filePath(QStringLiteral("3_BOARD.PCB"))), converted);
+    QVERIFY(!Button("ConveSalva")->isEnabled());
+    QVERIFY(Entries(Get<FileList>("DestFileList")).contains(QStringLiteral("3_BOARD.PCB")));
+    PressAltC();  // nothing left to save
+    QVERIFY(boxes_.shown.empty());
+  }
+
+  void saveOverAnExistingFileAsksFirst_data() {
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("yes") << true;
+    QTest::newRow("no") << false;
+  }
+
+  void saveOverAnExistingFileAsksFirst() {
+    QFETCH(bool, replace);
+    QVERIFY(Write("board.pcb", kH36 + "\r\nA\r\n") && Write("3_BOARD.PCB", "old"));
+    Start();
+    QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QStringLiteral("board.pcb")));
+    boxes_.answers.push_back(replace ? BoxAnswer::kYes : BoxAnswer::kNo);
+    QTest::mouseClick(Button("ConveSalva"), Qt::LeftButton);
+    QCOMPARE(boxes_.shown.size(), std::size_t{1});
+    const BoxRequest& box = boxes_.shown.front();
+    QCOMPARE(box.title, QStringLiteral("Attenzione!"));
+    QCOMPARE(box.text, QStringLiteral("Il file 3_BOARD.PCB esiste già. Lo sovrascrivo?"));
+    QVERIFY(box.icon == BoxIcon::kExclamation && box.buttons == BoxButtons::kYesNo);
+    QVERIFY(box.default_answer == BoxAnswer::kYes);
+    QCOMPARE(ReadAll(QDir(home_).filePath(QStringLiteral("3_BOARD.PCB"))),
+             replace ? QByteArray("TAVREL Version 3.5 -- DATA FILE\r\nA\r\n") : QByteArray("old"));
+    QCOMPARE(QFile::exists(temp_), !replace);
+    QCOMPARE(Button("ConveSalva")->isEnabled(), !replace);
+  }
+
+  void saveRefusesUnsoundDestinations_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("folder");  // "", "temporary" or "removed"
+    QTest::addColumn<bool>("accept_long_name");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty") << ""
+                           << "" << false << "Inserire il nome del file";
+    QTest::newRow("blanks") << "   "
+                            << "" << false << "Inserire il nome del file";
+    QTest::newRow("wildcard") << "A*.PCB"
+                              << "" << false << "non è un nome di file valido";
+    QTest::newRow("separator") << "../X.PCB"
+                               << "" << false << "non è un nome di file valido";
+    QTest::newRow("dot dot") << ".."
+                             << "" << false << "non è un nome di file valido";
+    QTest::newRow("not 8.3") << "LONGNAME1.PCB"
+                             << "" << false << "non è nel formato Dos 8+3";
+    QTest::newRow("a folder") << "SUB"
+                              << "" << false << "è una cartella";
+    QTest::newRow("temporary file") << "PEMBLIX.TMP"
+                                    << "temporary" << false << "file temporaneo";
+    QTest::newRow("removed folder") << "X.PCB"
+                                    << "removed" << false << "non esiste più";
+  }
+
+  void saveRefusesUnsoundDestinations() {
+    QFETCH(QString, name);
+    QFETCH(QString, folder);
+    QFETCH(QString, message);
+    QVERIFY(Write("board.pcb", kH36 + "\r\nA\r\n"));
+    QVERIFY(QDir(home_).mkpath(QStringLiteral("SUB")) && QDir(home_).mkpath(QStringLiteral("old")));
+    Start();
+    QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QStringLiteral("board.pcb")));
+    const QByteArray converted = ReadAll(temp_);
+    auto* dest_dir = Get<FolderList>("DestDir");
+    if (folder == QStringLiteral("temporary")) {
+      QVERIFY(dest_dir->SetPath(QFileInfo(temp_).absolutePath()));
+    } else if (folder == QStringLiteral("removed")) {
+      QVERIFY(dest_dir->SetPath(QDir(home_).filePath(QStringLiteral("old"))));
+      QVERIFY(QDir(home_).rmdir(QStringLiteral("old")));
+    }
+    const QStringList before = QDir(home_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    Get<QLineEdit>("DestFileName")->setText(name);
+    if (message.contains(QStringLiteral("8+3"))) boxes_.answers.push_back(BoxAnswer::kNo);
+    QTest::mouseClick(Button("ConveSalva"), Qt::LeftButton);
+
+    QCOMPARE(boxes_.shown.size(), std::size_t{1});
+    QVERIFY2(boxes_.shown.front().text.contains(message), qPrintable(boxes_.shown.front().text));
+    QCOMPARE(ReadAll(temp_), converted);  // the conversion can still be saved
+    QVERIFY(Button("ConveSalva")->isEnabled());
+    QCOMPARE(QDir(home_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+  }
+
+  void aNameThatIsNot83IsSavedWhenTheUserInsists() {
+    QVERIFY(Write("board.pcb", kH36 + "\r\nA\r\n"));
+    Start();
+    QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QStringLiteral("board.pcb")));
+    Get<QLineEdit>("DestFileName")->setText(QStringLiteral(" scheda lunga.pcb "));
+    boxes_.answers.push_back(BoxAnswer::kYes);
+    QTest::mouseClick(Button("ConveSalva"), Qt::LeftButton);
+    QCOMPARE(boxes_.shown.size(), std::size_t{1});
+    QVERIFY(boxes_.shown.front().default_answer == BoxAnswer::kNo);
+    QVERIFY(QFile::exists(QDir(home_).filePath(QStringLiteral("scheda lunga.pcb"))));
+    QVERIFY(!QFile::exists(temp_));
+  }
+
+  void exitDeletesTheTemporaryFileAndCloses_data() {
+    QTest::addColumn<bool>("pending");
+    QTest::addColumn<bool>("title_bar");
+    QTest::newRow("nothing analysed") << false << false;
+    QTest::newRow("conversion not saved") << true << false;
+    QTest::newRow("title bar, conversion not saved") << true << true;
+  }
+
+  void exitDeletesTheTemporaryFileAndCloses() {
+    QFETCH(bool, pending);
+    QFETCH(bool, title_bar);
+    QVERIFY(Write("board.pcb", kH36 + "\r\nA\r\n"));
+    Start();
+    if (pending) QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QStringLiteral("board.pcb")));
+    QCOMPARE(QFile::exists(temp_), pending);
+    if (title_bar) {
+      form_->close();
+    } else {
+      QTest::mouseClick(Button("Exit"), Qt::LeftButton);
+    }
+    QTRY_VERIFY(form_.isNull());
+    QVERIFY(!QFile::exists(temp_));
+    QVERIFY(boxes_.shown.empty());
+  }
+
+  void exitSaysSoWhenTheTemporaryFileCannotBeDeleted() {
+    QVERIFY(QDir().mkpath(temp_) && WriteFile(temp_ + QStringLiteral("/inside"), "x"));
+    Start();
+    QTest::mouseClick(Button("Exit"), Qt::LeftButton);
+    QCOMPARE(boxes_.shown.size(), std::size_t{1});
+    QVERIFY(boxes_.shown.front().text.contains(temp_));
+    QTRY_VERIFY(form_.isNull());
+  }
+
+  void analysisErrorReportsAndEndsTheProgram() {
+    QByteArray wide = "4";
+    for (int field = 2; field <= 101; ++field)
+      wide += " 1";
+    QVERIFY(Write("bad.pcb", kH40 + "\r\n" + wide + "\r\n"));
+    Start();
+    QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QStringLiteral("bad.pcb")));
+    QCOMPARE(boxes_.shown.size(), std::size_t{1});
+    const BoxRequest& box = boxes_.shown.front();
+    QCOMPARE(box.title, QStringLiteral("Errore!"));
+    QVERIFY(box.icon == BoxIcon::kCritical && box.buttons == BoxButtons::kOk);
+    QVERIFY2(box.text.startsWith(QStringLiteral("Si è verificato l'errore  9 = ")),
+             qPrintable(box.text));
+    QVERIFY(box.text.endsWith(QStringLiteral("\nIl programma verrà terminato")));
+    QVERIFY(!box.text.contains(u'\r'));
+    QVERIFY(!QFile::exists(temp_));
+    QTRY_VERIFY(form_.isNull());
+  }
+
+ private:
+  void Start(const QStringList& volumes = {}) {
+    form_ = new FormConverter({&boxes_, volumes});
+    form_->setAttribute(Qt::WA_DeleteOnClose);  // as the program does
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowActive(form_));
+  }
+
+  // The save button's key; a button pressed by its key acts a moment later.
+  void PressAltC() {
+    QTest::keyClick(form_, Qt::Key_C, Qt::AltModifier);
+    QTest::qWait(300);
+  }
+
+  template <typename Control>
+  Control* Get(const char* name) const {
+    auto* control = form_->findChild<Control*>(QString::fromLatin1(name));
+    if (control == nullptr) qFatal("no control %s", name);
+    return control;
+  }
+  QPushButton* Button(const char* name) const { return Get<QPushButton>(name); }
+  QString Text(const char* name) const {
+    if (auto* edit = form_->findChild<QLineEdit*>(QString::fromLatin1(name))) return edit->text();
+    return Get<QLabel>(name)->text();
+  }
+
+  bool Write(const QString& name, const QByteArray& bytes) const {
+    return WriteFile(QDir(home_).filePath(name), bytes);
+  }
+  bool Write(const char* name, const QByteArray& bytes) const {
+    return Write(QString::fromLatin1(name), bytes);
+  }
+
+  // The controls Tab visits from Drive once round the window.
+  QStringList TabChain() const {
+    Get<QWidget>("Drive")->setFocus();
+    QStringList chain;
+    do {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      chain.append(QApplication::focusWidget()->objectName());
+    } while (chain.back() != QStringLiteral("Drive") && chain.size() < 12);
+    return chain;
+  }
+
+  static bool AnyWindowVisible() {
+    for (const QWidget* widget : QApplication::topLevelWidgets())
+      if (widget->isVisible()) return true;
+    return false;
+  }
+
+  std::optional<QTemporaryDir> scratch_;
+  QString home_;
+  QString previous_;
+  QString temp_;
+  ScriptedBoxes boxes_;
+  QPointer<FormConverter> form_;
+};
+
+TAVREL_UI_TEST_MAIN(FormConverterTest)
+#include "tst_form_converter.moc"

@@ -1,0 +1,220 @@
+// The information window, the windows' pictures and the real message boxes.
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <optional>
+
+#include "form_converter.h"
+#include "icons.h"
+#include "info_window.h"
+#include "instructions.h"
+#include "ui_test_support.h"
+
+using namespace tavrel::ui;
+using namespace tavrel::ui::testing;
+
+Q_DECLARE_METATYPE(tavrel::ui::BoxButtons)
+Q_DECLARE_METATYPE(tavrel::ui::BoxAnswer)
+
+namespace {
+
+int ColourCount(const QPixmap& pixmap) {
+  const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+  QSet<QRgb> colours;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if (qAlpha(image.pixel(x, y)) != 0) colours.insert(image.pixel(x, y));
+    }
+  }
+  return static_cast<int>(colours.size());
+}
+
+InfoWindow* OpenInfoWindow() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (auto* info = qobject_cast<InfoWindow*>(widget); info != nullptr && info->isVisible())
+      return info;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+class InfoWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    scratch_.emplace();
+    previous_ = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(scratch_->path()));
+    form_ = new FormConverter({&boxes_, {}});
+    form_->setAttribute(Qt::WA_DeleteOnClose);
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowActive(form_));
+  }
+
+  void cleanup() {
+    delete form_;
+    QTRY_COMPARE(OpenInfoWindow(), nullptr);
+    QVERIFY(QDir::setCurrent(previous_));
+  }
+
+  void instructionsAre35LinesEndedByCrLfAndMatchTheCredits() {
+    const QString text = InstructionText();
+    QVERIFY(text.endsWith(QStringLiteral("\r\n")));
+    QCOMPARE(text.count(QStringLiteral("\r\n")), 35);
+    QCOMPARE(text.count(u'\r'), 35);
+    QCOMPARE(text.count(u'\n'), 35);
+    QVERIFY(text.contains(QStringLiteral("(\"0=Bottom \r\nLeft\")")));
+    QVERIFY(
+        text.contains(QStringLiteral("\"AS IS\", ovvero \"così com'è\", pertanto non si \r\n")));
+
+    InfoWindow window;
+    const QStringList lines = InstructionLines();
+    QCOMPARE(lines.size(), 35);
+    QVERIFY(lines[28].contains(QStringLiteral("TAVREL")));
+    QCOMPARE(lines[31], Label(window, "Label1"));
+    QCOMPARE(lines[32], Label(window, "Label2"));
+    QCOMPARE(lines[33], QStringLiteral("E-mail: ") + Label(window, "Label3"));
+    QCOMPARE(lines[34], QStringLiteral("Web: ") + Label(window, "Label4"));
+    QVERIFY(lines[31].contains(QStringLiteral("2003")));
+
+    auto* box = window.findChild<QPlainTextEdit*>(QStringLiteral("Istruzioni"));
+    QVERIFY(box != nullptr && box->isReadOnly());
+    QCOMPARE(box->toPlainText(),
+             QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(box->verticalScrollBar()->isVisible() && box->verticalScrollBar()->maximum() > 0);
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+      QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+               qPrintable(label->text()));
+    }
+  }
+
+  void picturesAreSmallSixteenColourIcons() {
+    const QIcon icon = WindowIcon();
+    QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
+    QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
+    for (const QSize& size : icon.availableSizes())
+      QVERIFY(ColourCount(icon.pixmap(size)) <= 16);
+    const QPixmap fennok = FennokPicture();
+    QCOMPARE(fennok.size(), QSize(32, 32));
+    QVERIFY(ColourCount(fennok) <= 16);
+    QVERIFY(fennok.toImage() != icon.pixmap(QSize(32, 32)).toImage());
+  }
+
+  void infoWindowOpensAndClosesAgainAndAgain_data() {
+    QTest::addColumn<QString>("way");
+    for (const char* way : {"Enter", "Esc", "OK", "Enter in the text", "title bar"})
+      QTest::newRow(way) << QString::fromLatin1(way);
+  }
+
+  void infoWindowOpensAndClosesAgainAndAgain() {
+    QFETCH(QString, way);
+    for (int round = 0; round < 3; ++round) {
+      QTest::mouseClick(form_->findChild<QPushButton*>(QStringLiteral("Info")), Qt::LeftButton);
+      QPointer<InfoWindow> info = OpenInfoWindow();
+      QVERIFY(info != nullptr);
+      QVERIFY(!form_->isEnabled());
+      QCOMPARE(info->windowTitle(), QStringLiteral("Informazioni"));
+      QVERIFY(info->parentWidget() == nullptr);
+      QVERIFY(QTest::qWaitForWindowActive(info));
+      auto* ok = info->findChild<QPushButton*>(QStringLiteral("ButtInfoOk"));
+      QTRY_COMPARE(QApplication::focusWidget(), ok);
+
+      if (way == QStringLiteral("Enter")) {
+        QTest::keyClick(ok, Qt::Key_Return);
+      } else if (way == QStringLiteral("Esc")) {
+        QTest::keyClick(ok, Qt::Key_Escape);
+      } else if (way == QStringLiteral("OK")) {
+        QTest::mouseClick(ok, Qt::LeftButton);
+      } else if (way == QStringLiteral("Enter in the text")) {
+        auto* text = info->findChild<QPlainTextEdit*>(QStringLiteral("Istruzioni"));
+        text->setFocus();
+        QTRY_VERIFY(text->hasFocus());
+        QTest::keyClick(text, Qt::Key_Return);
+      } else {
+        info->close();
+      }
+      QTRY_VERIFY(info.isNull());  // discarded, made anew next time
+      QVERIFY(form_->isEnabled());
+    }
+  }
+
+  void closingTheMainWindowClosesTheInfoWindow() {
+    QTest::mouseClick(form_->findChild<QPushButton*>(QStringLiteral("Info")), Qt::LeftButton);
+    QPointer<InfoWindow> info = OpenInfoWindow();
+    QVERIFY(info != nullptr);
+    form_->close();
+    QTRY_VERIFY(info.isNull() && form_.isNull());
+  }
+
+  void realBoxesHaveItalianButtons_data() {
+    QTest::addColumn<BoxButtons>("buttons");
+    QTest::addColumn<BoxAnswer>("default_answer");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<BoxAnswer>("answer");
+    const QStringList yes_no = {QStringLiteral("Sì"), QStringLiteral("No")};
+    QTest::newRow("OK") << BoxButtons::kOk << BoxAnswer::kYes << int(Qt::Key_Return)
+                        << QStringList{QStringLiteral("OK")} << BoxAnswer::kOk;
+    QTest::newRow("Enter, Yes default") << BoxButtons::kYesNo << BoxAnswer::kYes
+                                        << int(Qt::Key_Return) << yes_no << BoxAnswer::kYes;
+    QTest::newRow("Enter, No default")
+        << BoxButtons::kYesNo << BoxAnswer::kNo << int(Qt::Key_Return) << yes_no << BoxAnswer::kNo;
+    QTest::newRow("Esc") << BoxButtons::kYesNo << BoxAnswer::kYes << int(Qt::Key_Escape) << yes_no
+                         << BoxAnswer::kNo;
+  }
+
+  void realBoxesHaveItalianButtons() {
+    QFETCH(BoxButtons, buttons);
+    QFETCH(BoxAnswer, default_answer);
+    QFETCH(int, key);
+    QFETCH(QStringList, texts);
+    QFETCH(BoxAnswer, answer);
+    QStringList seen;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    // The box is modal: answer it from a timer once it is up.
+    QTimer answerer;
+    answerer.setInterval(10);
+    connect(&answerer, &QTimer::timeout, this, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      answerer.stop();
+      for (const QAbstractButton* button : box->buttons())
+        seen.append(button->text());
+      title = box->windowTitle();
+      icon = box->icon();
+      QTest::keyClick(box, static_cast<Qt::Key>(key));
+    });
+    answerer.start();
+    QtMessageBoxes boxes;
+    const BoxAnswer got = boxes.Show(form_, {QStringLiteral("Attenzione!"), QStringLiteral("Testo"),
+                                             BoxIcon::kExclamation, buttons, default_answer});
+    QVERIFY(got == answer);
+    seen.sort();
+    texts.sort();
+    QCOMPARE(seen, texts);
+    QCOMPARE(title, QStringLiteral("Attenzione!"));
+    QCOMPARE(icon, QMessageBox::Warning);
+  }
+
+ private:
+  static QString Label(const QWidget& window, const char* name) {
+    return window.findChild<QLabel*>(QString::fromLatin1(name))->text();
+  }
+
+  std::optional<QTemporaryDir> scratch_;
+  QString previous_;
+  ScriptedBoxes boxes_;
+  QPointer<FormConverter> form_;
+};
+
+TAVREL_UI_TEST_MAIN(InfoWindowTest)
+#include "tst_info_window.moc"

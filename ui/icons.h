@@ -1,0 +1,16 @@
+// The program's pictures, drawn for it in the 16 colours of the classic
+// palette.
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+namespace tavrel::ui {
+
+// The windows' icon: a circuit board with an arrow back to the older
+// format, 32 x 32 and 16 x 16.
+QIcon WindowIcon();
+// The information window's picture, 32 x 32.
+QPixmap FennokPicture();
+
+}  // namespace tavrel::ui

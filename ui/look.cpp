@@ -1,0 +1,76 @@
+#include "look.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+
+#include "instructions.h"
+#include "twips.h"
+
+namespace tavrel::ui {
+
+namespace {
+
+struct Fit {
+  const char* text;  // UTF-8
+  int width_twips;
+  bool button;
+};
+
+// The widest texts against the narrowest controls that show them.
+constexpr Fit kTightest[] = {
+    {"Nome File (formato Dos 8+3 caratteri):", 2775, false},
+    {"Selezione File Destinazione", 3255 - 480, false},
+    {"Conversione: Attendere... analisi del file in corso", 4695, false},
+    {"Conversione: Rapida (modifica intestazione)", 4695, false},
+    {"Formato: Libreria TAVREL 3.5 per Dos", 4695, false},
+    {"Data Creazione: 30/12/2003 23:59:59", 4695, false},
+    {"&Converte && Salva", 1455, true},
+    {"&Informazioni", 1455, true},
+    {credits::kFreeware, 1335, false},
+    {credits::kEmail, 1575, false},
+    {credits::kWeb, 1575, false},
+};
+
+constexpr int kLabelHeightTwips = 255;
+
+bool FitsEverywhere(const QFont& font) {
+  if (QFontMetrics(font).height() > Pixels(kLabelHeightTwips)) return false;
+  for (const Fit& fit : kTightest) {
+    const QString text = QString::fromUtf8(fit.text);
+    int needed = 0;
+    if (fit.button) {
+      QPushButton probe(text);
+      probe.setFont(font);
+      needed = probe.sizeHint().width();
+    } else {
+      QLabel probe(text);
+      probe.setFont(font);
+      needed = probe.sizeHint().width();
+    }
+    if (needed > Pixels(fit.width_twips)) return false;
+  }
+  const QString author = QStringLiteral("di ") + QString::fromUtf8(credits::kAuthor);
+  return QFontMetrics(font).horizontalAdvance(author) <= Pixels(1335);
+}
+
+}  // namespace
+
+QFont WindowFont() {
+  static const QFont font = [] {
+    QFont candidate = QApplication::font();
+    // A narrow face where there is one; otherwise the platform's own.
+    candidate.setFamilies({QStringLiteral("DejaVu Sans Condensed"),
+                           QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Arial Narrow"),
+                           QApplication::font().family()});
+    for (int pixels = 11; pixels > 8; --pixels) {
+      candidate.setPixelSize(pixels);
+      if (FitsEverywhere(candidate)) break;
+    }
+    return candidate;
+  }();
+  return font;
+}
+
+}  // namespace tavrel::ui
