@@ -163,7 +163,9 @@ AnalysisOutcome Analizza(const AnalysisRequest& request, AnalysisSink& sink) {
   // The handler.  The files are closed by now; no half conversion is left.
   outcome.failed = true;
   outcome.lines_read = line_number;
-  if (request.convert && !request.output_path.empty()) {
+  // Only a file: a device or link given as the output is not the
+  // conversion's to remove.
+  if (request.convert && platform::IsRegularFile(request.output_path)) {
     try {
       DeleteFileIfExists(request.output_path);
     } catch (const RuntimeError&) {

@@ -72,6 +72,9 @@ class OutputFile {
   std::string buffer_;
 };
 
+// Whether `path` names a regular file itself (not a link, folder or device).
+bool IsRegularFile(const std::string& path);
+
 // The file's length in bytes; error 53 when it does not exist.
 std::uint64_t FileLength(const std::string& path);
 // The date and time of the file's last change, as "gg/mm/aaaa hh:mm:ss".

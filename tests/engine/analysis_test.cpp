@@ -18,35 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* kLabelNames[] = {"SourceFile", "FileSize", "FileDate", "TipoFile", "ConvPreview"};
-
-// Records every call, in order.
-class RecordingSink : public AnalysisSink {
- public:
-  void SetLabel(Label label, const std::string& text) override {
-    labels[static_cast<int>(label)] = text;
-    calls.push_back(std::string(kLabelNames[static_cast<int>(label)]) + "=" + text);
-  }
-  void Repaint() override { calls.push_back("Repaint"); }
-  void SetReady(bool value) override {
-    ready = value;
-    calls.push_back(value ? "Ready" : "NotReady");
-  }
-  void Failed(const RuntimeError& error, std::uint64_t at_line) override {
-    failed_number = error.number();
-    line = at_line;
-    calls.push_back("Failed " + std::to_string(error.number()));
-  }
-
-  std::string label(Label which) const { return labels[static_cast<int>(which)]; }
-
-  std::string labels[5];
-  std::vector<std::string> calls;
-  bool ready = false;
-  int failed_number = -1;
-  std::uint64_t line = 0;
-};
-
 class AnalysisTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -59,12 +30,9 @@ class AnalysisTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   void Write(const std::string& name, const std::string& bytes) {
-    std::ofstream(dir_ + "/" + name, std::ios::binary) << bytes;
+    WriteFile(dir_ + "/" + name, bytes);
   }
-  std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  static std::string Read(const std::string& path) { return ReadFile(path); }
   AnalysisOutcome Run(const std::string& name, RecordingSink& sink,
                       const NumberSettings& numbers = kPoint) {
     AnalysisRequest request{dir_, name, output_, numbers};
@@ -340,6 +308,15 @@ TEST_F(AnalysisTest, OutputThatCannotBeWrittenIsAFileError) {
     EXPECT_FALSE(sink.ready);
   }
   EXPECT_TRUE(fs::is_directory(dir_));
+}
+
+TEST_F(AnalysisTest, OutputThatIsNoFileIsRefusedAndKept) {
+  Write("A.PCB", kH36 + "\r\nA\r\n");
+  ASSERT_EQ(mkfifo(output_.c_str(), 0600), 0);
+  RecordingSink sink;
+  Run("A.PCB", sink);  // neither hangs on the pipe nor removes it
+  EXPECT_EQ(sink.failed_number, err::kPathFileAccess);
+  EXPECT_TRUE(fs::is_fifo(output_));
 }
 
 TEST_F(AnalysisTest, OutputIsNotWrittenThroughALink) {

@@ -1,0 +1,43 @@
+// Trasforma on arbitrary bytes taken as one line, under both number settings.
+// A line may come out as a result or as run-time error 5, 6 or 9; the same
+// line must give the same outcome twice (no state between calls).
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "fuzz_common.h"
+#include "tavrel.h"
+
+namespace {
+
+// The result, or the error number as a negative value in `error`.
+std::optional<std::string> Outcome(const std::string& line, const tavrel::NumberSettings& numbers,
+                                   int& error) {
+  std::string riga = line;
+  try {
+    return tavrel::Trasforma(riga, numbers);
+  } catch (const tavrel::RuntimeError& e) {
+    tavrel::fuzz::ExpectError(
+        e, {tavrel::err::kInvalidArgument, tavrel::err::kOverflow, tavrel::err::kSubscript},
+        "Trasforma");
+    error = e.number();
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string line(reinterpret_cast<const char*>(data), size);
+  static const tavrel::NumberSettings kSettings[] = {{".", ","}, {",", "."}};
+  for (const tavrel::NumberSettings& numbers : kSettings) {
+    int first_error = 0;
+    int second_error = 0;
+    const std::optional<std::string> first = Outcome(line, numbers, first_error);
+    const std::optional<std::string> second = Outcome(line, numbers, second_error);
+    tavrel::fuzz::Require(first == second && first_error == second_error,
+                          "the same line gave two different outcomes");
+  }
+  return 0;
+}
