@@ -18,26 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class AnalysisTest : public ::testing::Test {
+class AnalysisTest : public SourceFolderTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tavrel-analysis-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    output_ = dir_ + "/out/PEMBLIX.TMP";
-    fs::create_directory(dir_ + "/out");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  void Write(const std::string& name, const std::string& bytes) {
-    WriteFile(dir_ + "/" + name, bytes);
-  }
-  static std::string Read(const std::string& path) { return ReadFile(path); }
-  AnalysisOutcome Run(const std::string& name, RecordingSink& sink,
-                      const NumberSettings& numbers = kPoint) {
-    AnalysisRequest request{dir_, name, output_, numbers};
-    return Analizza(request, sink);
-  }
   // Converts `bytes` and returns the output.
   std::string Converted(const std::string& bytes) {
     Write("IN.PCB", bytes);
@@ -47,9 +29,6 @@ class AnalysisTest : public ::testing::Test {
     EXPECT_TRUE(sink.ready);
     return Read(output_);
   }
-
-  std::string dir_;
-  std::string output_;
 };
 
 std::size_t FirstDifference(const std::string& a, const std::string& b) {

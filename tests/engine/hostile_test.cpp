@@ -39,29 +39,8 @@ std::string RandomBytes(std::size_t size, std::uint32_t seed) {
   return bytes;
 }
 
-class HostileTest : public ::testing::Test {
+class HostileTest : public SourceFolderTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tavrel-hostile-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    out_dir_ = dir_ + "/out";
-    fs::create_directory(out_dir_);
-    output_ = out_dir_ + "/PEMBLIX.TMP";
-  }
-  void TearDown() override {
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(dir_);
-  }
-
-  void Write(const std::string& name, const std::string& bytes) {
-    WriteFile(dir_ + "/" + name, bytes);
-  }
-  static std::string Read(const std::string& path) { return ReadFile(path); }
-  AnalysisOutcome Run(const std::string& name, RecordingSink& sink) {
-    AnalysisRequest request{dir_, name, output_, kPoint};
-    return Analizza(request, sink);
-  }
   // Analyses `bytes` as a source file.
   AnalysisOutcome RunBytes(const std::string& bytes, RecordingSink& sink) {
     Write("IN.PCB", bytes);
@@ -85,10 +64,6 @@ class HostileTest : public ::testing::Test {
     EXPECT_EQ(sink.line, line) << what;
     EXPECT_TRUE(OutputFolder().empty()) << what << ": a half conversion was left";
   }
-
-  std::string dir_;
-  std::string out_dir_;
-  std::string output_;
 };
 
 TEST_F(HostileTest, BinaryWithoutAHeaderIsUnrecognisedAndWritesNothing) {

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -74,3 +77,36 @@ inline std::string ReadFile(const std::string& path) {
 inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
+
+// A fresh folder for source files, with an output folder "out" inside it
+// where the analysis writes PEMBLIX.TMP; both are removed afterwards.
+class SourceFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tavrel-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    out_dir_ = dir_ + "/out";
+    std::filesystem::create_directory(out_dir_);
+    output_ = out_dir_ + "/PEMBLIX.TMP";
+  }
+  void TearDown() override {
+    namespace fs = std::filesystem;
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
+    fs::remove_all(dir_);
+  }
+
+  void Write(const std::string& name, const std::string& bytes) {
+    WriteFile(dir_ + "/" + name, bytes);
+  }
+  static std::string Read(const std::string& path) { return ReadFile(path); }
+  tavrel::AnalysisOutcome Run(const std::string& name, RecordingSink& sink,
+                              const tavrel::NumberSettings& numbers = kPoint) {
+    tavrel::AnalysisRequest request{dir_, name, output_, numbers};
+    return tavrel::Analizza(request, sink);
+  }
+
+  std::string dir_;
+  std::string out_dir_;
+  std::string output_;
+};
