@@ -39,19 +39,20 @@ void TransformInto(std::string& riga, const NumberSettings& numbers, std::string
   if (riga.starts_with("-y255")) riga.replace(0, 5, "-y15");
 
   // The families' keys are disjoint: a digit, an upper-case letter (or the
-  // empty line), a three-character option key, "-y".  A line none of them
-  // claims comes back as it was received (no "-y" line is left unclaimed, so
-  // the rewrite above never shows in an unchanged result).
+  // empty line), a three-character option key, "-y".  A line no family
+  // claims comes back as it is; only "-y" lines can have been rewritten
+  // above, and one without a colon comes back so.
   if (!riga.empty() && IsNumericType(riga[0])) {
     const FieldTable fields(riga);
     NumericRecord(riga, fields, DecimalPoint(numbers), out);
   } else if (riga.empty() || std::string_view("SILGCPTA").find(riga[0]) != std::string_view::npos) {
     out += kBannerLine;
-  } else if (OptionLine(riga, DecimalPoint(numbers), out)) {
-  } else if (riga.starts_with("-y") && riga.find(':') != std::string::npos) {
-    LayerLine(riga, out);
-  } else {
-    out += riga;
+  } else if (!OptionLine(riga, DecimalPoint(numbers), out)) {
+    if (riga.starts_with("-y") && riga.find(':') != std::string::npos) {
+      LayerLine(riga, out);
+    } else {
+      out += riga;
+    }
   }
 }
 
