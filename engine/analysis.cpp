@@ -80,14 +80,18 @@ void Convert(platform::InputFile& source, const AnalysisRequest& request, int co
   if (code != 40) {
     source.CopyLines(output);  // errors here are about files, not lines
   } else {
-    std::string riga;
-    std::string result;
+    std::string scratch;
+    std::string rewritten;
     while (!source.AtEnd()) {
-      source.ReadLine(riga);
+      std::string_view riga = source.ReadLineView(scratch);
       ++line_number;
-      result.clear();
-      detail::TransformInto(riga, request.numbers, result);
-      output.WriteLine(result);
+      if (riga.starts_with("-y255")) {
+        rewritten.assign(riga);
+        detail::RewriteLayer255(rewritten);
+        riga = rewritten;
+      }
+      output.WriteLineWith(
+          [&](std::string& out) { detail::TransformInto(riga, request.numbers, out); });
     }
   }
   output.Close();

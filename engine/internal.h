@@ -34,9 +34,10 @@ struct TextRun {
 // (max + 1 when a separator ends the text after item max).  Error 9 when a
 // character would go into item max + 1.  `last_separator` receives the
 // separator that ended an item last (unchanged when none did).
-template <typename Item, typename IsSeparator>
-int SplitRuns(std::string_view text, IsSeparator is_separator, Item* items, int max,
-              char* last_separator) {
+// Splits `text` into runs separated by `a` or `b` (the same character twice
+// for one separator).
+template <typename Item>
+int SplitRuns(std::string_view text, char a, char b, Item* items, int max, char* last_separator) {
   int current = 1;
   std::size_t start = 0;
   const std::size_t size = text.size();
@@ -44,7 +45,7 @@ int SplitRuns(std::string_view text, IsSeparator is_separator, Item* items, int 
     if (current > max) Raise(err::kSubscript);
     // The item's first character is always its own, even a separator.
     std::size_t end = start + 1;
-    while (end < size && !is_separator(text[end]))
+    while (end < size && text[end] != a && text[end] != b)
       ++end;
     items[current] = text.substr(start, end - start);
     if (end == size) return current;
@@ -91,8 +92,10 @@ void AppendScaled(std::string_view valori, bool decimal_point, std::string& out)
 void AppendRad(std::string_view gradi, float base, std::string& out);
 void AppendIntegerText(double value, std::string& out);
 
-// Trasforma's work: appends the 3.5 text of `riga` to `out`.
-void TransformInto(std::string& riga, const NumberSettings& numbers, std::string& out);
+// Trasforma's first step: "-y255" becomes "-y15"; whether it did.
+bool RewriteLayer255(std::string& riga);
+// Trasforma's work on a line after that step: appends its 3.5 text to `out`.
+void TransformInto(std::string_view riga, const NumberSettings& numbers, std::string& out);
 
 // The handlers of the record families, appending the result text to `out`.
 void NumericRecord(std::string_view line, const FieldTable& fields, bool decimal_point,

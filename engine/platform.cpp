@@ -141,6 +141,21 @@ std::string InputFile::ReadFirstField() {
   return field;
 }
 
+std::string_view InputFile::ReadLineView(std::string& scratch) {
+  if (AtEnd()) throw MakeError(err::kPastEnd);
+  const char* start = buffer_.get() + pos_;
+  const std::size_t available = size_ - pos_;
+  const void* newline = std::memchr(start, '\n', available);
+  if (newline == nullptr) {
+    ReadLine(scratch);
+    return scratch;
+  }
+  std::size_t length = static_cast<std::size_t>(static_cast<const char*>(newline) - start);
+  pos_ += length + 1;
+  if (length > 0 && start[length - 1] == '\r') --length;
+  return std::string_view(start, length);
+}
+
 void InputFile::ReadLine(std::string& line) {
   if (AtEnd()) throw MakeError(err::kPastEnd);
   line.clear();
@@ -264,7 +279,7 @@ OutputFile::OutputFile(const std::string& path) {
     fd_ = -1;
     throw FileError(error);
   }
-  buffer_.reserve(kChunk * 2);
+  buffer_.reserve(kFlushAt * 2);
 }
 
 OutputFile::~OutputFile() {
@@ -277,28 +292,28 @@ void OutputFile::Flush() {
 }
 
 void OutputFile::WriteLine(std::string_view text) {
-  if (text.size() >= kChunk) {
+  if (text.size() >= kFlushAt) {
     Flush();
     WriteAll(fd_, text.data(), text.size());
   } else {
     buffer_ += text;
   }
   buffer_ += "\r\n";
-  if (buffer_.size() >= kChunk) Flush();
+  if (buffer_.size() >= kFlushAt) Flush();
 }
 
 void OutputFile::Write(std::string_view bytes) {
-  if (bytes.size() >= kChunk) {
+  if (bytes.size() >= kFlushAt) {
     Flush();
     WriteAll(fd_, bytes.data(), bytes.size());
     return;
   }
   buffer_ += bytes;
-  if (buffer_.size() >= kChunk) Flush();
+  if (buffer_.size() >= kFlushAt) Flush();
 }
 
 void OutputFile::WriteCopyOf(std::string_view bytes, int from, std::uint64_t offset) {
-  if (bytes.size() < kChunk) return Write(bytes);
+  if (bytes.size() < kFlushAt) return Write(bytes);
   Flush();
   auto in = static_cast<loff_t>(offset);
   while (!bytes.empty()) {

@@ -26,6 +26,9 @@ class InputFile {
   // The text up to the next line end, without it.  Error 62 when nothing is
   // left.
   void ReadLine(std::string& line);
+  // The same line as a view: into the reading buffer when the line lies
+  // there whole, else into `scratch`.  Valid until the next read.
+  std::string_view ReadLineView(std::string& scratch);
   // No character left to read.
   bool AtEnd();
   // Writes every remaining line to `output` unchanged, each followed by
@@ -59,6 +62,14 @@ class OutputFile {
   void WriteLine(std::string_view text);
   // Bytes as they are.
   void Write(std::string_view bytes);
+  // Appends one line in place: `fill` appends the text to the string it is
+  // given, CR LF follows.
+  template <typename Fill>
+  void WriteLineWith(Fill fill) {
+    fill(buffer_);
+    buffer_ += "\r\n";
+    if (buffer_.size() >= kFlushAt) Flush();
+  }
   // The same `bytes`, which stand at `offset` in the file `from`: copied
   // inside the system where it can (as cp does), else written.
   void WriteCopyOf(std::string_view bytes, int from, std::uint64_t offset);
@@ -68,6 +79,7 @@ class OutputFile {
  private:
   void Flush();
 
+  static constexpr std::size_t kFlushAt = 1 << 16;
   int fd_ = -1;
   std::string buffer_;
 };

@@ -18,8 +18,7 @@ std::string_view TrimBlanks(std::string_view text) {
 
 FieldTable::FieldTable(std::string_view line) {
   char separator = ' ';
-  count_ = SplitRuns(
-      line, [](char c) { return c == ' '; }, fields_, kMaxFields, &separator);
+  count_ = SplitRuns(line, ' ', ' ', fields_, kMaxFields, &separator);
 }
 
 }  // namespace detail
@@ -34,10 +33,14 @@ bool IsNumericType(char c) {
 
 namespace detail {
 
-void TransformInto(std::string& riga, const NumberSettings& numbers, std::string& out) {
+bool RewriteLayer255(std::string& riga) {
   // Layer 255 becomes layer 15; the test looks at five characters only.
-  if (riga.starts_with("-y255")) riga.replace(0, 5, "-y15");
+  if (!riga.starts_with("-y255")) return false;
+  riga.replace(0, 5, "-y15");
+  return true;
+}
 
+void TransformInto(std::string_view riga, const NumberSettings& numbers, std::string& out) {
   // The families' keys are disjoint: a digit, an upper-case letter (or the
   // empty line), a three-character option key, "-y".  A line no family
   // claims comes back as it is; only "-y" lines can have been rewritten
@@ -60,6 +63,7 @@ void TransformInto(std::string& riga, const NumberSettings& numbers, std::string
 
 std::string Trasforma(std::string& riga, const NumberSettings& numbers) {
   std::string result;
+  detail::RewriteLayer255(riga);
   detail::TransformInto(riga, numbers, result);
   return result;
 }

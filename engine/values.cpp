@@ -313,8 +313,7 @@ void AppendScaled(std::string_view valori, bool decimal_point, std::string& out)
   constexpr int kMaxTokens = 50;
   TextRun tokens[kMaxTokens + 1];
   char separator = '\0';
-  const int count = SplitRuns(
-      valori, [](char c) { return c == ',' || c == ' '; }, tokens, kMaxTokens, &separator);
+  const int count = SplitRuns(valori, ',', ' ', tokens, kMaxTokens, &separator);
   for (int t = 1; t <= count; ++t) {
     // An empty token opened by a separator after the 50th value.
     if (t > kMaxTokens) Raise(err::kSubscript);
