@@ -195,6 +195,29 @@ TEST_F(AnalysisTest, LargeThreeXFileKeepsEveryByteAcrossBufferBoundaries) {
   EXPECT_EQ(FirstDifference(Converted(clean), clean_expected), std::string::npos);
 }
 
+TEST_F(AnalysisTest, LargeFourZeroFileIsEveryLineTransformedInOrder) {
+  // Lines of every family across many reading buffers, their line ends
+  // falling anywhere in them: the driver writes Trasforma of each line.
+  const std::string lines[] = {"0 1 2 1.5,2.25,-0.5",
+                               "3 2 0 1 2 0.5 0.25 0.125 90 5",
+                               "4 1 0.125 1 2 0.5 90 5 0 AB   CD",
+                               "S 1 2",
+                               "",
+                               "-gp",
+                               "-y255:00FFFFFF,0,0,0,00,9,Top Silk",
+                               "-y3 abc",
+                               "5 unchanged"};
+  std::mt19937 random(7);
+  std::string source = kH40 + "\r\n";
+  std::string expected = kH35;
+  for (int i = 0; i < 60000; ++i) {
+    std::string line = lines[random() % std::size(lines)];
+    source += line + (random() % 4 == 0 ? "\n" : "\r\n");
+    expected += Transformed(line) + "\r\n";
+  }
+  EXPECT_EQ(FirstDifference(Converted(source), expected), std::string::npos);
+}
+
 TEST_F(AnalysisTest, FourZeroLinesGoThroughTrasforma) {
   const std::string banner(kBannerLine);
   EXPECT_EQ(Converted(kH40 + "\r\n-gp\r\n\r\n5 x\r\n3 2 0 1 2 0.5 0.25 0.125 90 5"),
