@@ -153,6 +153,11 @@ FormConverter::FormConverter(const Options& options)
   CreateControls(options.volumes);
   ConnectEvents();
   Form_Load();
+  try {
+    TemporaryFile();  // this copy's own, from the start
+  } catch (const RuntimeError&) {
+    // Said when an analysis needs it.
+  }
 }
 
 FormConverter::~FormConverter() {
@@ -339,6 +344,13 @@ void FormConverter::ConveSalva_Click() {
     Say(kTargetIsFolder.arg(Native(target)));
     return;
   }
+  try {
+    CheckReplaceable(ToEngine(target));  // a device or a pipe is not asked about
+  } catch (const RuntimeError& error) {
+    Say(kSaveFailed.arg(Native(target), QString::fromUtf8(error.description()))
+            .arg(error.number()));
+    return;
+  }
   if (FileExists(ToEngine(target)) && Ask(kOverwrite.arg(name), BoxAnswer::kYes) != BoxAnswer::kYes)
     return;
   try {
@@ -408,12 +420,8 @@ void FormConverter::closeEvent(QCloseEvent* event) {
 }
 
 void FormConverter::DeleteTemporaryFile() {
-  std::string path;
-  try {
-    path = TemporaryFile();
-  } catch (const RuntimeError&) {
-    return;  // no place for it, so no file
-  }
+  if (!temporary_file_) return;  // no place for it, so no file
+  const std::string path = temporary_file_->path();
   try {
     DeleteFileIfExists(path);
   } catch (const RuntimeError& error) {
@@ -435,8 +443,8 @@ BoxAnswer FormConverter::Ask(const QString& text, BoxAnswer default_answer) {
 }
 
 const std::string& FormConverter::TemporaryFile() {
-  if (!temporary_file_) temporary_file_ = TemporaryFilePath();
-  return *temporary_file_;
+  if (!temporary_file_) temporary_file_ = std::make_unique<TemporaryFileLease>();
+  return temporary_file_->path();
 }
 
 }  // namespace tavrel::ui

@@ -68,13 +68,14 @@ class FormConverter : public QWidget {
   void FolderOpenFailed(const QString& folder);
   BoxAnswer Say(const QString& text, BoxIcon icon = BoxIcon::kExclamation);
   BoxAnswer Ask(const QString& text, BoxAnswer default_answer);
-  // The fixed path of the temporary file (RuntimeError when there is none).
+  // This window's temporary file, held for its life (RuntimeError when there
+  // is no place for it).
   const std::string& TemporaryFile();
 
   std::unique_ptr<MessageBoxes> own_boxes_;
   MessageBoxes* boxes_;
   NumberSettings numbers_;
-  std::optional<std::string> temporary_file_;
+  std::unique_ptr<TemporaryFileLease> temporary_file_;
   QPointer<InfoWindow> info_window_;
   bool exiting_ = false;
 
