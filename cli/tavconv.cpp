@@ -3,8 +3,8 @@
 //   tavconv [-f] SOURCE [DEST]
 //   tavconv [-f] SOURCE... DIR
 //   tavconv -n SOURCE...
-#include <cstdio>
 #include <clocale>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -150,7 +150,7 @@ Status ConvertOne(const std::string& source, const std::string& dest, const Opti
   } catch (const tavrel::RuntimeError& error) {
     Complain(dest + ": " +
              (error.number() == tavrel::err::kFileExists ? std::string("esiste già")
-                                                          : error.description()));
+                                                         : error.description()));
     return kFailed;
   }
   written.push_back({dest, source});

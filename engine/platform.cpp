@@ -590,14 +590,13 @@ TemporaryFileLease::TemporaryFileLease() {
   for (int n = 0; n < 1000 && tries < 10000; ++n, ++tries) {
     const std::string stem = JoinPath(folder, n == 0 ? "PEMBLIX" : "PEMBLIX" + std::to_string(n));
     const std::string lock_path = stem + ".LCK";
-    const int fd = platform::Retrying([&] {
-      return open(lock_path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    });
+    const int fd = platform::Retrying(
+        [&] { return open(lock_path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600); });
     if (fd < 0 && errno == ELOOP) continue;  // not a file of ours
     if (fd < 0) throw platform::OpenError(errno, lock_path);
     struct stat held, named;
-    const bool ours = fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
-                      held.st_uid == geteuid() && held.st_nlink == 1;
+    const bool ours = fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == geteuid() &&
+                      held.st_nlink == 1;
     if (!ours || flock(fd, LOCK_EX | LOCK_NB) != 0) {
       close(fd);  // another running copy's
       continue;
@@ -713,8 +712,8 @@ void NewFile::Place(bool replace) {
       static std::atomic<unsigned> counter{0};
       std::string hidden;
       do {
-        hidden = JoinPath(s.folder, ".tavconv-" + std::to_string(getpid()) + "-" +
-                                        std::to_string(counter++));
+        hidden = JoinPath(s.folder,
+                          ".tavconv-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
         if (link_as(hidden)) break;
         if (errno != EEXIST) throw platform::OpenError(errno, to);
       } while (true);

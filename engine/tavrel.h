@@ -202,8 +202,8 @@ struct AnalysisRequest {
 
 struct AnalysisOutcome {
   int code = 99;
-  bool converted = false;  // the output holds a complete conversion
-  bool failed = false;     // a run-time error reached the handler
+  bool converted = false;        // the output holds a complete conversion
+  bool failed = false;           // a run-time error reached the handler
   std::uint64_t lines_read = 0;  // after a failure: the line given to Failed
 };
 
