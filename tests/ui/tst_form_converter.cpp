@@ -7,6 +7,9 @@
 #include <QPushButton>
 #include <optional>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include "drive_list.h"
 #include "file_list.h"
 #include "folder_list.h"
@@ -184,6 +187,8 @@ class FormConverterTest : public QObject {
         {"a.b.sch", "3_A.B.S"},
         {"n.c", "3_N.C"},
         {"makefile2", "3_MAKEFI"},
+        {"R&D <1>.pcb", "3_R&D__1.PCB"},
+        {"space name.pcb", "3_SPACE_.PCB"},
     };
     for (const char* list : {"SourceFileList", "DestFileList"}) {
       for (const auto& [file, proposed] : cases)
@@ -378,6 +383,64 @@ class FormConverterTest : public QObject {
     QCOMPARE(ReadAll(temp_), converted);  // the conversion can still be saved
     QVERIFY(Button("ConveSalva")->isEnabled());
     QCOMPARE(QDir(home_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+  }
+
+  void saveNeverReplacesWhatIsNotAFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("pipe") << "pipe";
+    QTest::newRow("device") << "device";
+  }
+
+  void saveNeverReplacesWhatIsNotAFile() {
+    QFETCH(QString, kind);
+    QVERIFY(Write("board.pcb", kH36 + "\r\nA\r\n"));
+    const QByteArray node = QDir(home_).filePath(QStringLiteral("3_BOARD.PCB")).toLocal8Bit();
+    QCOMPARE(kind == QStringLiteral("pipe") ? mkfifo(node.constData(), 0600)
+                                            : mknod(node.constData(), S_IFCHR | 0600, makedev(1, 3)),
+             0);
+    Start();
+    QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QStringLiteral("board.pcb")));
+    const QByteArray converted = ReadAll(temp_);
+    boxes_.answers.push_back(BoxAnswer::kYes);  // were it asked
+    QTest::mouseClick(Button("ConveSalva"), Qt::LeftButton);
+    QCOMPARE(boxes_.shown.size(), std::size_t{1});
+    QVERIFY2(boxes_.shown.front().text.contains(QStringLiteral("non è un file ordinario")),
+             qPrintable(boxes_.shown.front().text));
+    boxes_.answers.clear();
+    struct stat st;
+    QCOMPARE(lstat(node.constData(), &st), 0);
+    QVERIFY(kind == QStringLiteral("pipe") ? S_ISFIFO(st.st_mode) : S_ISCHR(st.st_mode));
+    QCOMPARE(ReadAll(temp_), converted);
+    QVERIFY(Button("ConveSalva")->isEnabled());
+  }
+
+  void twoRunningCopiesKeepTheirOwnConversions() {
+    // Another copy of the program, here a second window in another folder.
+    QVERIFY(QDir(home_).mkpath(QStringLiteral("b")));
+    QVERIFY(Write("a40.pcb", kH40 + "\r\n5 a\r\n") && Write("b/b36.pcb", kH36 + "\r\nB\r\n"));
+    Start();
+    QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QStringLiteral("a40.pcb")));
+    QVERIFY(QDir::setCurrent(QDir(home_).filePath(QStringLiteral("b"))));
+    ScriptedBoxes other_boxes;
+    QPointer<FormConverter> other = new FormConverter({&other_boxes, {}});
+    other->setAttribute(Qt::WA_DeleteOnClose);
+    other->show();
+    auto* other_list = other->findChild<FileList*>(QStringLiteral("SourceFileList"));
+    QVERIFY(ClickItem(other_list, QStringLiteral("b36.pcb")));
+    QVERIFY(QFile::exists(temp_));
+
+    // The other copy's exit leaves this window's conversion alone.
+    other->findChild<QPushButton*>(QStringLiteral("Exit"))->click();
+    QTRY_VERIFY(other.isNull());
+    QVERIFY(other_boxes.shown.empty());
+    QTest::mouseClick(Button("ConveSalva"), Qt::LeftButton);
+    QVERIFY(boxes_.shown.empty());
+    QCOMPARE(ReadAll(QDir(home_).filePath(QStringLiteral("3_A40.PCB"))),
+             "TAVREL Version 3.5 -- DATA FILE\r\n5 a\r\n");
+    QVERIFY(QDir(QFileInfo(temp_).absolutePath())
+                .entryList(QDir::Files | QDir::Hidden)
+                .filter(QStringLiteral(".TMP"))
+                .isEmpty());
   }
 
   void aNameThatIsNot83IsSavedWhenTheUserInsists() {
