@@ -250,9 +250,8 @@ class NewFile {
   // permission bits and, where the user may set it, its group.
   void Place(bool replace);
 
-  struct State;
-
  private:
+  struct State;
   friend class platform::OutputFile;
   std::unique_ptr<State> state_;
 };
