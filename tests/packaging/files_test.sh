@@ -72,7 +72,7 @@ check "manual names the version" grep -q "Tavrel Converter $version" "$work/page
 "$tavconv" --help | sed -n 's/^  \(-[-a-z]*\).*/\1/p' >"$work/options"
 check "--help lists options" [ -s "$work/options" ]
 while read -r option; do
-  check "manual documents $option" grep -q -e "^ *$option\b" "$work/page"
+  check "manual documents $option" grep -q -E -e "^ *$option([ ,]|\$)" "$work/page"
 done <"$work/options"
 
 check "tavconv --version" [ "$("$tavconv" --version)" = "tavconv (Tavrel Converter) $version" ]
