@@ -11,10 +11,7 @@
 #include <vector>
 
 #include "tavrel.h"
-
-#ifndef TAVREL_VERSION
-#define TAVREL_VERSION "?"
-#endif
+#include "tavrel_version.h"
 
 namespace {
 
@@ -177,7 +174,7 @@ int main(int argc, char** argv) {
     } else if (arg == "--help") {
       return help();
     } else if (arg == "--version") {
-      std::printf("tavconv (Tavrel Converter) %s\n", TAVREL_VERSION);
+      std::printf("tavconv (Tavrel Converter) %s\n", tavrel::kVersion);
       return std::fflush(stdout) == 0 ? kConverted : kFailed;
     } else if (arg == "--force") {
       options.force = true;
