@@ -138,12 +138,22 @@ bool InputFile::AtEnd() {
 
 std::string InputFile::ReadFirstField(std::size_t max_length) {
   if (AtEnd()) throw MakeError(err::kPastEnd);
+  // Leading blanks go by whole buffers.
+  while (Fill(kLargeChunk)) {
+    const char* p = buffer_.get() + pos_;
+    const char* const end = buffer_.get() + size_;
+    for (std::uint64_t word; end - p >= 8; p += 8) {
+      std::memcpy(&word, p, sizeof word);
+      if (word != 0x2020202020202020ULL) break;
+    }
+    while (p != end && *p == ' ')
+      ++p;
+    pos_ = static_cast<std::size_t>(p - buffer_.get());
+    if (p != end) break;
+  }
   std::string field;
-  bool leading = true;
   while (Fill()) {
     const char c = buffer_[pos_++];
-    if (leading && c == ' ') continue;
-    leading = false;
     if (c == ',') break;
     if (c == '\n') {
       const bool cr = !field.empty() && field.back() == '\r';
