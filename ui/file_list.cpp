@@ -4,12 +4,15 @@
 #include <QSignalBlocker>
 
 #include "folders.h"
+#include "list_look.h"
 
 namespace tavrel::ui {
 
 FileList::FileList(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
+  setItemDelegate(new ListDelegate(this));
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   connect(this, &QListWidget::itemSelectionChanged, this, [this] {
     if (!selectedItems().isEmpty()) emit Click();
   });
@@ -31,13 +34,14 @@ void FileList::Refresh() {
 
 QString FileList::FileName() const {
   const QListWidgetItem* item = currentItem();
-  return item != nullptr && item->isSelected() ? item->text() : QString();
+  return item != nullptr && item->isSelected() ? item->data(kNameRole).toString() : QString();
 }
 
 void FileList::Fill(const QStringList& names, const QString& selected) {
   const QSignalBlocker blocker(this);
   clear();
-  addItems(names);
+  for (const QString& name : names)
+    SetEntryName(new QListWidgetItem(this), name);
   const int row = selected.isEmpty() ? -1 : static_cast<int>(names.indexOf(selected));
   if (row >= 0) setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
 }
@@ -51,6 +55,31 @@ void FileList::focusInEvent(QFocusEvent* event) {
     const QSignalBlocker blocker(this);
     selectionModel()->clearCurrentIndex();
   }
+  viewport()->update();
+}
+
+void FileList::focusOutEvent(QFocusEvent* event) {
+  QListWidget::focusOutEvent(event);
+  viewport()->update();
+}
+
+void FileList::paintEvent(QPaintEvent* event) {
+  QListWidget::paintEvent(event);
+  if (hasFocus()) PaintFocusMark(viewport());
+}
+
+QModelIndex FileList::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+  if (currentIndex().isValid() || count() == 0) return QListWidget::moveCursor(action, modifiers);
+  // No file is current yet: End goes to the last file, Page Down a page
+  // down from the first, every other key to the first.
+  const QModelIndex first = model()->index(0, 0);
+  if (action == MoveEnd) return model()->index(count() - 1, 0);
+  if (action != MovePageDown) return first;
+  const QSignalBlocker blocker(this);
+  selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+  const QModelIndex target = QListWidget::moveCursor(action, modifiers);
+  selectionModel()->clearCurrentIndex();
+  return target;
 }
 
 void FileList::mousePressEvent(QMouseEvent* event) {

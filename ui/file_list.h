@@ -19,7 +19,8 @@ class FileList : public QListWidget {
   // Reads the folder again, keeping the selected name when it is still there,
   // without raising Click.
   void Refresh();
-  // The selected file name (without folder); empty when none is selected.
+  // The selected file name (without folder) as the folder holds it; empty
+  // when none is selected.
   QString FileName() const;
 
  signals:
@@ -30,6 +31,9 @@ class FileList : public QListWidget {
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
  private:
   void Fill(const QStringList& names, const QString& selected);

@@ -42,6 +42,7 @@ class FormConverter : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   class LabelSink;
@@ -60,6 +61,8 @@ class FormConverter : public QWidget {
   void Exit_Click();
 
   void Analizza();
+  // F5: the folder and file lists read their folders again.
+  void Refresh();
   void ShowAnalysisError(const RuntimeError& error);
   // Whether the name in DestFileName may be saved under; tells the user why not.
   bool AcceptDestinationName(const QString& name);

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QPushButton>
+#include <QTranslator>
 
 #include "instructions.h"
 #include "twips.h"
@@ -71,6 +73,17 @@ QFont WindowFont() {
     return candidate;
   }();
   return font;
+}
+
+bool InstallQtItalian() {
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  if (translator->load(QStringLiteral("qtbase_it"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+      QCoreApplication::installTranslator(translator)) {
+    return true;
+  }
+  delete translator;
+  return false;
 }
 
 }  // namespace tavrel::ui
