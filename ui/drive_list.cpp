@@ -3,9 +3,9 @@
 #include <QDir>
 #include <QSignalBlocker>
 #include <QStorageInfo>
-#include <QStyle>
 
 #include "folders.h"
+#include "icons.h"
 #include "list_look.h"
 
 namespace tavrel::ui {
@@ -32,7 +32,7 @@ QString Caption(const QString& root) {
 
 DriveList::DriveList(const QStringList& roots, QWidget* parent) : QComboBox(parent) {
   const QString current = CurrentFolder();
-  const QIcon icon = StandardIcon(QStyle::SP_DriveHDIcon);
+  const QIcon icon = DriveIcon();
   const QSignalBlocker blocker(this);
   for (const QString& root : roots.isEmpty() ? MountedVolumes() : roots) {
     const QString clean = CleanFolder(root);

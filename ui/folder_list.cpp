@@ -3,9 +3,9 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QSignalBlocker>
-#include <QStyle>
 
 #include "folders.h"
+#include "icons.h"
 #include "list_look.h"
 
 namespace tavrel::ui {
@@ -25,10 +25,6 @@ QList<std::pair<QString, QString>> PathFromTop(const QString& path) {
     chain.append({here, name});
   }
   return chain;
-}
-
-QIcon FolderIcon(bool open) {
-  return StandardIcon(open ? QStyle::SP_DirOpenIcon : QStyle::SP_DirClosedIcon);
 }
 
 }  // namespace

@@ -189,9 +189,9 @@ void FormConverter::CreateControls(const QStringList& volumes) {
                     "Seleziona la cartella dove si trova il file da convertire");
   PlaceTwips(SourceDir, 360, 840, 2775, 1215);
   SourceDir->SetPath(start);
+  // Form_Load gives it its folder.
   SourceFileList = Named(new FileList(this), "SourceFileList", "Seleziona il file da convertire");
   PlaceTwips(SourceFileList, 360, 2160, 2775, 1065);
-  SourceFileList->SetPath(start);
 
   Frame3 = MakeFrame(this, "Frame3", QStringLiteral("Selezione File Destinazione"));
   PlaceTwips(Frame3, 3600, 120, 3255, 3375);

@@ -2,7 +2,6 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QHash>
 #include <QHelpEvent>
 #include <QListWidgetItem>
 #include <QPainter>
@@ -65,15 +64,6 @@ bool ListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
 void SetEntryName(QListWidgetItem* item, const QString& name) {
   item->setText(Shown(name));
   item->setData(kNameRole, name);
-}
-
-QIcon StandardIcon(QStyle::StandardPixmap which) {
-  // Kept until the program ends, with the style it came from.
-  static auto* const cache = new QHash<int, QIcon>();
-  auto found = cache->constFind(which);
-  if (found == cache->constEnd())
-    found = cache->insert(which, QApplication::style()->standardIcon(which));
-  return *found;
 }
 
 void PaintFocusMark(QWidget* widget) {

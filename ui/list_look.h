@@ -4,8 +4,6 @@
 // keyboard focus.
 #pragma once
 
-#include <QIcon>
-#include <QStyle>
 #include <QStyledItemDelegate>
 
 class QAbstractItemView;
@@ -41,10 +39,6 @@ class ListDelegate : public QStyledItemDelegate {
 
 // An entry showing `name` (see Shown) that keeps it in kNameRole.
 void SetEntryName(QListWidgetItem* item, const QString& name);
-
-// The application style's standard picture, looked up in the icon theme
-// once for the whole program: every list and every line shares it.
-QIcon StandardIcon(QStyle::StandardPixmap which);
 
 // Draws the focus mark, a frame in the highlight colour, just inside
 // `widget`'s edge.
