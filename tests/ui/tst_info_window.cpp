@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTimer>
 #include <optional>
 
@@ -163,7 +164,10 @@ class InfoWindowTest : public QObject {
     QVERIFY(info != nullptr);
     QVERIFY(QTest::qWaitForWindowActive(info));
     // A click on the main window's title bar brings it to the front.
+    QSignalSpy focus(qApp, &QGuiApplication::focusWindowChanged);
     form_->activateWindow();
+    QTRY_VERIFY(!focus.isEmpty() &&
+                focus.front().front().value<QWindow*>() == form_->windowHandle());
     QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(info));
     QVERIFY(info->parentWidget() == nullptr);  // still a window of its own
     QTest::keyClick(info, Qt::Key_Return);
