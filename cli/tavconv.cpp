@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tavrel.h"
+#include "tavrel_version.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ constexpr std::string_view kHelp =
     "  -f        sovrascrive un file di destinazione esistente\n"
     "  -n        analizza soltanto, senza scrivere nulla\n"
     "  --help    mostra questo aiuto\n"
+    "  --version mostra la versione\n"
     "\n"
     "Stato di uscita: 0 se ogni sorgente è stato convertito, 1 se qualche\n"
     "sorgente non è convertibile, 2 in caso di errore.\n";
@@ -189,6 +191,10 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (!operands_only && arg == "--help") {
       std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
+      return 0;
+    }
+    if (!operands_only && arg == "--version") {
+      std::printf("tavconv (Tavrel Converter) %s\n", tavrel::kVersion);
       return 0;
     }
     if (!operands_only && arg == "--") {

@@ -32,6 +32,18 @@ void FileList::Refresh() {
   if (names) Fill(*names, FileName());
 }
 
+bool FileList::Select(const QString& name) {
+  QListWidgetItem* found = nullptr;
+  for (int row = 0; row < count() && found == nullptr; ++row) {
+    if (item(row)->data(kNameRole).toString() == name) found = item(row);
+  }
+  if (found == nullptr) return false;
+  if (found->isSelected()) clearSelection();  // so that Click comes again
+  setCurrentItem(found, QItemSelectionModel::ClearAndSelect);
+  scrollToItem(found);
+  return true;
+}
+
 QString FileList::FileName() const {
   const QListWidgetItem* item = currentItem();
   return item != nullptr && item->isSelected() ? item->data(kNameRole).toString() : QString();
