@@ -52,8 +52,12 @@ QString FileList::FileName() const {
 void FileList::Fill(const QStringList& names, const QString& selected) {
   const QSignalBlocker blocker(this);
   clear();
-  for (const QString& name : names)
-    SetEntryName(new QListWidgetItem(this), name);
+  for (const QString& name : names) {
+    // Filled before it joins the list, so the list is told once.
+    auto* item = new QListWidgetItem();
+    SetEntryName(item, name);
+    addItem(item);
+  }
   const int row = selected.isEmpty() ? -1 : static_cast<int>(names.indexOf(selected));
   if (row >= 0) setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
 }

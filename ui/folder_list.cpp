@@ -64,16 +64,18 @@ bool FolderList::Fill(const QString& folder, const QString& current) {
     clear();
     int depth = 0;
     for (const auto& [path, name] : PathFromTop(folder)) {
-      auto* item = new QListWidgetItem(FolderIcon(true), Shown(name), this);
+      auto* item = new QListWidgetItem(FolderIcon(true), Shown(name));
       item->setData(kNameRole, path);
       item->setData(kDepthRole, depth++);
+      addItem(item);
     }
     setCurrentRow(count() - 1);
     const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     for (const QString& name : *subfolders) {
-      auto* item = new QListWidgetItem(FolderIcon(false), Shown(name), this);
+      auto* item = new QListWidgetItem(FolderIcon(false), Shown(name));
       item->setData(kNameRole, prefix + name);
       item->setData(kDepthRole, depth);
+      addItem(item);
       if (prefix + name == current) setCurrentItem(item);
     }
   }
