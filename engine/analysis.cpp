@@ -82,6 +82,7 @@ void Convert(platform::InputFile& source, const AnalysisRequest& request, int co
   } else {
     std::string scratch;
     std::string rewritten;
+    const bool decimal_point = detail::DecimalPoint(request.numbers);
     while (!source.AtEnd()) {
       std::string_view riga = source.ReadLineView(scratch);
       ++line_number;
@@ -90,8 +91,9 @@ void Convert(platform::InputFile& source, const AnalysisRequest& request, int co
         detail::RewriteLayer255(rewritten);
         riga = rewritten;
       }
-      output.WriteLineWith(
-          [&](std::string& out) { detail::TransformInto(riga, request.numbers, out); });
+      char* out = output.Reserve(detail::LineBound(riga.size()) + detail::kLineEnd.size());
+      out = detail::TransformInto(riga, decimal_point, out);
+      output.Commit(detail::Put(out, detail::kLineEnd));
     }
   }
   output.Close();

@@ -279,7 +279,7 @@ OutputFile::OutputFile(const std::string& path) {
     fd_ = -1;
     throw FileError(error);
   }
-  buffer_.reserve(kFlushAt * 2);
+  buffer_.Reserve(kFlushAt * 2);
 }
 
 OutputFile::~OutputFile() {
@@ -296,9 +296,9 @@ void OutputFile::WriteLine(std::string_view text) {
     Flush();
     WriteAll(fd_, text.data(), text.size());
   } else {
-    buffer_ += text;
+    buffer_.Append(text);
   }
-  buffer_ += "\r\n";
+  buffer_.Append("\r\n");
   if (buffer_.size() >= kFlushAt) Flush();
 }
 
@@ -308,7 +308,7 @@ void OutputFile::Write(std::string_view bytes) {
     WriteAll(fd_, bytes.data(), bytes.size());
     return;
   }
-  buffer_ += bytes;
+  buffer_.Append(bytes);
   if (buffer_.size() >= kFlushAt) Flush();
 }
 
