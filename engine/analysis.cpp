@@ -73,28 +73,16 @@ std::string UpperAscii(std::string text) {
 // The conversion proper: header, then every line after the source's header
 // (copied for 3.x, transformed for 4.0).  `line_number` follows the source.
 void Convert(platform::InputFile& source, const AnalysisRequest& request, int code,
-             std::uint64_t& line_number) {
+             std::uint64_t length, std::uint64_t& line_number) {
   platform::OutputFile output(request.output_path);
   output.WriteLine(kHeader35);
   // A file of its header alone is an empty drawing.
   if (code != 40) {
     source.CopyLines(output);  // errors here are about files, not lines
   } else {
-    std::string scratch;
-    std::string rewritten;
-    const bool decimal_point = detail::DecimalPoint(request.numbers);
-    while (!source.AtEnd()) {
-      std::string_view riga = source.ReadLineView(scratch);
-      ++line_number;
-      if (riga.starts_with("-y255")) {
-        rewritten.assign(riga);
-        detail::RewriteLayer255(rewritten);
-        riga = rewritten;
-      }
-      char* out = output.Reserve(detail::LineBound(riga.size()) + detail::kLineEnd.size());
-      out = detail::TransformInto(riga, decimal_point, out);
-      output.Commit(detail::Put(out, detail::kLineEnd));
-    }
+    const detail::ConvertOptions options{detail::DecimalPoint(request.numbers), request.threads,
+                                         length};
+    detail::ConvertLines(source, output, options, line_number);
   }
   output.Close();
 }
@@ -155,7 +143,7 @@ AnalysisOutcome Analizza(const AnalysisRequest& request, AnalysisSink& sink) {
     sink.SetLabel(Label::kConvPreview, std::string(info.outcome_text));
 
     if (IsConvertible(info.code) && request.convert) {
-      Convert(source, request, info.code, line_number);
+      Convert(source, request, info.code, length, line_number);
       outcome.converted = true;
       sink.SetReady(true);
     }

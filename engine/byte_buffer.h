@@ -17,6 +17,8 @@ class ByteBuffer {
   const char* data() const { return data_.get(); }
   std::string_view view() const { return {data_.get(), size_}; }
   void clear() { size_ = 0; }
+  // Keeps the first `size` bytes (no more than it holds).
+  void Truncate(std::size_t size) { size_ = size; }
   // Room for `n` more bytes; returns where they go.
   char* Reserve(std::size_t n) {
     if (capacity_ - size_ < n) Grow(n);
@@ -25,6 +27,7 @@ class ByteBuffer {
   // The bytes up to `end` (inside the reserved room) are now part of it.
   void Commit(char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
   void Append(std::string_view bytes) {
+    if (bytes.empty()) return;
     char* at = Reserve(bytes.size());
     std::memcpy(at, bytes.data(), bytes.size());
     size_ += bytes.size();

@@ -17,6 +17,11 @@
 #include "byte_buffer.h"
 #include "tavrel.h"
 
+namespace tavrel::platform {
+class InputFile;
+class OutputFile;
+}  // namespace tavrel::platform
+
 namespace tavrel::detail {
 
 inline constexpr std::string_view kLineEnd = "\r\n";
@@ -38,6 +43,7 @@ constexpr std::size_t LineBound(std::size_t size) {
 
 // Copies `text` to `out` and returns the end of the copy.
 inline char* Put(char* out, std::string_view text) {
+  if (text.empty()) return out;  // an empty view may hold no address at all
   std::memcpy(out, text.data(), text.size());
   return out + text.size();
 }
@@ -124,6 +130,28 @@ char* NumericRecord(std::string_view line, bool decimal_point, char* out);
 // nullptr, with nothing written, when no option key decides the line.
 char* OptionLine(std::string_view line, bool decimal_point, char* out);
 char* LayerLine(std::string_view line, char* out);
+
+// A line too long to be held: whether its 3.5 text is decided by its first
+// characters (`start`, at least four of them), and how.
+enum class Streamed {
+  kNo,         // the line must be read whole
+  kFixed,      // `fixed` is the whole 3.5 text (a letter record, a fixed option)
+  kUnchanged,  // the line passes unchanged
+};
+Streamed StreamedForm(std::string_view start, bool decimal_point, std::string_view& fixed);
+// Whether an option line's 3.5 text depends on the values after its key.
+bool OptionReadsValues(std::string_view line);
+
+struct ConvertOptions {
+  bool decimal_point = true;
+  unsigned threads = 0;      // 0: one per processor
+  std::uint64_t length = 0;  // the source's length, which decides on threads
+};
+// Converts the lines of a 4.0 file after its header into `output`, each 3.5
+// text followed by CR LF.  `line_number` counts the lines read; on an error
+// it is the failing line's, the first in the order of the file.
+void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
+                  const ConvertOptions& options, std::uint64_t& line_number);
 
 // Transforms one line (after RewriteLayer255) and appends its 3.5 text.
 inline void TransformAppend(std::string_view riga, bool decimal_point, ByteBuffer& out) {

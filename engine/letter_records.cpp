@@ -76,5 +76,13 @@ char* OptionLine(std::string_view line, bool decimal_point, char* out) {
   return nullptr;
 }
 
+bool OptionReadsValues(std::string_view line) {
+  const std::string_view key = line.substr(0, 3);
+  for (const Option& option : kOptions) {
+    if (option.key == key) return option.kind == Kind::kScaled;
+  }
+  return false;
+}
+
 }  // namespace detail
 }  // namespace tavrel

@@ -36,6 +36,12 @@ class InputFile {
   // Writes every remaining line to `output` unchanged, each followed by
   // CR LF, as ReadLine and WriteLine would one by one.
   void CopyLines(class OutputFile& output);
+  // Up to `size` of the bytes not yet read, as they stand in the file, into
+  // `into`; 0 at the end.
+  std::size_t ReadBytes(char* into, std::size_t size);
+  // Gives back bytes that ReadBytes returned last: the next read begins
+  // with them.
+  void Unread(std::string_view bytes);
 
  private:
   // More bytes in the buffer, reading up to `chunk` when it is empty; false

@@ -80,6 +80,21 @@ char* TransformInto(std::string_view riga, bool decimal_point, char* out) {
   return Put(out, riga);
 }
 
+Streamed StreamedForm(std::string_view start, bool decimal_point, std::string_view& fixed) {
+  // Numeric records, layer lines and the options that scale their values
+  // read the whole line; what else TransformInto gives is fixed or the line.
+  const char first = start.front();
+  if (std::string_view("012346").find(first) != std::string_view::npos) return Streamed::kNo;
+  if (first == '-' && (start.starts_with("-y") || OptionReadsValues(start))) return Streamed::kNo;
+  thread_local char text[LineBound(4)];
+  const std::string_view head = start.substr(0, 4);
+  const std::string_view result(
+      text, static_cast<std::size_t>(TransformInto(head, decimal_point, text) - text));
+  if (result == head) return Streamed::kUnchanged;
+  fixed = result;
+  return Streamed::kFixed;
+}
+
 }  // namespace detail
 
 std::string Trasforma(std::string& riga, const NumberSettings& numbers) {
