@@ -1,8 +1,10 @@
 // The number reader, integer and number texts, Moltiplica and Rad.
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -169,6 +171,17 @@ bool ReadPlainDecimal(std::string_view text, double& value) {
 }  // namespace
 
 double ReadNumber(std::string_view text) {
+  // Short whole numbers (angles, codes) are the most common.
+  if (!text.empty() && text.size() <= 9) {
+    std::uint32_t whole = 0;
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+      const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
+      if (digit > 9) break;
+      whole = whole * 10 + digit;
+    }
+    if (i == text.size()) return whole;
+  }
   double value;
   if (ReadPlainDecimal(text, value)) return value;
   return ReadNumberInFull(text);
@@ -371,6 +384,26 @@ char* WriteScaledToken(std::string_view token, bool decimal_point, char* out) {
   return detail::WriteUnsigned(whole, out);
 }
 
+// How many of the eight bytes at `p` are digits before the first that is
+// not.  A byte after one of 0xFA or more may be taken for no digit, which
+// only ends a number early (and leaves the token to the slower way).
+unsigned DigitsAhead(const char* p) {
+  if constexpr (std::endian::native != std::endian::little) {
+    unsigned n = 0;
+    while (n < 8 && IsDigit(p[n]))
+      ++n;
+    return n;
+  }
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  // A digit has the high half 3, and its low half plus 6 stays below 16.
+  constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL;
+  constexpr std::uint64_t kThrees = 0x3030303030303030ULL;
+  constexpr std::uint64_t kSixes = 0x0606060606060606ULL;
+  const std::uint64_t other = ((word & kHigh) ^ kThrees) | (((word + kSixes) & kHigh) ^ kThrees);
+  return other == 0 ? 8 : static_cast<unsigned>(std::countr_zero(other)) / 8;
+}
+
 // The common token, digits with at most one point and nothing else up to
 // the next separator, scaled in one pass: its digits are written as they
 // are read, the point three places further on.  False, with `p` and `out`
@@ -381,18 +414,37 @@ bool WriteScaledShort(const char*& p, const char* end, char*& out) {
   char* o = out;
   while (q < end && *q == '0')
     ++q;
-  while (q < end && IsDigit(*q))
-    *o++ = *q++;
+  if (end - q >= 8) {
+    const unsigned n = DigitsAhead(q);
+    if (n == 8) return false;  // a long whole part
+    std::memcpy(o, q, 8);
+    o += n;
+    q += n;
+  } else {
+    while (q < end && IsDigit(*q))
+      *o++ = *q++;
+  }
   const std::size_t whole_count = static_cast<std::size_t>(q - start);
   std::size_t fraction_count = 0;
   bool cut = false;  // a digit other than 0 past the third decimal
   if (q < end && *q == '.') {
     const char* const fraction = ++q;
-    const char* const third = end - q > 3 ? q + 3 : end;
-    while (q < third && IsDigit(*q))
-      *o++ = *q++;
-    for (std::size_t n = static_cast<std::size_t>(q - fraction); n < 3; ++n)
-      *o++ = '0';
+    if (end - q >= 8) {
+      const unsigned n = DigitsAhead(q);
+      std::memcpy(o, q, 4);
+      for (unsigned i = n; i < 3; ++i)
+        o[i] = '0';
+      o += 3;
+      for (unsigned i = 3; i < n; ++i)
+        cut |= q[i] != '0';
+      q += n;
+    } else {
+      const char* const third = end - q > 3 ? q + 3 : end;
+      while (q < third && IsDigit(*q))
+        *o++ = *q++;
+      for (std::size_t n = static_cast<std::size_t>(q - fraction); n < 3; ++n)
+        *o++ = '0';
+    }
     while (q < end && IsDigit(*q))
       cut |= *q++ != '0';
     fraction_count = static_cast<std::size_t>(q - fraction);
