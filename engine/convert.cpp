@@ -26,6 +26,17 @@ constexpr unsigned kMaxThreads = 8;
 // From this size a file is worth the threads.
 constexpr std::uint64_t kParallelFrom = 4 * 1024 * 1024;
 
+// Lines end as the input file reads them: at a line feed, a carriage return
+// right before it belonging to the line end.  The line feed that ends the
+// first line in `bytes`, or npos:
+std::size_t LineEndIn(std::string_view bytes) {
+  return bytes.find('\n');
+}
+// The line feed that ends the last whole line in `bytes`, or npos.
+std::size_t LastLineEndIn(std::string_view bytes) {
+  return bytes.rfind('\n');
+}
+
 // A block of whole lines and the 3.5 text of those transformed.
 struct Block {
   ByteBuffer input;
@@ -46,7 +57,7 @@ void TransformBlock(Block& block, bool decimal_point) {
   std::string_view rest = block.input.view();
   try {
     while (!rest.empty()) {
-      const std::size_t lf = rest.find('\n');
+      const std::size_t lf = LineEndIn(rest);
       std::string_view riga = rest.substr(0, lf);
       rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
       if (lf != std::string_view::npos && riga.ends_with('\r')) riga.remove_suffix(1);
@@ -144,7 +155,7 @@ Read ReadBlock(platform::InputFile& source, ByteBuffer& block) {
     if (got == 0) return block.size() == 0 ? Read::kEnd : Read::kLines;
     block.Commit(at + got);
   }
-  const std::size_t lf = block.view().rfind('\n');
+  const std::size_t lf = LastLineEndIn(block.view());
   if (lf == std::string_view::npos) return Read::kLongLine;
   source.Unread(block.view().substr(lf + 1));
   block.Truncate(lf + 1);
@@ -158,7 +169,7 @@ void ReadRestOfLine(platform::InputFile& source, ByteBuffer& block) {
     const std::size_t got = source.ReadBytes(at, kBlockSize);
     if (got == 0) return;
     const std::string_view chunk(at, got);
-    const std::size_t lf = chunk.find('\n');
+    const std::size_t lf = LineEndIn(chunk);
     if (lf != std::string_view::npos) {
       source.Unread(chunk.substr(lf + 1));
       block.Commit(at + lf + 1);
@@ -176,7 +187,7 @@ void StreamLine(platform::InputFile& source, ByteBuffer& block, bool copy,
   bool held_cr = false;  // the bytes written so far end with a carriage return
   std::string_view chunk = block.view();
   for (;;) {
-    const std::size_t lf = chunk.find('\n');
+    const std::size_t lf = LineEndIn(chunk);
     const bool ends = lf != std::string_view::npos;
     std::string_view bytes = chunk.substr(0, lf);
     if (copy) {
