@@ -10,10 +10,13 @@ namespace tavrel {
 namespace detail {
 
 std::string_view TrimBlanks(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
+  const char* first = text.data();
+  const char* last = first + text.size();
+  while (first < last && *first == ' ')
+    ++first;
+  while (last > first && last[-1] == ' ')
+    --last;
+  return {first, static_cast<std::size_t>(last - first)};
 }
 
 FieldTable::FieldTable(std::string_view line) {
