@@ -134,6 +134,8 @@ char* WriteNumberText(double value, const ExactDecimal& exact, char* out);
 // A plain decimal text ("-12.345") as its digits and fraction; false for any
 // other form, and for more than 15 digits.
 bool ParseShortDecimal(std::string_view text, ExactDecimal& number);
+// The value of a decimal so read: what ReadNumber gives for its text.
+double ExactValue(const ExactDecimal& number);
 
 // Trasforma's first step: "-y255" becomes "-y15"; whether it did.
 bool RewriteLayer255(std::string& riga);

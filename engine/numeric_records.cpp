@@ -67,8 +67,9 @@ char* Record3(const FieldTable& f, bool decimal_point, char* out) {
   char sized[64];
   if (ReadNumber(field3) == 0.0) {
     ExactDecimal exact;
-    if (ParseShortDecimal(field2, exact)) exact.digits *= 16;
-    const double value = Checked(ReadNumber(field2) * 16.0);
+    const bool short_decimal = ParseShortDecimal(field2, exact);
+    const double value = Checked((short_decimal ? ExactValue(exact) : ReadNumber(field2)) * 16.0);
+    exact.digits *= 16;
     field3 = {sized, static_cast<std::size_t>(WriteNumberText(value, exact, sized) - sized)};
     field2 = "0";
   }
@@ -98,52 +99,39 @@ char* Record3(const FieldTable& f, bool decimal_point, char* out) {
 // 3 by a fixed amount, written as a number text at `out`.
 char* Shifted(std::string_view field, int step, std::string_view size, char* out) {
   constexpr double kFixedShift = 0.03332;
-  const double value = ReadNumber(field);
-  double shifted;
-  switch (step) {
-    case 1:
-      shifted = Checked(value - ReadNumber(size) / 2.0);
-      break;
-    case 2:
-      shifted = Checked(value - ReadNumber(size));
-      break;
-    default:
-      shifted = Checked(value + kFixedShift);
-      break;
-  }
-  // The same sum in exact decimals, for the text of the common case.
-  ExactDecimal exact;
+  // Short decimals, the common case, are read once and also summed exactly,
+  // which gives the text without formatting a double.
   ExactDecimal a;
   ExactDecimal b;
-  if (!ParseShortDecimal(field, a) || a.digits >= 100'000'000'000 || a.fraction > 6) {
-    return WriteNumberText(shifted, exact, out);
-  }
+  const bool exact_a = ParseShortDecimal(field, a);
+  const double value = exact_a ? ExactValue(a) : ReadNumber(field);
+  bool exact_b = true;
+  double shifted;
   if (step == 3) {
     b = {true, false, 3332, 5};
-  } else if (!ParseShortDecimal(size, b) || b.digits >= 100'000'000'000 || b.fraction > 6) {
-    return WriteNumberText(shifted, exact, out);
+    shifted = Checked(value + kFixedShift);
+  } else {
+    exact_b = ParseShortDecimal(size, b);
+    const double amount = exact_b ? ExactValue(b) : ReadNumber(size);
+    shifted = Checked(step == 1 ? value - amount / 2.0 : value - amount);
   }
-  // Both at 10^(fraction) with one more place for the half.
-  const int fraction = std::max(a.fraction, b.fraction) + (step == 1 ? 1 : 0);
-  auto scaled = [fraction](const ExactDecimal& d) {
-    std::int64_t v = static_cast<std::int64_t>(d.digits);
-    for (int i = d.fraction; i < fraction; ++i)
-      v *= 10;
-    return d.negative ? -v : v;
-  };
-  std::int64_t sum = scaled(a);
-  switch (step) {
-    case 1:
-      sum -= scaled(b) / 2;
-      break;
-    case 2:
-      sum -= scaled(b);
-      break;
-    default:
-      sum += scaled(b);
-      break;
+  ExactDecimal exact;
+  constexpr std::uint64_t kSmall = 100'000'000'000;  // times 10^7 still fits
+  if (exact_a && exact_b && a.digits < kSmall && b.digits < kSmall && a.fraction <= 6 &&
+      b.fraction <= 6) {
+    // Both at 10^fraction, with one more place for a half.
+    const int fraction = std::max(a.fraction, b.fraction) + (step == 1 ? 1 : 0);
+    auto scaled = [fraction](const ExactDecimal& d) {
+      std::int64_t v = static_cast<std::int64_t>(d.digits);
+      for (int i = d.fraction; i < fraction; ++i)
+        v *= 10;
+      return d.negative ? -v : v;
+    };
+    const std::int64_t sum = step == 1   ? scaled(a) - scaled(b) / 2
+                             : step == 2 ? scaled(a) - scaled(b)
+                                         : scaled(a) + scaled(b);
+    exact = {true, sum < 0, static_cast<std::uint64_t>(sum < 0 ? -sum : sum), fraction};
   }
-  exact = {true, sum < 0, static_cast<std::uint64_t>(sum < 0 ? -sum : sum), fraction};
   return WriteNumberText(shifted, exact, out);
 }
 

@@ -287,6 +287,12 @@ bool ParseShortDecimal(std::string_view text, ExactDecimal& number) {
   return true;
 }
 
+double ExactValue(const ExactDecimal& number) {
+  const double value =
+      static_cast<double>(number.digits) / static_cast<double>(kPowersOfTen[number.fraction]);
+  return number.negative ? -value : value;
+}
+
 char* WriteNumberText(double value, const ExactDecimal& exact, char* out) {
   if (value == 0.0) {
     *out = '0';
@@ -297,9 +303,13 @@ char* WriteNumberText(double value, const ExactDecimal& exact, char* out) {
   // value is the value's 15-digit text; below 1e-4 that text has an exponent.
   if (exact.known && exact.digits < kPowersOfTen[15] && exact.fraction <= 19 &&
       (exact.fraction <= 4 || exact.digits >= kPowersOfTen[exact.fraction - 4])) {
-    const double nearest =
-        static_cast<double>(exact.digits) / static_cast<double>(kPowersOfTen[exact.fraction]);
-    if ((exact.negative ? -nearest : nearest) == value) {
+    // A double one unit in the last place away from the nearest still
+    // rounds to the decimal at 15 digits: it is within 1.5 units of it, less
+    // than 3.4e-16 of its size, and the 15-digit steps there are at least
+    // 1e-15 of its size.
+    const double nearest = ExactValue(exact);
+    if (nearest == value || (exact.digits != 0 && (std::nextafter(nearest, HUGE_VAL) == value ||
+                                                   std::nextafter(nearest, -HUGE_VAL) == value))) {
       return WriteDecimal(exact.negative, exact.digits, exact.fraction, out);
     }
   }

@@ -158,5 +158,28 @@ TEST(Differential, RandomLines) {
   EXPECT_TRUE(SameAsReference(lines));
 }
 
+// Pads and texts of the usual shape, where the pad size and the anchor shift
+// compute new values: random decimals of up to 7 places, every anchor code.
+TEST(Differential, RandomPadsAndTexts) {
+  std::mt19937 random(35);
+  auto decimal = [&] {
+    std::string text = random() % 6 == 0 ? "-" : "";
+    text += std::to_string(random() % (random() % 4 == 0 ? 100000 : 10));
+    text += '.';
+    for (unsigned places = random() % 8; places > 0; --places)
+      text += static_cast<char>('0' + random() % 10);
+    return text;
+  };
+  std::vector<std::string> lines;
+  for (int i = 0; i < 50000; ++i) {
+    lines.push_back("4 1 " + decimal() + " " + decimal() + " " + decimal() + " " + decimal() +
+                    " 90 " + std::to_string(random() % 17) + " 0 NAME");
+    lines.push_back("3 " + decimal() + " " + (random() % 2 == 0 ? "0" : decimal()) + " " +
+                    decimal() + " " + decimal() + " " + decimal() + " " + decimal() + " " +
+                    decimal() + " " + std::to_string(random() % 4 * 90) + " 1 U1");
+  }
+  EXPECT_TRUE(SameAsReference(lines));
+}
+
 }  // namespace
 }  // namespace tavrel
