@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tavrel.h"
+#include "tavrel_version.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ constexpr std::string_view kHelp =
     "  -j N      converte i file 4.0 grandi con N thread, da 1 a 8\n"
     "            (predefinito: uno per processore, al massimo 8)\n"
     "  --help    mostra questo aiuto\n"
+    "  --version mostra la versione\n"
     "\n"
     "Stato di uscita: 0 se ogni sorgente è stato convertito, 1 se qualche\n"
     "sorgente non è convertibile, 2 in caso di errore.\n";
@@ -194,6 +196,10 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (!operands_only && arg == "--help") {
       std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
+      return 0;
+    }
+    if (!operands_only && arg == "--version") {
+      std::printf("tavconv (Tavrel Converter) %s\n", tavrel::kVersion);
       return 0;
     }
     if (!operands_only && arg == "--") {
