@@ -1,8 +1,9 @@
 // tavconv: converts Tavrel data files from the command line, like cp.
 //
-//   tavconv [-f] SOURCE [DEST]
-//   tavconv [-f] SOURCE... DIR
+//   tavconv [-f] [-j N] SOURCE [DEST]
+//   tavconv [-f] [-j N] SOURCE... DIR
 //   tavconv -n SOURCE...
+#include <charconv>
 #include <clocale>
 #include <cstdio>
 #include <optional>
@@ -16,8 +17,8 @@
 namespace {
 
 constexpr std::string_view kHelp =
-    "Uso: tavconv [-f] SORGENTE [DESTINAZIONE]\n"
-    "     tavconv [-f] SORGENTE... CARTELLA\n"
+    "Uso: tavconv [-f] [-j N] SORGENTE [DESTINAZIONE]\n"
+    "     tavconv [-f] [-j N] SORGENTE... CARTELLA\n"
     "     tavconv -n SORGENTE...\n"
     "\n"
     "Converte file di dati Tavrel (.SCH, .PCB) dai formati 4.0 e 3.3, 3.4, 3.6,\n"
@@ -34,6 +35,8 @@ constexpr std::string_view kHelp =
     "Opzioni:\n"
     "  -f, --force  sovrascrive un file di destinazione esistente\n"
     "  -n           analizza soltanto, senza scrivere nulla\n"
+    "  -j N         converte i file 4.0 grandi con N thread, da 1 a 8\n"
+    "               (predefinito: uno per processore, al massimo 8)\n"
     "  -h, --help   mostra questo aiuto\n"
     "  --version    mostra la versione\n"
     "\n"
@@ -45,6 +48,7 @@ enum Status { kConverted = 0, kNotConvertible = 1, kFailed = 2 };
 struct Options {
   bool force = false;
   bool analyse_only = false;
+  unsigned threads = 0;  // 0: one per processor
   std::vector<std::string> operands;
 };
 
@@ -109,6 +113,7 @@ Status ConvertOne(const std::string& source, const std::string& dest, const Opti
   request.name = BaseName(source);
   request.numbers = numbers;
   request.convert = !options.analyse_only;
+  request.threads = options.threads;
 
   std::optional<tavrel::NewFile> file;
   if (request.convert) {
@@ -181,6 +186,17 @@ int main(int argc, char** argv) {
     } else if (arg.starts_with("--")) {
       Complain("opzione sconosciuta: " + arg + " (tavconv --help per l'aiuto)");
       return kFailed;
+    } else if (arg.starts_with("-j")) {
+      // -j N or -jN: a number of threads from 1 to 8.
+      std::string count = arg.substr(2);
+      if (count.empty() && i + 1 < argc) count = argv[++i];
+      unsigned value = 0;
+      const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), value);
+      if (ec != std::errc() || end != count.data() + count.size() || value < 1 || value > 8) {
+        Complain("numero di thread non valido: " + count + " (da 1 a 8)");
+        return kFailed;
+      }
+      options.threads = value;
     } else {
       for (std::size_t k = 1; k < arg.size(); ++k) {
         if (arg[k] == 'f') {

@@ -108,7 +108,7 @@ std::string DosCharacters(std::string_view name) {
 // line a 4.0 line is read from, else 0.  `created` tells that the output file
 // was made.
 void Convert(platform::InputFile& source, const AnalysisRequest& request, int code,
-             std::uint64_t& line_number, bool& created) {
+             std::uint64_t length, std::uint64_t& line_number, bool& created) {
   line_number = 0;  // creating and copying into the output concern no line
   std::optional<platform::OutputFile> output_file;
   if (request.output_file != nullptr) {
@@ -123,19 +123,12 @@ void Convert(platform::InputFile& source, const AnalysisRequest& request, int co
   if (code != 40) {
     source.CopyLines(output);
   } else {
-    std::string scratch;
-    std::string rewritten;
-    while (!source.AtEnd()) {
-      line_number = source.LinesEnded() + 1;
-      std::string_view riga = source.ReadLineView(scratch);
-      if (riga.starts_with("-y255")) {
-        rewritten.assign(riga);
-        detail::RewriteLayer255(rewritten);
-        riga = rewritten;
-      }
-      output.WriteLineWith(
-          [&](std::string& out) { detail::TransformInto(riga, request.numbers, out); });
-    }
+    const detail::ConvertOptions options{detail::DecimalPoint(request.numbers), request.threads,
+                                         length};
+    // Counted on from the lines ended so far (1 after a header line of its
+    // own, 0 when its comma leaves data on it): a failing line's physical line.
+    line_number = source.LinesEnded();
+    detail::ConvertLines(source, output, options, line_number);
     line_number = 0;
   }
   output.Close();
@@ -199,7 +192,7 @@ AnalysisOutcome Analizza(const AnalysisRequest& request, AnalysisSink& sink) {
     sink.SetLabel(Label::kConvPreview, std::string(info.outcome_text));
 
     if (IsConvertible(info.code) && request.convert) {
-      Convert(source, request, info.code, line_number, output_created);
+      Convert(source, request, info.code, length, line_number, output_created);
       outcome.converted = true;
       sink.SetReady(true);
     }

@@ -314,6 +314,49 @@ void InputFile::CopyLines(OutputFile& output) {
   if (line_open) output.Write("\r\n");  // a last line without its line end
 }
 
+std::size_t InputFile::ReadBytes(char* into, std::size_t size) {
+  if (pos_ < size_) {  // what the reading buffer holds comes first
+    const std::size_t n = size < size_ - pos_ ? size : size_ - pos_;
+    std::memcpy(into, buffer_.get() + pos_, n);
+    pos_ += n;
+    return n;
+  }
+  if (remaining_ == 0 || size == 0) return 0;
+  const std::size_t want = remaining_ < size ? static_cast<std::size_t>(remaining_) : size;
+  ssize_t got;
+  do {
+    got = read(fd_, into, want);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) throw FileError(errno);
+  if (got == 0) {
+    remaining_ = 0;
+    // A file that became shorter while it was read gives no sound result.
+    if (regular_) throw MakeError(err::kPastEnd);
+    return 0;
+  }
+  offset_ += static_cast<std::size_t>(got);
+  if (remaining_ != UINT64_MAX) remaining_ -= static_cast<std::size_t>(got);
+  return static_cast<std::size_t>(got);
+}
+
+void InputFile::Unread(std::string_view bytes) {
+  if (bytes.empty()) return;
+  const std::size_t kept = size_ - pos_;
+  if (pos_ >= bytes.size()) {  // room before what the buffer still holds
+    pos_ -= bytes.size();
+    std::memcpy(buffer_.get() + pos_, bytes.data(), bytes.size());
+    return;
+  }
+  const std::size_t needed = bytes.size() + kept;
+  auto buffer = std::make_unique_for_overwrite<char[]>(needed > kChunk ? needed : kChunk);
+  std::memcpy(buffer.get(), bytes.data(), bytes.size());
+  if (kept > 0) std::memcpy(buffer.get() + bytes.size(), buffer_.get() + pos_, kept);
+  buffer_ = std::move(buffer);
+  capacity_ = needed > kChunk ? needed : kChunk;
+  pos_ = 0;
+  size_ = needed;
+}
+
 OutputFile::OutputFile(const std::string& path) {
   // Only a file this program made: a leftover of the user's own goes first,
   // anything else is not the program's to write or remove.
@@ -327,7 +370,7 @@ OutputFile::OutputFile(const std::string& path) {
     return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   });
   if (fd_ < 0) throw OpenError(errno, path);
-  buffer_.reserve(kFlushAt * 2);
+  buffer_.Reserve(kFlushAt * 2);
 }
 
 OutputFile::~OutputFile() {
@@ -344,9 +387,9 @@ void OutputFile::WriteLine(std::string_view text) {
     Flush();
     WriteAll(fd_, text.data(), text.size());
   } else {
-    buffer_ += text;
+    buffer_.Append(text);
   }
-  buffer_ += "\r\n";
+  buffer_.Append("\r\n");
   if (buffer_.size() >= kFlushAt) Flush();
 }
 
@@ -356,7 +399,7 @@ void OutputFile::Write(std::string_view bytes) {
     WriteAll(fd_, bytes.data(), bytes.size());
     return;
   }
-  buffer_ += bytes;
+  buffer_.Append(bytes);
   if (buffer_.size() >= kFlushAt) Flush();
 }
 
@@ -784,7 +827,7 @@ void CopyFileReplacing(const std::string& from, const std::string& to) {
 namespace platform {
 
 OutputFile::OutputFile(NewFile& file) : fd_(file.state_->fd), owned_(false) {
-  buffer_.reserve(kFlushAt * 2);
+  buffer_.Reserve(kFlushAt * 2);
 }
 
 }  // namespace platform

@@ -198,6 +198,9 @@ struct AnalysisRequest {
   bool convert = true;  // false: recognise only, write nothing
   // When set, the conversion goes into this file instead of `output_path`.
   NewFile* output_file = nullptr;
+  // Threads that convert a large 4.0 file in blocks: 0 for one per
+  // processor, 1 for none besides the caller's.
+  unsigned threads = 0;
 };
 
 struct AnalysisOutcome {
