@@ -1,8 +1,9 @@
 // tavconv: converts Tavrel data files from the command line, like cp.
 //
-//   tavconv [-f] [-j N] SOURCE [DEST]
-//   tavconv [-f] [-j N] SOURCE... DIR
-//   tavconv -n SOURCE...
+//   tavconv [-f] [-j N] [--report] SOURCE [DEST]
+//   tavconv [-f] [-j N] [--report] SOURCE... DIR
+//   tavconv [-f] [-j N] [--report] -r SOURCE_DIR DEST_DIR
+//   tavconv -n [--report] SOURCE...
 #include <charconv>
 #include <clocale>
 #include <cstdio>
@@ -11,14 +12,31 @@
 #include <string_view>
 #include <vector>
 
+#include "tavconv.h"
 #include "tavrel.h"
 #include "tavrel_version.h"
+
+namespace tavconv {
+
+bool Messages::output_taken = false;
+bool Messages::data_only = false;
+
+void Messages::Flush() {
+  for (const auto& [kind, text] : pieces_) {
+    const bool error = kind == kErr || output_taken || (kind == kOut && data_only);
+    std::FILE* stream = error ? stderr : stdout;
+    if (stream == stderr) std::fflush(stdout);  // a complaint comes after what it follows
+    std::fwrite(text.data(), 1, text.size(), stream);
+  }
+  pieces_.clear();
+}
 
 namespace {
 
 constexpr std::string_view kHelp =
-    "Uso: tavconv [-f] [-j N] SORGENTE [DESTINAZIONE]\n"
-    "     tavconv [-f] [-j N] SORGENTE... CARTELLA\n"
+    "Uso: tavconv [-f] [-j N] [--report] SORGENTE [DESTINAZIONE]\n"
+    "     tavconv [-f] [-j N] [--report] SORGENTE... CARTELLA\n"
+    "     tavconv [-f] [-j N] [--report] -r CARTELLA_SORGENTE CARTELLA_DESTINAZIONE\n"
     "     tavconv -n SORGENTE...\n"
     "\n"
     "Converte file di dati Tavrel (.SCH, .PCB) dai formati 4.0 e 3.3, 3.4, 3.6,\n"
@@ -32,25 +50,34 @@ constexpr std::string_view kHelp =
     "Si sostituisce soltanto un file ordinario, che conserva i suoi permessi;\n"
     "un file già scritto nella stessa esecuzione non viene mai riscritto.\n"
     "\n"
+    "Con -r ogni file convertibile sotto CARTELLA_SORGENTE va, con il nome\n"
+    "proposto, nella stessa sottocartella sotto CARTELLA_DESTINAZIONE (creata\n"
+    "se serve); i file non convertibili vengono saltati e contati, mai copiati.\n"
+    "I collegamenti simbolici a cartelle non vengono seguiti. I messaggi\n"
+    "seguono l'ordine delle cartelle; una riga finale riassume l'esecuzione.\n"
+    "\n"
+    "Un trattino (-) come SORGENTE legge lo standard input, come DESTINAZIONE\n"
+    "scrive sullo standard output (i messaggi vanno allora sullo standard\n"
+    "error). Il file convertito va sullo standard output solo a conversione\n"
+    "completata: una conversione fallita non vi scrive nulla.\n"
+    "\n"
     "Opzioni:\n"
     "  -f, --force  sovrascrive un file di destinazione esistente\n"
     "  -n           analizza soltanto, senza scrivere nulla\n"
-    "  -j N         converte i file 4.0 grandi con N thread, da 1 a 8\n"
+    "  -j N         converte i file 4.0 grandi con N thread, da 1 a 8; con -r\n"
+    "               converte N file alla volta\n"
     "               (predefinito: uno per processore, al massimo 8)\n"
+    "  -r           converte le cartelle e le loro sottocartelle\n"
+    "  --report     elenca, per ogni sorgente 4.0, le righe che il formato 3.5\n"
+    "               non può contenere (numero di riga, tipo, dettaglio) e il\n"
+    "               conteggio per tipo\n"
+    "  --report=json  lo stesso in JSON Lines, un oggetto per riga (file, line,\n"
+    "               kind, detail; poi file, kind, count)\n"
     "  -h, --help   mostra questo aiuto\n"
     "  --version    mostra la versione\n"
     "\n"
     "Stato di uscita: 0 se ogni sorgente è stato convertito, 1 se qualche\n"
     "sorgente non è convertibile, 2 in caso di errore.\n";
-
-enum Status { kConverted = 0, kNotConvertible = 1, kFailed = 2 };
-
-struct Options {
-  bool force = false;
-  bool analyse_only = false;
-  unsigned threads = 0;  // 0: one per processor
-  std::vector<std::string> operands;
-};
 
 // Collects what the analysis shows, to print it afterwards.
 class PrintingSink : public tavrel::AnalysisSink {
@@ -67,14 +94,11 @@ class PrintingSink : public tavrel::AnalysisSink {
     if (line > 0) error_ += " (riga " + std::to_string(line) + ")";
   }
 
-  void Print(const std::string& source) const {
-    std::printf("%s\n", source.c_str());
-    if (!format_.empty()) std::printf("  %s\n", format_.c_str());
-    if (!outcome_.empty()) std::printf("  %s\n", outcome_.c_str());
-    if (!error_.empty()) {
-      std::fflush(stdout);
-      std::fprintf(stderr, "tavconv: %s: %s\n", source.c_str(), error_.c_str());
-    }
+  void Print(const std::string& source, Messages& messages) const {
+    messages.Out(source + "\n");
+    if (!format_.empty()) messages.Out("  " + format_ + "\n");
+    if (!outcome_.empty()) messages.Out("  " + outcome_ + "\n");
+    if (!error_.empty()) messages.Err("tavconv: " + source + ": " + error_ + "\n");
   }
 
  private:
@@ -82,6 +106,13 @@ class PrintingSink : public tavrel::AnalysisSink {
   std::string outcome_;
   std::string error_;
 };
+
+void Complain(const std::string& what) {
+  std::fflush(stdout);  // the complaint comes last
+  std::fprintf(stderr, "tavconv: %s\n", what.c_str());
+}
+
+}  // namespace
 
 std::string DirName(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -95,37 +126,56 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void Complain(const std::string& what) {
-  std::fflush(stdout);  // the complaint comes last
-  std::fprintf(stderr, "tavconv: %s\n", what.c_str());
-}
-
-// A destination written earlier in this run, and by which source.
-struct Written {
-  std::string dest;
-  std::string source;
-};
-
-Status ConvertOne(const std::string& source, const std::string& dest, const Options& options,
-                  const tavrel::NumberSettings& numbers, std::vector<Written>& written) {
+OneResult ConvertOne(const std::string& source, const std::string& dest, const Options& options,
+                     const tavrel::NumberSettings& numbers, WrittenList& written,
+                     Messages& messages) {
+  const bool from_stdin = source == "-";
+  const bool to_stdout = dest == "-";
+  std::optional<tavrel::PrivateFile> input;
+  std::optional<tavrel::PrivateFile> output;
+  OneResult result;
+  auto refuse = [&](const std::string& why) {
+    messages.Out(source + "\n");
+    messages.Err("tavconv: " + why + "\n");
+    result.status = kFailed;
+    return result;
+  };
   tavrel::AnalysisRequest request;
-  request.folder = DirName(source);
-  request.name = BaseName(source);
+  try {
+    if (from_stdin) {
+      input.emplace();
+      tavrel::CopyStandardInputTo(input->path());
+    }
+  } catch (const tavrel::RuntimeError& error) {
+    return refuse("standard input: " + error.description());
+  }
+  const std::string read_from = from_stdin ? input->path() : source;
+  request.folder = DirName(read_from);
+  request.name = BaseName(read_from);
   request.numbers = numbers;
-  request.convert = !options.analyse_only;
+  // A report needs the conversion, kept in a file that is never placed.
+  const bool report = options.report != ReportForm::kNone;
+  request.convert = !options.analyse_only || report;
   request.threads = options.threads;
+  Report losses(options.report);
+  if (report) request.observer = &losses;
 
   std::optional<tavrel::NewFile> file;
-  if (request.convert) {
-    auto refuse = [&source](const std::string& why) {
-      std::printf("%s\n", source.c_str());
-      Complain(why);
-      return kFailed;
-    };
-    for (const Written& earlier : written) {
-      if (earlier.dest == dest || tavrel::SameFile(earlier.dest, dest)) {
-        return refuse(dest + " è già stato scritto in questa esecuzione da " + earlier.source +
-                      ": " + source + " non viene convertito");
+  if (request.convert && (to_stdout || options.analyse_only)) {
+    try {
+      output.emplace();
+    } catch (const tavrel::RuntimeError& error) {
+      return refuse(error.description());
+    }
+    request.output_path = output->path();
+  } else if (request.convert) {
+    {
+      std::lock_guard lock(written.mutex);
+      for (const Written& earlier : written.list) {
+        if (earlier.dest == dest || tavrel::SameFile(earlier.dest, dest)) {
+          return refuse(dest + " è già stato scritto in questa esecuzione da " + earlier.source +
+                        ": " + source + " non viene convertito");
+        }
       }
     }
     if (!options.force && tavrel::FileExists(dest)) {
@@ -143,24 +193,46 @@ Status ConvertOne(const std::string& source, const std::string& dest, const Opti
 
   PrintingSink sink;
   const tavrel::AnalysisOutcome outcome = tavrel::Analizza(request, sink);
-  sink.Print(source);
-  if (outcome.failed) return kFailed;
-  if (!tavrel::IsConvertible(outcome.code)) return kNotConvertible;
-  if (!request.convert) return kConverted;
+  result.code = outcome.code;
+  sink.Print(source, messages);
+  if (outcome.failed) {
+    result.status = kFailed;
+    return result;
+  }
+  if (report && outcome.code == 40) losses.Print(source, messages);
+  if (!tavrel::IsConvertible(outcome.code)) {
+    result.status = kNotConvertible;
+    return result;
+  }
+  if (options.analyse_only) return result;
   try {
+    if (to_stdout) {
+      messages.Flush();
+      std::fflush(stdout);
+      tavrel::CopyToStandardOutput(output->path());
+      messages.Out("  -> standard output\n");
+      return result;
+    }
     file->Place(options.force);
   } catch (const tavrel::RuntimeError& error) {
-    Complain(dest + ": " +
-             (error.number() == tavrel::err::kFileExists ? std::string("esiste già")
-                                                         : error.description()));
-    return kFailed;
+    messages.Err("tavconv: " + dest + ": " +
+                 (error.number() == tavrel::err::kFileExists ? std::string("esiste già")
+                                                             : error.description()) +
+                 "\n");
+    result.status = kFailed;
+    return result;
   }
-  written.push_back({dest, source});
-  std::printf("  -> %s\n", dest.c_str());
-  return kConverted;
+  {
+    std::lock_guard lock(written.mutex);
+    written.list.push_back({dest, source});
+  }
+  messages.Out("  -> " + dest + "\n");
+  return result;
 }
 
-}  // namespace
+}  // namespace tavconv
+
+using namespace tavconv;
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
@@ -183,6 +255,10 @@ int main(int argc, char** argv) {
       return std::fflush(stdout) == 0 ? kConverted : kFailed;
     } else if (arg == "--force") {
       options.force = true;
+    } else if (arg == "--report") {
+      options.report = ReportForm::kText;
+    } else if (arg == "--report=json") {
+      options.report = ReportForm::kJson;
     } else if (arg.starts_with("--")) {
       Complain("opzione sconosciuta: " + arg + " (tavconv --help per l'aiuto)");
       return kFailed;
@@ -203,6 +279,8 @@ int main(int argc, char** argv) {
           options.force = true;
         } else if (arg[k] == 'n') {
           options.analyse_only = true;
+        } else if (arg[k] == 'r') {
+          options.recursive = true;
         } else if (arg[k] == 'h') {
           return help();
         } else {
@@ -218,12 +296,27 @@ int main(int argc, char** argv) {
     return kFailed;
   }
 
+  const tavrel::NumberSettings numbers = tavrel::NumberSettingsFromCLocale();
+  Messages::data_only = options.report == ReportForm::kJson;
+  if (options.recursive) {
+    if (options.operands.size() != 2 && !(options.analyse_only && options.operands.size() == 1)) {
+      Complain(
+          "con -r servono CARTELLA_SORGENTE e CARTELLA_DESTINAZIONE (tavconv --help per "
+          "l'aiuto)");
+      return kFailed;
+    }
+    return ConvertTree(options.operands[0], options.operands.size() > 1 ? options.operands[1] : "",
+                       options, numbers);
+  }
+
   // Sources and where each goes.
   std::vector<std::pair<std::string, std::string>> jobs;
   std::vector<std::string>& operands = options.operands;
   if (options.analyse_only) {
     for (const std::string& source : operands)
       jobs.emplace_back(source, std::string());
+  } else if (operands.size() == 1 && operands[0] == "-") {
+    jobs.emplace_back("-", "-");
   } else if (operands.size() == 1) {
     jobs.emplace_back(operands[0], tavrel::JoinPath(DirName(operands[0]),
                                                     tavrel::ProposedName(BaseName(operands[0]))));
@@ -240,11 +333,15 @@ int main(int argc, char** argv) {
     return kFailed;
   }
 
-  const tavrel::NumberSettings numbers = tavrel::NumberSettingsFromCLocale();
   int status = kConverted;
-  std::vector<Written> written;
+  WrittenList written;
   for (const auto& [source, dest] : jobs) {
-    const Status one = ConvertOne(source, dest, options, numbers, written);
+    if (dest == "-") Messages::output_taken = true;
+  }
+  for (const auto& [source, dest] : jobs) {
+    Messages messages;
+    const Status one = ConvertOne(source, dest, options, numbers, written, messages).status;
+    messages.Flush();
     if (one > status) status = one;
   }
   // A report that could not be written all is a failure too.

@@ -124,7 +124,7 @@ void Convert(platform::InputFile& source, const AnalysisRequest& request, int co
     source.CopyLines(output);
   } else {
     const detail::ConvertOptions options{detail::DecimalPoint(request.numbers), request.threads,
-                                         length};
+                                         length, request.observer};
     // Counted on from the lines ended so far (1 after a header line of its
     // own, 0 when its comma leaves data on it): a failing line's physical line.
     line_number = source.LinesEnded();

@@ -230,6 +230,25 @@ void StreamLine(platform::InputFile& source, ByteBuffer& block, bool copy, bool 
   }
 }
 
+// Tells `observer` what the lines of `bytes` lose, the first being line
+// `first`; `count` lines at most.
+void DescribeBlock(std::string_view bytes, bool crlf, std::uint64_t first, std::uint64_t count,
+                   LineObserver& observer) {
+  std::string rewritten;
+  for (std::uint64_t n = 0; n < count && !bytes.empty(); ++n) {
+    const std::size_t lf = LineEndIn(bytes, crlf);
+    std::string_view riga = bytes.substr(0, lf);
+    bytes.remove_prefix(lf == std::string_view::npos ? bytes.size() : lf + 1);
+    if (lf != std::string_view::npos && riga.ends_with('\r')) riga.remove_suffix(1);
+    if (riga.starts_with("-y255")) {
+      rewritten.assign(riga);
+      RewriteLayer255(rewritten);
+      riga = rewritten;
+    }
+    DescribeLosses(riga, first + n, observer);
+  }
+}
+
 }  // namespace
 
 void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
@@ -248,6 +267,7 @@ void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
     RewriteLayer255(first);
     char* out = output.Reserve(LineBound(first.size()) + kLineEnd.size());
     output.Commit(Put(TransformInto(first, options.decimal_point, out), kLineEnd));
+    if (options.observer != nullptr) DescribeLosses(first, line_number, *options.observer);
   }
   const bool crlf = source.line_ends() == platform::LineEnds::kCrLf;
   std::vector<Block> blocks(threads == 0 ? 1 : threads + 2);
@@ -259,6 +279,9 @@ void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
   auto write_next = [&] {
     Block& block = *pending.front();
     pool.Wait(block);
+    if (options.observer != nullptr && !block.error) {
+      DescribeBlock(block.input.view(), crlf, line_number + 1, block.lines, *options.observer);
+    }
     line_number += block.lines;
     if (block.error) std::rethrow_exception(block.error);
     output.Write(block.output.view());
@@ -284,6 +307,9 @@ void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
           while (!pending.empty())
             write_next();
           ++line_number;
+          if (options.observer != nullptr) {
+            DescribeLosses(block.input.view().substr(0, 4), line_number, *options.observer);
+          }
           output.Write(fixed);
           StreamLine(source, block.input, form == Streamed::kUnchanged, crlf, output);
           output.Write(kLineEnd);

@@ -157,6 +157,10 @@ enum class Streamed {
   kUnchanged,  // the line passes unchanged
 };
 Streamed StreamedForm(std::string_view start, bool decimal_point, std::string_view& fixed);
+// What an option line loses: nothing (values kept or the line unchanged),
+// its values (a fixed 3.5 text) or the whole line (the banner line).
+enum class OptionLost { kNothing, kValues, kLine };
+OptionLost OptionLoss(std::string_view line);
 // Whether an option line's 3.5 text depends on the values after its key.
 bool OptionReadsValues(std::string_view line);
 
@@ -164,6 +168,7 @@ struct ConvertOptions {
   bool decimal_point = true;
   unsigned threads = 0;      // 0: one per processor
   std::uint64_t length = 0;  // the source's length, which decides on threads
+  LineObserver* observer = nullptr;
 };
 // Converts the lines of a 4.0 file after its header into `output`, each 3.5
 // text followed by CR LF.  `line_number` counts the lines read; on an error

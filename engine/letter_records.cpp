@@ -76,6 +76,27 @@ char* OptionLine(std::string_view line, bool decimal_point, char* out) {
   return nullptr;
 }
 
+OptionLost OptionLoss(std::string_view line) {
+  const std::string_view key = line.substr(0, 3);
+  for (const Option& option : kOptions) {
+    if (option.key != key) continue;
+    switch (option.kind) {
+      case Kind::kFixed:
+        return OptionLost::kValues;
+      case Kind::kBanner:
+        return OptionLost::kLine;
+      case Kind::kScaled:
+        return OptionLost::kNothing;
+      case Kind::kFourth:
+        for (const auto& [fourth, text] : option.cases) {
+          if (line.size() >= 4 && line[3] == fourth) return OptionLost::kValues;
+        }
+        return OptionLost::kNothing;
+    }
+  }
+  return OptionLost::kNothing;
+}
+
 bool OptionReadsValues(std::string_view line) {
   const std::string_view key = line.substr(0, 3);
   for (const Option& option : kOptions) {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavrel {
 
@@ -117,6 +118,33 @@ extern const std::string_view kBannerLine;
 std::string Trasforma(std::string& riga, const NumberSettings& numbers = {});
 
 // ---------------------------------------------------------------------------
+// What the 3.5 format could not hold
+
+// The ways a 4.0 line loses content on its way into 3.5.
+enum class LossKind {
+  kBanner,         // the line replaced by the banner line
+  kFixedOption,    // an option whose values became fixed 3.5 values
+  kPadRotation,    // a pad rotation that is no multiple of 90 degrees
+  kAnchor,         // a text anchor folded into the text position
+  kColour,         // a layer colour reduced to one of 16 colours
+  kLayerSettings,  // layer settings the 3.5 layer line has no place for
+};
+
+// An optional observer of the line transformer: told, in the order of the
+// file, of every line whose content the conversion dropped or approximated.
+// Without one the conversion does no work for it.
+class LineObserver {
+ public:
+  virtual ~LineObserver() = default;
+  // `line` is the physical source line; `detail` an Italian account.
+  virtual void Lost(std::uint64_t line, LossKind kind, const std::string& detail) = 0;
+};
+
+// What Trasforma drops or approximates of one 4.0 line (after the "-y255"
+// rewrite), told to `observer` under `line`.
+void DescribeLosses(std::string_view riga, std::uint64_t line, LineObserver& observer);
+
+// ---------------------------------------------------------------------------
 // Recognition and conversion driver
 
 inline constexpr std::string_view kHeader35 = "TAVREL Version 3.5 -- DATA FILE";
@@ -201,6 +229,8 @@ struct AnalysisRequest {
   // Threads that convert a large 4.0 file in blocks: 0 for one per
   // processor, 1 for none besides the caller's.
   unsigned threads = 0;
+  // Told what a 4.0 conversion loses; none: nothing is looked at.
+  LineObserver* observer = nullptr;
 };
 
 struct AnalysisOutcome {
@@ -266,5 +296,39 @@ void CopyFileReplacing(const std::string& from, const std::string& to);
 void DeleteFileIfExists(const std::string& path);
 // Joins a folder and a name with the platform's separator.
 std::string JoinPath(const std::string& folder, const std::string& name);
+
+// ---------------------------------------------------------------------------
+// Folder walking and standard streams, for tavconv
+
+struct FolderEntry {
+  enum class Type { kFile, kFolder, kOther };
+  std::string name;
+  Type type;               // a link to a file is a file; a link to a folder is other
+  std::uint64_t size = 0;  // of a file
+};
+// The entries of a folder, sorted by name.  RuntimeError when it cannot be read.
+std::vector<FolderEntry> ListFolder(const std::string& folder);
+// Makes the folder and those above it that are missing.
+void MakeFolders(const std::string& path);
+// Whether standard error is a terminal.
+bool StandardErrorIsTerminal();
+
+// A new empty file of the user's own in the private temporary folder,
+// removed with the object.
+class PrivateFile {
+ public:
+  PrivateFile();  // RuntimeError when there is no private place
+  ~PrivateFile();
+  PrivateFile(const PrivateFile&) = delete;
+  PrivateFile& operator=(const PrivateFile&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+// Reads standard input to its end into the file at `path`.
+void CopyStandardInputTo(const std::string& path);
+// Writes the file's bytes to standard output.
+void CopyToStandardOutput(const std::string& path);
 
 }  // namespace tavrel

@@ -6,7 +6,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 packages=(cmake ninja-build g++ make libgtest-dev libbenchmark-dev qt6-base-dev
           qt6-translations-l10n locales xvfb xauth fonts-dejavu-core clang libclang-rt-14-dev
           dpkg-dev desktop-file-utils libxml2-utils shared-mime-info xdg-utils
-          libfile-mimeinfo-perl man-db)
+          libfile-mimeinfo-perl man-db nlohmann-json3-dev)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -1,0 +1,129 @@
+// Platform services of tavconv's batches and standard streams (POSIX):
+// folder walking, folder making, the terminal test and standard input and
+// output taken as files.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform.h"
+#include "tavrel.h"
+
+namespace tavrel {
+
+namespace {
+
+// Writes all of `size` bytes to `fd`, again after an interruption.
+void WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t put = write(fd, data, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) throw FileError(errno);
+    data += put;
+    size -= static_cast<std::size_t>(put);
+  }
+}
+
+struct Fd {
+  int fd;
+  ~Fd() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+}  // namespace
+
+std::vector<FolderEntry> ListFolder(const std::string& folder) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+  if (!dir) throw FileError(errno, true);
+  std::vector<FolderEntry> entries;
+  errno = 0;
+  while (const dirent* entry = readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    const std::string path = JoinPath(folder, name);
+    struct stat st;
+    FolderEntry found{name, FolderEntry::Type::kOther, 0};
+    if (lstat(path.c_str(), &st) == 0) {
+      if (S_ISDIR(st.st_mode)) {
+        found.type = FolderEntry::Type::kFolder;
+      } else if (S_ISREG(st.st_mode)) {
+        found.type = FolderEntry::Type::kFile;
+        found.size = static_cast<std::uint64_t>(st.st_size);
+      } else if (S_ISLNK(st.st_mode) && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        // A link to a file is read like the file; one to a folder is not
+        // followed, so no walk loops.
+        found.type = FolderEntry::Type::kFile;
+        found.size = static_cast<std::uint64_t>(st.st_size);
+      }
+    }
+    entries.push_back(std::move(found));
+    errno = 0;
+  }
+  if (errno != 0) throw FileError(errno, true);
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return entries;
+}
+
+void MakeFolders(const std::string& path) {
+  if (path.empty() || IsFolder(path)) return;
+  const std::size_t slash = path.find_last_of('/', path.size() - 1);
+  if (slash != std::string::npos && slash > 0) MakeFolders(path.substr(0, slash));
+  if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) throw FileError(errno, true);
+  if (!IsFolder(path)) Raise(err::kPathFileAccess);
+}
+
+bool StandardErrorIsTerminal() {
+  return isatty(STDERR_FILENO) == 1;
+}
+
+PrivateFile::PrivateFile() {
+  const std::string temporary = TemporaryFilePath();
+  std::string name = temporary.substr(0, temporary.rfind('/') + 1) + "tavconv-XXXXXX";
+  const Fd file{mkstemp(name.data())};
+  if (file.fd < 0) throw FileError(errno, true);
+  path_ = name;
+}
+
+PrivateFile::~PrivateFile() {
+  unlink(path_.c_str());
+}
+
+void CopyStandardInputTo(const std::string& path) {
+  Fd file{open(path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC)};
+  if (file.fd < 0) throw FileError(errno);
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw FileError(errno);
+    if (got == 0) break;
+    WriteAll(file.fd, buffer, static_cast<std::size_t>(got));
+  }
+  const int fd = file.fd;
+  file.fd = -1;
+  if (close(fd) != 0 && errno != EINTR) throw FileError(errno);
+}
+
+void CopyToStandardOutput(const std::string& path) {
+  const Fd file{open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (file.fd < 0) throw FileError(errno);
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t got = read(file.fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw FileError(errno);
+    if (got == 0) return;
+    WriteAll(STDOUT_FILENO, buffer, static_cast<std::size_t>(got));
+  }
+}
+
+}  // namespace tavrel
