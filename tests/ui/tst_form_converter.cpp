@@ -15,7 +15,7 @@
 #include "file_list.h"
 #include "folder_list.h"
 #include "folders.h"
-#include "form_converter.h"
+#include "form_converter_window.h"
 #include "tavrel.h"
 #include "ui_test_support.h"
 
@@ -753,7 +753,7 @@ class FormConverterTest : public QObject {
   }
 
   void Start(const QStringList& volumes = {}) {
-    form_ = new FormConverter({&boxes_, volumes});
+    form_ = new FormConverterWindow({&boxes_, volumes});
     form_->setAttribute(Qt::WA_DeleteOnClose);  // as the program does
     form_->show();
     QVERIFY(QTest::qWaitForWindowActive(form_));
@@ -806,7 +806,7 @@ class FormConverterTest : public QObject {
   QString previous_;
   QString temp_;
   ScriptedBoxes boxes_;
-  QPointer<FormConverter> form_;
+  QPointer<FormConverterWindow> form_;
 };
 
 TAVREL_UI_TEST_MAIN(FormConverterTest)

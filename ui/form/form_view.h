@@ -52,7 +52,7 @@ class FormView {
 
   // --- The drive list (Drive).
   // The selected drive as the user reads it (its root folder).
-  virtual std::string Drive() const = 0;
+  virtual std::string DriveRoot() const = 0;
   // The folder to open on the selected drive: the one last opened there (at
   // first the current folder on its own drive, the root on the others), or
   // its nearest parent on that drive that can be read.  Empty when the drive
@@ -81,8 +81,8 @@ class FormView {
   virtual std::string FileName(List list) const = 0;
 
   // --- The destination name (DestFileName).
-  virtual std::string DestFileName() const = 0;
-  virtual void SetDestFileName(const std::string& name) = 0;
+  virtual std::string DestFileNameText() const = 0;
+  virtual void SetDestFileNameText(const std::string& name) = 0;
 
   // --- Message boxes: shown over the main window, application-modal, with
   // the Italian buttons "Sì", "No" and "OK"; returns the button pressed.

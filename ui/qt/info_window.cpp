@@ -6,13 +6,15 @@
 #include <QPushButton>
 
 #include "icons.h"
-#include "instructions.h"
 #include "look.h"
+#include "texts.h"
 #include "twips.h"
 
 namespace tavrel::ui {
 
 namespace {
+
+namespace texts = form::texts;
 
 QLabel* CentredLabel(QWidget* parent, const char* name, const QString& text) {
   auto* label = new QLabel(text, parent);
@@ -26,14 +28,14 @@ QLabel* CentredLabel(QWidget* parent, const char* name, const QString& text) {
 
 InfoWindow::InfoWindow(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("InfoWindow"));
-  setWindowTitle(QStringLiteral("Informazioni"));
+  setWindowTitle(QString::fromUtf8(texts::kInfoCaption));
   setWindowIcon(WindowIcon());
   setFont(WindowFont());
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
   setFixedSize(Pixels(4365), Pixels(3630));
 
-  ButtInfoOk = new QPushButton(QStringLiteral("OK"), this);
+  ButtInfoOk = new QPushButton(QString::fromUtf8(texts::kButtInfoOk), this);
   ButtInfoOk->setObjectName(QStringLiteral("ButtInfoOk"));
   ButtInfoOk->setDefault(true);  // Enter; Esc closes the dialog as well
   PlaceTwips(ButtInfoOk, 3240, 2400, 780, 465);
@@ -44,12 +46,11 @@ InfoWindow::InfoWindow(QWidget* parent) : QDialog(parent) {
   FennokIcon->setAlignment(Qt::AlignCenter);
   PlaceTwips(FennokIcon, 360, 2400, 480, 480);
 
-  Label1 = CentredLabel(this, "Label1", QString::fromUtf8(credits::kFreeware));
+  Label1 = CentredLabel(this, "Label1", QString::fromUtf8(texts::kFreeware));
   PlaceTwips(Label1, 1320, 2280, 1335, 255);
-  Label3 = CentredLabel(this, "Label3", QString::fromUtf8(credits::kEmail));
+  Label3 = CentredLabel(this, "Label3", QString::fromUtf8(texts::kEmail));
   PlaceTwips(Label3, 1200, 2880, 1575, 255);
-  Label2 =
-      CentredLabel(this, "Label2", QStringLiteral("di ") + QString::fromUtf8(credits::kAuthor));
+  Label2 = CentredLabel(this, "Label2", QString::fromStdString(texts::AuthorLine()));
   PlaceTwips(Label2, 1320, 2520, 1335, 255);
 
   Istruzioni = new QPlainTextEdit(this);
@@ -59,10 +60,11 @@ InfoWindow::InfoWindow(QWidget* parent) : QDialog(parent) {
   Istruzioni->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Istruzioni->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   // The box breaks lines at CR LF; it keeps no CR of its own.
-  Istruzioni->setPlainText(InstructionText().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+  Istruzioni->setPlainText(QString::fromStdString(texts::InstructionText())
+                               .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
   PlaceTwips(Istruzioni, 240, 240, 3855, 1695);
 
-  Label4 = CentredLabel(this, "Label4", QString::fromUtf8(credits::kWeb));
+  Label4 = CentredLabel(this, "Label4", QString::fromUtf8(texts::kWeb));
   PlaceTwips(Label4, 1200, 3120, 1575, 255);
 
   Line1 = new QFrame(this);
