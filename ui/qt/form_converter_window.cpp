@@ -23,6 +23,7 @@
 #include "folders.h"
 #include "icons.h"
 #include "info_window.h"
+#include "layout.h"
 #include "look.h"
 #include "texts.h"
 #include "twips.h"
@@ -31,6 +32,7 @@ namespace tavrel::ui {
 
 namespace {
 
+namespace layout = form::layout;
 namespace texts = form::texts;
 using form::List;
 
@@ -90,7 +92,7 @@ FormConverterWindow::FormConverterWindow(const Options& options)
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setFont(WindowFont());
-  setFixedSize(Pixels(7020), Pixels(5595));
+  setFixedSize(Pixels(layout::kFormWidth), Pixels(layout::kFormHeight));
 
   CreateControls(options.volumes);
   ConnectEvents();
@@ -107,50 +109,50 @@ void FormConverterWindow::CreateControls(const QStringList& volumes) {
 
   // Frame1 only frames the source lists, which belong to the window.
   Frame1 = MakeFrame(this, "Frame1", Text(texts::kFrame1));
-  PlaceTwips(Frame1, 120, 120, 3255, 3375);
+  PlaceTwips(Frame1, layout::kFrame1);
   Drive = Named(new DriveList(volumes, this), "Drive", texts::kDriveTip);
-  PlaceTwips(Drive, 360, 480, 2775, 315);
+  PlaceTwips(Drive, layout::kDrive);
   SourceDir = Named(new FolderList(this), "SourceDir", texts::kSourceDirTip);
-  PlaceTwips(SourceDir, 360, 840, 2775, 1215);
+  PlaceTwips(SourceDir, layout::kSourceDir);
   SourceDir->SetPath(start);
   // Form_Load gives it its folder.
   SourceFileList = Named(new FileList(this), "SourceFileList", texts::kSourceFileListTip);
-  PlaceTwips(SourceFileList, 360, 2160, 2775, 1065);
+  PlaceTwips(SourceFileList, layout::kSourceFileList);
 
   Frame3 = MakeFrame(this, "Frame3", Text(texts::kFrame3));
-  PlaceTwips(Frame3, 3600, 120, 3255, 3375);
+  PlaceTwips(Frame3, layout::kFrame3);
   DestDir = Named(new FolderList(Frame3), "DestDir", texts::kDestDirTip);
-  PlaceTwips(DestDir, 240, 360, 2775, 1215);
+  PlaceTwips(DestDir, layout::kDestDir);
   DestDir->SetPath(start);
   Label22 = MakeLabel(Frame3, "Label22", Text(texts::kLabel22));
-  PlaceTwips(Label22, 240, 1680, 2775, 255);
+  PlaceTwips(Label22, layout::kLabel22);
   DestFileName = Named(new ElidingLineEdit(Frame3), "DestFileName", texts::kDestFileNameTip);
-  PlaceTwips(DestFileName, 240, 1920, 2775, 285);
+  PlaceTwips(DestFileName, layout::kDestFileName);
   DestFileList = Named(new FileList(Frame3), "DestFileList", texts::kDestFileListTip);
-  PlaceTwips(DestFileList, 240, 2400, 2775, 870);
+  PlaceTwips(DestFileList, layout::kDestFileList);
   DestFileList->SetPath(start);
 
   Frame2 = MakeFrame(this, "Frame2", Text(texts::kFrame2));
   Frame2->setToolTip(Text(texts::kFrame2Tip));
-  PlaceTwips(Frame2, 120, 3720, 5055, 1695);
+  PlaceTwips(Frame2, layout::kFrame2);
   SourceFile = MakeLabel(Frame2, "SourceFile", Text(texts::kSourceFile));
-  PlaceTwips(SourceFile, 240, 360, 4695, 255);
+  PlaceTwips(SourceFile, layout::kSourceFile);
   TipoFile = MakeLabel(Frame2, "TipoFile", Text(texts::kTipoFile));
-  PlaceTwips(TipoFile, 240, 600, 4695, 255);
+  PlaceTwips(TipoFile, layout::kTipoFile);
   FileSize = MakeLabel(Frame2, "FileSize", Text(texts::kFileSize));
-  PlaceTwips(FileSize, 240, 840, 4695, 255);
+  PlaceTwips(FileSize, layout::kFileSize);
   FileDate = MakeLabel(Frame2, "FileDate", Text(texts::kFileDate));
-  PlaceTwips(FileDate, 240, 1080, 4695, 255);
+  PlaceTwips(FileDate, layout::kFileDate);
   ConvPreview = MakeLabel(Frame2, "ConvPreview", Text(texts::kConvPreview));
-  PlaceTwips(ConvPreview, 240, 1320, 4695, 255);
+  PlaceTwips(ConvPreview, layout::kConvPreview);
 
   ConveSalva =
       Named(new QPushButton(Text(texts::kConveSalva), this), "ConveSalva", texts::kConveSalvaTip);
-  PlaceTwips(ConveSalva, 5400, 3720, 1455, 495);
+  PlaceTwips(ConveSalva, layout::kConveSalva);
   Info = Named(new QPushButton(Text(texts::kInfo), this), "Info", texts::kInfoTip);
-  PlaceTwips(Info, 5400, 4320, 1455, 495);
+  PlaceTwips(Info, layout::kInfo);
   Exit = Named(new QPushButton(Text(texts::kExit), this), "Exit", texts::kExitTip);
-  PlaceTwips(Exit, 5400, 4920, 1455, 495);
+  PlaceTwips(Exit, layout::kExit);
 
   QWidget* const order[] = {Drive,        SourceDir,  SourceFileList, DestDir, DestFileName,
                             DestFileList, ConveSalva, Info,           Exit};
