@@ -10,7 +10,10 @@
 // of the same name when the user works a control.  The Qt binding is
 // ui::FormConverterWindow (ui/qt), the Win32 binding ui/win32's window; the
 // information window's controls belong to the binding's InfoWindow, its
-// texts to texts.h.
+// texts to texts.h, the geometry of both windows to layout.h.  A binding
+// whose information window closes itself (Enter, Esc, its title bar) reports
+// that with InfoWindow_Closed; one that leaves its OK button to the form
+// calls ButtInfoOk_Click.
 //
 // Beyond the spoken behaviour of the handlers, the save step refuses what it
 // cannot save sensibly (no name, a name a file cannot have, a folder gone,
