@@ -1,17 +1,12 @@
 // tavconv: converts Tavrel data files from the command line, like cp.
 //
-//   tavconv [-f] [-n] [-j N] SOURCE [DEST]
-//   tavconv [-f] [-n] [-j N] SOURCE... DIR
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+//   tavconv [-f] [-j N] SOURCE [DEST]
+//   tavconv [-f] [-j N] SOURCE... DIR
+//   tavconv -n SOURCE...
 #include <charconv>
 #include <clocale>
 #include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,8 +17,9 @@
 namespace {
 
 constexpr std::string_view kHelp =
-    "Uso: tavconv [-f] [-n] [-j N] SORGENTE [DESTINAZIONE]\n"
-    "     tavconv [-f] [-n] [-j N] SORGENTE... CARTELLA\n"
+    "Uso: tavconv [-f] [-j N] SORGENTE [DESTINAZIONE]\n"
+    "     tavconv [-f] [-j N] SORGENTE... CARTELLA\n"
+    "     tavconv -n SORGENTE...\n"
     "\n"
     "Converte file di dati Tavrel (.SCH, .PCB) dai formati 4.0 e 3.3, 3.4, 3.6,\n"
     "3.7, 3.8 per Dos nel formato 3.5.\n"
@@ -32,15 +28,17 @@ constexpr std::string_view kHelp =
     "proposto in formato Dos 8+3 (\"3_\" seguito dal nome del sorgente).\n"
     "Con una CARTELLA ogni sorgente va in quella cartella con il nome proposto.\n"
     "Il sorgente non viene mai modificato; il file di destinazione compare solo\n"
-    "a conversione completata.\n"
+    "a conversione completata, e un'interruzione non lascia file a metà.\n"
+    "Si sostituisce soltanto un file ordinario, che conserva i suoi permessi;\n"
+    "un file già scritto nella stessa esecuzione non viene mai riscritto.\n"
     "\n"
     "Opzioni:\n"
-    "  -f        sovrascrive un file di destinazione esistente\n"
-    "  -n        analizza soltanto, senza scrivere nulla\n"
-    "  -j N      converte i file 4.0 grandi con N thread, da 1 a 8\n"
-    "            (predefinito: uno per processore, al massimo 8)\n"
-    "  --help    mostra questo aiuto\n"
-    "  --version mostra la versione\n"
+    "  -f, --force  sovrascrive un file di destinazione esistente\n"
+    "  -n           analizza soltanto, senza scrivere nulla\n"
+    "  -j N         converte i file 4.0 grandi con N thread, da 1 a 8\n"
+    "               (predefinito: uno per processore, al massimo 8)\n"
+    "  -h, --help   mostra questo aiuto\n"
+    "  --version    mostra la versione\n"
     "\n"
     "Stato di uscita: 0 se ogni sorgente è stato convertito, 1 se qualche\n"
     "sorgente non è convertibile, 2 in caso di errore.\n";
@@ -59,7 +57,8 @@ class PrintingSink : public tavrel::AnalysisSink {
  public:
   void SetLabel(tavrel::Label label, const std::string& text) override {
     if (label == tavrel::Label::kTipoFile) format_ = text;
-    if (label == tavrel::Label::kConvPreview) outcome_ = text;
+    // Only the outcome that follows the format: not the waiting text.
+    if (label == tavrel::Label::kConvPreview && !format_.empty()) outcome_ = text;
   }
   void Repaint() override {}
   void SetReady(bool) override {}
@@ -72,7 +71,10 @@ class PrintingSink : public tavrel::AnalysisSink {
     std::printf("%s\n", source.c_str());
     if (!format_.empty()) std::printf("  %s\n", format_.c_str());
     if (!outcome_.empty()) std::printf("  %s\n", outcome_.c_str());
-    if (!error_.empty()) std::fprintf(stderr, "tavconv: %s: %s\n", source.c_str(), error_.c_str());
+    if (!error_.empty()) {
+      std::fflush(stdout);
+      std::fprintf(stderr, "tavconv: %s: %s\n", source.c_str(), error_.c_str());
+    }
   }
 
  private:
@@ -93,47 +95,19 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool IsDirectory(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
-}
-
 void Complain(const std::string& what) {
+  std::fflush(stdout);  // the complaint comes last
   std::fprintf(stderr, "tavconv: %s\n", what.c_str());
 }
 
-std::string SystemReason(int error) {
-  return tavrel::FileError(error).description();
-}
-
-// Puts the finished temporary file in place; without `force` an existing
-// destination is kept, even one that appeared meanwhile.
-bool PutInPlace(const std::string& temp, const std::string& dest, bool force) {
-  const mode_t mask = umask(022);
-  umask(mask);
-  chmod(temp.c_str(), 0666 & ~mask);
-  if (force) return rename(temp.c_str(), dest.c_str()) == 0;
-  if (link(temp.c_str(), dest.c_str()) == 0) {
-    unlink(temp.c_str());
-    return true;
-  }
-  if (errno == EEXIST) return false;
-  // A file system without links (FAT media): check, then rename.
-  if (tavrel::FileExists(dest)) {
-    errno = EEXIST;
-    return false;
-  }
-  return rename(temp.c_str(), dest.c_str()) == 0;
-}
+// A destination written earlier in this run, and by which source.
+struct Written {
+  std::string dest;
+  std::string source;
+};
 
 Status ConvertOne(const std::string& source, const std::string& dest, const Options& options,
-                  const tavrel::NumberSettings& numbers) {
+                  const tavrel::NumberSettings& numbers, std::vector<Written>& written) {
   tavrel::AnalysisRequest request;
   request.folder = DirName(source);
   request.name = BaseName(source);
@@ -141,47 +115,47 @@ Status ConvertOne(const std::string& source, const std::string& dest, const Opti
   request.convert = !options.analyse_only;
   request.threads = options.threads;
 
-  std::string temp;
+  std::optional<tavrel::NewFile> file;
   if (request.convert) {
+    auto refuse = [&source](const std::string& why) {
+      std::printf("%s\n", source.c_str());
+      Complain(why);
+      return kFailed;
+    };
+    for (const Written& earlier : written) {
+      if (earlier.dest == dest || tavrel::SameFile(earlier.dest, dest)) {
+        return refuse(dest + " è già stato scritto in questa esecuzione da " + earlier.source +
+                      ": " + source + " non viene convertito");
+      }
+    }
     if (!options.force && tavrel::FileExists(dest)) {
-      std::printf("%s\n", source.c_str());
-      Complain(dest + " esiste già (usare -f per sovrascriverlo)");
-      return kFailed;
+      return refuse(dest + " esiste già (usare -f per sovrascriverlo)");
     }
-    if (SameFile(source, dest)) {
-      std::printf("%s\n", source.c_str());
-      Complain(dest + " è il file sorgente stesso");
-      return kFailed;
+    if (tavrel::SameFile(source, dest)) return refuse(dest + " è il file sorgente stesso");
+    try {
+      if (options.force) tavrel::CheckReplaceable(dest);
+      file.emplace(dest);
+    } catch (const tavrel::RuntimeError& error) {
+      return refuse(dest + ": " + error.description());
     }
-    temp = tavrel::JoinPath(DirName(dest), "." + BaseName(dest) + ".XXXXXX");
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) {
-      std::printf("%s\n", source.c_str());
-      Complain(DirName(dest) + ": " + SystemReason(errno));
-      return kFailed;
-    }
-    close(fd);
-    request.output_path = temp;
+    request.output_file = &*file;
   }
 
   PrintingSink sink;
   const tavrel::AnalysisOutcome outcome = tavrel::Analizza(request, sink);
   sink.Print(source);
-  if (outcome.failed) {
-    if (!temp.empty()) unlink(temp.c_str());
-    return kFailed;
-  }
-  if (!tavrel::IsConvertible(outcome.code)) {
-    if (!temp.empty()) unlink(temp.c_str());
-    return kNotConvertible;
-  }
+  if (outcome.failed) return kFailed;
+  if (!tavrel::IsConvertible(outcome.code)) return kNotConvertible;
   if (!request.convert) return kConverted;
-  if (!PutInPlace(temp, dest, options.force)) {
-    const int error = errno;
-    unlink(temp.c_str());
-    Complain(dest + ": " + (error == EEXIST ? std::string("esiste già") : SystemReason(error)));
+  try {
+    file->Place(options.force);
+  } catch (const tavrel::RuntimeError& error) {
+    Complain(dest + ": " +
+             (error.number() == tavrel::err::kFileExists ? std::string("esiste già")
+                                                         : error.description()));
     return kFailed;
   }
+  written.push_back({dest, source});
   std::printf("  -> %s\n", dest.c_str());
   return kConverted;
 }
@@ -194,17 +168,25 @@ int main(int argc, char** argv) {
   bool operands_only = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (!operands_only && arg == "--help") {
+    auto help = [] {
       std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
-      return 0;
-    }
-    if (!operands_only && arg == "--version") {
-      std::printf("tavconv (Tavrel Converter) %s\n", tavrel::kVersion);
-      return 0;
-    }
-    if (!operands_only && arg == "--") {
+      return std::fflush(stdout) == 0 ? kConverted : kFailed;
+    };
+    if (operands_only || arg == "-" || arg.empty() || arg[0] != '-') {
+      options.operands.push_back(arg);
+    } else if (arg == "--") {
       operands_only = true;
-    } else if (!operands_only && arg.starts_with("-j")) {
+    } else if (arg == "--help") {
+      return help();
+    } else if (arg == "--version") {
+      std::printf("tavconv (Tavrel Converter) %s\n", tavrel::kVersion);
+      return std::fflush(stdout) == 0 ? kConverted : kFailed;
+    } else if (arg == "--force") {
+      options.force = true;
+    } else if (arg.starts_with("--")) {
+      Complain("opzione sconosciuta: " + arg + " (tavconv --help per l'aiuto)");
+      return kFailed;
+    } else if (arg.starts_with("-j")) {
       // -j N or -jN: a number of threads from 1 to 8.
       std::string count = arg.substr(2);
       if (count.empty() && i + 1 < argc) count = argv[++i];
@@ -215,20 +197,20 @@ int main(int argc, char** argv) {
         return kFailed;
       }
       options.threads = value;
-    } else if (!operands_only && arg.size() > 1 && arg[0] == '-') {
+    } else {
       for (std::size_t k = 1; k < arg.size(); ++k) {
         if (arg[k] == 'f') {
           options.force = true;
         } else if (arg[k] == 'n') {
           options.analyse_only = true;
+        } else if (arg[k] == 'h') {
+          return help();
         } else {
           Complain(std::string("opzione sconosciuta: -") + arg[k] +
                    " (tavconv --help per l'aiuto)");
           return kFailed;
         }
       }
-    } else {
-      options.operands.push_back(arg);
     }
   }
   if (options.operands.empty()) {
@@ -245,7 +227,7 @@ int main(int argc, char** argv) {
   } else if (operands.size() == 1) {
     jobs.emplace_back(operands[0], tavrel::JoinPath(DirName(operands[0]),
                                                     tavrel::ProposedName(BaseName(operands[0]))));
-  } else if (IsDirectory(operands.back())) {
+  } else if (tavrel::IsFolder(operands.back())) {
     const std::string folder = operands.back();
     operands.pop_back();
     for (const std::string& source : operands) {
@@ -260,10 +242,15 @@ int main(int argc, char** argv) {
 
   const tavrel::NumberSettings numbers = tavrel::NumberSettingsFromCLocale();
   int status = kConverted;
+  std::vector<Written> written;
   for (const auto& [source, dest] : jobs) {
-    const Status one = ConvertOne(source, dest, options, numbers);
+    const Status one = ConvertOne(source, dest, options, numbers, written);
     if (one > status) status = one;
   }
-  std::fflush(stdout);
+  // A report that could not be written all is a failure too.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "tavconv: impossibile scrivere sullo standard output\n");
+    return kFailed;
+  }
   return status;
 }

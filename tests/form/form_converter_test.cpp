@@ -15,6 +15,12 @@
 #include "recording_view.h"
 #include "tavrel.h"
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#endif
+
 namespace tavrel::form {
 namespace {
 
@@ -133,6 +139,8 @@ TEST_F(FormConverterTest, ClickProposesTheDestinationName) {
       {"a.b.sch", "3_A.B.S"},
       {"n.c", "3_N.C"},
       {"makefile2", "3_MAKEFI"},
+      {"R&D <1>.pcb", "3_R&D__1.PCB"},
+      {"space name.pcb", "3_SPACE_.PCB"},
   };
   form_->Form_Load();
   for (List list : {List::kSourceFileList, List::kDestFileList}) {
@@ -283,6 +291,59 @@ TEST_F(FormConverterTest, SaveRefusesUnsoundDestinations) {
     EXPECT_EQ(std::distance(fs::directory_iterator(home_), fs::directory_iterator()), entries);
     view_->SetPath(List::kDestDir, home_);
   }
+}
+
+#if !defined(_WIN32)
+TEST_F(FormConverterTest, SaveNeverReplacesWhatIsNotAFile) {
+  Write("board.pcb", kH36 + "\r\nA\r\n");
+  for (const bool device : {false, true}) {
+    SCOPED_TRACE(device);
+    if (device && geteuid() != 0) continue;  // only root may make a device
+    const std::string node = Home("3_BOARD.PCB");
+    fs::remove(node);
+    ASSERT_EQ(
+        device ? mknod(node.c_str(), S_IFCHR | 0600, makedev(1, 3)) : mkfifo(node.c_str(), 0600),
+        0);
+    view_->boxes.clear();
+    Analyse("board.pcb");
+    const std::string converted = ReadAll(temp_);
+    view_->answers.push_back(BoxAnswer::kYes);  // were it asked
+    form_->ConveSalva_Click();
+    ASSERT_EQ(view_->boxes.size(), 1u);
+    EXPECT_NE(view_->boxes[0].text.find("non è un file ordinario"), std::string::npos)
+        << view_->boxes[0].text;
+    view_->answers.clear();
+    struct stat st;
+    ASSERT_EQ(lstat(node.c_str(), &st), 0);
+    EXPECT_TRUE(device ? S_ISCHR(st.st_mode) : S_ISFIFO(st.st_mode));
+    EXPECT_EQ(ReadAll(temp_), converted);
+    EXPECT_TRUE(view_->conve_salva_enabled);
+  }
+}
+#endif
+
+TEST_F(FormConverterTest, TwoRunningCopiesKeepTheirOwnConversions) {
+  Write("a40.pcb", kH40 + "\r\n5 a\r\n");
+  ASSERT_TRUE(fs::create_directory(Home("b")));
+  Write("b/b36.pcb", kH36 + "\r\nB\r\n");
+  Analyse("a40.pcb");
+  {
+    // Another copy of the program, working in another folder.
+    RecordingView other_view(Home("b"));
+    other_view.drive_folder = Home("b");
+    FormConverter other(other_view, NumberSettings{});
+    other_view.Bind(other);
+    ASSERT_NE(other.TemporaryFile(), temp_);
+    other.Form_Load();
+    other_view.Click(List::kSourceFileList, "b36.pcb");
+    EXPECT_TRUE(Exists(other.TemporaryFile()));
+    // The other copy's exit leaves this window's conversion alone.
+    other.Exit_Click();
+    EXPECT_TRUE(other_view.boxes.empty());
+  }
+  form_->ConveSalva_Click();
+  EXPECT_TRUE(view_->boxes.empty());
+  EXPECT_EQ(ReadAll(Home("3_A40.PCB")), kH35 + "\r\n5 a\r\n");
 }
 
 TEST_F(FormConverterTest, ANameThatIsNot83IsSavedWhenTheUserInsists) {

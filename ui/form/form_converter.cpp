@@ -55,17 +55,6 @@ std::string MessageLines(std::string text) {
   return text;
 }
 
-// TODO(issue8): the engine's IsFolder and SameFile take their place.
-bool IsFolder(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::is_directory(path, error);
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code error;  // a missing file is no match
-  return std::filesystem::equivalent(a, b, error) && !error;
-}
-
 }  // namespace
 
 // Binds the analysis' results to the view.  The analysis runs inside the
@@ -99,7 +88,13 @@ class FormConverter::Sink : public AnalysisSink {
 };
 
 FormConverter::FormConverter(FormView& view, NumberSettings numbers)
-    : view_(view), numbers_(std::move(numbers)) {}
+    : view_(view), numbers_(std::move(numbers)) {
+  try {
+    TemporaryFileOrThrow();  // this copy's own, from the start
+  } catch (const RuntimeError&) {
+    // Said when an analysis needs it.
+  }
+}
 
 FormConverter::~FormConverter() = default;
 
@@ -207,6 +202,12 @@ void FormConverter::ConveSalva_Click() {
   const auto say_failed = [&](const RuntimeError& error) {
     Say(Fill(texts::kSaveFailed, {target, error.description(), std::to_string(error.number())}));
   };
+  try {
+    CheckReplaceable(target);  // a device or a pipe is not asked about
+  } catch (const RuntimeError& error) {
+    say_failed(error);
+    return;
+  }
   if (FileExists(target) &&
       Ask(Fill(texts::kOverwrite, {name}), BoxAnswer::kYes) != BoxAnswer::kYes)
     return;
@@ -284,8 +285,8 @@ void FormConverter::FolderOpenFailed(const std::string& folder) {
 }
 
 void FormConverter::DeleteTemporaryFile() {
-  const std::string path = TemporaryFile();
-  if (path.empty()) return;  // no place for it, so no file
+  if (!temporary_file_) return;  // no place for it, so no file
+  const std::string path = temporary_file_->path();
   try {
     DeleteFileIfExists(path);
   } catch (const RuntimeError& error) {
@@ -311,8 +312,8 @@ std::string FormConverter::TemporaryFile() {
 }
 
 const std::string& FormConverter::TemporaryFileOrThrow() {
-  if (!temporary_file_) temporary_file_ = TemporaryFilePath();
-  return *temporary_file_;
+  if (!temporary_file_) temporary_file_ = std::make_unique<TemporaryFileLease>();
+  return temporary_file_->path();
 }
 
 }  // namespace tavrel::form

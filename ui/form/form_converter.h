@@ -25,7 +25,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "form_view.h"
@@ -90,7 +89,8 @@ class FormConverter {
   bool ready() const { return ready_; }
   // Whether the information window is open (the main window disabled).
   bool info_window_open() const { return info_window_open_; }
-  // This window's temporary file; empty when there is no place for it.
+  // This window's temporary file, held for its life; empty when there is no
+  // place for it.
   std::string TemporaryFile();
 
  private:
@@ -104,11 +104,12 @@ class FormConverter {
   void DeleteTemporaryFile();
   BoxAnswer Ask(const std::string& text, BoxAnswer default_answer);
   // The temporary file's path; RuntimeError when there is no place for it.
+  // Held from the start, so that another running copy takes another one.
   const std::string& TemporaryFileOrThrow();
 
   FormView& view_;
   NumberSettings numbers_;
-  std::optional<std::string> temporary_file_;
+  std::unique_ptr<TemporaryFileLease> temporary_file_;
   bool ready_ = false;
   bool info_window_open_ = false;
   bool unloaded_ = false;
