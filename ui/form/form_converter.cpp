@@ -1,9 +1,7 @@
 #include "form_converter.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
 #include "texts.h"
