@@ -2,15 +2,7 @@
 //
 //   tavconv [-f] [-n] SOURCE [DEST]
 //   tavconv [-f] [-n] SOURCE... DIR
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <clocale>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,10 +55,10 @@ class PrintingSink : public tavrel::AnalysisSink {
   }
 
   void Print(const std::string& source) const {
-    std::printf("%s\n", source.c_str());
-    if (!format_.empty()) std::printf("  %s\n", format_.c_str());
-    if (!outcome_.empty()) std::printf("  %s\n", outcome_.c_str());
-    if (!error_.empty()) std::fprintf(stderr, "tavconv: %s: %s\n", source.c_str(), error_.c_str());
+    tavrel::PrintOut(source + "\n");
+    if (!format_.empty()) tavrel::PrintOut("  " + format_ + "\n");
+    if (!outcome_.empty()) tavrel::PrintOut("  " + outcome_ + "\n");
+    if (!error_.empty()) tavrel::PrintError("tavconv: " + source + ": " + error_ + "\n");
   }
 
  private:
@@ -75,107 +67,67 @@ class PrintingSink : public tavrel::AnalysisSink {
   std::string error_;
 };
 
-std::string DirName(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string BaseName(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool IsDirectory(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
-}
-
 void Complain(const std::string& what) {
-  std::fprintf(stderr, "tavconv: %s\n", what.c_str());
+  tavrel::PrintError("tavconv: " + what + "\n");
 }
 
-std::string SystemReason(int error) {
-  return tavrel::FileError(error).description();
-}
-
-// Puts the finished temporary file in place; without `force` an existing
-// destination is kept, even one that appeared meanwhile.
-bool PutInPlace(const std::string& temp, const std::string& dest, bool force) {
-  const mode_t mask = umask(022);
-  umask(mask);
-  chmod(temp.c_str(), 0666 & ~mask);
-  if (force) return rename(temp.c_str(), dest.c_str()) == 0;
-  if (link(temp.c_str(), dest.c_str()) == 0) {
-    unlink(temp.c_str());
-    return true;
+void RemoveQuietly(const std::string& path) {
+  try {
+    tavrel::DeleteFileIfExists(path);
+  } catch (const tavrel::RuntimeError&) {
   }
-  if (errno == EEXIST) return false;
-  // A file system without links (FAT media): check, then rename.
-  if (tavrel::FileExists(dest)) {
-    errno = EEXIST;
-    return false;
-  }
-  return rename(temp.c_str(), dest.c_str()) == 0;
 }
 
 Status ConvertOne(const std::string& source, const std::string& dest, const Options& options,
                   const tavrel::NumberSettings& numbers) {
   tavrel::AnalysisRequest request;
-  request.folder = DirName(source);
-  request.name = BaseName(source);
+  request.folder = tavrel::FolderOf(source);
+  request.name = tavrel::NameOf(source);
   request.numbers = numbers;
   request.convert = !options.analyse_only;
 
   std::string temp;
   if (request.convert) {
     if (!options.force && tavrel::FileExists(dest)) {
-      std::printf("%s\n", source.c_str());
+      tavrel::PrintOut(source + "\n");
       Complain(dest + " esiste già (usare -f per sovrascriverlo)");
       return kFailed;
     }
-    if (SameFile(source, dest)) {
-      std::printf("%s\n", source.c_str());
+    if (tavrel::SameFile(source, dest)) {
+      tavrel::PrintOut(source + "\n");
       Complain(dest + " è il file sorgente stesso");
       return kFailed;
     }
-    temp = tavrel::JoinPath(DirName(dest), "." + BaseName(dest) + ".XXXXXX");
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) {
-      std::printf("%s\n", source.c_str());
-      Complain(DirName(dest) + ": " + SystemReason(errno));
+    try {
+      temp = tavrel::MakeSiblingTemporary(dest);
+    } catch (const tavrel::RuntimeError& error) {
+      tavrel::PrintOut(source + "\n");
+      // A name the system refuses is about the destination, else its folder.
+      const bool name = error.number() == tavrel::err::kBadFileName;
+      Complain((name ? dest : tavrel::FolderOf(dest)) + ": " + error.description());
       return kFailed;
     }
-    close(fd);
     request.output_path = temp;
   }
 
   PrintingSink sink;
   const tavrel::AnalysisOutcome outcome = tavrel::Analizza(request, sink);
   sink.Print(source);
-  if (outcome.failed) {
-    if (!temp.empty()) unlink(temp.c_str());
-    return kFailed;
-  }
-  if (!tavrel::IsConvertible(outcome.code)) {
-    if (!temp.empty()) unlink(temp.c_str());
-    return kNotConvertible;
+  if (outcome.failed || !tavrel::IsConvertible(outcome.code)) {
+    if (!temp.empty()) RemoveQuietly(temp);
+    return outcome.failed ? kFailed : kNotConvertible;
   }
   if (!request.convert) return kConverted;
-  if (!PutInPlace(temp, dest, options.force)) {
-    const int error = errno;
-    unlink(temp.c_str());
-    Complain(dest + ": " + (error == EEXIST ? std::string("esiste già") : SystemReason(error)));
+  try {
+    tavrel::MoveIntoPlace(temp, dest, options.force);
+  } catch (const tavrel::RuntimeError& error) {
+    RemoveQuietly(temp);
+    Complain(dest + ": " +
+             (error.number() == tavrel::err::kFileExists ? std::string("esiste già")
+                                                         : error.description()));
     return kFailed;
   }
-  std::printf("  -> %s\n", dest.c_str());
+  tavrel::PrintOut("  -> " + dest + "\n");
   return kConverted;
 }
 
@@ -183,12 +135,13 @@ Status ConvertOne(const std::string& source, const std::string& dest, const Opti
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  const std::vector<std::string> args = tavrel::CommandLineArguments(argc, argv);
   Options options;
   bool operands_only = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (!operands_only && arg == "--help") {
-      std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
+      tavrel::PrintOut(kHelp);
       return 0;
     }
     if (!operands_only && arg == "--") {
@@ -221,13 +174,13 @@ int main(int argc, char** argv) {
     for (const std::string& source : operands)
       jobs.emplace_back(source, std::string());
   } else if (operands.size() == 1) {
-    jobs.emplace_back(operands[0], tavrel::JoinPath(DirName(operands[0]),
-                                                    tavrel::ProposedName(BaseName(operands[0]))));
-  } else if (IsDirectory(operands.back())) {
+    jobs.emplace_back(operands[0], tavrel::JoinPath(tavrel::FolderOf(operands[0]),
+                                                    tavrel::ProposedName(operands[0])));
+  } else if (tavrel::IsFolder(operands.back())) {
     const std::string folder = operands.back();
     operands.pop_back();
     for (const std::string& source : operands) {
-      jobs.emplace_back(source, tavrel::JoinPath(folder, tavrel::ProposedName(BaseName(source))));
+      jobs.emplace_back(source, tavrel::JoinPath(folder, tavrel::ProposedName(source)));
     }
   } else if (operands.size() == 2) {
     jobs.emplace_back(operands[0], operands[1]);
@@ -236,12 +189,11 @@ int main(int argc, char** argv) {
     return kFailed;
   }
 
-  const tavrel::NumberSettings numbers = tavrel::NumberSettingsFromCLocale();
+  const tavrel::NumberSettings numbers = tavrel::UserNumberSettings();
   int status = kConverted;
   for (const auto& [source, dest] : jobs) {
     const Status one = ConvertOne(source, dest, options, numbers);
     if (one > status) status = one;
   }
-  std::fflush(stdout);
   return status;
 }

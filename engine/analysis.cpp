@@ -110,7 +110,8 @@ bool IsConvertible(int code) {
   return code != 99 && code != 35 && code != -35;
 }
 
-std::string ProposedName(const std::string& name) {
+std::string ProposedName(const std::string& path) {
+  const std::string name = NameOf(path);
   const std::size_t dot = name.find('.');
   std::string proposed;
   if (dot == std::string::npos) {

@@ -14,6 +14,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavrel {
 
@@ -51,8 +52,9 @@ class RuntimeError : public std::exception {
 
 // The error of that number with its Italian description.
 RuntimeError MakeError(int number);
-// The run-time error for an operating-system error code (errno), e.g. ENOENT
-// gives 53 (or 76 when `path_part` is true), EACCES 70, ENOSPC 61.
+// The run-time error for an operating-system error code (errno on POSIX,
+// GetLastError() on Windows), e.g. ENOENT or ERROR_FILE_NOT_FOUND gives 53
+// (76 when `path_part` is true), EACCES 70, ENOSPC 61.
 RuntimeError FileError(int os_error, bool path_part = false);
 [[noreturn]] void Raise(int number);
 
@@ -70,6 +72,9 @@ struct NumberSettings {
 
 // The settings of the C library's current locale (after setlocale(LC_ALL, "")).
 NumberSettings NumberSettingsFromCLocale();
+// The user's settings: on Windows from the regional settings, elsewhere from
+// the C library's current locale (after setlocale(LC_ALL, "")).
+NumberSettings UserNumberSettings();
 
 // ---------------------------------------------------------------------------
 // Value helpers
@@ -133,7 +138,7 @@ bool IsConvertible(int code);
 std::string TemporaryFilePath();
 
 // The 8.3 destination name proposed for a source (or clicked destination)
-// file name: "3_" + base, cut to 8, + the first dot and up to three
+// file name, any folder part left out: "3_" + base, cut to 8, + the first dot and up to three
 // characters, upper case; "3_OLDTAV" for a name that begins with its dot.
 std::string ProposedName(const std::string& name);
 
@@ -186,5 +191,32 @@ void CopyFileReplacing(const std::string& from, const std::string& to);
 void DeleteFileIfExists(const std::string& path);
 // Joins a folder and a name with the platform's separator.
 std::string JoinPath(const std::string& folder, const std::string& name);
+// The folder part of a path ("." when it has none) and the name after it.
+// On Windows a backslash and "/" both separate, and "C:", "C:\" and
+// "\\server\share" are folders.
+std::string FolderOf(const std::string& path);
+std::string NameOf(const std::string& path);
+// Whether `path` is a folder.
+bool IsFolder(const std::string& path);
+// Whether both paths name one existing file.
+bool SameFile(const std::string& a, const std::string& b);
+// A new, empty, hidden file beside `path`, for writing what is put in place
+// at the end.  RuntimeError on failure (52 for a name the system reserves).
+std::string MakeSiblingTemporary(const std::string& path);
+// Moves the finished file `from` to `to`, replacing a file there when
+// `replace`; error 58 when `to` exists and `replace` is false.  The moved
+// file gets the usual permissions of a new file.
+void MoveIntoPlace(const std::string& from, const std::string& to, bool replace);
+
+// ---------------------------------------------------------------------------
+// The command line's arguments and console
+
+// The program's arguments in UTF-8, the program's name first (on Windows
+// read as wide characters, whatever the code page).
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+// Writes UTF-8 text to the standard output or error (on Windows to the
+// console as wide characters, else as UTF-8).
+void PrintOut(std::string_view text);
+void PrintError(std::string_view text);
 
 }  // namespace tavrel
