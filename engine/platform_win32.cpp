@@ -1,0 +1,581 @@
+// File, console and number services on Windows.  Strings are UTF-8 inside
+// the program and UTF-16 at the system's wide-character calls, converted
+// here only.  Files are handles: binary, 64-bit sizes and offsets.
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <clocale>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform.h"
+#include "tavrel.h"
+
+namespace tavrel {
+
+RuntimeError FileError(int os_error, bool path_part) {
+  switch (static_cast<DWORD>(os_error)) {
+    case ERROR_FILE_NOT_FOUND:
+      return MakeError(path_part ? err::kPathNotFound : err::kFileNotFound);
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_DIRECTORY:
+      return MakeError(err::kPathNotFound);
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_NETWORK_ACCESS_DENIED:
+      return MakeError(err::kPermission);
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_FILE_TOO_LARGE:
+      return MakeError(err::kDiskFull);
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return MakeError(err::kFileExists);
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_NO_UNICODE_TRANSLATION:
+      return MakeError(err::kBadFileName);
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return MakeError(err::kTooManyFiles);
+    case ERROR_NOT_READY:
+    case ERROR_CRC:
+    case ERROR_WRITE_FAULT:
+    case ERROR_READ_FAULT:
+    case ERROR_GEN_FAILURE:
+    case ERROR_IO_DEVICE:
+      return MakeError(err::kDeviceIo);
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return MakeError(err::kOutOfMemory);
+  }
+  return MakeError(err::kPathFileAccess);
+}
+
+namespace {
+
+constexpr char kDosEndOfFile = 0x1A;
+
+RuntimeError LastError(bool path_part = false) {
+  return FileError(static_cast<int>(GetLastError()), path_part);
+}
+
+std::wstring Wide(std::string_view text) {
+  if (text.empty()) return std::wstring();
+  const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                       static_cast<int>(text.size()), nullptr, 0);
+  if (size <= 0) throw MakeError(err::kBadFileName);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                      wide.data(), size);
+  return wide;
+}
+
+std::string Utf8(std::wstring_view wide) {
+  if (wide.empty()) return std::string();
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
+                      nullptr, nullptr);
+  return text;
+}
+
+HANDLE AsHandle(platform::NativeFile file) {
+  return reinterpret_cast<HANDLE>(file);
+}
+
+platform::NativeFile AsNative(HANDLE handle) {
+  return reinterpret_cast<platform::NativeFile>(handle);
+}
+
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+// The length of the part of `path` that names a drive or share: "C:",
+// "\\server\share", "\\?\C:"; 0 for none.
+std::size_t RootLength(std::string_view path) {
+  std::size_t at = 0;
+  bool share = false;
+  if (path.starts_with("\\\\?\\") || path.starts_with("\\\\.\\")) {
+    at = 4;
+    if (path.substr(at).starts_with("UNC\\")) {
+      at += 4;
+      share = true;
+    }
+  } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    at = 2;
+    share = true;
+  }
+  if (share) {
+    // The server's name, a separator, the share's name.
+    while (at < path.size() && !IsSeparator(path[at]))
+      ++at;
+    if (at < path.size()) ++at;
+    while (at < path.size() && !IsSeparator(path[at]))
+      ++at;
+    return at;
+  }
+  const bool letter = at < path.size() && ((path[at] >= 'A' && path[at] <= 'Z') ||
+                                           (path[at] >= 'a' && path[at] <= 'z'));
+  if (letter && at + 1 < path.size() && path[at + 1] == ':') return at + 2;
+  return at;
+}
+
+DWORD Attributes(const std::string& path) {
+  try {
+    return GetFileAttributesW(Wide(path).c_str());
+  } catch (const RuntimeError&) {
+    return INVALID_FILE_ATTRIBUTES;
+  }
+}
+
+bool IsFolderAttribute(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// A failed open: a missing folder on the way (or a file where a folder
+// should be) is "path not found", a folder where a file should be 75.
+RuntimeError OpenError(DWORD os_error, const std::string& path) {
+  if (os_error == ERROR_ACCESS_DENIED && IsFolderAttribute(Attributes(path))) {
+    return MakeError(err::kPathFileAccess);
+  }
+  if (os_error == ERROR_FILE_NOT_FOUND && !IsFolderAttribute(Attributes(FolderOf(path)))) {
+    return MakeError(err::kPathNotFound);
+  }
+  return FileError(static_cast<int>(os_error));
+}
+
+// Names Windows keeps for its devices, whatever the extension, and names with
+// a ':' past the drive (an alternate data stream) are never written.
+void RefuseReservedName(const std::string& path) {
+  if (path.find(':', RootLength(path)) != std::string::npos) {
+    throw RuntimeError(err::kBadFileName, "Nome di file non valido: contiene ':'");
+  }
+  std::string stem = NameOf(path);
+  stem = stem.substr(0, stem.find('.'));
+  while (!stem.empty() && stem.back() == ' ')
+    stem.pop_back();
+  for (char& c : stem) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  const bool numbered = stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+                        stem[3] >= '1' && stem[3] <= '9';
+  if (numbered || stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" ||
+      stem == "CONIN$" || stem == "CONOUT$") {
+    throw RuntimeError(err::kBadFileName,
+                       "Nome di file riservato da Windows (CON, PRN, AUX, NUL, COM1-COM9, "
+                       "LPT1-LPT9): " +
+                           NameOf(path));
+  }
+}
+
+// Closes a handle when it goes out of scope.
+struct Handle {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  ~Handle() {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+  Handle() = default;
+  explicit Handle(HANDLE h) : handle(h) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+};
+
+// Opens an existing file or folder only to ask about it.
+HANDLE OpenToAsk(const std::string& path) {
+  return CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// Removes a half-written file unless it was put into place; declared before
+// the file's handle, so that the handle is closed first.
+struct Removal {
+  std::string path;
+  bool armed = true;
+  ~Removal() {
+    if (armed) {
+      try {
+        DeleteFileW(Wide(path).c_str());
+      } catch (const RuntimeError&) {
+      }
+    }
+  }
+};
+
+}  // namespace
+
+namespace platform {
+
+std::size_t ReadSome(NativeFile file, char* into, std::size_t size) {
+  DWORD got = 0;
+  const DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+  if (!ReadFile(AsHandle(file), into, want, &got, nullptr)) {
+    if (GetLastError() == ERROR_BROKEN_PIPE) return 0;  // the writer closed its end
+    throw LastError();
+  }
+  return got;
+}
+
+void WriteAll(NativeFile file, const char* data, std::size_t size) {
+  while (size > 0) {
+    const DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(AsHandle(file), data, want, &written, nullptr)) throw LastError();
+    data += written;
+    size -= written;
+  }
+}
+
+InputFile::InputFile(const std::string& path) {
+  const HANDLE handle = CreateFileW(
+      Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) throw OpenError(GetLastError(), path);
+  fd_ = AsNative(handle);
+  remaining_ = UINT64_MAX;
+  if (GetFileType(handle) == FILE_TYPE_DISK) {
+    // Read no further than the length seen now, and leave a final DOS
+    // end-of-file mark out.
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(handle, &size)) {
+      const RuntimeError error = LastError();
+      CloseHandle(handle);
+      fd_ = -1;
+      throw error;
+    }
+    remaining_ = static_cast<std::uint64_t>(size.QuadPart);
+    if (remaining_ > 0) {
+      OVERLAPPED at{};
+      at.Offset = static_cast<DWORD>(remaining_ - 1);
+      at.OffsetHigh = static_cast<DWORD>((remaining_ - 1) >> 32);
+      char last = 0;
+      DWORD got = 0;
+      if (ReadFile(handle, &last, 1, &got, &at) && got == 1 && last == kDosEndOfFile) {
+        --remaining_;
+      }
+      LARGE_INTEGER start{};
+      SetFilePointerEx(handle, start, nullptr, FILE_BEGIN);
+    }
+  }
+}
+
+InputFile::~InputFile() {
+  if (fd_ != -1) CloseHandle(AsHandle(fd_));
+}
+
+OutputFile::OutputFile(const std::string& path) {
+  RefuseReservedName(path);
+  // Links are opened as themselves, and refused below.
+  const HANDLE handle =
+      CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) throw OpenError(GetLastError(), path);
+  fd_ = AsNative(handle);
+  // Only a regular file, emptied only when it holds something.
+  BY_HANDLE_FILE_INFORMATION info;
+  LARGE_INTEGER zero{};
+  std::optional<RuntimeError> error;
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    error = MakeError(err::kPathFileAccess);
+  } else if (!GetFileInformationByHandle(handle, &info)) {
+    error = LastError();
+  } else if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) !=
+             0) {
+    error = MakeError(err::kPathFileAccess);
+  } else if ((info.nFileSizeHigh != 0 || info.nFileSizeLow != 0) &&
+             (!SetFilePointerEx(handle, zero, nullptr, FILE_BEGIN) || !SetEndOfFile(handle))) {
+    error = LastError();
+  }
+  if (error) {
+    CloseHandle(handle);
+    fd_ = -1;
+    throw *error;
+  }
+  buffer_.reserve(kFlushAt * 2);
+}
+
+OutputFile::~OutputFile() {
+  if (fd_ != -1) CloseHandle(AsHandle(fd_));
+}
+
+void OutputFile::WriteCopyOf(std::string_view bytes, NativeFile, std::uint64_t) {
+  Write(bytes);
+}
+
+void OutputFile::Close() {
+  Flush();
+  const HANDLE handle = AsHandle(fd_);
+  fd_ = -1;
+  if (!CloseHandle(handle)) throw LastError();
+}
+
+bool IsRegularFile(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes &
+          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+namespace {
+
+WIN32_FILE_ATTRIBUTE_DATA AttributeData(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) {
+    throw OpenError(GetLastError(), path);
+  }
+  return data;
+}
+
+}  // namespace
+
+std::uint64_t FileLength(const std::string& path) {
+  const WIN32_FILE_ATTRIBUTE_DATA data = AttributeData(path);
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::string FileDateText(const std::string& path) {
+  const WIN32_FILE_ATTRIBUTE_DATA data = AttributeData(path);
+  SYSTEMTIME utc, local;
+  if (!FileTimeToSystemTime(&data.ftLastWriteTime, &utc) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+    return std::string();
+  }
+  auto two = [](int value) {
+    return std::string{static_cast<char>('0' + value / 10 % 10),
+                       static_cast<char>('0' + value % 10)};
+  };
+  return two(local.wDay) + "/" + two(local.wMonth) + "/" + std::to_string(local.wYear) + " " +
+         two(local.wHour) + ":" + two(local.wMinute) + ":" + two(local.wSecond);
+}
+
+}  // namespace platform
+
+NumberSettings NumberSettingsFromCLocale() {
+  NumberSettings settings;
+  const std::lconv* conv = std::localeconv();
+  if (conv != nullptr) {
+    if (conv->decimal_point != nullptr && *conv->decimal_point != '\0') {
+      settings.decimal = conv->decimal_point;
+    }
+    settings.thousands = conv->thousands_sep != nullptr ? conv->thousands_sep : "";
+  }
+  return settings;
+}
+
+NumberSettings UserNumberSettings() {
+  NumberSettings settings;
+  wchar_t text[8];
+  if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, text, 8) > 1) {
+    settings.decimal = Utf8(text);
+  }
+  if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, text, 8) > 0) {
+    settings.thousands = Utf8(text);
+  }
+  return settings;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  // "C:" names the drive's current folder: "C:name", not "C:\name".
+  if (IsSeparator(folder.back()) || (folder.back() == ':' && folder.size() == RootLength(folder))) {
+    return folder + name;
+  }
+  return folder + "\\" + name;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t root = RootLength(path);
+  std::size_t at = path.size();
+  while (at > root && !IsSeparator(path[at - 1]))
+    --at;
+  if (at == root) return root == 0 ? "." : path.substr(0, root);
+  // The separator after a drive, or a path's leading one, is the root itself.
+  if (at - 1 == root && (root == 0 || path[root - 1] == ':')) return path.substr(0, at);
+  return path.substr(0, at - 1);
+}
+
+std::string NameOf(const std::string& path) {
+  const std::size_t root = RootLength(path);
+  std::size_t at = path.size();
+  while (at > root && !IsSeparator(path[at - 1]))
+    --at;
+  return path.substr(at);
+}
+
+bool IsFolder(const std::string& path) {
+  return IsFolderAttribute(Attributes(path));
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  // The volume's serial number and the file's index, not the names: links,
+  // short names and different spellings of one file are the same.
+  try {
+    Handle ha(OpenToAsk(a));
+    Handle hb(OpenToAsk(b));
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    return ha.handle != INVALID_HANDLE_VALUE && hb.handle != INVALID_HANDLE_VALUE &&
+           GetFileInformationByHandle(ha.handle, &ia) &&
+           GetFileInformationByHandle(hb.handle, &ib) &&
+           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+  } catch (const RuntimeError&) {
+    return false;
+  }
+}
+
+std::string MakeSiblingTemporary(const std::string& path) {
+  RefuseReservedName(path);
+  std::string name = ".";
+  name += NameOf(path);
+  name += '.';
+  const std::string start = JoinPath(FolderOf(path), name);
+  std::uint64_t seed = GetTickCount64() * 2654435761u ^ GetCurrentProcessId();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    seed = seed * 6364136223846793005u + 1442695040888963407u;
+    std::string temp = start;
+    for (int i = 0; i < 6; ++i)
+      temp += "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"[(seed >> (8 + 5 * i)) % 36];
+    const HANDLE handle = CreateFileW(Wide(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      CloseHandle(handle);
+      return temp;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS) throw LastError();
+  }
+  throw MakeError(err::kFileExists);
+}
+
+void MoveIntoPlace(const std::string& from, const std::string& to, bool replace) {
+  RefuseReservedName(to);
+  const std::wstring wide_from = Wide(from);
+  const std::wstring wide_to = Wide(to);
+  // The hidden temporary file becomes an ordinary one.
+  SetFileAttributesW(wide_from.c_str(), FILE_ATTRIBUTE_NORMAL);
+  // Without MOVEFILE_REPLACE_EXISTING an existing file is kept, even one
+  // that appeared meanwhile.
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (!MoveFileExW(wide_from.c_str(), wide_to.c_str(), flags)) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_ACCESS_DENIED && IsFolder(to)) throw MakeError(err::kPathFileAccess);
+    throw FileError(static_cast<int>(error));
+  }
+}
+
+bool FileExists(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+void DeleteFileIfExists(const std::string& path) {
+  if (!DeleteFileW(Wide(path).c_str())) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+      throw FileError(static_cast<int>(error));
+    }
+  }
+}
+
+std::string TemporaryFilePath() {
+  // The user's temporary folder: the root of C:\ takes no files from a
+  // standard user on current Windows.
+  wchar_t folder[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+  if (length == 0 || length > MAX_PATH) throw MakeError(err::kPathNotFound);
+  return JoinPath(Utf8(std::wstring_view(folder, length)), "PEMBLIX.TMP");
+}
+
+void CopyFileReplacing(const std::string& from, const std::string& to) {
+  RefuseReservedName(to);
+  // A destination the user made read-only is not replaced.
+  const DWORD attributes = Attributes(to);
+  if (IsFolderAttribute(attributes)) throw MakeError(err::kPathFileAccess);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    throw MakeError(err::kPermission);
+  }
+  Handle in(CreateFileW(Wide(from).c_str(), GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (in.handle == INVALID_HANDLE_VALUE) throw OpenError(GetLastError(), from);
+  if (!IsFolder(FolderOf(to))) throw MakeError(err::kPathNotFound);
+  Removal removal{MakeSiblingTemporary(to)};
+  {
+    Handle out(CreateFileW(Wide(removal.path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_HIDDEN, nullptr));
+    if (out.handle == INVALID_HANDLE_VALUE) throw LastError();
+    std::string buffer(1 << 16, '\0');
+    while (const std::size_t got =
+               platform::ReadSome(AsNative(in.handle), buffer.data(), buffer.size())) {
+      platform::WriteAll(AsNative(out.handle), buffer.data(), got);
+    }
+    if (!FlushFileBuffers(out.handle)) throw LastError();
+    const HANDLE closing = out.handle;
+    out.handle = INVALID_HANDLE_VALUE;
+    if (!CloseHandle(closing)) throw LastError();
+  }
+  MoveIntoPlace(removal.path, to, true);
+  removal.armed = false;
+}
+
+std::vector<std::string> CommandLineArguments(int, char**) {
+  // The wide command line: every name whole, whatever the ANSI code page.
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> arguments;
+  if (wide == nullptr) return arguments;
+  for (int i = 0; i < count; ++i)
+    arguments.push_back(Utf8(wide[i]));
+  LocalFree(wide);
+  return arguments;
+}
+
+namespace {
+
+void Print(DWORD which, std::string_view text) {
+  const HANDLE handle = GetStdHandle(which);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+  DWORD mode = 0;
+  if (GetConsoleMode(handle, &mode)) {
+    // A console shows wide characters whatever its code page.
+    std::wstring wide;
+    try {
+      wide = Wide(text);
+    } catch (const RuntimeError&) {
+      wide.assign(text.begin(), text.end());
+    }
+    DWORD written = 0;
+    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    return;
+  }
+  // A file or pipe: UTF-8 with the usual CR LF line ends.
+  std::string bytes;
+  for (char c : text) {
+    if (c == '\n') bytes += '\r';
+    bytes += c;
+  }
+  DWORD written = 0;
+  WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+}  // namespace
+
+void PrintOut(std::string_view text) {
+  Print(STD_OUTPUT_HANDLE, text);
+}
+
+void PrintError(std::string_view text) {
+  Print(STD_ERROR_HANDLE, text);
+}
+
+}  // namespace tavrel
