@@ -158,10 +158,7 @@ RuntimeError OpenError(DWORD os_error, const std::string& path) {
 
 // Names Windows keeps for its devices, whatever the extension, and names with
 // a ':' past the drive (an alternate data stream) are never written.
-void RefuseReservedName(const std::string& path) {
-  if (path.find(':', RootLength(path)) != std::string::npos) {
-    throw RuntimeError(err::kBadFileName, "Nome di file non valido: contiene ':'");
-  }
+bool IsDeviceName(const std::string& path) {
   std::string stem = NameOf(path);
   stem = stem.substr(0, stem.find('.'));
   while (!stem.empty() && stem.back() == ' ')
@@ -171,8 +168,15 @@ void RefuseReservedName(const std::string& path) {
   }
   const bool numbered = stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
                         stem[3] >= '1' && stem[3] <= '9';
-  if (numbered || stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" ||
-      stem == "CONIN$" || stem == "CONOUT$") {
+  return numbered || stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" ||
+         stem == "CONIN$" || stem == "CONOUT$";
+}
+
+void RefuseReservedName(const std::string& path) {
+  if (path.find(':', RootLength(path)) != std::string::npos) {
+    throw RuntimeError(err::kBadFileName, "Nome di file non valido: contiene ':'");
+  }
+  if (IsDeviceName(path)) {
     throw RuntimeError(err::kBadFileName,
                        "Nome di file riservato da Windows (CON, PRN, AUX, NUL, COM1-COM9, "
                        "LPT1-LPT9): " +
@@ -321,6 +325,7 @@ void OutputFile::Close() {
 }
 
 bool IsRegularFile(const std::string& path) {
+  if (IsDeviceName(path)) return false;
   const DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes &
@@ -474,6 +479,7 @@ void MoveIntoPlace(const std::string& from, const std::string& to, bool replace)
 }
 
 bool FileExists(const std::string& path) {
+  if (IsDeviceName(path)) return false;  // a device, not a file
   const DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }

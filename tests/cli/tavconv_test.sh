@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Drives tavconv as a user would: tavconv_test.sh TAVCONV SAMPLES GOLDEN
+# Drives tavconv as a user would: tavconv_test.sh TAVCONV SAMPLES GOLDEN [windows]
+# ($TAVCONV_RUNNER, e.g. wine, runs it; "windows" adds the Windows-only cases.)
 set -u
-tavconv=$1 samples=$2 golden=$3
+tavconv=$1 samples=$2 golden=$3 system=${4:-posix}
+read -r -a runner <<<"${TAVCONV_RUNNER:-}"
+tavconv=("${runner[@]}" "${tavconv[@]}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0 failed=0
@@ -23,33 +26,33 @@ h40='TAVREL Version 4.0 -- Data File.'
 h35='TAVREL Version 3.5 -- DATA FILE'
 
 # Help and usage.
-check "--help in Italian" status_is 0 "$tavconv" --help
+check "--help in Italian" status_is 0 "${tavconv[@]}" --help
 check "--help text" grep -q '^Uso: tavconv' "$work/stdout"
-check "no operand" status_is 2 "$tavconv"
-check "unknown option" status_is 2 "$tavconv" -z x
+check "no operand" status_is 2 "${tavconv[@]}"
+check "unknown option" status_is 2 "${tavconv[@]}" -z x
 
 # A 3.6 file converts: 3.5 header, every other line unchanged.
 mkdir "$work/a"
 crlf "$h36" 'L 1 2' '' 'T x' >"$work/a/board.pcb"
-check "3.6 converts" status_is 0 "$tavconv" "$work/a/board.pcb" "$work/a/OUT.PCB"
+check "3.6 converts" status_is 0 "${tavconv[@]}" "$work/a/board.pcb" "$work/a/OUT.PCB"
 check "3.6 output" cmp -s "$work/a/OUT.PCB" <(crlf "$h35" 'L 1 2' '' 'T x')
 check "prints format" grep -q 'Formato: TAVREL 3.6 per Dos' "$work/stdout"
 check "prints outcome" grep -q 'Conversione: Rapida (modifica intestazione)' "$work/stdout"
 
 # Without DEST the output goes beside the source under the proposed 8.3 name.
-check "beside the source" status_is 0 "$tavconv" "$work/a/board.pcb"
+check "beside the source" status_is 0 "${tavconv[@]}" "$work/a/board.pcb"
 check "proposed name" cmp -s "$work/a/3_BOARD.PCB" "$work/a/OUT.PCB"
 cp "$work/a/board.pcb" "$work/a/schematic"
-check "name without a dot" status_is 0 "$tavconv" "$work/a/schematic"
+check "name without a dot" status_is 0 "${tavconv[@]}" "$work/a/schematic"
 check "3_ and six characters" test -f "$work/a/3_SCHEMA"
 
 # An existing DEST is kept without -f and replaced with it.
 echo keep >"$work/a/KEEP.PCB"
-check "existing DEST refused" status_is 2 "$tavconv" "$work/a/board.pcb" "$work/a/KEEP.PCB"
+check "existing DEST refused" status_is 2 "${tavconv[@]}" "$work/a/board.pcb" "$work/a/KEEP.PCB"
 check "existing DEST intact" grep -qx keep "$work/a/KEEP.PCB"
-check "-f replaces" status_is 0 "$tavconv" -f "$work/a/board.pcb" "$work/a/KEEP.PCB"
+check "-f replaces" status_is 0 "${tavconv[@]}" -f "$work/a/board.pcb" "$work/a/KEEP.PCB"
 check "-f output" cmp -s "$work/a/KEEP.PCB" "$work/a/OUT.PCB"
-check "DEST is the source" status_is 2 "$tavconv" -f "$work/a/board.pcb" "$work/a/board.pcb"
+check "DEST is the source" status_is 2 "${tavconv[@]}" -f "$work/a/board.pcb" "$work/a/board.pcb"
 check "source untouched" cmp -s "$work/a/board.pcb" <(crlf "$h36" 'L 1 2' '' 'T x')
 
 # 3.5, library and unknown files are refused with status 1 and leave nothing.
@@ -59,10 +62,10 @@ crlf 'TAVREL VERSION 3.5 -- SOURCE LIBRARY FILE' 'x' >"$work/b/LIB.SCH"
 crlf 'Appunti' >"$work/b/NOTE.TXT"
 : >"$work/b/EMPTY.PCB"
 for f in GIA.PCB LIB.SCH NOTE.TXT EMPTY.PCB; do
-  check "$f refused" status_is 1 "$tavconv" "$work/b/$f" "$work/b/OUT"
+  check "$f refused" status_is 1 "${tavconv[@]}" "$work/b/$f" "$work/b/OUT"
   check "$f leaves no DEST" test ! -e "$work/b/OUT"
 done
-check "library text" status_is 1 "$tavconv" -n "$work/b/LIB.SCH"
+check "library text" status_is 1 "${tavconv[@]}" -n "$work/b/LIB.SCH"
 check "library outcome" grep -q 'Conversione: Non convertibile' "$work/stdout"
 
 # Several sources into a folder: a failing file does not stop the others.
@@ -70,21 +73,21 @@ mkdir "$work/c" "$work/out"
 crlf "$h40" '-gz1' >"$work/c/good.sch"
 { crlf "$h40" '-gd' ; printf '4'; for i in $(seq 2 101); do printf ' 1'; done; printf '\r\n'; } >"$work/c/bad.sch"
 cp "$work/b/NOTE.TXT" "$work/c/note.txt"
-check "mixed batch fails" status_is 2 "$tavconv" "$work/c/bad.sch" "$work/c/good.sch" "$work/c/note.txt" "$work/out"
+check "mixed batch fails" status_is 2 "${tavconv[@]}" "$work/c/bad.sch" "$work/c/good.sch" "$work/c/note.txt" "$work/out"
 check "error number and line" grep -q 'errore 9 = .*(riga 3)' "$work/stderr"
 check "good one converted" cmp -s "$work/out/3_GOOD.SCH" <(crlf "$h35" '-gz0,0')
 check "no DEST for the failed one" test ! -e "$work/out/3_BAD.SCH"
 check "no temporary file left" test "$(ls -A "$work/out")" = 3_GOOD.SCH
 rm "$work/out/3_GOOD.SCH"
-check "batch with an unknown file" status_is 1 "$tavconv" "$work/c/good.sch" "$work/c/note.txt" "$work/out"
-check "many sources need a folder" status_is 2 "$tavconv" "$work/c/good.sch" "$work/c/note.txt" "$work/nofolder"
+check "batch with an unknown file" status_is 1 "${tavconv[@]}" "$work/c/good.sch" "$work/c/note.txt" "$work/out"
+check "many sources need a folder" status_is 2 "${tavconv[@]}" "$work/c/good.sch" "$work/c/note.txt" "$work/nofolder"
 
 # -n analyses only.
 mkdir "$work/d"
 cp "$work/c/good.sch" "$work/d/"
-check "-n converts nothing" status_is 0 "$tavconv" -n "$work/d/good.sch"
+check "-n converts nothing" status_is 0 "${tavconv[@]}" -n "$work/d/good.sch"
 check "-n writes nothing" test "$(ls -A "$work/d")" = good.sch
-check "missing source" status_is 2 "$tavconv" "$work/d/none.sch" "$work/d/x"
+check "missing source" status_is 2 "${tavconv[@]}" "$work/d/none.sch" "$work/d/x"
 check "missing source message" grep -q 'errore 53' "$work/stderr"
 
 # The samples convert to their checked-in forms under either locale.
@@ -93,10 +96,36 @@ for expected in "$golden"/*.out; do
   name=$(basename "$expected" .out)
   for lang in C it_IT.UTF-8; do
     rm -f "$work/golden.out"
-    check "$name ($lang)" status_is 0 env LANG=$lang LC_ALL=$lang "$tavconv" "$samples/$name" "$work/golden.out"
+    check "$name ($lang)" status_is 0 env LANG=$lang LC_ALL=$lang "${tavconv[@]}" "$samples/$name" "$work/golden.out"
     check "$name ($lang) byte for byte" cmp "$work/golden.out" "$expected"
   done
 done
+
+# Windows only: native paths, names Windows reserves, names beyond the ANSI
+# code page, UTF-8 when redirected.
+if [ "$system" = windows ]; then
+  mkdir "$work/e"
+  cd "$work"
+  crlf "$h36" 'L 1 2' >"e/board.pcb"
+  native() { printf 'Z:%s' "${1//\//\\}"; }  # the path as Wine's Z: drive shows it
+  check "backslash path" status_is 0 "${tavconv[@]}" 'e\board.pcb'
+  check "beside it, proposed name" test -f e/3_BOARD.PCB
+  check "prints the native path" grep -q 'e\\3_BOARD.PCB' "$work/stdout"
+  check "drive letter paths" status_is 0 "${tavconv[@]}" -f "$(native "$work/e/board.pcb")" \
+    "$(native "$work/e")"
+  check "into that folder" cmp -s e/3_BOARD.PCB <(crlf "$h35" 'L 1 2')
+  for name in CON nul.pcb Com1.txt 'LPT9.SCH' 'aux .pcb' 'x.pcb:flusso'; do
+    check "$name refused" status_is 2 "${tavconv[@]}" 'e\board.pcb' "e\\$name"
+    check "$name: a clear message" grep -q 'Nome di file' "$work/stderr"
+  done
+  check "nothing written for them" test "$(ls -A e | tr '\n' ' ')" = "3_BOARD.PCB board.pcb "
+  cp e/board.pcb 'e/łódź.sch'
+  check "name beyond the code page" status_is 0 "${tavconv[@]}" 'e\łódź.sch'
+  check "its proposed name" test -f 'e/3_łóDź.SCH'
+  check "printed in UTF-8" grep -q 'łódź.sch' "$work/stdout"
+  check "analysis only" status_is 1 "${tavconv[@]}" -n "$samples/GIA35.SCH"
+  check "accents in UTF-8, CR LF lines" grep -q $'File già nel formato 3.5\r$' "$work/stdout"
+fi
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
