@@ -1,5 +1,6 @@
 // Tavrel Converter: converts Tavrel 4.0 and 3.x data files for Tavrel 3.52.
 #include <QApplication>
+#include <QTimer>
 
 #include "form_converter.h"
 
@@ -9,5 +10,8 @@ int main(int argc, char* argv[]) {
   auto* window = new tavrel::ui::FormConverter();
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->show();
+  // A file or folder to open, as a file manager passes it.
+  if (const QStringList arguments = QApplication::arguments(); arguments.size() > 1)
+    QTimer::singleShot(0, window, [window, path = arguments.at(1)] { window->Open(path); });
   return application.exec();
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tavrel.h"
+#include "tavrel_version.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ constexpr std::string_view kHelp =
     "  -f        sovrascrive un file di destinazione esistente\n"
     "  -n        analizza soltanto, senza scrivere nulla\n"
     "  --help    mostra questo aiuto\n"
+    "  --version mostra la versione\n"
     "\n"
     "Stato di uscita: 0 se ogni sorgente è stato convertito, 1 se qualche\n"
     "sorgente non è convertibile, 2 in caso di errore.\n";
@@ -142,6 +144,10 @@ int main(int argc, char** argv) {
     const std::string& arg = args[i];
     if (!operands_only && arg == "--help") {
       tavrel::PrintOut(kHelp);
+      return 0;
+    }
+    if (!operands_only && arg == "--version") {
+      tavrel::PrintOut(std::string("tavconv (Tavrel Converter) ") + tavrel::kVersion + "\n");
       return 0;
     }
     if (!operands_only && arg == "--") {

@@ -4,7 +4,9 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 packages=(cmake ninja-build g++ make libgtest-dev libbenchmark-dev qt6-base-dev
-          qt6-translations-l10n locales xvfb xauth fonts-dejavu-core clang libclang-rt-14-dev)
+          qt6-translations-l10n locales xvfb xauth fonts-dejavu-core clang libclang-rt-14-dev
+          dpkg-dev desktop-file-utils libxml2-utils shared-mime-info xdg-utils
+          libfile-mimeinfo-perl man-db)
 
 # The Windows build: mingw-w64 (the -posix compilers), Wine to run its
 # programs, GoogleTest's sources.  Installed by the stages that need them.

@@ -29,6 +29,15 @@ void FileList::Refresh() {
   if (names) Fill(*names, FileName());
 }
 
+bool FileList::Select(const QString& name) {
+  const QList<QListWidgetItem*> found = findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+  if (found.isEmpty()) return false;
+  if (found.front()->isSelected()) clearSelection();  // so that Click comes again
+  setCurrentItem(found.front(), QItemSelectionModel::ClearAndSelect);
+  scrollToItem(found.front());
+  return true;
+}
+
 QString FileList::FileName() const {
   const QListWidgetItem* item = currentItem();
   return item != nullptr && item->isSelected() ? item->text() : QString();

@@ -19,6 +19,9 @@ class FileList : public QListWidget {
   // Reads the folder again, keeping the selected name when it is still there,
   // without raising Click.
   void Refresh();
+  // Selects the file of that name as a click on it does, raising Click;
+  // false when the list does not show it.
+  bool Select(const QString& name);
   // The selected file name (without folder); empty when none is selected.
   QString FileName() const;
 

@@ -2,13 +2,17 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTimer>
+#include <QUrl>
 #include <filesystem>
 #include <iterator>
 #include <system_error>
@@ -20,6 +24,7 @@
 #include "icons.h"
 #include "info_window.h"
 #include "look.h"
+#include "tavrel_version.h"
 #include "twips.h"
 
 namespace tavrel::ui {
@@ -27,7 +32,8 @@ namespace tavrel::ui {
 namespace {
 
 // The window's own texts.
-const QString kCaption = QStringLiteral("Tavrel Converter 1.1 (21.11.2003)");
+const QString kCaption = QStringLiteral("Tavrel Converter %1 (%2)")
+                             .arg(QLatin1String(kVersion), QLatin1String(kReleaseDate));
 const QString kWarningTitle = QStringLiteral("Attenzione!");
 const QString kErrorTitle = QStringLiteral("Errore!");
 const QString kDriveUnreadable =
@@ -58,6 +64,10 @@ const QString kTemporaryKept = QStringLiteral(
     "Il file è stato salvato, ma non è stato possibile eliminare il file temporaneo %1:\n%2.");
 const QString kTemporaryNotDeleted =
     QStringLiteral("Impossibile eliminare il file temporaneo %1:\n%2.\nEliminarlo a mano.");
+const QString kOpenMissing = QStringLiteral("Il file %1 non esiste.");
+const QString kOpenNotListed = QStringLiteral(
+    "Il file %1 non si può aprire: l'elenco dei file non mostra i file nascosti né i file "
+    "speciali.");
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
   auto* label = new QLabel(text, parent);
@@ -93,6 +103,13 @@ bool IsDosName(const QString& name) {
 
 QString Native(const QString& path) {
   return QDir::toNativeSeparators(path);
+}
+
+// The first local file or folder a drag brings; empty when none.
+QString DroppedPath(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return {};
+  const QList<QUrl> urls = data->urls();
+  return !urls.isEmpty() && urls.front().isLocalFile() ? urls.front().toLocalFile() : QString();
 }
 
 }  // namespace
@@ -152,6 +169,7 @@ FormConverter::FormConverter(const Options& options)
 
   CreateControls(options.volumes);
   ConnectEvents();
+  AcceptDroppedFiles();
   Form_Load();
 }
 
@@ -240,6 +258,12 @@ void FormConverter::ConnectEvents() {
   connect(Exit, &QPushButton::clicked, this, &FormConverter::Exit_Click);
 }
 
+void FormConverter::AcceptDroppedFiles() {
+  setAcceptDrops(true);
+  // The name box takes dropped text; a dropped file is for the window.
+  DestFileName->installEventFilter(this);
+}
+
 void FormConverter::Form_Load() {
   SourceDir->SetPath(Drive->FolderOf(Drive->Drive()));
   SourceFileList->SetPath(SourceDir->Path());
@@ -285,6 +309,61 @@ void FormConverter::DestDir_Change() {
 void FormConverter::DestFileList_Click() {
   const QString name = DestFileList->FileName();
   if (!name.isEmpty()) DestFileName->setText(FromEngine(ProposedName(ToEngine(name))));
+}
+
+void FormConverter::Open(const QString& path) {
+  const QFileInfo target(path);
+  if (!target.exists()) {
+    Say(kOpenMissing.arg(Native(path)));
+    return;
+  }
+  const QString file = target.isDir() ? QString() : target.fileName();
+  if (!OpenSourceFolder(CleanFolder(file.isEmpty() ? path : target.absolutePath()))) return;
+  if (!file.isEmpty() && !SourceFileList->Select(file))
+    Say(kOpenNotListed.arg(Native(target.absoluteFilePath())));
+}
+
+bool FormConverter::OpenSourceFolder(const QString& folder) {
+  // As the user opening it: the drive and the destination lists follow.
+  if (folder == SourceDir->Path()) {
+    SourceDir_Change();
+    return true;
+  }
+  if (SourceDir->SetPath(folder)) return true;  // raised SourceDir_Change
+  FolderOpenFailed(folder);
+  return false;
+}
+
+bool FormConverter::TakeDrop(QDropEvent* event) {
+  const QString path = DroppedPath(event->mimeData());
+  if (path.isEmpty()) return false;
+  event->acceptProposedAction();
+  // Opened once the drop is over, so the file manager does not wait for
+  // the analysis or for a message.
+  if (event->type() == QEvent::Drop) QTimer::singleShot(0, this, [this, path] { Open(path); });
+  return true;
+}
+
+void FormConverter::dragEnterEvent(QDragEnterEvent* event) {
+  if (!TakeDrop(event)) event->ignore();
+}
+
+void FormConverter::dragMoveEvent(QDragMoveEvent* event) {
+  if (!TakeDrop(event)) event->ignore();
+}
+
+void FormConverter::dropEvent(QDropEvent* event) {
+  if (!TakeDrop(event)) event->ignore();
+}
+
+bool FormConverter::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (watched == DestFileName &&
+      (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) &&
+      TakeDrop(static_cast<QDropEvent*>(event))) {
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void FormConverter::Analizza() {

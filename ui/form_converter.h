@@ -13,6 +13,7 @@
 #include "message_boxes.h"
 #include "tavrel.h"
 
+class QDropEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -40,8 +41,18 @@ class FormConverter : public QWidget {
   explicit FormConverter(const Options& options);
   ~FormConverter() override;
 
+  // Opens a file or folder given from outside (the command line, a drop):
+  // the lists are pointed at its drive and folder as if the user had opened
+  // it, and a file is then clicked in SourceFileList.  A path that does not
+  // exist is only reported.
+  void Open(const QString& path);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   class LabelSink;
@@ -58,6 +69,11 @@ class FormConverter : public QWidget {
   void ConveSalva_Click();
   void Info_Click();
   void Exit_Click();
+
+  void AcceptDroppedFiles();
+  bool OpenSourceFolder(const QString& folder);
+  // Whether the event brings a file or folder; a drop opens it.
+  bool TakeDrop(QDropEvent* event);
 
   void Analizza();
   void ShowAnalysisError(const RuntimeError& error);

@@ -126,6 +126,13 @@ QIcon WindowIcon() {
   return icon;
 }
 
+QImage DesktopIcon(int size) {
+  if (size <= 0 || size % 16 != 0) return {};
+  const QImage picture(size % 32 == 0 ? kWindowIcon32 : kWindowIcon16);
+  return picture.scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+      .convertToFormat(QImage::Format_ARGB32);
+}
+
 QPixmap FennokPicture() {
   return QPixmap(kFennokIcon32);
 }

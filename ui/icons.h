@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
 namespace tavrel::ui {
@@ -10,6 +11,10 @@ namespace tavrel::ui {
 // The windows' icon: a circuit board with an arrow back to the older
 // format, 32 x 32 and 16 x 16.
 QIcon WindowIcon();
+// The windows' icon for the desktop, `size` pixels square: the 16 or the
+// 32 picture with each pixel made a whole square of pixels, so that it stays
+// sharp (48 from 16, 256 from 32).  Null for a size that is no multiple of 16.
+QImage DesktopIcon(int size);
 // The information window's picture, 32 x 32.
 QPixmap FennokPicture();
 

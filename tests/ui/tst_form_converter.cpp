@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
 #include <optional>
@@ -10,6 +11,7 @@
 #include "drive_list.h"
 #include "file_list.h"
 #include "folder_list.h"
+#include "folders.h"
 #include "form_converter.h"
 #include "tavrel.h"
 #include "ui_test_support.h"
@@ -446,7 +448,137 @@ class FormConverterTest : public QObject {
     QTRY_VERIFY(form_.isNull());
   }
 
+  void openingAFileDoesWhatAClickOnItDoes_data() {
+    QTest::addColumn<QString>("given");  // relative to the start folder
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("another volume") << "../../vb/sub/board.pcb"
+                                    << "vb/sub";
+    QTest::newRow("the start folder") << "board.pcb"
+                                      << "va/work";
+    QTest::newRow("through a link") << "../../link.pcb"
+                                    << ".";
+  }
+
+  void openingAFileDoesWhatAClickOnItDoes() {
+    QFETCH(QString, given);
+    QFETCH(QString, folder);
+    const QDir home(home_);
+    QVERIFY(home.mkpath(QStringLiteral("va/work")) && home.mkpath(QStringLiteral("vb/sub")));
+    for (const char* name : {"va/work/board.pcb", "vb/sub/board.pcb"})
+      QVERIFY(Write(name, kH36 + "\r\nA\r\n"));
+    QVERIFY(QFile::link(home.filePath(QStringLiteral("vb/sub/board.pcb")),
+                        home.filePath(QStringLiteral("link.pcb"))));
+    QVERIFY(QDir::setCurrent(home.filePath(QStringLiteral("va/work"))));
+    Start({home_, home.filePath(QStringLiteral("va")), home.filePath(QStringLiteral("vb"))});
+    Get<QLineEdit>("DestFileName")->setText(QStringLiteral("TYPED.PCB"));
+
+    form_->Open(given);
+    const QString where = QDir::cleanPath(home.filePath(folder));
+    const QString name = QFileInfo(given).fileName();
+    for (const char* list : {"SourceFileList", "DestFileList"})
+      QCOMPARE(Get<FileList>(list)->Path(), where);
+    QCOMPARE(Get<FolderList>("SourceDir")->Path(), where);
+    QCOMPARE(Get<FolderList>("DestDir")->Path(), where);
+    QVERIFY(FolderIsUnder(where, Get<DriveList>("Drive")->Drive()));
+    QCOMPARE(Get<FileList>("SourceFileList")->FileName(), name);
+    QCOMPARE(Text("DestFileName"), FromEngine(tavrel::ProposedName(ToEngine(name))));
+    QCOMPARE(Text("SourceFile"), QStringLiteral("Nome: ") + name);
+    QCOMPARE(Text("TipoFile"), QStringLiteral("Formato: TAVREL 3.6 per Dos"));
+    QVERIFY(Button("ConveSalva")->isEnabled());
+    QCOMPARE(ReadAll(temp_), "TAVREL Version 3.5 -- DATA FILE\r\nA\r\n");
+    QVERIFY(boxes_.shown.empty());
+  }
+
+  void openingAFolderOnlyPointsTheLists() {
+    QVERIFY(QDir(home_).mkpath(QStringLiteral("sub")) &&
+            Write("sub/board.pcb", kH36 + "\r\nA\r\n"));
+    Start();
+    form_->Open(QStringLiteral("sub"));
+    const QString sub = QDir(home_).filePath(QStringLiteral("sub"));
+    QCOMPARE(Get<FolderList>("SourceDir")->Path(), sub);
+    QCOMPARE(Get<FolderList>("DestDir")->Path(), sub);
+    QCOMPARE(Entries(Get<FileList>("DestFileList")), QStringList{"board.pcb"});
+    QCOMPARE(Get<FileList>("SourceFileList")->FileName(), QString());
+    QCOMPARE(Text("SourceFile"), QStringLiteral("Nome: "));
+    QVERIFY(!Button("ConveSalva")->isEnabled());
+    QVERIFY(boxes_.shown.empty());
+  }
+
+  void openingWhatIsNotListedOnlySaysSo_data() {
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("folder");  // where the lists end up, from home
+    QTest::newRow("missing") << "sub/none.pcb"
+                             << "Il file sub/none.pcb non esiste."
+                             << ".";
+    QTest::newRow("hidden") << "sub/.board.pcb"
+                            << "non si può aprire"
+                            << "sub";
+  }
+
+  void openingWhatIsNotListedOnlySaysSo() {
+    QFETCH(QString, given);
+    QFETCH(QString, message);
+    QFETCH(QString, folder);
+    QVERIFY(QDir(home_).mkpath(QStringLiteral("sub")) &&
+            Write("sub/.board.pcb", kH36 + "\r\nA\r\n"));
+    Start();
+    form_->Open(given);
+    QCOMPARE(boxes_.shown.size(), std::size_t{1});
+    QVERIFY2(boxes_.shown.front().text.contains(message), qPrintable(boxes_.shown.front().text));
+    QCOMPARE(Get<FolderList>("SourceDir")->Path(), QDir::cleanPath(QDir(home_).filePath(folder)));
+    QCOMPARE(Text("SourceFile"), QStringLiteral("Nome: "));
+    QVERIFY(!QFile::exists(temp_));
+  }
+
+  void droppingFilesOpensTheFirst() {
+    const QDir home(home_);
+    QVERIFY(home.mkpath(QStringLiteral("sub")) && home.mkpath(QStringLiteral("other")));
+    QVERIFY(Write("sub/a.pcb", kH40 + "\r\nZ\r\n") && Write("sub/b.pcb", kH36 + "\r\nZ\r\n"));
+    Start();
+    const auto url = [&home](const char* name) {
+      return QUrl::fromLocalFile(home.filePath(QString::fromLatin1(name)));
+    };
+    // Text alone is not for the window.
+    QMimeData text;
+    text.setText(QStringLiteral("sub/a.pcb"));
+    QVERIFY(!Drag(form_, text));
+
+    QMimeData files;
+    files.setUrls({url("sub/a.pcb"), url("sub/b.pcb")});
+    QVERIFY(Drop(form_, files));
+    QTRY_COMPARE(Text("SourceFile"), QStringLiteral("Nome: a.pcb"));
+    QCOMPARE(Get<FolderList>("DestDir")->Path(), home.filePath(QStringLiteral("sub")));
+    QCOMPARE(Text("TipoFile"), QStringLiteral("Formato: TAVREL 4.0 per Windows"));
+    QVERIFY(Button("ConveSalva")->isEnabled());
+
+    // A folder, dropped on the name box, which would otherwise take its text.
+    QMimeData folder;
+    folder.setUrls({url("other")});
+    folder.setText(url("other").toString());
+    Get<QLineEdit>("DestFileName")->setText(QStringLiteral("3_A.PCB"));
+    QVERIFY(Drop(Get<QLineEdit>("DestFileName"), folder));
+    QTRY_COMPARE(Get<FolderList>("SourceDir")->Path(), home.filePath(QStringLiteral("other")));
+    QCOMPARE(Text("DestFileName"), QStringLiteral("3_A.PCB"));
+    QCOMPARE(Text("SourceFile"), QStringLiteral("Nome: a.pcb"));
+    QVERIFY(boxes_.shown.empty());
+  }
+
  private:
+  // A drag over `target` as a file manager starts it; whether it is taken.
+  static bool Drag(QWidget* target, const QMimeData& data) {
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    return enter.isAccepted();
+  }
+  static bool Drop(QWidget* target, const QMimeData& data) {
+    if (!Drag(target, data)) return false;
+    QDropEvent drop(target->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+  }
+
   void Start(const QStringList& volumes = {}) {
     form_ = new FormConverter({&boxes_, volumes});
     form_->setAttribute(Qt::WA_DeleteOnClose);  // as the program does

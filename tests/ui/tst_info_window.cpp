@@ -108,6 +108,33 @@ class InfoWindowTest : public QObject {
     QVERIFY(fennok.toImage() != icon.pixmap(QSize(32, 32)).toImage());
   }
 
+  void desktopIconsAreTheWindowIconInWholePixels_data() {
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("picture");  // the window icon's size it is drawn from
+    QTest::newRow("16") << 16 << 16;
+    QTest::newRow("32") << 32 << 32;
+    QTest::newRow("48") << 48 << 16;
+    QTest::newRow("256") << 256 << 32;
+  }
+
+  void desktopIconsAreTheWindowIconInWholePixels() {
+    QFETCH(int, size);
+    QFETCH(int, picture);
+    const QImage icon = DesktopIcon(size);
+    QCOMPARE(icon.size(), QSize(size, size));
+    const QImage original = WindowIcon()
+                                .pixmap(QSize(picture, picture))
+                                .toImage()
+                                .convertToFormat(QImage::Format_ARGB32);
+    // Every pixel of the picture is a whole square of the icon.
+    const int step = size / picture;
+    for (int y = 0; y < size; ++y) {
+      for (int x = 0; x < size; ++x)
+        QCOMPARE(icon.pixel(x, y), original.pixel(x / step, y / step));
+    }
+    QVERIFY(DesktopIcon(20).isNull());
+  }
+
   void infoWindowOpensAndClosesAgainAndAgain_data() {
     QTest::addColumn<QString>("way");
     for (const char* way : {"Enter", "Esc", "OK", "Enter in the text", "title bar"})
