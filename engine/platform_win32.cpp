@@ -7,6 +7,7 @@
 
 #include <clocale>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -202,6 +203,36 @@ HANDLE OpenToAsk(const std::string& path) {
                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
+// The hidden siblings not yet put in place.  Ctrl-C, Ctrl-Break or closing
+// the console removes them (the handler runs on a thread of its own; a file
+// still open, opened with FILE_SHARE_DELETE, goes when its handle is closed
+// as the program ends).
+std::mutex pending_mutex;
+std::vector<std::wstring>* pending = nullptr;
+
+BOOL WINAPI RemovePending(DWORD) {
+  std::lock_guard<std::mutex> lock(pending_mutex);
+  if (pending != nullptr) {
+    for (const std::wstring& path : *pending)
+      DeleteFileW(path.c_str());
+  }
+  return FALSE;  // then the usual handling: the program ends
+}
+
+void AddPending(const std::wstring& path) {
+  std::lock_guard<std::mutex> lock(pending_mutex);
+  if (pending == nullptr) {
+    pending = new std::vector<std::wstring>();  // kept to the end, for the handler
+    SetConsoleCtrlHandler(RemovePending, TRUE);
+  }
+  pending->push_back(path);
+}
+
+void DropPending(const std::wstring& path) {
+  std::lock_guard<std::mutex> lock(pending_mutex);
+  if (pending != nullptr) std::erase(*pending, path);
+}
+
 // Removes a half-written file unless it was put into place; declared before
 // the file's handle, so that the handle is closed first.
 struct Removal {
@@ -210,7 +241,7 @@ struct Removal {
   ~Removal() {
     if (armed) {
       try {
-        DeleteFileW(Wide(path).c_str());
+        DeleteFileIfExists(path);
       } catch (const RuntimeError&) {
       }
     }
@@ -282,8 +313,8 @@ OutputFile::OutputFile(const std::string& path) {
   RefuseReservedName(path);
   // Links are opened as themselves, and refused below.
   const HANDLE handle =
-      CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+      CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) throw OpenError(GetLastError(), path);
   fd_ = AsNative(handle);
   // Only a regular file, emptied only when it holds something.
@@ -455,6 +486,7 @@ std::string MakeSiblingTemporary(const std::string& path) {
                                       FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       CloseHandle(handle);
+      AddPending(Wide(temp));
       return temp;
     }
     if (GetLastError() != ERROR_FILE_EXISTS) throw LastError();
@@ -476,6 +508,7 @@ void MoveIntoPlace(const std::string& from, const std::string& to, bool replace)
     if (error == ERROR_ACCESS_DENIED && IsFolder(to)) throw MakeError(err::kPathFileAccess);
     throw FileError(static_cast<int>(error));
   }
+  DropPending(wide_from);
 }
 
 bool FileExists(const std::string& path) {
@@ -485,12 +518,14 @@ bool FileExists(const std::string& path) {
 }
 
 void DeleteFileIfExists(const std::string& path) {
-  if (!DeleteFileW(Wide(path).c_str())) {
+  const std::wstring wide = Wide(path);
+  if (!DeleteFileW(wide.c_str())) {
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
       throw FileError(static_cast<int>(error));
     }
   }
+  DropPending(wide);
 }
 
 std::string TemporaryFilePath() {

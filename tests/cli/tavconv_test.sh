@@ -125,6 +125,20 @@ if [ "$system" = windows ]; then
   check "printed in UTF-8" grep -q 'łódź.sch' "$work/stdout"
   check "analysis only" status_is 1 "${tavconv[@]}" -n "$samples/GIA35.SCH"
   check "accents in UTF-8, CR LF lines" grep -q $'File già nel formato 3.5\r$' "$work/stdout"
+
+  # Ctrl-C (Wine turns SIGINT into it) while the hidden sibling is written.
+  mkdir f
+  { printf '%s\r\n' "$h40"; for i in $(seq 1 5000); do printf '0 12  0.025,1.25,2.5,3.75\r\n'; done; } >f/big.pcb
+  for i in $(seq 1 9); do cat f/big.pcb f/big.pcb >f/twice && mv f/twice f/big.pcb; done
+  "${tavconv[@]}" 'f\big.pcb' 'f\OUT.PCB' >"$work/stdout" 2>&1 &
+  pid=$!
+  for i in $(seq 1 300); do
+    [ -n "$(ls -A f | grep '^\.')" ] && break
+    sleep 0.1
+  done
+  kill -INT "$pid"
+  wait "$pid"
+  check "Ctrl-C leaves no hidden file" test "$(ls -A f)" = big.pcb
 fi
 
 echo "$passed passed, $failed failed"
