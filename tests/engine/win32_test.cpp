@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -93,6 +94,19 @@ TEST(Win32, TemporaryFileIsInTheUsersTemporaryFolder) {
   wchar_t folder[MAX_PATH + 1];
   ASSERT_GT(GetTempPathW(MAX_PATH + 1, folder), 0u);
   EXPECT_TRUE(SameFile(FolderOf(path), fs::path(folder).string())) << path;
+}
+
+TEST(Win32, NumberSettingsFollowTheRegionalSettings) {
+  // Wine takes the regional settings from LANG: ./test runs under C.UTF-8
+  // and it_IT.UTF-8.
+  const char* lang = std::getenv("LANG");
+  if (lang == nullptr || (!std::string(lang).starts_with("it_IT") && lang[0] != 'C')) {
+    GTEST_SKIP() << "regional settings not known here";
+  }
+  const NumberSettings numbers = UserNumberSettings();
+  const bool italian = std::string(lang).starts_with("it_IT");
+  EXPECT_EQ(numbers.decimal, italian ? "," : ".");
+  EXPECT_EQ(numbers.thousands, italian ? "." : ",");
 }
 
 class Win32FileTest : public SourceFolderTest {};
