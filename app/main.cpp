@@ -3,10 +3,13 @@
 #include <QTimer>
 
 #include "form_converter.h"
+#include "look.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   application.setStyle(QStringLiteral("Fusion"));
+  if (!tavrel::ui::InstallQtItalian())
+    qWarning("Traduzione italiana di Qt (qtbase_it) non trovata");
   auto* window = new tavrel::ui::FormConverter();
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->show();

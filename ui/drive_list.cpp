@@ -3,9 +3,10 @@
 #include <QDir>
 #include <QSignalBlocker>
 #include <QStorageInfo>
-#include <QStyle>
 
 #include "folders.h"
+#include "icons.h"
+#include "list_look.h"
 
 namespace tavrel::ui {
 
@@ -30,8 +31,8 @@ QString Caption(const QString& root) {
 }  // namespace
 
 DriveList::DriveList(const QStringList& roots, QWidget* parent) : QComboBox(parent) {
-  const QString current = CleanFolder(QDir::currentPath());
-  const QIcon icon = style()->standardIcon(QStyle::SP_DriveHDIcon);
+  const QString current = CurrentFolder();
+  const QIcon icon = DriveIcon();
   const QSignalBlocker blocker(this);
   for (const QString& root : roots.isEmpty() ? MountedVolumes() : roots) {
     const QString clean = CleanFolder(root);
@@ -88,6 +89,11 @@ QString DriveList::VolumeOf(const QString& folder) const {
     if (FolderIsUnder(folder, root) && root.size() > best.size()) best = root;
   }
   return best;
+}
+
+void DriveList::paintEvent(QPaintEvent* event) {
+  QComboBox::paintEvent(event);
+  if (hasFocus()) PaintFocusMark(this);
 }
 
 void DriveList::ShowSilently(int index) {

@@ -35,6 +35,9 @@ class DriveList : public QComboBox {
   // The user picked another volume.
   void Change();
 
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
  private:
   QString VolumeOf(const QString& folder) const;
   void ShowSilently(int index);

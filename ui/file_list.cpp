@@ -4,12 +4,15 @@
 #include <QSignalBlocker>
 
 #include "folders.h"
+#include "list_look.h"
 
 namespace tavrel::ui {
 
 FileList::FileList(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
+  setItemDelegate(new ListDelegate(this));
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   connect(this, &QListWidget::itemSelectionChanged, this, [this] {
     if (!selectedItems().isEmpty()) emit Click();
   });
@@ -30,23 +33,31 @@ void FileList::Refresh() {
 }
 
 bool FileList::Select(const QString& name) {
-  const QList<QListWidgetItem*> found = findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
-  if (found.isEmpty()) return false;
-  if (found.front()->isSelected()) clearSelection();  // so that Click comes again
-  setCurrentItem(found.front(), QItemSelectionModel::ClearAndSelect);
-  scrollToItem(found.front());
+  QListWidgetItem* found = nullptr;
+  for (int row = 0; row < count() && found == nullptr; ++row) {
+    if (item(row)->data(kNameRole).toString() == name) found = item(row);
+  }
+  if (found == nullptr) return false;
+  if (found->isSelected()) clearSelection();  // so that Click comes again
+  setCurrentItem(found, QItemSelectionModel::ClearAndSelect);
+  scrollToItem(found);
   return true;
 }
 
 QString FileList::FileName() const {
   const QListWidgetItem* item = currentItem();
-  return item != nullptr && item->isSelected() ? item->text() : QString();
+  return item != nullptr && item->isSelected() ? item->data(kNameRole).toString() : QString();
 }
 
 void FileList::Fill(const QStringList& names, const QString& selected) {
   const QSignalBlocker blocker(this);
   clear();
-  addItems(names);
+  for (const QString& name : names) {
+    // Filled before it joins the list, so the list is told once.
+    auto* item = new QListWidgetItem();
+    SetEntryName(item, name);
+    addItem(item);
+  }
   const int row = selected.isEmpty() ? -1 : static_cast<int>(names.indexOf(selected));
   if (row >= 0) setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
 }
@@ -60,6 +71,31 @@ void FileList::focusInEvent(QFocusEvent* event) {
     const QSignalBlocker blocker(this);
     selectionModel()->clearCurrentIndex();
   }
+  viewport()->update();
+}
+
+void FileList::focusOutEvent(QFocusEvent* event) {
+  QListWidget::focusOutEvent(event);
+  viewport()->update();
+}
+
+void FileList::paintEvent(QPaintEvent* event) {
+  QListWidget::paintEvent(event);
+  if (hasFocus()) PaintFocusMark(viewport());
+}
+
+QModelIndex FileList::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+  if (currentIndex().isValid() || count() == 0) return QListWidget::moveCursor(action, modifiers);
+  // No file is current yet: End goes to the last file, Page Down a page
+  // down from the first, every other key to the first.
+  const QModelIndex first = model()->index(0, 0);
+  if (action == MoveEnd) return model()->index(count() - 1, 0);
+  if (action != MovePageDown) return first;
+  const QSignalBlocker blocker(this);
+  selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+  const QModelIndex target = QListWidget::moveCursor(action, modifiers);
+  selectionModel()->clearCurrentIndex();
+  return target;
 }
 
 void FileList::mousePressEvent(QMouseEvent* event) {

@@ -22,7 +22,8 @@ class FileList : public QListWidget {
   // Selects the file of that name as a click on it does, raising Click;
   // false when the list does not show it.
   bool Select(const QString& name);
-  // The selected file name (without folder); empty when none is selected.
+  // The selected file name (without folder) as the folder holds it; empty
+  // when none is selected.
   QString FileName() const;
 
  signals:
@@ -33,6 +34,9 @@ class FileList : public QListWidget {
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
  private:
   void Fill(const QStringList& names, const QString& selected);

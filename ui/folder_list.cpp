@@ -3,41 +3,26 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QSignalBlocker>
-#include <QStyle>
-#include <QStyledItemDelegate>
 
 #include "folders.h"
+#include "icons.h"
+#include "list_look.h"
 
 namespace tavrel::ui {
 
 namespace {
 
-constexpr int kPathRole = Qt::UserRole;
-constexpr int kDepthRole = Qt::UserRole + 1;
-constexpr int kIndentPixels = 7;
-
-// Shifts each line right by its depth in the folder tree.
-class IndentDelegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-
-  void paint(QPainter* painter, const QStyleOptionViewItem& option,
-             const QModelIndex& index) const override {
-    QStyleOptionViewItem shifted(option);
-    shifted.rect.setLeft(option.rect.left() + kIndentPixels * index.data(kDepthRole).toInt());
-    QStyledItemDelegate::paint(painter, shifted, index);
-  }
-};
-
-// The folders from the top of the file system down to `path`, each with its
-// name as shown.
+// The folders from the top of the file system down to `path` (clean and
+// absolute), each with its name as shown.  Worked out on the text alone, so
+// that names the file system holds as bytes come through whole.
 QList<std::pair<QString, QString>> PathFromTop(const QString& path) {
-  QList<std::pair<QString, QString>> chain;
-  QDir dir(path);
-  for (;;) {
-    const QString here = dir.absolutePath();
-    chain.prepend({here, dir.isRoot() ? QDir::toNativeSeparators(here) : dir.dirName()});
-    if (dir.isRoot() || !dir.cdUp()) break;
+  const QString root = QDir::rootPath();
+  QList<std::pair<QString, QString>> chain = {{root, QDir::toNativeSeparators(root)}};
+  QString here = root;
+  for (const QString& name : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+    if (!here.endsWith(QLatin1Char('/'))) here += QLatin1Char('/');
+    here += name;
+    chain.append({here, name});
   }
   return chain;
 }
@@ -46,44 +31,61 @@ QList<std::pair<QString, QString>> PathFromTop(const QString& path) {
 
 FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
-  setItemDelegate(new IndentDelegate(this));
+  setItemDelegate(new ListDelegate(this));
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setIconSize(QSize(13, 13));
   connect(this, &QListWidget::itemDoubleClicked, this, &FolderList::Open);
 }
 
 bool FolderList::SetPath(const QString& folder) {
   const QString clean = CleanFolder(folder);
-  const auto subfolders = ReadFolder(clean, EntryKind::kFolders);
-  if (!subfolders) return false;
   const bool changed = clean != path_;
-  path_ = clean;
+  if (!Fill(clean, clean)) return false;
+  if (changed) emit Change();
+  return true;
+}
+
+void FolderList::Refresh() {
+  const QListWidgetItem* line = currentItem();
+  const QString current = line != nullptr ? line->data(kNameRole).toString() : path_;
+  if (Fill(path_, current)) return;
+  QString folder = path_;
+  while (folder != QDir::rootPath() && !IsReadableFolder(folder))
+    folder = CleanFolder(folder + QStringLiteral("/.."));
+  SetPath(folder);
+}
+
+bool FolderList::Fill(const QString& folder, const QString& current) {
+  const auto subfolders = ReadFolder(folder, EntryKind::kFolders);
+  if (!subfolders) return false;
+  path_ = folder;
   {
     const QSignalBlocker blocker(this);
     clear();
-    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
     int depth = 0;
-    for (const auto& [path, name] : PathFromTop(clean)) {
-      auto* item = new QListWidgetItem(open, name, this);
-      item->setData(kPathRole, path);
+    for (const auto& [path, name] : PathFromTop(folder)) {
+      auto* item = new QListWidgetItem(FolderIcon(true), Shown(name));
+      item->setData(kNameRole, path);
       item->setData(kDepthRole, depth++);
+      addItem(item);
     }
     setCurrentRow(count() - 1);
-    const QDir here(clean);
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     for (const QString& name : *subfolders) {
-      auto* item = new QListWidgetItem(closed, name, this);
-      item->setData(kPathRole, here.absoluteFilePath(name));
+      auto* item = new QListWidgetItem(FolderIcon(false), Shown(name));
+      item->setData(kNameRole, prefix + name);
       item->setData(kDepthRole, depth);
+      addItem(item);
+      if (prefix + name == current) setCurrentItem(item);
     }
   }
   scrollToItem(currentItem());
-  if (changed) emit Change();
   return true;
 }
 
 QString FolderList::FolderAt(int row) const {
   const QListWidgetItem* line = item(row);
-  return line != nullptr ? line->data(kPathRole).toString() : QString();
+  return line != nullptr ? line->data(kNameRole).toString() : QString();
 }
 
 void FolderList::keyPressEvent(QKeyEvent* event) {
@@ -94,9 +96,24 @@ void FolderList::keyPressEvent(QKeyEvent* event) {
   QListWidget::keyPressEvent(event);
 }
 
+void FolderList::focusInEvent(QFocusEvent* event) {
+  QListWidget::focusInEvent(event);
+  viewport()->update();
+}
+
+void FolderList::focusOutEvent(QFocusEvent* event) {
+  QListWidget::focusOutEvent(event);
+  viewport()->update();
+}
+
+void FolderList::paintEvent(QPaintEvent* event) {
+  QListWidget::paintEvent(event);
+  if (hasFocus()) PaintFocusMark(viewport());
+}
+
 void FolderList::Open(const QListWidgetItem* item) {
   if (item == nullptr) return;
-  const QString folder = item->data(kPathRole).toString();
+  const QString folder = item->data(kNameRole).toString();
   if (!SetPath(folder)) emit OpenFailed(folder);
 }
 

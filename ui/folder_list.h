@@ -20,6 +20,9 @@ class FolderList : public QListWidget {
   const QString& Path() const { return path_; }
   // The folder on the given line (0 = the top of the path).
   QString FolderAt(int row) const;
+  // Reads the open folder again, keeping the line the user stands on.  When
+  // it can no longer be read, its nearest readable parent is opened.
+  void Refresh();
 
  signals:
   void Change();
@@ -28,9 +31,13 @@ class FolderList : public QListWidget {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   void Open(const QListWidgetItem* item);
+  bool Fill(const QString& folder, const QString& current);
 
   QString path_;
 };

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <string>
 
 namespace tavrel::ui {
 
@@ -18,14 +19,27 @@ std::optional<QStringList> ReadFolder(const QString& folder, EntryKind kind);
 // Whether `folder` can be listed.
 bool IsReadableFolder(const QString& folder);
 
-// `path` made absolute and clean, without a trailing separator.
+// `path` made absolute and clean, without a trailing separator.  Only the
+// text is worked on: the file system is not asked.
 QString CleanFolder(const QString& path);
+
+// The program's current folder.
+QString CurrentFolder();
+
+// Whether `path` is a folder (or a link to one).
+bool IsFolder(const QString& path);
 
 // Whether `path` lies in `root` (or is `root`).
 bool FolderIsUnder(const QString& path, const QString& root);
 
-// The 8-bit form of a path or name for the engine, and back.
+// A path or name keeps the file system's bytes through the window: valid
+// UTF-8 is read as text, and every byte that is not holds its own place as
+// one of the code units U+DC80..U+DCFF, so that each name goes back to the
+// engine exactly as it was listed.
 std::string ToEngine(const QString& text);
 QString FromEngine(const std::string& text);
+// The text to show for such a name: a replacement character for each byte
+// that is not UTF-8.
+QString Shown(const QString& text);
 
 }  // namespace tavrel::ui

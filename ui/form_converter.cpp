@@ -1,5 +1,6 @@
 #include "form_converter.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDropEvent>
@@ -11,6 +12,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 #include <filesystem>
@@ -18,6 +20,7 @@
 #include <system_error>
 
 #include "drive_list.h"
+#include "eliding.h"
 #include "file_list.h"
 #include "folder_list.h"
 #include "folders.h"
@@ -70,7 +73,8 @@ const QString kOpenNotListed = QStringLiteral(
     "speciali.");
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
-  auto* label = new QLabel(text, parent);
+  // A label that may show a long file name cuts it where it does not fit.
+  auto* label = new ElidingLabel(text, parent);
   label->setObjectName(QString::fromLatin1(name));
   label->setTextFormat(Qt::PlainText);  // file names may hold '<'
   return label;
@@ -114,10 +118,16 @@ QString DroppedPath(const QMimeData* data) {
 
 }  // namespace
 
-// Binds the analysis' results to the window's controls.
+// Binds the analysis' results to the window's controls.  The analysis runs
+// inside the click, so the wait cursor shows while the sink lives.
 class FormConverter::LabelSink : public AnalysisSink {
  public:
-  explicit LabelSink(FormConverter& form) : form_(form) {}
+  explicit LabelSink(FormConverter& form) : form_(form) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  }
+  ~LabelSink() override { RestoreCursor(); }
+  LabelSink(const LabelSink&) = delete;
+  LabelSink& operator=(const LabelSink&) = delete;
 
   void SetLabel(Label label, const std::string& text) override {
     QLabel* target = nullptr;
@@ -143,11 +153,19 @@ class FormConverter::LabelSink : public AnalysisSink {
   void Repaint() override { form_.repaint(); }
   void SetReady(bool ready) override { form_.ConveSalva->setEnabled(ready); }
   void Failed(const RuntimeError& error, std::uint64_t /*line*/) override {
+    RestoreCursor();  // the message waits for the user
     form_.ShowAnalysisError(error);
   }
 
  private:
+  void RestoreCursor() {
+    if (!waiting_) return;
+    waiting_ = false;
+    QApplication::restoreOverrideCursor();
+  }
+
   FormConverter& form_;
+  bool waiting_ = true;
 };
 
 FormConverter::FormConverter() : FormConverter(Options{}) {}
@@ -178,7 +196,7 @@ FormConverter::~FormConverter() {
 }
 
 void FormConverter::CreateControls(const QStringList& volumes) {
-  const QString start = QDir::currentPath();
+  const QString start = CurrentFolder();
 
   // Frame1 only frames the source lists, which belong to the window.
   Frame1 = MakeFrame(this, "Frame1", QStringLiteral("Selezione File Sorgente"));
@@ -190,9 +208,9 @@ void FormConverter::CreateControls(const QStringList& volumes) {
                     "Seleziona la cartella dove si trova il file da convertire");
   PlaceTwips(SourceDir, 360, 840, 2775, 1215);
   SourceDir->SetPath(start);
+  // Form_Load gives it its folder.
   SourceFileList = Named(new FileList(this), "SourceFileList", "Seleziona il file da convertire");
   PlaceTwips(SourceFileList, 360, 2160, 2775, 1065);
-  SourceFileList->SetPath(start);
 
   Frame3 = MakeFrame(this, "Frame3", QStringLiteral("Selezione File Destinazione"));
   PlaceTwips(Frame3, 3600, 120, 3255, 3375);
@@ -202,8 +220,8 @@ void FormConverter::CreateControls(const QStringList& volumes) {
   DestDir->SetPath(start);
   Label22 = MakeLabel(Frame3, "Label22", QStringLiteral("Nome File (formato Dos 8+3 caratteri):"));
   PlaceTwips(Label22, 240, 1680, 2775, 255);
-  DestFileName =
-      Named(new QLineEdit(Frame3), "DestFileName", "Inserire il nome del file di destinazione");
+  DestFileName = Named(new ElidingLineEdit(Frame3), "DestFileName",
+                       "Inserire il nome del file di destinazione");
   PlaceTwips(DestFileName, 240, 1920, 2775, 285);
   DestFileList = Named(new FileList(Frame3), "DestFileList",
                        "Seleziona (eventualmente) il nome di un file esistente da sovrascrivere "
@@ -256,6 +274,8 @@ void FormConverter::ConnectEvents() {
   connect(ConveSalva, &QPushButton::clicked, this, &FormConverter::ConveSalva_Click);
   connect(Info, &QPushButton::clicked, this, &FormConverter::Info_Click);
   connect(Exit, &QPushButton::clicked, this, &FormConverter::Exit_Click);
+  connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this,
+          &FormConverter::Refresh);
 }
 
 void FormConverter::AcceptDroppedFiles() {
@@ -275,7 +295,7 @@ void FormConverter::Drive_Change() {
   QString folder = Drive->FolderOf(root);
   // A folder removed since it was left: its nearest parent on the volume.
   while (!IsReadableFolder(folder) && folder != root && FolderIsUnder(folder, root)) {
-    folder = QFileInfo(folder).absolutePath();
+    folder = CleanFolder(folder + QStringLiteral("/.."));
   }
   if (!IsReadableFolder(folder)) {
     Drive->Undo();
@@ -367,7 +387,6 @@ bool FormConverter::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FormConverter::Analizza() {
-  LabelSink sink(*this);
   AnalysisRequest request;
   try {
     request.output_path = TemporaryFile();
@@ -375,6 +394,7 @@ void FormConverter::Analizza() {
     ShowAnalysisError(error);
     return;
   }
+  LabelSink sink(*this);
   // The folder the clicked name was listed from.
   request.folder = ToEngine(SourceFileList->Path());
   request.name = ToEngine(SourceFileList->FileName());
@@ -393,7 +413,7 @@ void FormConverter::ConveSalva_Click() {
   const QString name = DestFileName->text().trimmed();
   if (!AcceptDestinationName(name)) return;
   const QString folder = DestDir->Path();
-  if (!QFileInfo(folder).isDir()) {
+  if (!IsFolder(folder)) {
     Say(kFolderMissing.arg(Native(folder)));
     return;
   }
@@ -414,7 +434,7 @@ void FormConverter::ConveSalva_Click() {
     Say(kTargetIsTemporary);
     return;
   }
-  if (QFileInfo(target).isDir()) {
+  if (IsFolder(target)) {
     Say(kTargetIsFolder.arg(Native(target)));
     return;
   }
@@ -470,6 +490,24 @@ void FormConverter::Info_Click() {
   connect(window, &QObject::destroyed, this, [this] { setEnabled(true); });
   info_window_ = window;
   window->show();
+}
+
+void FormConverter::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  // The information window is a window of its own: when the disabled main
+  // window comes to the front (a click on its title bar), bring it back on
+  // top, or the main window would look frozen.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && info_window_ != nullptr) {
+    info_window_->raise();
+    info_window_->activateWindow();
+  }
+}
+
+void FormConverter::Refresh() {
+  SourceDir->Refresh();  // a folder gone: its parent opens, and the lists follow
+  DestDir->Refresh();
+  SourceFileList->Refresh();
+  DestFileList->Refresh();
 }
 
 void FormConverter::Exit_Click() {

@@ -49,6 +49,7 @@ class FormConverter : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -76,6 +77,8 @@ class FormConverter : public QWidget {
   bool TakeDrop(QDropEvent* event);
 
   void Analizza();
+  // F5: the folder and file lists read their folders again.
+  void Refresh();
   void ShowAnalysisError(const RuntimeError& error);
   // Whether the name in DestFileName may be saved under; tells the user why not.
   bool AcceptDestinationName(const QString& name);

@@ -115,6 +115,76 @@ const char* const kFennokIcon32[] = {
     "             000000             ",
     "                                "
 };
+// The lists' pictures: a hard disk, a closed and an open folder.
+const char* const kDriveIcon16[] = {
+    "16 16 6 1",
+    "  c None",
+    ". c #000000",
+    "d c #808080",
+    "g c #C0C0C0",
+    "w c #FFFFFF",
+    "l c #00FF00",
+    "                ",
+    "                ",
+    "                ",
+    "                ",
+    " .............. ",
+    ".wwwwwwwwwwwwww.",
+    ".wggggggggggggd.",
+    ".wggggggggggggd.",
+    ".wggggggggggggd.",
+    ".wgggggggggllgd.",
+    ".wggggggggggggd.",
+    ".dddddddddddddd.",
+    "................",
+    "                ",
+    "                ",
+    "                "
+};
+
+const char* const kFolderClosed13[] = {
+    "13 13 5 1",
+    "  c None",
+    ". c #000000",
+    "o c #808000",
+    "y c #FFFF00",
+    "w c #FFFFFF",
+    "             ",
+    " ....        ",
+    ".wyyy.       ",
+    ".wyyyy...... ",
+    ".wwwwwwwwww.o",
+    ".wyyyyyyyyy.o",
+    ".wyyyyyyyyy.o",
+    ".wyyyyyyyyy.o",
+    ".wyyyyyyyyy.o",
+    ".wyyyyyyyyy.o",
+    "............o",
+    " ooooooooooo ",
+    "             "
+};
+
+const char* const kFolderOpen13[] = {
+    "13 13 5 1",
+    "  c None",
+    ". c #000000",
+    "o c #808000",
+    "y c #FFFF00",
+    "w c #FFFFFF",
+    "             ",
+    " ....        ",
+    ".wyyy.       ",
+    ".wyyyy....   ",
+    ".wyyyyyyyy.  ",
+    ".wy..........",
+    ".w.wyyyyyyy. ",
+    ".w.yyyyyyyy. ",
+    "..wyyyyyyy.  ",
+    "..yyyyyyyy.  ",
+    ".wyyyyyyy.   ",
+    "..........   ",
+    "             "
+};
 // clang-format on
 
 }  // namespace
@@ -135,6 +205,18 @@ QImage DesktopIcon(int size) {
 
 QPixmap FennokPicture() {
   return QPixmap(kFennokIcon32);
+}
+
+// Each made once and kept to the program's end: every list line shares it.
+QIcon DriveIcon() {
+  static const auto* const icon = new QIcon(QPixmap(kDriveIcon16));
+  return *icon;
+}
+
+QIcon FolderIcon(bool open) {
+  static const auto* const opened = new QIcon(QPixmap(kFolderOpen13));
+  static const auto* const closed = new QIcon(QPixmap(kFolderClosed13));
+  return open ? *opened : *closed;
 }
 
 }  // namespace tavrel::ui

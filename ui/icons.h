@@ -17,5 +17,10 @@ QIcon WindowIcon();
 QImage DesktopIcon(int size);
 // The information window's picture, 32 x 32.
 QPixmap FennokPicture();
+// The drive list's hard disk, 16 x 16, and the folder list's closed and open
+// folders, 13 x 13.  Drawn here rather than taken from the icon theme: they
+// cost nothing to find when the window starts.
+QIcon DriveIcon();
+QIcon FolderIcon(bool open);
 
 }  // namespace tavrel::ui

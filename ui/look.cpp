@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QFontMetrics>
-#include <QLabel>
-#include <QPushButton>
+#include <QLibraryInfo>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTranslator>
 
 #include "instructions.h"
 #include "twips.h"
@@ -35,21 +37,24 @@ constexpr Fit kTightest[] = {
 
 constexpr int kLabelHeightTwips = 255;
 
+// The width a label or a push button asks for to show `text`, worked out as
+// they do it but without making one: the window comes up sooner.
+int NeededWidth(const QFontMetrics& metrics, const QString& text, bool button) {
+  if (!button) return metrics.boundingRect(QRect(0, 0, 4000, 4000), Qt::AlignLeft, text).width();
+  QStyleOptionButton option;
+  option.state = QStyle::State_Enabled;
+  option.fontMetrics = metrics;
+  option.text = text;
+  const QSize contents = metrics.size(Qt::TextShowMnemonic, text);
+  return QApplication::style()->sizeFromContents(QStyle::CT_PushButton, &option, contents).width();
+}
+
 bool FitsEverywhere(const QFont& font) {
-  if (QFontMetrics(font).height() > Pixels(kLabelHeightTwips)) return false;
+  const QFontMetrics metrics(font);
+  if (metrics.height() > Pixels(kLabelHeightTwips)) return false;
   for (const Fit& fit : kTightest) {
-    const QString text = QString::fromUtf8(fit.text);
-    int needed = 0;
-    if (fit.button) {
-      QPushButton probe(text);
-      probe.setFont(font);
-      needed = probe.sizeHint().width();
-    } else {
-      QLabel probe(text);
-      probe.setFont(font);
-      needed = probe.sizeHint().width();
-    }
-    if (needed > Pixels(fit.width_twips)) return false;
+    if (NeededWidth(metrics, QString::fromUtf8(fit.text), fit.button) > Pixels(fit.width_twips))
+      return false;
   }
   const QString author = QStringLiteral("di ") + QString::fromUtf8(credits::kAuthor);
   return QFontMetrics(font).horizontalAdvance(author) <= Pixels(1335);
@@ -71,6 +76,17 @@ QFont WindowFont() {
     return candidate;
   }();
   return font;
+}
+
+bool InstallQtItalian() {
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  if (translator->load(QStringLiteral("qtbase_it"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+      QCoreApplication::installTranslator(translator)) {
+    return true;
+  }
+  delete translator;
+  return false;
 }
 
 }  // namespace tavrel::ui

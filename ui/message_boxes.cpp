@@ -3,13 +3,39 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "folders.h"
+
 namespace tavrel::ui {
+
+namespace {
+
+// A long name or path has no blank where the box could break its line:
+// give it a place to break (an invisible zero-width space) every so many
+// characters, so the box wraps within the screen instead of growing past it.
+QString Breakable(const QString& text) {
+  constexpr int kLongestRun = 40;
+  QString broken;
+  broken.reserve(text.size() + text.size() / kLongestRun);
+  int run = 0;
+  for (const QChar c : text) {
+    if (c.isSpace()) {
+      run = 0;
+    } else if (++run > kLongestRun && !c.isLowSurrogate()) {
+      broken += QChar(0x200B);
+      run = 1;
+    }
+    broken += c;
+  }
+  return broken;
+}
+
+}  // namespace
 
 BoxAnswer QtMessageBoxes::Show(QWidget* parent, const BoxRequest& request) {
   QMessageBox box(parent);
   box.setWindowTitle(request.title);
   box.setTextFormat(Qt::PlainText);  // names may hold '<' or '&'
-  box.setText(request.text);
+  box.setText(Breakable(Shown(request.text)));
   box.setIcon(request.icon == BoxIcon::kCritical ? QMessageBox::Critical : QMessageBox::Warning);
   box.setWindowModality(Qt::ApplicationModal);
   if (request.buttons == BoxButtons::kOk) {

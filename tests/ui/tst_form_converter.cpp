@@ -1,4 +1,5 @@
 // The main window driven as a user works it: lists, analysis, save, exit.
+#include <QAbstractScrollArea>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -6,6 +7,8 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <filesystem>
+#include <functional>
 #include <optional>
 
 #include "drive_list.h"
@@ -25,6 +28,19 @@ const QByteArray kH36 = "TAVREL Version 3.6 -- DATA FILE";
 const QByteArray kH40 = "TAVREL Version 4.0 -- Data File.";
 const QByteArray kH35 = "TAVREL Version 3.5 -- DATA FILE";
 const QByteArray kLibrary = "TAVREL VERSION 3.5 -- SOURCE LIBRARY FILE";
+
+// Calls `seen` for every paint event of the object it watches.
+class PaintWatcher : public QObject {
+ public:
+  explicit PaintWatcher(std::function<void()> seen) : seen_(std::move(seen)) {}
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() == QEvent::Paint) seen_();
+    return false;
+  }
+
+ private:
+  std::function<void()> seen_;
+};
 
 }  // namespace
 
@@ -49,6 +65,8 @@ class FormConverterTest : public QObject {
     QFile::remove(temp_);
     QVERIFY(QDir::setCurrent(previous_));
     QVERIFY2(!boxes_.unexpected_question, "a question came that the test did not expect");
+    QVERIFY2(!boxes_.shown_under_wait_cursor, "a box came up under the wait cursor");
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
     QVERIFY(QApplication::topLevelWidgets().isEmpty() || !AnyWindowVisible());
   }
 
@@ -173,6 +191,161 @@ class FormConverterTest : public QObject {
     QCOMPARE(Text("FileSize"), QStringLiteral("Dimensione: 1") +
                                    QLocale::system().groupSeparator() +
                                    QStringLiteral("234 bytes"));
+  }
+
+  void namesThatAreNotUtf8KeepTheirBytes() {
+    // A Latin-1 file name, and a Latin-1 folder with a file inside.
+    const std::string file = "caf\xe9.pcb";
+    const std::string folder = "vecchi\xe0";
+    QVERIFY(WriteBytesNamed(home_, file, kH36 + "\r\nA\r\n"));
+    QVERIFY(QDir(home_).mkdir(QStringLiteral("tmp")) && Write("tmp/inner.pcb", kH36 + "\r\nB\r\n"));
+    const std::string home = QFile::encodeName(home_).toStdString();
+    QCOMPARE(std::rename((home + "/tmp").c_str(), (home + "/" + folder).c_str()), 0);
+    const QString shown_file = QStringLiteral("caf\uFFFD.pcb");
+    Start();
+    QVERIFY(ClickItem(Get<FileList>("SourceFileList"), shown_file));
+    QVERIFY(boxes_.shown.empty());
+    QCOMPARE(Text("SourceFile"), QStringLiteral("Nome: ") + shown_file);
+    QCOMPARE(Text("ConvPreview"), QStringLiteral("Conversione: Rapida (modifica intestazione)"));
+    QCOMPARE(ReadAll(temp_), "TAVREL Version 3.5 -- DATA FILE\r\nA\r\n");
+    // The proposed name keeps the byte too, and so does the saved file.
+    boxes_.answers.push_back(BoxAnswer::kYes);  // not a plain 8.3 name: save all the same
+    QTest::mouseClick(Button("ConveSalva"), Qt::LeftButton);
+    QVERIFY(!QFile::exists(temp_));
+    const auto exists = [](const std::string& path) { return std::filesystem::exists(path); };
+    QVERIFY(exists(home + "/3_CAF\xe9.PCB"));
+
+    QVERIFY(DoubleClickItem(Get<FolderList>("SourceDir"), QStringLiteral("vecchi\uFFFD")));
+    QCOMPARE(Entries(Get<FileList>("SourceFileList")), QStringList{"inner.pcb"});
+    QCOMPARE(Entries(Get<FileList>("DestFileList")), QStringList{"inner.pcb"});
+    QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QStringLiteral("inner.pcb")));
+    QCOMPARE(Text("ConvPreview"), QStringLiteral("Conversione: Rapida (modifica intestazione)"));
+    QTest::mouseClick(Button("ConveSalva"), Qt::LeftButton);
+    QCOMPARE(boxes_.shown.size(), std::size_t{1});  // only the 8.3 question above
+    QVERIFY(exists(home + "/" + folder + "/3_INNER.PCB"));
+  }
+
+  void endAndPageDownMoveAsInAnyList() {
+    for (int i = 0; i < 40; ++i)
+      QVERIFY(Write(QStringLiteral("f%1.pcb").arg(i, 2, 10, QLatin1Char('0')), kH36 + "\r\nA\r\n"));
+    Start();
+    auto* list = Get<FileList>("SourceFileList");
+    const auto tab_into_list = [&] {
+      Get<QWidget>("SourceDir")->setFocus();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QTRY_VERIFY(list->hasFocus());
+    };
+    // Each selection analyses its file, as a click does.
+    const auto analysed = [&] { return QStringLiteral("Nome: ") + list->FileName(); };
+    tab_into_list();
+    QTest::keyClick(list, Qt::Key_End);
+    QCOMPARE(list->FileName(), QStringLiteral("f39.pcb"));
+    QCOMPARE(Text("SourceFile"), analysed());
+
+    list->clearSelection();
+    list->selectionModel()->clearCurrentIndex();
+    tab_into_list();
+    QTest::keyClick(list, Qt::Key_PageDown);
+    const int from_nothing = list->currentRow();
+    QVERIFY(from_nothing > 0);
+    QCOMPARE(Text("SourceFile"), analysed());
+    QTest::keyClick(list, Qt::Key_Home);
+    QCOMPARE(list->currentRow(), 0);
+    QTest::keyClick(list, Qt::Key_PageDown);  // the same page down from the first file
+    QCOMPARE(list->currentRow(), from_nothing);
+    QCOMPARE(Text("SourceFile"), analysed());
+  }
+
+  void f5ReadsTheFoldersAgain() {
+    QVERIFY(Write("a.pcb", kH36 + "\r\nA\r\n") && Write("gone.pcb", "x"));
+    Start();
+    QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QStringLiteral("a.pcb")));
+    QVERIFY(QFile::remove(temp_));
+    QVERIFY(Write("new.pcb", "x") &&
+            QFile::remove(QDir(home_).filePath(QStringLiteral("gone.pcb"))));
+    QVERIFY(QDir(home_).mkdir(QStringLiteral("newdir")));
+    QTest::keyClick(Get<QWidget>("DestFileName"), Qt::Key_F5);
+    for (const char* name : {"SourceFileList", "DestFileList"})
+      QCOMPARE(Entries(Get<FileList>(name)), (QStringList{"a.pcb", "new.pcb"}));
+    for (const char* name : {"SourceDir", "DestDir"})
+      QVERIFY(Entries(Get<FolderList>(name)).endsWith(QStringLiteral("newdir")));
+    // The selection stays, and nothing is analysed again.
+    QCOMPARE(Get<FileList>("SourceFileList")->FileName(), QStringLiteral("a.pcb"));
+    QVERIFY(!QFile::exists(temp_));
+    QVERIFY(Button("ConveSalva")->isEnabled());
+
+    // The open folder removed meanwhile: the lists go to its parent.
+    QVERIFY(DoubleClickItem(Get<FolderList>("SourceDir"), QStringLiteral("newdir")));
+    QVERIFY(QDir(home_).rmdir(QStringLiteral("newdir")));
+    QTest::keyClick(form_, Qt::Key_F5);
+    QCOMPARE(Get<FolderList>("SourceDir")->Path(), home_);
+    QCOMPARE(Get<FileList>("DestFileList")->Path(), home_);
+    QVERIFY(boxes_.shown.empty());
+  }
+
+  void theWaitCursorShowsWhileTheAnalysisRuns() {
+    QVERIFY(Write("a.pcb", kH36 + "\r\nA\r\n"));
+    Start();
+    // The window is repainted once inside the analysis: the cursor then.
+    QList<int> shapes;
+    PaintWatcher watcher([&] {
+      const QCursor* cursor = QApplication::overrideCursor();
+      shapes.append(cursor != nullptr ? cursor->shape() : -1);
+    });
+    form_->installEventFilter(&watcher);
+    QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QStringLiteral("a.pcb")));
+    form_->removeEventFilter(&watcher);
+    QVERIFY(!shapes.isEmpty());
+    QCOMPARE(shapes.front(), int(Qt::WaitCursor));
+    QCOMPARE(QApplication::overrideCursor(), nullptr);  // and not after
+  }
+
+  void longNamesAreCutAndShownWholeInATooltip() {
+    const QString name = QString(120, u'n') + QStringLiteral(".pcb");
+    QVERIFY(Write(name, kH36 + "\r\nA\r\n") && Write("a.pcb", "x"));
+    Start();
+    auto* list = Get<FileList>("SourceFileList");
+    QVERIFY(ClickItem(list, name));
+    // Entries stay within the list; the cut one tells its whole name.
+    for (int row = 0; row < list->count(); ++row)
+      QVERIFY(list->visualItemRect(list->item(row)).right() < list->viewport()->width());
+    const auto entry_tip = [&](const QString& text) {
+      return ToolTipAt(list->viewport(), ItemCentre(list, text));
+    };
+    QCOMPARE(entry_tip(name), name);
+    QCOMPARE(entry_tip(QStringLiteral("a.pcb")), QStringLiteral("Seleziona il file da convertire"));
+
+    auto* label = Get<QLabel>("SourceFile");
+    QCOMPARE(label->text(), QStringLiteral("Nome: ") + name);
+    QCOMPARE(ToolTipAt(label, label->rect().center()), label->text());
+    auto* size = Get<QLabel>("FileSize");
+    QCOMPARE(ToolTipAt(size, size->rect().center()),
+             QStringLiteral("Informazioni sul File selezionato e sull'esito della conversione"));
+
+    auto* dest = Get<QLineEdit>("DestFileName");
+    QCOMPARE(ToolTipAt(dest, dest->rect().center()),
+             QStringLiteral("Inserire il nome del file di destinazione"));
+    dest->setText(name.toUpper());
+    QCOMPARE(ToolTipAt(dest, dest->rect().center()), name.toUpper());
+  }
+
+  void theListWithTheFocusIsMarked() {
+    QVERIFY(Write("a.pcb", "x"));
+    Start();
+    const QColor mark = form_->palette().color(QPalette::Highlight);
+    const auto surface = [](QWidget* list) {
+      auto* view = qobject_cast<QAbstractScrollArea*>(list);
+      return view != nullptr ? view->viewport() : list;
+    };
+    for (const char* name : {"Drive", "SourceDir", "SourceFileList", "DestDir", "DestFileList"}) {
+      auto* list = Get<QWidget>(name);
+      Button("Exit")->setFocus();
+      QTRY_VERIFY(Button("Exit")->hasFocus());
+      QVERIFY2(!EdgeIsAll(surface(list)->grab().toImage(), mark), name);
+      list->setFocus(Qt::TabFocusReason);
+      QTRY_VERIFY(list->hasFocus());
+      QVERIFY2(EdgeIsAll(surface(list)->grab().toImage(), mark), name);
+    }
   }
 
   void clickProposesTheDestinationName_data() {

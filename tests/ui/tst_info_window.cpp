@@ -1,10 +1,13 @@
 // The information window, the windows' pictures and the real message boxes.
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTimer>
 #include <optional>
 
@@ -12,6 +15,7 @@
 #include "icons.h"
 #include "info_window.h"
 #include "instructions.h"
+#include "look.h"
 #include "ui_test_support.h"
 
 using namespace tavrel::ui;
@@ -179,6 +183,68 @@ class InfoWindowTest : public QObject {
     QVERIFY(info != nullptr);
     form_->close();
     QTRY_VERIFY(info.isNull() && form_.isNull());
+  }
+
+  void theInfoWindowComesBackOnTopOfTheMainWindow() {
+    QTest::mouseClick(form_->findChild<QPushButton*>(QStringLiteral("Info")), Qt::LeftButton);
+    QPointer<InfoWindow> info = OpenInfoWindow();
+    QVERIFY(info != nullptr);
+    QVERIFY(QTest::qWaitForWindowActive(info));
+    // A click on the main window's title bar brings it to the front.
+    QSignalSpy focus(qApp, &QGuiApplication::focusWindowChanged);
+    form_->activateWindow();
+    QTRY_VERIFY(!focus.isEmpty() &&
+                focus.front().front().value<QWindow*>() == form_->windowHandle());
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(info));
+    QVERIFY(info->parentWidget() == nullptr);  // still a window of its own
+    QTest::keyClick(info, Qt::Key_Return);
+    QTRY_VERIFY(info.isNull());
+    form_->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), form_.data());
+  }
+
+  void textBoxMenusAreItalian() {
+    QVERIFY2(InstallQtItalian(), "Qt's Italian translation (qtbase_it) cannot be loaded");
+    const auto texts = [](QMenu* menu) {
+      QStringList found;
+      for (const QAction* action : menu->actions()) {
+        if (!action->isSeparator()) found.append(action->text().section(u'\t', 0, 0).remove(u'&'));
+      }
+      delete menu;
+      return found;
+    };
+    const QStringList name_box = texts(
+        form_->findChild<QLineEdit*>(QStringLiteral("DestFileName"))->createStandardContextMenu());
+    QCOMPARE(name_box, (QStringList{"Annulla", "Rifai", "Taglia", "Copia", "Incolla", "Elimina",
+                                    "Seleziona tutto"}));
+    InfoWindow window;
+    auto* instructions = window.findChild<QPlainTextEdit*>(QStringLiteral("Istruzioni"));
+    const QStringList text_box = texts(instructions->createStandardContextMenu());
+    QCOMPARE(text_box, (QStringList{"Copia", "Seleziona tutto"}));
+  }
+
+  void aBoxNamingALongFileStaysOnTheScreen() {
+    const QString name = QString(300, u'x') + QStringLiteral(".PCB");
+    QRect box_frame;
+    QRect screen;
+    QTimer answerer;
+    answerer.setInterval(10);
+    connect(&answerer, &QTimer::timeout, this, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || !box->isVisible()) return;
+      answerer.stop();
+      box_frame = box->frameGeometry();
+      screen = box->screen()->availableGeometry();
+      QTest::keyClick(box, Qt::Key_Escape);
+    });
+    answerer.start();
+    QtMessageBoxes boxes;
+    boxes.Show(form_, {QStringLiteral("Attenzione!"),
+                       QStringLiteral("Il file %1 esiste già. Lo sovrascrivo?").arg(name),
+                       BoxIcon::kExclamation, BoxButtons::kYesNo, BoxAnswer::kYes});
+    QVERIFY(!box_frame.isEmpty());
+    QVERIFY2(screen.contains(box_frame),
+             qPrintable(QStringLiteral("%1 wide").arg(box_frame.width())));
   }
 
   void realBoxesHaveItalianButtons_data() {

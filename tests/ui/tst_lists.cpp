@@ -7,6 +7,7 @@
 #include "drive_list.h"
 #include "file_list.h"
 #include "folder_list.h"
+#include "folders.h"
 #include "ui_test_support.h"
 
 using namespace tavrel::ui;
@@ -87,6 +88,24 @@ class ListsTest : public QObject {
     QCOMPARE(drives.FolderOf(nested), dir.filePath(QStringLiteral("a/nested/deep")));
     QCOMPARE(drives.FolderOf(a), dir.filePath(QStringLiteral("a/work")));
     QCOMPARE(changes.count(), 0);
+  }
+
+  void namesKeepTheirBytesThroughTheLists() {
+    const std::string cases[] = {
+        "plain.pcb",
+        "caf\xc3\xa9.pcb",  // UTF-8
+        "caf\xe9.pcb",
+        "\xff\xfe",
+        "a\xc3",
+        "\xc0\xaf",  // not UTF-8: lone, cut, overlong
+        "\xed\xb2\x80",
+        "\xf0\x9f\x98\x80\x80",  // a surrogate's bytes; a character then a lone byte
+    };
+    for (const std::string& bytes : cases) {
+      const QString text = FromEngine(bytes);
+      QCOMPARE(ToEngine(text), bytes);
+      QCOMPARE(Shown(text), QString::fromUtf8(bytes.data(), std::ssize(bytes)));
+    }
   }
 
   void mountedVolumesHoldTheRootAndTheCurrentFolder() {

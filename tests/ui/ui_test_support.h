@@ -7,8 +7,11 @@
 #include <QFile>
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QtTest>
+#include <cstdio>
 #include <deque>
+#include <string>
 #include <vector>
 
 #include "message_boxes.h"
@@ -21,6 +24,7 @@ class ScriptedBoxes : public MessageBoxes {
  public:
   BoxAnswer Show(QWidget* /*parent*/, const BoxRequest& request) override {
     shown.push_back(request);
+    if (QApplication::overrideCursor() != nullptr) shown_under_wait_cursor = true;
     if (request.buttons == BoxButtons::kOk) return BoxAnswer::kOk;
     if (answers.empty()) {
       unexpected_question = true;
@@ -34,6 +38,7 @@ class ScriptedBoxes : public MessageBoxes {
   std::vector<BoxRequest> shown;
   std::deque<BoxAnswer> answers;
   bool unexpected_question = false;
+  bool shown_under_wait_cursor = false;
 };
 
 inline QByteArray ReadAll(const QString& path) {
@@ -44,6 +49,38 @@ inline QByteArray ReadAll(const QString& path) {
 inline bool WriteFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);
   return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Writes a file whose name is given as the file system's bytes.
+inline bool WriteBytesNamed(const QString& folder, const std::string& name,
+                            const QByteArray& bytes) {
+  const std::string path = QFile::encodeName(folder).toStdString() + "/" + name;
+  std::FILE* handle = std::fopen(path.c_str(), "wb");
+  if (handle == nullptr) return false;
+  const bool written = std::fwrite(bytes.constData(), 1, bytes.size(), handle) ==
+                       static_cast<std::size_t>(bytes.size());
+  return std::fclose(handle) == 0 && written;
+}
+
+// The whole ring of pixels along the image's edge is in `colour`.
+inline bool EdgeIsAll(const QImage& image, QColor colour) {
+  const QRgb wanted = colour.rgb();
+  const int w = image.width(), h = image.height();
+  for (int x = 0; x < w; ++x) {
+    if (image.pixel(x, 0) != wanted || image.pixel(x, h - 1) != wanted) return false;
+  }
+  for (int y = 0; y < h; ++y) {
+    if (image.pixel(0, y) != wanted || image.pixel(w - 1, y) != wanted) return false;
+  }
+  return true;
+}
+
+// The tooltip the widget shows when the pointer rests at `at`.
+inline QString ToolTipAt(QWidget* widget, QPoint at) {
+  QToolTip::hideText();
+  QHelpEvent event(QEvent::ToolTip, at, widget->mapToGlobal(at));
+  QApplication::sendEvent(widget, &event);
+  return QToolTip::isVisible() ? QToolTip::text() : QString();
 }
 
 inline QStringList Entries(const QListWidget* list) {
