@@ -1,7 +1,8 @@
 // tavconv: converts Tavrel data files from the command line, like cp.
 //
-//   tavconv [-f] [-n] SOURCE [DEST]
-//   tavconv [-f] [-n] SOURCE... DIR
+//   tavconv [-f] [-n] [-j N] SOURCE [DEST]
+//   tavconv [-f] [-n] [-j N] SOURCE... DIR
+#include <charconv>
 #include <clocale>
 #include <string>
 #include <string_view>
@@ -13,8 +14,8 @@
 namespace {
 
 constexpr std::string_view kHelp =
-    "Uso: tavconv [-f] [-n] SORGENTE [DESTINAZIONE]\n"
-    "     tavconv [-f] [-n] SORGENTE... CARTELLA\n"
+    "Uso: tavconv [-f] [-n] [-j N] SORGENTE [DESTINAZIONE]\n"
+    "     tavconv [-f] [-n] [-j N] SORGENTE... CARTELLA\n"
     "\n"
     "Converte file di dati Tavrel (.SCH, .PCB) dai formati 4.0 e 3.3, 3.4, 3.6,\n"
     "3.7, 3.8 per Dos nel formato 3.5.\n"
@@ -28,6 +29,8 @@ constexpr std::string_view kHelp =
     "Opzioni:\n"
     "  -f        sovrascrive un file di destinazione esistente\n"
     "  -n        analizza soltanto, senza scrivere nulla\n"
+    "  -j N      converte i file 4.0 grandi con N thread, da 1 a 8\n"
+    "            (predefinito: uno per processore, al massimo 8)\n"
     "  --help    mostra questo aiuto\n"
     "  --version mostra la versione\n"
     "\n"
@@ -39,6 +42,7 @@ enum Status { kConverted = 0, kNotConvertible = 1, kFailed = 2 };
 struct Options {
   bool force = false;
   bool analyse_only = false;
+  unsigned threads = 0;  // 0: one per processor
   std::vector<std::string> operands;
 };
 
@@ -87,6 +91,7 @@ Status ConvertOne(const std::string& source, const std::string& dest, const Opti
   request.name = tavrel::NameOf(source);
   request.numbers = numbers;
   request.convert = !options.analyse_only;
+  request.threads = options.threads;
 
   std::string temp;
   if (request.convert) {
@@ -152,6 +157,17 @@ int main(int argc, char** argv) {
     }
     if (!operands_only && arg == "--") {
       operands_only = true;
+    } else if (!operands_only && arg.starts_with("-j")) {
+      // -j N or -jN: a number of threads from 1 to 8.
+      std::string count = arg.substr(2);
+      if (count.empty() && i + 1 < args.size()) count = args[++i];
+      unsigned value = 0;
+      const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), value);
+      if (ec != std::errc() || end != count.data() + count.size() || value < 1 || value > 8) {
+        Complain("numero di thread non valido: " + count + " (da 1 a 8)");
+        return kFailed;
+      }
+      options.threads = value;
     } else if (!operands_only && arg.size() > 1 && arg[0] == '-') {
       for (std::size_t k = 1; k < arg.size(); ++k) {
         if (arg[k] == 'f') {

@@ -73,26 +73,16 @@ std::string UpperAscii(std::string text) {
 // The conversion proper: header, then every line after the source's header
 // (copied for 3.x, transformed for 4.0).  `line_number` follows the source.
 void Convert(platform::InputFile& source, const AnalysisRequest& request, int code,
-             std::uint64_t& line_number) {
+             std::uint64_t length, std::uint64_t& line_number) {
   platform::OutputFile output(request.output_path);
   output.WriteLine(kHeader35);
   // A file of its header alone is an empty drawing.
   if (code != 40) {
     source.CopyLines(output);  // errors here are about files, not lines
   } else {
-    std::string scratch;
-    std::string rewritten;
-    while (!source.AtEnd()) {
-      std::string_view riga = source.ReadLineView(scratch);
-      ++line_number;
-      if (riga.starts_with("-y255")) {
-        rewritten.assign(riga);
-        detail::RewriteLayer255(rewritten);
-        riga = rewritten;
-      }
-      output.WriteLineWith(
-          [&](std::string& out) { detail::TransformInto(riga, request.numbers, out); });
-    }
+    const detail::ConvertOptions options{detail::DecimalPoint(request.numbers), request.threads,
+                                         length};
+    detail::ConvertLines(source, output, options, line_number);
   }
   output.Close();
 }
@@ -154,7 +144,7 @@ AnalysisOutcome Analizza(const AnalysisRequest& request, AnalysisSink& sink) {
     sink.SetLabel(Label::kConvPreview, std::string(info.outcome_text));
 
     if (IsConvertible(info.code) && request.convert) {
-      Convert(source, request, info.code, line_number);
+      Convert(source, request, info.code, length, line_number);
       outcome.converted = true;
       sink.SetReady(true);
     }

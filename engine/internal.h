@@ -1,12 +1,26 @@
 // Pieces shared by the engine's sources; not part of the public interface.
+//
+// The line transformer writes a line's 3.5 text straight into memory that
+// its caller reserved beforehand (LineBound bytes), through a plain pointer:
+// no text is built in pieces and joined afterwards.
 #pragma once
 
-#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "byte_buffer.h"
 #include "tavrel.h"
+
+namespace tavrel::platform {
+class InputFile;
+class OutputFile;
+}  // namespace tavrel::platform
 
 namespace tavrel::detail {
 
@@ -15,51 +29,46 @@ inline constexpr std::string_view kLineEnd = "\r\n";
 // Leading and trailing blanks (only " ") removed; tabs stay.
 std::string_view TrimBlanks(std::string_view text);
 
-// A piece of a line, like a string_view but left uninitialised in arrays:
-// a line splits into at most 100 of them, most of them never used.
-struct TextRun {
-  TextRun() = default;
-  TextRun(std::string_view text) : data(text.data()), size(text.size()) {}
-  operator std::string_view() const { return {data, size}; }
-  const char* data;
-  std::size_t size;
-};
+// Room for what a line's 3.5 text computes rather than copies: at most 50
+// scaled values, three angles and a few more numbers, each at most 330
+// characters (the largest double written whole), and the fixed texts.
+inline constexpr std::size_t kComputedRoom = 32 * 1024;
 
-// Splits `text` into runs the way the line transformer does it: each
-// character goes to the current item; when the next character is a separator,
-// the item ends and that separator is dropped (so of two separators in a row
-// the second begins the next item, and a separator at the end opens one more,
-// empty item).  `items` is numbered from 1 and holds `max` + 1 entries; an
-// item past `max` is never stored.  Returns the number of the last item
-// (max + 1 when a separator ends the text after item max).  Error 9 when a
-// character would go into item max + 1.  `last_separator` receives the
-// separator that ended an item last (unchanged when none did).
-// Splits `text` into runs separated by `a` or `b` (the same character twice
-// for one separator).
-template <typename Item>
-int SplitRuns(std::string_view text, char a, char b, Item* items, int max, char* last_separator) {
-  int current = 1;
-  std::size_t start = 0;
+// The most bytes the 3.5 text of a line of `size` bytes can take: each byte
+// of the line is copied at most twice (a layer line's name may hold its
+// prefix), and the computed texts.
+constexpr std::size_t LineBound(std::size_t size) {
+  return 2 * size + kComputedRoom;
+}
+
+// Copies `text` to `out` and returns the end of the copy.
+inline char* Put(char* out, std::string_view text) {
   const std::size_t size = text.size();
-  while (start < size) {
-    if (current > max) Raise(err::kSubscript);
-    // The item's first character is always its own, even a separator.
-    std::size_t end = start + 1;
-    while (end < size && text[end] != a && text[end] != b)
-      ++end;
-    items[current] = text.substr(start, end - start);
-    if (end == size) return current;
-    *last_separator = text[end];
-    ++current;
-    start = end + 1;  // the separator is dropped
+  const char* from = text.data();
+  if (size <= 16) {
+    // Short pieces, the most common, without a call: two overlapping
+    // copies of 8 or 4 bytes, else byte by byte.
+    if (size >= 8) {
+      std::memcpy(out, from, 8);
+      std::memcpy(out + size - 8, from + size - 8, 8);
+    } else if (size >= 4) {
+      std::memcpy(out, from, 4);
+      std::memcpy(out + size - 4, from + size - 4, 4);
+    } else {
+      for (std::size_t i = 0; i < size; ++i)
+        out[i] = from[i];
+    }
+    return out + size;
   }
-  // An empty text, or an empty item opened by a separator at the end.
-  if (current <= max) items[current] = {};
-  return current;
+  std::memcpy(out, from, size);
+  return out + size;
 }
 
 // The up to 100 blank-separated fields of a numeric record, numbered from 1.
-// Fields are views into the line: a field is always a run of its characters.
+// Each character of the line goes to the current field; a blank directly
+// after it ends the field and is dropped, so of two blanks in a row the
+// second begins the next field, and a blank at the end opens one more, empty
+// field.  Between two neighbouring fields the line holds exactly one blank.
 class FieldTable {
  public:
   static constexpr int kMaxFields = 100;
@@ -70,14 +79,29 @@ class FieldTable {
   // Field n (1-based); empty past the last field.  Error 9 beyond 100.
   std::string_view operator[](int n) const {
     if (n < 1 || n > kMaxFields) Raise(err::kSubscript);
-    return n <= count_ ? std::string_view(fields_[n]) : std::string_view();
+    return n <= count_ ? Field(n) : std::string_view();
   }
   // The field count: the number of the last field, 101 when a blank follows
   // the 100th field at the end of the line.
   int count() const { return count_; }
+  // Fields `first` to `last` joined by single blanks as they stand in the
+  // line, when the line reaches field `last`: a piece of the line itself.
+  std::string_view Span(int first, int last) const {
+    return {start_[first], static_cast<std::size_t>(FieldEnd(last) - start_[first])};
+  }
+  // From the start of field `first` (not past the count) to the line's end.
+  std::string_view From(int first) const {
+    return {start_[first], static_cast<std::size_t>(end_ - start_[first])};
+  }
 
  private:
-  TextRun fields_[kMaxFields + 1];
+  const char* FieldEnd(int n) const { return n < count_ ? start_[n + 1] - 1 : end_; }
+  std::string_view Field(int n) const {
+    return {start_[n], static_cast<std::size_t>(FieldEnd(n) - start_[n])};
+  }
+
+  const char* start_[kMaxFields + 2];  // only the first count_ are set
+  const char* end_;
   int count_ = 1;
 };
 
@@ -87,21 +111,69 @@ inline bool DecimalPoint(const NumberSettings& numbers) {
   return numbers.decimal == ".";
 }
 
-// The value helpers, appending their text to `out`.
-void AppendScaled(std::string_view valori, bool decimal_point, std::string& out);
-void AppendRad(std::string_view gradi, float base, std::string& out);
-void AppendIntegerText(double value, std::string& out);
+// The value helpers, writing their text at `out` and returning its end.
+// Moltiplica of `valori`:
+char* WriteScaled(std::string_view valori, bool decimal_point, char* out);
+// Moltiplica of `fields` joined by single blanks:
+char* WriteScaledFields(std::initializer_list<std::string_view> fields, bool decimal_point,
+                        char* out);
+char* WriteRad(std::string_view gradi, float base, char* out);
+// `value` is whole (or -0); at most 330 characters.
+char* WriteIntegerText(double value, char* out);
+// NumberText of `value`, which the caller computed from decimal texts; at
+// most 32 characters.  `exact` is the exact decimal value when the caller
+// knows it (see ExactDecimal), so that the common case needs no double
+// formatting.
+struct ExactDecimal {
+  bool known = false;
+  bool negative = false;
+  std::uint64_t digits = 0;  // the value times 10^fraction
+  int fraction = 0;
+};
+char* WriteNumberText(double value, const ExactDecimal& exact, char* out);
+// A plain decimal text ("-12.345") as its digits and fraction; false for any
+// other form, and for more than 15 digits.
+bool ParseShortDecimal(std::string_view text, ExactDecimal& number);
+// The value of a decimal so read: what ReadNumber gives for its text.
+double ExactValue(const ExactDecimal& number);
 
 // Trasforma's first step: "-y255" becomes "-y15"; whether it did.
 bool RewriteLayer255(std::string& riga);
-// Trasforma's work on a line after that step: appends its 3.5 text to `out`.
-void TransformInto(std::string_view riga, const NumberSettings& numbers, std::string& out);
+// Trasforma's work on a line after that step: writes its 3.5 text at `out`,
+// which has LineBound(riga.size()) bytes, and returns the text's end.
+char* TransformInto(std::string_view riga, bool decimal_point, char* out);
 
-// The handlers of the record families, appending the result text to `out`.
-void NumericRecord(std::string_view line, const FieldTable& fields, bool decimal_point,
-                   std::string& out);
-// False, with nothing appended, when no option key decides the line.
-bool OptionLine(std::string_view line, bool decimal_point, std::string& out);
-void LayerLine(std::string_view line, std::string& out);
+// The handlers of the record families, writing the result text at `out`.
+char* NumericRecord(std::string_view line, bool decimal_point, char* out);
+// nullptr, with nothing written, when no option key decides the line.
+char* OptionLine(std::string_view line, bool decimal_point, char* out);
+char* LayerLine(std::string_view line, char* out);
+
+// A line too long to be held: whether its 3.5 text is decided by its first
+// characters (`start`, at least four of them), and how.
+enum class Streamed {
+  kNo,         // the line must be read whole
+  kFixed,      // `fixed` is the whole 3.5 text (a letter record, a fixed option)
+  kUnchanged,  // the line passes unchanged
+};
+Streamed StreamedForm(std::string_view start, bool decimal_point, std::string_view& fixed);
+// Whether an option line's 3.5 text depends on the values after its key.
+bool OptionReadsValues(std::string_view line);
+
+struct ConvertOptions {
+  bool decimal_point = true;
+  unsigned threads = 0;      // 0: one per processor
+  std::uint64_t length = 0;  // the source's length, which decides on threads
+};
+// Converts the lines of a 4.0 file after its header into `output`, each 3.5
+// text followed by CR LF.  `line_number` counts the lines read; on an error
+// it is the failing line's, the first in the order of the file.
+void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
+                  const ConvertOptions& options, std::uint64_t& line_number);
+
+// Transforms one line (after RewriteLayer255) and appends its 3.5 text.
+inline void TransformAppend(std::string_view riga, bool decimal_point, ByteBuffer& out) {
+  out.Commit(TransformInto(riga, decimal_point, out.Reserve(LineBound(riga.size()))));
+}
 
 }  // namespace tavrel::detail

@@ -44,7 +44,7 @@ int ColourNumber(std::string_view name, std::string_view colour) {
 
 }  // namespace
 
-void LayerLine(std::string_view line, std::string& out) {
+char* LayerLine(std::string_view line, char* out) {
   // Positions are counted from the first colon, except the fixed column 22
   // that decides where the short field starts.
   const std::size_t colon = line.find(':');
@@ -61,12 +61,13 @@ void LayerLine(std::string_view line, std::string& out) {
   std::string_view short_field = At(line, 21, 1) == "," ? At(line, 22, 2) : At(line, 23, 2);
   if (short_field.ends_with(',')) short_field = short_field.substr(0, 1);
 
-  out += prefix;
-  out += std::to_string(number);
-  out += ',';
-  out += short_field;
-  out += ',';
-  out += name;
+  out = Put(out, prefix);
+  if (number >= 10) *out++ = '1';
+  *out++ = static_cast<char>('0' + number % 10);
+  *out++ = ',';
+  out = Put(out, short_field);
+  *out++ = ',';
+  return Put(out, name);
 }
 
 }  // namespace tavrel::detail

@@ -54,31 +54,32 @@ constexpr std::array<Option, 15> kOptions = {{
 
 }  // namespace
 
-bool OptionLine(std::string_view line, bool decimal_point, std::string& out) {
+char* OptionLine(std::string_view line, bool decimal_point, char* out) {
   const std::string_view key = line.substr(0, 3);
   for (const Option& option : kOptions) {
     if (option.key != key) continue;
     switch (option.kind) {
       case Kind::kFixed:
-        out += option.text;
-        return true;
+        return Put(out, option.text);
       case Kind::kBanner:
-        out += kBannerLine;
-        return true;
+        return Put(out, kBannerLine);
       case Kind::kScaled:
-        out += option.text;
-        AppendScaled(line.substr(3), decimal_point, out);
-        return true;
+        return WriteScaled(line.substr(3), decimal_point, Put(out, option.text));
       case Kind::kFourth:
-        if (line.size() < 4) return false;
+        if (line.size() < 4) return nullptr;
         for (const auto& [fourth, text] : option.cases) {
-          if (line[3] == fourth) {
-            out += text;
-            return true;
-          }
+          if (line[3] == fourth) return Put(out, text);
         }
-        return false;  // any other fourth character: the line as it was
+        return nullptr;  // any other fourth character: the line as it was
     }
+  }
+  return nullptr;
+}
+
+bool OptionReadsValues(std::string_view line) {
+  const std::string_view key = line.substr(0, 3);
+  for (const Option& option : kOptions) {
+    if (option.key == key) return option.kind == Kind::kScaled;
   }
   return false;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "byte_buffer.h"
+
 namespace tavrel::platform {
 
 // An open file of the system: a descriptor, or a Windows HANDLE as a number.
@@ -41,6 +43,12 @@ class InputFile {
   // Writes every remaining line to `output` unchanged, each followed by
   // CR LF, as ReadLine and WriteLine would one by one.
   void CopyLines(class OutputFile& output);
+  // Up to `size` of the bytes not yet read, as they stand in the file, into
+  // `into`; 0 at the end.
+  std::size_t ReadBytes(char* into, std::size_t size);
+  // Gives back bytes that ReadBytes returned last: the next read begins
+  // with them.
+  void Unread(std::string_view bytes);
 
  private:
   // More bytes in the buffer, reading up to `chunk` when it is empty; false
@@ -69,12 +77,11 @@ class OutputFile {
   void WriteLine(std::string_view text);
   // Bytes as they are.
   void Write(std::string_view bytes);
-  // Appends one line in place: `fill` appends the text to the string it is
-  // given, CR LF follows.
-  template <typename Fill>
-  void WriteLineWith(Fill fill) {
-    fill(buffer_);
-    buffer_ += "\r\n";
+  // Room for `n` bytes at the end of what is buffered, to be written in
+  // place; Commit then takes the bytes up to `end`.
+  char* Reserve(std::size_t n) { return buffer_.Reserve(n); }
+  void Commit(char* end) {
+    buffer_.Commit(end);
     if (buffer_.size() >= kFlushAt) Flush();
   }
   // The same `bytes`, which stand at `offset` in the file `from`: copied
@@ -88,7 +95,7 @@ class OutputFile {
 
   static constexpr std::size_t kFlushAt = 1 << 16;
   NativeFile fd_ = -1;
-  std::string buffer_;
+  detail::ByteBuffer buffer_;
 };
 
 // The raw transfers under the buffers.  Up to `size` bytes, 0 at the end;

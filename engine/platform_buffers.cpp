@@ -17,6 +17,7 @@ namespace tavrel::platform {
 
 namespace {
 
+constexpr std::size_t kChunk = 1 << 16;
 constexpr std::size_t kLargeChunk = 1 << 20;  // for copying whole buffers
 
 }  // namespace
@@ -179,6 +180,43 @@ void InputFile::CopyLines(OutputFile& output) {
   if (line_open) output.Write("\r\n");  // a last line without its line end
 }
 
+std::size_t InputFile::ReadBytes(char* into, std::size_t size) {
+  if (pos_ < size_) {  // what the reading buffer holds comes first
+    const std::size_t n = size < size_ - pos_ ? size : size_ - pos_;
+    std::memcpy(into, buffer_.get() + pos_, n);
+    pos_ += n;
+    return n;
+  }
+  if (remaining_ == 0 || size == 0) return 0;
+  const std::size_t want = remaining_ < size ? static_cast<std::size_t>(remaining_) : size;
+  const std::size_t got = ReadSome(fd_, into, want);
+  if (got == 0) {
+    remaining_ = 0;  // the file became shorter
+    return 0;
+  }
+  offset_ += got;
+  if (remaining_ != UINT64_MAX) remaining_ -= got;
+  return got;
+}
+
+void InputFile::Unread(std::string_view bytes) {
+  if (bytes.empty()) return;
+  const std::size_t kept = size_ - pos_;
+  if (pos_ >= bytes.size()) {  // room before what the buffer still holds
+    pos_ -= bytes.size();
+    std::memcpy(buffer_.get() + pos_, bytes.data(), bytes.size());
+    return;
+  }
+  const std::size_t needed = bytes.size() + kept;
+  auto buffer = std::make_unique_for_overwrite<char[]>(needed > kChunk ? needed : kChunk);
+  std::memcpy(buffer.get(), bytes.data(), bytes.size());
+  if (kept > 0) std::memcpy(buffer.get() + bytes.size(), buffer_.get() + pos_, kept);
+  buffer_ = std::move(buffer);
+  capacity_ = needed > kChunk ? needed : kChunk;
+  pos_ = 0;
+  size_ = needed;
+}
+
 void OutputFile::Flush() {
   WriteAll(fd_, buffer_.data(), buffer_.size());
   buffer_.clear();
@@ -189,9 +227,9 @@ void OutputFile::WriteLine(std::string_view text) {
     Flush();
     WriteAll(fd_, text.data(), text.size());
   } else {
-    buffer_ += text;
+    buffer_.Append(text);
   }
-  buffer_ += "\r\n";
+  buffer_.Append("\r\n");
   if (buffer_.size() >= kFlushAt) Flush();
 }
 
@@ -201,7 +239,7 @@ void OutputFile::Write(std::string_view bytes) {
     WriteAll(fd_, bytes.data(), bytes.size());
     return;
   }
-  buffer_ += bytes;
+  buffer_.Append(bytes);
   if (buffer_.size() >= kFlushAt) Flush();
 }
 

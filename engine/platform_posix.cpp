@@ -152,7 +152,7 @@ OutputFile::OutputFile(const std::string& path) {
     fd_ = -1;
     throw FileError(error);
   }
-  buffer_.reserve(kFlushAt * 2);
+  buffer_.Reserve(kFlushAt * 2);
 }
 
 OutputFile::~OutputFile() {

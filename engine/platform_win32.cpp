@@ -337,7 +337,7 @@ OutputFile::OutputFile(const std::string& path) {
     fd_ = -1;
     throw *error;
   }
-  buffer_.reserve(kFlushAt * 2);
+  buffer_.Reserve(kFlushAt * 2);
 }
 
 OutputFile::~OutputFile() {

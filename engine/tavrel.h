@@ -166,6 +166,9 @@ struct AnalysisRequest {
   std::string output_path;  // where the conversion is written
   NumberSettings numbers;
   bool convert = true;  // false: recognise only, write nothing
+  // Threads that convert a large 4.0 file in blocks: 0 for one per
+  // processor, 1 for none besides the caller's.
+  unsigned threads = 0;
 };
 
 struct AnalysisOutcome {

@@ -10,28 +10,38 @@ namespace tavrel {
 namespace detail {
 
 std::string_view TrimBlanks(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
+  const char* first = text.data();
+  const char* last = first + text.size();
+  while (first < last && *first == ' ')
+    ++first;
+  while (last > first && last[-1] == ' ')
+    --last;
+  return {first, static_cast<std::size_t>(last - first)};
 }
 
 FieldTable::FieldTable(std::string_view line) {
-  char separator = ' ';
-  count_ = SplitRuns(line, ' ', ' ', fields_, kMaxFields, &separator);
+  const char* p = line.data();
+  end_ = p + line.size();
+  start_[1] = p;
+  int count = 1;
+  // `p` is a character of the current field; a blank right after it
+  // separates, and the character after that blank begins the next field
+  // whatever it is.
+  while (p < end_) {
+    ++p;
+    while (p < end_ && *p != ' ')
+      ++p;
+    if (p == end_) break;
+    if (count == kMaxFields) {
+      // A blank after the 100th field opens field 101, which may stay empty.
+      if (p + 1 < end_) Raise(err::kSubscript);
+      start_[++count] = p + 1;
+      break;
+    }
+    start_[++count] = ++p;
+  }
+  count_ = count;
 }
-
-}  // namespace detail
-
-namespace {
-
-bool IsNumericType(char c) {
-  return std::string_view("012346").find(c) != std::string_view::npos;
-}
-
-}  // namespace
-
-namespace detail {
 
 bool RewriteLayer255(std::string& riga) {
   // Layer 255 becomes layer 15; the test looks at five characters only.
@@ -40,32 +50,62 @@ bool RewriteLayer255(std::string& riga) {
   return true;
 }
 
-void TransformInto(std::string_view riga, const NumberSettings& numbers, std::string& out) {
+char* TransformInto(std::string_view riga, bool decimal_point, char* out) {
   // The families' keys are disjoint: a digit, an upper-case letter (or the
   // empty line), a three-character option key, "-y".  A line no family
   // claims comes back as it is; only "-y" lines can have been rewritten
-  // above, and one without a colon comes back so.
-  if (!riga.empty() && IsNumericType(riga[0])) {
-    const FieldTable fields(riga);
-    NumericRecord(riga, fields, DecimalPoint(numbers), out);
-  } else if (riga.empty() || std::string_view("SILGCPTA").find(riga[0]) != std::string_view::npos) {
-    out += kBannerLine;
-  } else if (!OptionLine(riga, DecimalPoint(numbers), out)) {
-    if (riga.starts_with("-y") && riga.find(':') != std::string::npos) {
-      LayerLine(riga, out);
-    } else {
-      out += riga;
-    }
+  // before, and one without a colon comes back so.
+  if (riga.empty()) return Put(out, kBannerLine);
+  switch (riga.front()) {
+    case '0':
+    case '1':
+    case '2':
+    case '3':
+    case '4':
+    case '6':
+      return NumericRecord(riga, decimal_point, out);
+    case 'S':
+    case 'I':
+    case 'L':
+    case 'G':
+    case 'C':
+    case 'P':
+    case 'T':
+    case 'A':
+      return Put(out, kBannerLine);
+    case '-':
+      if (char* end = OptionLine(riga, decimal_point, out)) return end;
+      if (riga.starts_with("-y") && riga.find(':') != std::string_view::npos) {
+        return LayerLine(riga, out);
+      }
+      break;
   }
+  return Put(out, riga);
+}
+
+Streamed StreamedForm(std::string_view start, bool decimal_point, std::string_view& fixed) {
+  // Numeric records, layer lines and the options that scale their values
+  // read the whole line; what else TransformInto gives is fixed or the line.
+  const char first = start.front();
+  if (std::string_view("012346").find(first) != std::string_view::npos) return Streamed::kNo;
+  if (first == '-' && (start.starts_with("-y") || OptionReadsValues(start))) return Streamed::kNo;
+  thread_local char text[LineBound(4)];
+  const std::string_view head = start.substr(0, 4);
+  const std::string_view result(
+      text, static_cast<std::size_t>(TransformInto(head, decimal_point, text) - text));
+  if (result == head) return Streamed::kUnchanged;
+  fixed = result;
+  return Streamed::kFixed;
 }
 
 }  // namespace detail
 
 std::string Trasforma(std::string& riga, const NumberSettings& numbers) {
-  std::string result;
   detail::RewriteLayer255(riga);
-  detail::TransformInto(riga, numbers, result);
-  return result;
+  thread_local detail::ByteBuffer result;
+  result.clear();
+  detail::TransformAppend(riga, detail::DecimalPoint(numbers), result);
+  return std::string(result.view());
 }
 
 }  // namespace tavrel

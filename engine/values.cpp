@@ -1,8 +1,10 @@
 // The number reader, integer and number texts, Moltiplica and Rad.
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -169,6 +171,17 @@ bool ReadPlainDecimal(std::string_view text, double& value) {
 }  // namespace
 
 double ReadNumber(std::string_view text) {
+  // Short whole numbers (angles, codes) are the most common.
+  if (!text.empty() && text.size() <= 9) {
+    std::uint32_t whole = 0;
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+      const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
+      if (digit > 9) break;
+      whole = whole * 10 + digit;
+    }
+    if (i == text.size()) return whole;
+  }
   double value;
   if (ReadPlainDecimal(text, value)) return value;
   return ReadNumberInFull(text);
@@ -176,51 +189,149 @@ double ReadNumber(std::string_view text) {
 
 namespace detail {
 
-void AppendIntegerText(double value, std::string& out) {
+namespace {
+
+char* WriteUnsigned(std::uint64_t value, char* out) {
+  char buffer[20];
+  char* const end = buffer + sizeof buffer;
+  char* first = end;
+  do {
+    *--first = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  return Put(out, {first, static_cast<std::size_t>(end - first)});
+}
+
+}  // namespace
+
+char* WriteIntegerText(double value, char* out) {
   if (value == 0.0) {  // also -0
-    out += '0';
-    return;
+    *out = '0';
+    return out + 1;
   }
-  std::array<char, 400> buffer;
-  char* end;
   if (std::fabs(value) < 9e15) {
-    end = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
-                        static_cast<std::int64_t>(value))
-              .ptr;
-  } else {
-    auto [ptr, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                   std::chars_format::fixed, 0);
-    if (ec != std::errc()) Raise(err::kOverflow);
-    end = ptr;
+    if (value < 0) *out++ = '-';
+    return WriteUnsigned(static_cast<std::uint64_t>(std::fabs(value)), out);
   }
-  out.append(buffer.data(), end);
+  auto [ptr, ec] = std::to_chars(out, out + 400, value, std::chars_format::fixed, 0);
+  if (ec != std::errc()) Raise(err::kOverflow);
+  return ptr;
 }
 
 }  // namespace detail
 
 std::string IntegerText(double value) {
-  std::string text;
-  detail::AppendIntegerText(value, text);
-  return text;
+  char text[400];
+  return std::string(text, detail::WriteIntegerText(value, text));
 }
 
-std::string NumberText(double value) {
-  if (value == 0.0) return "0";
+namespace detail {
+
+namespace {
+
+constexpr auto kPowersOfTen = [] {
+  std::array<std::uint64_t, 20> powers{1};
+  for (std::size_t i = 1; i < powers.size(); ++i)
+    powers[i] = powers[i - 1] * 10;
+  return powers;
+}();
+
+// The exact decimal digits / 10^fraction written without trailing zeros and
+// without a 0 before the point.
+char* WriteDecimal(bool negative, std::uint64_t digits, int fraction, char* out) {
+  if (negative) *out++ = '-';
+  const std::uint64_t scale = kPowersOfTen[fraction];
+  const std::uint64_t whole = digits / scale;
+  std::uint64_t part = digits % scale;
+  if (whole != 0) out = WriteUnsigned(whole, out);
+  if (part == 0) return out;
+  while (part % 10 == 0) {
+    part /= 10;
+    --fraction;
+  }
+  *out++ = '.';
+  // The fraction's leading zeros, then its digits.
+  char* const end = out + fraction;
+  for (char* p = end; p > out; part /= 10)
+    *--p = static_cast<char>('0' + part % 10);
+  return end;
+}
+
+}  // namespace
+
+bool ParseShortDecimal(std::string_view text, ExactDecimal& number) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  number.negative = false;
+  if (p < end && (*p == '-' || *p == '+')) {
+    number.negative = *p == '-';
+    ++p;
+  }
+  const char* const first = p;
+  std::uint64_t digits = 0;
+  while (p < end && IsDigit(*p))
+    digits = digits * 10 + static_cast<std::uint64_t>(*p++ - '0');
+  int count = static_cast<int>(p - first);
+  int fraction = 0;
+  if (p < end && *p == '.') {
+    const char* const point = ++p;
+    while (p < end && IsDigit(*p))
+      digits = digits * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    fraction = static_cast<int>(p - point);
+    count += fraction;
+  }
+  if (p != end || count == 0 || count > 15) return false;
+  number.known = true;
+  number.digits = digits;
+  number.fraction = fraction;
+  return true;
+}
+
+double ExactValue(const ExactDecimal& number) {
+  const double value =
+      static_cast<double>(number.digits) / static_cast<double>(kPowersOfTen[number.fraction]);
+  return number.negative ? -value : value;
+}
+
+char* WriteNumberText(double value, const ExactDecimal& exact, char* out) {
+  if (value == 0.0) {
+    *out = '0';
+    return out + 1;
+  }
   if (!std::isfinite(value)) Raise(err::kOverflow);
+  // A decimal of at most 15 significant digits whose nearest double is the
+  // value is the value's 15-digit text; below 1e-4 that text has an exponent.
+  if (exact.known && exact.digits < kPowersOfTen[15] && exact.fraction <= 19 &&
+      (exact.fraction <= 4 || exact.digits >= kPowersOfTen[exact.fraction - 4])) {
+    // A double one unit in the last place away from the nearest still
+    // rounds to the decimal at 15 digits: it is within 1.5 units of it, less
+    // than 3.4e-16 of its size, and the 15-digit steps there are at least
+    // 1e-15 of its size.
+    const double nearest = ExactValue(exact);
+    if (nearest == value || (exact.digits != 0 && (std::nextafter(nearest, HUGE_VAL) == value ||
+                                                   std::nextafter(nearest, -HUGE_VAL) == value))) {
+      return WriteDecimal(exact.negative, exact.digits, exact.fraction, out);
+    }
+  }
   std::array<char, 64> buffer;
   auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
                                  std::chars_format::general, 15);
   if (ec != std::errc()) Raise(err::kOverflow);
   std::string_view text(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
   // No 0 before the point: 0.75 is written .75, -0.5 is written -.5.
-  std::string result;
   if (text.front() == '-') {
-    result += '-';
+    *out++ = '-';
     text.remove_prefix(1);
   }
   if (text.starts_with("0.")) text.remove_prefix(1);
-  result += text;
-  return result;
+  return Put(out, text);
+}
+
+}  // namespace detail
+
+std::string NumberText(double value) {
+  char text[64];
+  return std::string(text, detail::WriteNumberText(value, {}, text));
 }
 
 namespace {
@@ -238,91 +349,230 @@ double RoundTo15Digits(double product) {
   return rounded;
 }
 
-void AppendDigits(std::uint64_t value, std::string& out) {
-  char buffer[24];
-  char* end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-  out.append(buffer, end);
-}
-
 // One value of a list scaled by 1000 and made whole.  The product's 15-digit
 // text is written with the user's decimal separator and read back by the
 // number reader, so with a decimal comma the fraction is cut off (toward
 // zero); with a point it is read whole and then rounded down.
-void AppendScaledInFull(std::string_view token, bool decimal_point, std::string& out);
+char* WriteScaledInFull(std::string_view token, bool decimal_point, char* out) {
+  const double value = ReadNumber(token);
+  if (value == 0.0) return detail::Put(out, token);
+  const double product = value * 1000.0;
+  if (!std::isfinite(product)) Raise(err::kOverflow);
+  const double rounded = RoundTo15Digits(product);
+  return detail::WriteIntegerText(decimal_point ? std::floor(rounded) : std::trunc(rounded), out);
+}
 
 // Products from 1e15 on need an exponent in 15 digits: left to the full way.
 constexpr std::uint64_t kPlainLimit = 1'000'000'000'000'000;
 
-void AppendScaledValue(std::string_view token, bool decimal_point, std::string& out) {
+// One token of a value list, whatever it holds; a plain decimal of up to 19
+// digits in whole numbers.
+char* WriteScaledToken(std::string_view token, bool decimal_point, char* out) {
   // A plain decimal of at most 15 significant digits (its digits below
-  // 10^15) times 1000 has at most 15 too, so its product rounded to 15 digits is that decimal
-  // product exactly, and whole numbers give the result without a double.
-  static constexpr auto kPowersOfTen = [] {
-    std::array<std::uint64_t, 19> powers{1};
-    for (std::size_t i = 1; i < powers.size(); ++i)
-      powers[i] = powers[i - 1] * 10;
-    return powers;
-  }();
+  // 10^15) times 1000 has at most 15 too, so its product rounded to 15
+  // digits is that decimal product exactly, and whole numbers give the
+  // result without a double.
   PlainDecimal number;
-  if (ParsePlainDecimal(token, number) && number.digits < kPlainLimit && number.fraction <= 21) {
-    if (number.digits == 0) {
-      out += token;  // a value of 0 keeps its text
-      return;
-    }
-    std::uint64_t whole;
-    bool cut = false;  // a fraction was dropped
-    if (number.fraction <= 3) {
-      whole = number.digits * kPowersOfTen[3 - number.fraction];
-    } else if (number.fraction == 4) {  // the usual case, with a constant divisor
-      whole = number.digits / 10;
-      cut = number.digits % 10 != 0;
-    } else {
-      const std::uint64_t divisor = kPowersOfTen[number.fraction - 3];
-      whole = number.digits / divisor;
-      cut = number.digits % divisor != 0;
-    }
-    // Rounded down with a decimal point; with a decimal comma the reading
-    // back stops at the comma, which cuts toward zero.
-    if (number.negative && cut && decimal_point) ++whole;
-    if (whole >= kPlainLimit) return AppendScaledInFull(token, decimal_point, out);
-    if (number.negative && whole != 0) out += '-';
-    AppendDigits(whole, out);
-    return;
+  if (!ParsePlainDecimal(token, number) || number.digits >= kPlainLimit || number.fraction > 21) {
+    return WriteScaledInFull(token, decimal_point, out);
   }
-
-  AppendScaledInFull(token, decimal_point, out);
+  if (number.digits == 0) return detail::Put(out, token);  // a value of 0 keeps its text
+  std::uint64_t whole;
+  bool cut = false;  // a fraction was dropped
+  if (number.fraction <= 3) {
+    whole = number.digits * detail::kPowersOfTen[3 - number.fraction];
+  } else {
+    const std::uint64_t divisor = detail::kPowersOfTen[number.fraction - 3];
+    whole = number.digits / divisor;
+    cut = number.digits % divisor != 0;
+  }
+  // Rounded down with a decimal point; with a decimal comma the reading
+  // back stops at the comma, which cuts toward zero.
+  if (number.negative && cut && decimal_point) ++whole;
+  if (whole >= kPlainLimit) return WriteScaledInFull(token, decimal_point, out);
+  if (number.negative && whole != 0) *out++ = '-';
+  return detail::WriteUnsigned(whole, out);
 }
 
-void AppendScaledInFull(std::string_view token, bool decimal_point, std::string& out) {
-  const double value = ReadNumber(token);
-  if (value == 0.0) {
-    out += token;
-    return;
+// How many of the eight bytes at `p` are digits before the first that is
+// not.  A byte after one of 0xFA or more may be taken for no digit, which
+// only ends a number early (and leaves the token to the slower way).
+unsigned DigitsAhead(const char* p) {
+  if constexpr (std::endian::native != std::endian::little) {
+    unsigned n = 0;
+    while (n < 8 && IsDigit(p[n]))
+      ++n;
+    return n;
   }
-  const double product = value * 1000.0;
-  if (!std::isfinite(product)) Raise(err::kOverflow);
-  const double rounded = RoundTo15Digits(product);
-  detail::AppendIntegerText(decimal_point ? std::floor(rounded) : std::trunc(rounded), out);
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  // A digit has the high half 3, and its low half plus 6 stays below 16.
+  constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL;
+  constexpr std::uint64_t kThrees = 0x3030303030303030ULL;
+  constexpr std::uint64_t kSixes = 0x0606060606060606ULL;
+  const std::uint64_t other = ((word & kHigh) ^ kThrees) | (((word + kSixes) & kHigh) ^ kThrees);
+  return other == 0 ? 8 : static_cast<unsigned>(std::countr_zero(other)) / 8;
+}
+
+// The common token, digits with at most one point and nothing else up to
+// the next separator, scaled in one pass: its digits are written as they
+// are read, the point three places further on.  False, with `p` and `out`
+// unchanged, for any other token (a sign, an exponent, a long number ...).
+bool WriteScaledShort(const char*& p, const char* end, char*& out) {
+  const char* const start = p;
+  const char* q = p;
+  char* o = out;
+  while (q < end && *q == '0')
+    ++q;
+  if (end - q >= 8) {
+    const unsigned n = DigitsAhead(q);
+    if (n == 8) return false;  // a long whole part
+    std::memcpy(o, q, 8);
+    o += n;
+    q += n;
+  } else {
+    while (q < end && IsDigit(*q))
+      *o++ = *q++;
+  }
+  const std::size_t whole_count = static_cast<std::size_t>(q - start);
+  std::size_t fraction_count = 0;
+  bool cut = false;  // a digit other than 0 past the third decimal
+  if (q < end && *q == '.') {
+    const char* const fraction = ++q;
+    if (end - q >= 8) {
+      const unsigned n = DigitsAhead(q);
+      std::memcpy(o, q, 4);
+      for (unsigned i = n; i < 3; ++i)
+        o[i] = '0';
+      o += 3;
+      for (unsigned i = 3; i < n; ++i)
+        cut |= q[i] != '0';
+      q += n;
+    } else {
+      const char* const third = end - q > 3 ? q + 3 : end;
+      while (q < third && IsDigit(*q))
+        *o++ = *q++;
+      for (std::size_t n = static_cast<std::size_t>(q - fraction); n < 3; ++n)
+        *o++ = '0';
+    }
+    while (q < end && IsDigit(*q))
+      cut |= *q++ != '0';
+    fraction_count = static_cast<std::size_t>(q - fraction);
+  } else {
+    o[0] = o[1] = o[2] = '0';
+    o += 3;
+  }
+  if (q == start || (q < end && *q != ',' && *q != ' ')) return false;
+  if (whole_count > 12 || whole_count + fraction_count > 15) return false;
+  if (o - out == 3) {
+    // No whole part: the three decimals without their leading zeros.
+    const char* lead = out;
+    while (lead < o && *lead == '0')
+      ++lead;
+    if (lead == o) {
+      // A value of 0 keeps its text; less than a thousandth is cut to 0.
+      o = cut ? out + 1 : detail::Put(out, {start, static_cast<std::size_t>(q - start)});
+      if (cut) *out = '0';
+    } else {
+      char* to = out;
+      while (lead < o)
+        *to++ = *lead++;
+      o = to;
+    }
+  }
+  p = q;
+  out = o;
+  return true;
+}
+
+// The number of tokens of a value list, and whether the last one is empty.
+int TokenCount(std::string_view valori, bool& last_empty) {
+  const char* p = valori.data();
+  const char* const end = p + valori.size();
+  int count = 1;
+  last_empty = p == end;
+  while (p < end) {
+    ++p;  // a token's first character is its own, even a separator
+    while (p < end && *p != ',' && *p != ' ')
+      ++p;
+    if (p == end) break;
+    ++count;
+    last_empty = ++p == end;
+  }
+  return count;
 }
 
 }  // namespace
 
 namespace detail {
 
-void AppendScaled(std::string_view valori, bool decimal_point, std::string& out) {
+char* WriteScaled(std::string_view valori, bool decimal_point, char* out) {
   constexpr int kMaxTokens = 50;
-  TextRun tokens[kMaxTokens + 1];
-  char separator = '\0';
-  const int count = SplitRuns(valori, ',', ' ', tokens, kMaxTokens, &separator);
-  for (int t = 1; t <= count; ++t) {
-    // An empty token opened by a separator after the 50th value.
-    if (t > kMaxTokens) Raise(err::kSubscript);
-    if (t > 1) out += separator;
-    AppendScaledValue(tokens[t], decimal_point, out);
+  // A character in a 51st token is an error before any value is converted;
+  // an empty 51st token (a separator after the 50th) only once the 50 are.
+  // Fifty-one tokens take at least 100 characters.
+  if (valori.size() >= 100) {
+    bool last_empty;
+    const int count = TokenCount(valori, last_empty);
+    if (count > kMaxTokens + 1 || (count == kMaxTokens + 1 && !last_empty)) {
+      Raise(err::kSubscript);
+    }
   }
+  const char* p = valori.data();
+  const char* const end = p + valori.size();
+  if (p == end) return out;
+  // The tokens are joined by the separator found last: the separators are
+  // written as found, and put right at the end if they were mixed.
+  char* separators[kMaxTokens];
+  int count = 0;
+  bool mixed = false;
+  for (;;) {
+    // The common token, a plain decimal, is read once, as it is split off.
+    const char* const start = p;
+    if (!WriteScaledShort(p, end, out)) {
+      p = start + 1;  // a token's first character is its own, even a separator
+      while (p < end && *p != ',' && *p != ' ')
+        ++p;
+      out = WriteScaledToken({start, static_cast<std::size_t>(p - start)}, decimal_point, out);
+    }
+    if (p == end) break;
+    const char separator = *p++;
+    if (count > 0 && separator != *separators[count - 1]) mixed = true;
+    if (count == kMaxTokens - 1) Raise(err::kSubscript);  // an empty 51st token
+    separators[count++] = out;
+    *out++ = separator;
+    if (p == end) break;  // an empty last token
+  }
+  if (mixed) {
+    const char last = *separators[count - 1];
+    for (int i = 0; i < count - 1; ++i)
+      *separators[i] = last;
+  }
+  return out;
 }
 
-void AppendRad(std::string_view gradi, float base, std::string& out) {
+char* WriteScaledFields(std::initializer_list<std::string_view> fields, bool decimal_point,
+                        char* out) {
+  std::size_t size = fields.size();
+  for (std::string_view field : fields)
+    size += field.size();
+  char local[512];
+  std::unique_ptr<char[]> large;
+  char* list = local;
+  if (size > sizeof local) {
+    large = std::make_unique_for_overwrite<char[]>(size);
+    list = large.get();
+  }
+  char* end = list;
+  for (std::string_view field : fields) {
+    end = Put(end, field);
+    *end++ = ' ';
+  }
+  --end;  // no blank after the last
+  return WriteScaled({list, static_cast<std::size_t>(end - list)}, decimal_point, out);
+}
+
+char* WriteRad(std::string_view gradi, float base, char* out) {
   const double d = ReadNumber(gradi);
   double result;
   if (base == 32768.0f) {
@@ -332,27 +582,27 @@ void AppendRad(std::string_view gradi, float base, std::string& out) {
     } else if (d > 180.0 && d <= 360.0) {
       result = -std::floor((360.0 - d) * 32768.0 / 180.0);
     } else {
-      return;  // the empty text
+      return out;  // the empty text
     }
   } else {
     result = std::floor(d * static_cast<double>(base) / 360.0);
   }
   if (!std::isfinite(result)) Raise(err::kOverflow);
-  AppendIntegerText(result, out);
+  return WriteIntegerText(result, out);
 }
 
 }  // namespace detail
 
 std::string Moltiplica(const std::string& valori, const NumberSettings& numbers) {
-  std::string result;
-  detail::AppendScaled(valori, detail::DecimalPoint(numbers), result);
-  return result;
+  detail::ByteBuffer result;
+  result.Commit(detail::WriteScaled(valori, detail::DecimalPoint(numbers),
+                                    result.Reserve(detail::LineBound(valori.size()))));
+  return std::string(result.view());
 }
 
 std::string Rad(const std::string& gradi, float base) {
-  std::string result;
-  detail::AppendRad(gradi, base, result);
-  return result;
+  char text[400];
+  return std::string(text, detail::WriteRad(gradi, base, text));
 }
 
 }  // namespace tavrel

@@ -1,22 +1,25 @@
 // Trasforma on arbitrary bytes taken as one line, under both number settings.
 // A line may come out as a result or as run-time error 5, 6 or 9; the same
-// line must give the same outcome twice (no state between calls).
+// line must give the same outcome twice (no state between calls), and the
+// same outcome as the reference transformer (tests/reference).
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "fuzz_common.h"
+#include "reference_transform.h"
 #include "tavrel.h"
 
 namespace {
 
 // The result, or the error number as a negative value in `error`.
 std::optional<std::string> Outcome(const std::string& line, const tavrel::NumberSettings& numbers,
-                                   int& error) {
+                                   int& error, bool reference = false) {
   std::string riga = line;
   try {
-    return tavrel::Trasforma(riga, numbers);
+    return reference ? tavrel::reference::Trasforma(riga, numbers)
+                     : tavrel::Trasforma(riga, numbers);
   } catch (const tavrel::RuntimeError& e) {
     tavrel::fuzz::ExpectError(
         e, {tavrel::err::kInvalidArgument, tavrel::err::kOverflow, tavrel::err::kSubscript},
@@ -38,6 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::optional<std::string> second = Outcome(line, numbers, second_error);
     tavrel::fuzz::Require(first == second && first_error == second_error,
                           "the same line gave two different outcomes");
+    int reference_error = 0;
+    const std::optional<std::string> reference = Outcome(line, numbers, reference_error, true);
+    tavrel::fuzz::Require(first == reference && first_error == reference_error,
+                          "the line differs from the reference transformer");
   }
   return 0;
 }

@@ -1,0 +1,273 @@
+// The conversion of a 4.0 file's lines: read in blocks of whole lines,
+// transformed (on a small fixed pool of threads for a large file) and
+// written in the order of the file.  A line too long for a block whose 3.5
+// text its first characters decide is streamed rather than held.
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "internal.h"
+#include "platform.h"
+#include "tavrel.h"
+
+namespace tavrel::detail {
+
+namespace {
+
+constexpr std::size_t kBlockSize = 256 * 1024;
+// A small fixed pool: memory stays flat whatever the processors.
+constexpr unsigned kMaxThreads = 8;
+// From this size a file is worth the threads.
+constexpr std::uint64_t kParallelFrom = 4 * 1024 * 1024;
+
+// Lines end as the input file reads them: at a line feed, a carriage return
+// right before it belonging to the line end.  The line feed that ends the
+// first line in `bytes`, or npos:
+std::size_t LineEndIn(std::string_view bytes) {
+  return bytes.find('\n');
+}
+// The line feed that ends the last whole line in `bytes`, or npos.
+std::size_t LastLineEndIn(std::string_view bytes) {
+  return bytes.rfind('\n');
+}
+
+// A block of whole lines and the 3.5 text of those transformed.
+struct Block {
+  ByteBuffer input;
+  ByteBuffer output;
+  std::uint64_t lines = 0;  // lines transformed, the failing one included
+  std::exception_ptr error;
+  bool done = false;
+};
+
+// Transforms the lines of `block.input`, each result followed by CR LF, up
+// to the first that fails.  A line ends at a line feed, a carriage return
+// before it dropped; the last line of the file may have no line end.
+void TransformBlock(Block& block, bool decimal_point) {
+  block.output.clear();
+  block.lines = 0;
+  block.error = nullptr;
+  std::string rewritten;
+  std::string_view rest = block.input.view();
+  try {
+    while (!rest.empty()) {
+      const std::size_t lf = LineEndIn(rest);
+      std::string_view riga = rest.substr(0, lf);
+      rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
+      if (lf != std::string_view::npos && riga.ends_with('\r')) riga.remove_suffix(1);
+      ++block.lines;
+      if (riga.starts_with("-y255")) {
+        rewritten.assign(riga);
+        RewriteLayer255(rewritten);
+        riga = rewritten;
+      }
+      char* out = block.output.Reserve(LineBound(riga.size()) + kLineEnd.size());
+      block.output.Commit(Put(TransformInto(riga, decimal_point, out), kLineEnd));
+    }
+  } catch (...) {
+    block.error = std::current_exception();
+  }
+}
+
+// Threads that transform the blocks handed to them, in any order.
+class BlockPool {
+ public:
+  BlockPool(unsigned threads, bool decimal_point) : decimal_point_(decimal_point) {
+    for (unsigned i = 0; i < threads; ++i)
+      threads_.emplace_back([this] { Work(); });
+  }
+  ~BlockPool() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    queued_.notify_all();
+    for (std::thread& thread : threads_)
+      thread.join();
+  }
+  BlockPool(const BlockPool&) = delete;
+  BlockPool& operator=(const BlockPool&) = delete;
+
+  // Transformed at once by the caller when there are no threads.
+  void Submit(Block& block) {
+    if (threads_.empty()) {
+      TransformBlock(block, decimal_point_);
+      block.done = true;
+      return;
+    }
+    {
+      std::lock_guard lock(mutex_);
+      block.done = false;
+      queue_.push_back(&block);
+    }
+    queued_.notify_one();
+  }
+  void Wait(Block& block) {
+    std::unique_lock lock(mutex_);
+    finished_.wait(lock, [&] { return block.done; });
+  }
+
+ private:
+  void Work() {
+    for (;;) {
+      Block* block;
+      {
+        std::unique_lock lock(mutex_);
+        queued_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+        if (stop_) return;
+        block = queue_.front();
+        queue_.pop_front();
+      }
+      TransformBlock(*block, decimal_point_);
+      {
+        std::lock_guard lock(mutex_);
+        block->done = true;
+      }
+      finished_.notify_all();
+    }
+  }
+
+  const bool decimal_point_;
+  std::mutex mutex_;
+  std::condition_variable queued_;
+  std::condition_variable finished_;
+  std::deque<Block*> queue_;
+  bool stop_ = false;
+  std::vector<std::thread> threads_;
+};
+
+enum class Read { kEnd, kLines, kLongLine };
+
+// Reads into `block` whole lines, about a block of them; kLongLine when a
+// whole block holds no line end, the beginning of one long line.
+Read ReadBlock(platform::InputFile& source, ByteBuffer& block) {
+  block.clear();
+  while (block.size() < kBlockSize) {
+    const std::size_t want = kBlockSize - block.size();
+    char* at = block.Reserve(want);
+    const std::size_t got = source.ReadBytes(at, want);
+    if (got == 0) return block.size() == 0 ? Read::kEnd : Read::kLines;
+    block.Commit(at + got);
+  }
+  const std::size_t lf = LastLineEndIn(block.view());
+  if (lf == std::string_view::npos) return Read::kLongLine;
+  source.Unread(block.view().substr(lf + 1));
+  block.Truncate(lf + 1);
+  return Read::kLines;
+}
+
+// Reads on into `block` up to the end of its one line, which stays whole.
+void ReadRestOfLine(platform::InputFile& source, ByteBuffer& block) {
+  for (;;) {
+    char* at = block.Reserve(kBlockSize);
+    const std::size_t got = source.ReadBytes(at, kBlockSize);
+    if (got == 0) return;
+    const std::string_view chunk(at, got);
+    const std::size_t lf = LineEndIn(chunk);
+    if (lf != std::string_view::npos) {
+      source.Unread(chunk.substr(lf + 1));
+      block.Commit(at + lf + 1);
+      return;
+    }
+    block.Commit(at + got);
+  }
+}
+
+// Streams the rest of a long line whose beginning is in `block`: its bytes
+// are written when `copy`, else skipped.  A carriage return right before the
+// line feed is not part of the line; at the end of the file it is.
+void StreamLine(platform::InputFile& source, ByteBuffer& block, bool copy,
+                platform::OutputFile& output) {
+  bool held_cr = false;  // the bytes written so far end with a carriage return
+  std::string_view chunk = block.view();
+  for (;;) {
+    const std::size_t lf = LineEndIn(chunk);
+    const bool ends = lf != std::string_view::npos;
+    std::string_view bytes = chunk.substr(0, lf);
+    if (copy) {
+      if (held_cr && !(ends && bytes.empty())) output.Write("\r");
+      held_cr = bytes.ends_with('\r');
+      if (held_cr) bytes.remove_suffix(1);
+      if (ends) held_cr = false;  // it stood before the line feed
+      output.Write(bytes);
+    }
+    if (ends) {
+      source.Unread(chunk.substr(lf + 1));
+      return;
+    }
+    block.clear();
+    char* at = block.Reserve(kBlockSize);
+    const std::size_t got = source.ReadBytes(at, kBlockSize);
+    if (got == 0) {
+      if (held_cr) output.Write("\r");
+      return;
+    }
+    block.Commit(at + got);
+    chunk = block.view();
+  }
+}
+
+}  // namespace
+
+void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
+                  const ConvertOptions& options, std::uint64_t& line_number) {
+  unsigned threads = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
+  if (threads > kMaxThreads) threads = kMaxThreads;
+  if (threads <= 1 || options.length < kParallelFrom) threads = 0;
+  // Two blocks more than threads: one is read and one written while the
+  // threads transform the others.
+  std::vector<Block> blocks(threads == 0 ? 1 : threads + 2);
+  std::deque<Block*> pending;  // in the order of the file
+  std::uint64_t read = 0;
+  BlockPool pool(threads, options.decimal_point);
+
+  // Writes the oldest block; its error, at its line, if it has one.
+  auto write_next = [&] {
+    Block& block = *pending.front();
+    pool.Wait(block);
+    line_number += block.lines;
+    if (block.error) std::rethrow_exception(block.error);
+    output.Write(block.output.view());
+    pending.pop_front();
+  };
+
+  bool end = false;
+  while (!end || !pending.empty()) {
+    while (!end && pending.size() < blocks.size()) {
+      Block& block = blocks[read % blocks.size()];
+      const Read got = ReadBlock(source, block.input);
+      if (got == Read::kEnd) {
+        end = true;
+        break;
+      }
+      if (got == Read::kLongLine) {
+        std::string_view fixed;
+        const Streamed form = StreamedForm(block.input.view(), options.decimal_point, fixed);
+        if (form == Streamed::kNo) {
+          ReadRestOfLine(source, block.input);
+        } else {
+          // The lines before it are written first.
+          while (!pending.empty())
+            write_next();
+          ++line_number;
+          output.Write(fixed);
+          StreamLine(source, block.input, form == Streamed::kUnchanged, output);
+          output.Write(kLineEnd);
+          continue;
+        }
+      }
+      pool.Submit(block);
+      pending.push_back(&block);
+      ++read;
+    }
+    if (!pending.empty()) write_next();
+  }
+}
+
+}  // namespace tavrel::detail

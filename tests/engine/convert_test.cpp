@@ -1,0 +1,125 @@
+// A 4.0 file converted in blocks, on one thread and on several: the same
+// bytes as the reference transformer line by line, the first failing line's
+// error, and long lines streamed across the reading blocks.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "reference_transform.h"
+#include "tavrel.h"
+#include "test_util.h"
+
+namespace tavrel {
+namespace {
+
+const std::string kH40 = "TAVREL Version 4.0 -- Data File.\r\n";
+const std::string kH35 = "TAVREL Version 3.5 -- DATA FILE\r\n";
+
+class ConvertTest : public SourceFolderTest {
+ protected:
+  // Converts `bytes` with `threads`; the output, or "error N at line L".
+  std::string Convert(const std::string& bytes, unsigned threads) {
+    Write("IN.PCB", bytes);
+    RecordingSink sink;
+    AnalysisRequest request{dir_, "IN.PCB", output_, kPoint};
+    request.threads = threads;
+    const AnalysisOutcome outcome = Analizza(request, sink);
+    if (outcome.failed) {
+      EXPECT_FALSE(FileExists(output_)) << "a half conversion was left";
+      return "error " + std::to_string(sink.failed_number) + " at line " +
+             std::to_string(sink.line);
+    }
+    return Read(output_);
+  }
+};
+
+// About 8 MB of lines of every family, with CR LF and lone LF line ends, the
+// last line without one; and the output the reference gives for them.
+struct LargeFile {
+  std::string source = kH40;
+  std::string expected = kH35;
+};
+LargeFile MakeLargeFile() {
+  const std::string lines[] = {"0 12  1.5,2.25,-0.5,0.0625",
+                               "1 3 0.5 0.25 7",
+                               "2 5 1 2 0.5 0.25 90 180 1 0",
+                               "3 0.062 0 1.25 2.5 0.06 0.08 0.032 90 1 U1-3",
+                               "4 1 0.1 1.25 2.5 0.5 90 5 0 AB   CD",
+                               "6 2 90 1 2 0.5 0.25 FRAME",
+                               "S 1 MAIN",
+                               "",
+                               "-gp1,1",
+                               "-gx0.5,0.5",
+                               "-y255:00FFFFFF,0,0,0,00,9,Top Silk",
+                               "-y3 abc",
+                               "5 unchanged"};
+  std::mt19937 random(14);
+  LargeFile file;
+  while (file.source.size() < 8'000'000) {
+    const std::string& line = lines[random() % std::size(lines)];
+    file.source += line + (random() % 8 == 0 ? "\n" : "\r\n");
+    std::string riga = line;
+    file.expected += reference::Trasforma(riga) + "\r\n";
+  }
+  file.source += "4 1 0.1 1 2 0.5 90 3 0 LAST";
+  std::string riga = "4 1 0.1 1 2 0.5 90 3 0 LAST";
+  file.expected += reference::Trasforma(riga) + "\r\n";
+  return file;
+}
+
+TEST_F(ConvertTest, LargeFileGivesTheSameBytesOnOneThreadAndOnSeveral) {
+  const LargeFile file = MakeLargeFile();
+  for (unsigned threads : {1u, 2u, 3u, 0u}) {
+    const std::string output = Convert(file.source, threads);
+    EXPECT_TRUE(output == file.expected) << threads << " threads: " << output.size() << " bytes, "
+                                         << file.expected.size() << " expected";
+  }
+}
+
+TEST_F(ConvertTest, FirstFailingLineInFileOrderWins) {
+  // Lines of about 100 characters, so that the failing lines fall in blocks
+  // far apart: line 30002 raises 5 (a record "0" too short), line 60003
+  // raises 9 (more than 100 fields).
+  const std::string filler = "S " + std::string(97, 'x') + "\r\n";
+  std::string half;
+  for (int i = 0; i < 30000; ++i)
+    half += filler;
+  const std::string too_many_fields = "4" + std::string(300, ' ') + "\r\n";
+  const std::string both = kH40 + half + "0\r\n" + half + too_many_fields + "-it\r\n";
+  const std::string later = kH40 + half + "-it\r\n" + half + too_many_fields + "-it\r\n";
+  for (unsigned threads : {1u, 2u}) {
+    EXPECT_EQ(Convert(both, threads), "error 5 at line 30002") << threads;
+    EXPECT_EQ(Convert(later, threads), "error 9 at line 60003") << threads;
+  }
+}
+
+TEST_F(ConvertTest, LongLinesAcrossTheReadingBlocksAreStreamed) {
+  // Lengths around multiples of the reading block, so that the carriage
+  // return falls at the end of one block and the line feed at the start of
+  // the next, and around it.
+  const std::string banner(kBannerLine);
+  for (std::size_t length :
+       {(1u << 18) - 2, (1u << 18) - 1, 1u << 18, (1u << 18) + 1, (1u << 19) - 1, (1u << 19) + 3}) {
+    std::string unknown = "-zz";
+    while (unknown.size() < length)
+      unknown += static_cast<char>('a' + unknown.size() % 26);
+    const std::string letter = "C" + unknown.substr(1);
+    for (unsigned threads : {1u, 2u}) {
+      EXPECT_TRUE(Convert(kH40 + unknown + "\r\n-it\r\n", threads) ==
+                  kH35 + unknown + "\r\n-t60\r\n")
+          << length;
+      EXPECT_TRUE(Convert(kH40 + "-it\r\n" + letter + "\r\n" + unknown, threads) ==
+                  kH35 + "-t60\r\n" + banner + "\r\n" + unknown + "\r\n")
+          << length;
+      // A carriage return that ends the file is part of the line.
+      EXPECT_TRUE(Convert(kH40 + unknown + "\r", threads) == kH35 + unknown + "\r\r\n") << length;
+      EXPECT_TRUE(Convert(kH40 + unknown + "\n" + letter + "\n", threads) ==
+                  kH35 + unknown + "\r\n" + banner + "\r\n")
+          << length;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tavrel

@@ -1,0 +1,185 @@
+// The line transformer against its reference, the transformer as it was
+// before it wrote straight into the output buffer: the same text, or the
+// same run-time error, for every line of the samples and for many random
+// lines, under both decimal separators.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "reference_transform.h"
+#include "tavrel.h"
+#include "test_util.h"
+
+namespace tavrel {
+namespace {
+
+// The result, or "error N", and the line as the call left it.
+std::string Outcome(std::string (*transform)(std::string&, const NumberSettings&), std::string line,
+                    const NumberSettings& numbers) {
+  try {
+    std::string result = transform(line, numbers);
+    return result + "\n(" + line + ")";
+  } catch (const RuntimeError& error) {
+    return "error " + std::to_string(error.number());
+  }
+}
+
+// Reports the first few lines where the two differ; true when none does.
+bool SameAsReference(const std::vector<std::string>& lines) {
+  int reported = 0;
+  for (const std::string& line : lines) {
+    for (const NumberSettings& numbers : {kPoint, kComma}) {
+      const std::string actual = Outcome(&Trasforma, line, numbers);
+      const std::string expected = Outcome(&reference::Trasforma, line, numbers);
+      if (actual == expected) continue;
+      ADD_FAILURE() << "line \"" << line << "\" (decimal " << numbers.decimal << ")\n  got      "
+                    << actual << "\n  expected " << expected;
+      if (++reported == 10) return false;
+    }
+  }
+  return reported == 0;
+}
+
+TEST(Differential, EveryLineOfTheSamples) {
+  std::vector<std::string> lines;
+  for (const char* name : {"BOARD40.PCB", "SCHEMA40.SCH", "SAMPLE36.PCB", "GIA35.SCH"}) {
+    std::ifstream in(std::string(TAVREL_SAMPLES_DIR) + "/" + name, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines.push_back(line);
+    }
+  }
+  ASSERT_GT(lines.size(), 50u);
+  EXPECT_TRUE(SameAsReference(lines));
+}
+
+// Random lines built from the pieces the transformer looks at: record types,
+// option keys and layer prefixes, then fields of numbers in every form the
+// number reader knows (and some it does not), joined by blanks, runs of
+// blanks and commas.
+class LineMaker {
+ public:
+  explicit LineMaker(unsigned seed) : random_(seed) {}
+
+  std::string Line() {
+    static const char* const kStarts[] = {
+        "0 ",   "0 12  ", "1 ",   "1 3 ",  "2 ",     "2 5 ",    "3 ",  "3 ",  "4 ",
+        "4 1 ", "6 ",     "6 2 ", "S ",    "C",      "-gx",     "-dp", "-gp", "-iv",
+        "-ip",  "-gz",    "-y",   "-y255", "-y1:00", "-y12:01", "5 ",  "",    "-m"};
+    std::string line = kStarts[Below(std::size(kStarts))];
+    const int fields = static_cast<int>(Below(Chance(20) ? 60 : 14));
+    for (int i = 0; i < fields; ++i) {
+      if (i > 0 || Chance(3)) line += Separator();
+      line += Value();
+    }
+    if (Chance(6)) line += ' ';
+    if (Chance(8)) {  // a layer line's fixed column and name
+      line.resize(std::max<std::size_t>(line.size(), 24), '0');
+      line[21] = Chance(2) ? ',' : 'x';
+      line += ",Top Copper";
+    }
+    if (Chance(10) && !line.empty()) line[Below(line.size())] = "\t,. -e0"[Below(7)];
+    return line;
+  }
+
+ private:
+  std::size_t Below(std::size_t n) { return random_() % n; }
+  bool Chance(int one_in) { return Below(static_cast<std::size_t>(one_in)) == 0; }
+
+  std::string Separator() {
+    static const char* const kSeparators[] = {" ", " ", " ", " ", ",", "  ", "   ", ", ", ",,"};
+    return kSeparators[Below(std::size(kSeparators))];
+  }
+
+  std::string Digits(std::size_t count) {
+    std::string digits;
+    for (std::size_t i = 0; i < count; ++i)
+      digits += static_cast<char>('0' + Below(10));
+    return digits;
+  }
+
+  std::string Value() {
+    static const char* const kFixed[] = {"0",
+                                         "90",
+                                         "270",
+                                         "180",
+                                         "0.000",
+                                         "-0",
+                                         "360",
+                                         "-1",
+                                         "1e3",
+                                         "2.5E-1",
+                                         "1e308",
+                                         "1e400",
+                                         "-1e400",
+                                         "1e-400",
+                                         "abc",
+                                         "12abc",
+                                         "0,5",
+                                         "1.2.3",
+                                         "+5",
+                                         ".",
+                                         "-",
+                                         "",
+                                         "0.03332",
+                                         "15",
+                                         "7",
+                                         "0.0005",
+                                         "-0.0005",
+                                         "9e14",
+                                         "1.7976931348623157e308"};
+    switch (Below(6)) {
+      case 0:
+        return kFixed[Below(std::size(kFixed))];
+      case 1:  // a whole number, sometimes long
+        return (Chance(4) ? "-" : "") + Digits(1 + Below(Chance(8) ? 20 : 4));
+      default: {  // a decimal with up to 8 places, sometimes long
+        std::string value = Chance(5) ? "-" : "";
+        value += Digits(Below(Chance(10) ? 16 : 3));
+        value += '.';
+        value += Digits(Below(Chance(10) ? 20 : 6));
+        return value;
+      }
+    }
+  }
+
+  std::mt19937 random_;
+};
+
+TEST(Differential, RandomLines) {
+  LineMaker maker(2026);
+  std::vector<std::string> lines;
+  for (int i = 0; i < 200000; ++i)
+    lines.push_back(maker.Line());
+  EXPECT_TRUE(SameAsReference(lines));
+}
+
+// Pads and texts of the usual shape, where the pad size and the anchor shift
+// compute new values: random decimals of up to 7 places, every anchor code.
+TEST(Differential, RandomPadsAndTexts) {
+  std::mt19937 random(35);
+  auto decimal = [&] {
+    std::string text = random() % 6 == 0 ? "-" : "";
+    text += std::to_string(random() % (random() % 4 == 0 ? 100000 : 10));
+    text += '.';
+    for (unsigned places = random() % 8; places > 0; --places)
+      text += static_cast<char>('0' + random() % 10);
+    return text;
+  };
+  std::vector<std::string> lines;
+  for (int i = 0; i < 50000; ++i) {
+    lines.push_back("4 1 " + decimal() + " " + decimal() + " " + decimal() + " " + decimal() +
+                    " 90 " + std::to_string(random() % 17) + " 0 NAME");
+    lines.push_back("3 " + decimal() + " " + (random() % 2 == 0 ? "0" : decimal()) + " " +
+                    decimal() + " " + decimal() + " " + decimal() + " " + decimal() + " " +
+                    decimal() + " " + std::to_string(random() % 4 * 90) + " 1 U1");
+  }
+  EXPECT_TRUE(SameAsReference(lines));
+}
+
+}  // namespace
+}  // namespace tavrel
