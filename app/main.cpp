@@ -2,7 +2,7 @@
 #include <QApplication>
 #include <QTimer>
 
-#include "form_converter.h"
+#include "form_converter_window.h"
 #include "look.h"
 
 int main(int argc, char* argv[]) {
@@ -10,7 +10,7 @@ int main(int argc, char* argv[]) {
   application.setStyle(QStringLiteral("Fusion"));
   if (!tavrel::ui::InstallQtItalian())
     qWarning("Traduzione italiana di Qt (qtbase_it) non trovata");
-  auto* window = new tavrel::ui::FormConverter();
+  auto* window = new tavrel::ui::FormConverterWindow();
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->show();
   // A file or folder to open, as a file manager passes it.

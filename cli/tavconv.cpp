@@ -1,9 +1,12 @@
 // tavconv: converts Tavrel data files from the command line, like cp.
 //
-//   tavconv [-f] [-n] [-j N] SOURCE [DEST]
-//   tavconv [-f] [-n] [-j N] SOURCE... DIR
+//   tavconv [-f] [-j N] SOURCE [DEST]
+//   tavconv [-f] [-j N] SOURCE... DIR
+//   tavconv -n SOURCE...
 #include <charconv>
 #include <clocale>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,8 +17,9 @@
 namespace {
 
 constexpr std::string_view kHelp =
-    "Uso: tavconv [-f] [-n] [-j N] SORGENTE [DESTINAZIONE]\n"
-    "     tavconv [-f] [-n] [-j N] SORGENTE... CARTELLA\n"
+    "Uso: tavconv [-f] [-j N] SORGENTE [DESTINAZIONE]\n"
+    "     tavconv [-f] [-j N] SORGENTE... CARTELLA\n"
+    "     tavconv -n SORGENTE...\n"
     "\n"
     "Converte file di dati Tavrel (.SCH, .PCB) dai formati 4.0 e 3.3, 3.4, 3.6,\n"
     "3.7, 3.8 per Dos nel formato 3.5.\n"
@@ -24,15 +28,17 @@ constexpr std::string_view kHelp =
     "proposto in formato Dos 8+3 (\"3_\" seguito dal nome del sorgente).\n"
     "Con una CARTELLA ogni sorgente va in quella cartella con il nome proposto.\n"
     "Il sorgente non viene mai modificato; il file di destinazione compare solo\n"
-    "a conversione completata.\n"
+    "a conversione completata, e un'interruzione non lascia file a metà.\n"
+    "Si sostituisce soltanto un file ordinario, che conserva i suoi permessi;\n"
+    "un file già scritto nella stessa esecuzione non viene mai riscritto.\n"
     "\n"
     "Opzioni:\n"
-    "  -f        sovrascrive un file di destinazione esistente\n"
-    "  -n        analizza soltanto, senza scrivere nulla\n"
-    "  -j N      converte i file 4.0 grandi con N thread, da 1 a 8\n"
-    "            (predefinito: uno per processore, al massimo 8)\n"
-    "  --help    mostra questo aiuto\n"
-    "  --version mostra la versione\n"
+    "  -f, --force  sovrascrive un file di destinazione esistente\n"
+    "  -n           analizza soltanto, senza scrivere nulla\n"
+    "  -j N         converte i file 4.0 grandi con N thread, da 1 a 8\n"
+    "               (predefinito: uno per processore, al massimo 8)\n"
+    "  -h, --help   mostra questo aiuto\n"
+    "  --version    mostra la versione\n"
     "\n"
     "Stato di uscita: 0 se ogni sorgente è stato convertito, 1 se qualche\n"
     "sorgente non è convertibile, 2 in caso di errore.\n";
@@ -51,7 +57,8 @@ class PrintingSink : public tavrel::AnalysisSink {
  public:
   void SetLabel(tavrel::Label label, const std::string& text) override {
     if (label == tavrel::Label::kTipoFile) format_ = text;
-    if (label == tavrel::Label::kConvPreview) outcome_ = text;
+    // Only the outcome that follows the format: not the waiting text.
+    if (label == tavrel::Label::kConvPreview && !format_.empty()) outcome_ = text;
   }
   void Repaint() override {}
   void SetReady(bool) override {}
@@ -64,7 +71,10 @@ class PrintingSink : public tavrel::AnalysisSink {
     tavrel::PrintOut(source + "\n");
     if (!format_.empty()) tavrel::PrintOut("  " + format_ + "\n");
     if (!outcome_.empty()) tavrel::PrintOut("  " + outcome_ + "\n");
-    if (!error_.empty()) tavrel::PrintError("tavconv: " + source + ": " + error_ + "\n");
+    if (!error_.empty()) {
+      std::fflush(stdout);
+      tavrel::PrintError("tavconv: " + source + ": " + error_ + "\n");
+    }
   }
 
  private:
@@ -74,18 +84,18 @@ class PrintingSink : public tavrel::AnalysisSink {
 };
 
 void Complain(const std::string& what) {
+  std::fflush(stdout);  // the complaint comes last
   tavrel::PrintError("tavconv: " + what + "\n");
 }
 
-void RemoveQuietly(const std::string& path) {
-  try {
-    tavrel::DeleteFileIfExists(path);
-  } catch (const tavrel::RuntimeError&) {
-  }
-}
+// A destination written earlier in this run, and by which source.
+struct Written {
+  std::string dest;
+  std::string source;
+};
 
 Status ConvertOne(const std::string& source, const std::string& dest, const Options& options,
-                  const tavrel::NumberSettings& numbers) {
+                  const tavrel::NumberSettings& numbers, std::vector<Written>& written) {
   tavrel::AnalysisRequest request;
   request.folder = tavrel::FolderOf(source);
   request.name = tavrel::NameOf(source);
@@ -93,47 +103,47 @@ Status ConvertOne(const std::string& source, const std::string& dest, const Opti
   request.convert = !options.analyse_only;
   request.threads = options.threads;
 
-  std::string temp;
+  std::optional<tavrel::NewFile> file;
   if (request.convert) {
+    auto refuse = [&source](const std::string& why) {
+      tavrel::PrintOut(source + "\n");
+      Complain(why);
+      return kFailed;
+    };
+    for (const Written& earlier : written) {
+      if (earlier.dest == dest || tavrel::SameFile(earlier.dest, dest)) {
+        return refuse(dest + " è già stato scritto in questa esecuzione da " + earlier.source +
+                      ": " + source + " non viene convertito");
+      }
+    }
     if (!options.force && tavrel::FileExists(dest)) {
-      tavrel::PrintOut(source + "\n");
-      Complain(dest + " esiste già (usare -f per sovrascriverlo)");
-      return kFailed;
+      return refuse(dest + " esiste già (usare -f per sovrascriverlo)");
     }
-    if (tavrel::SameFile(source, dest)) {
-      tavrel::PrintOut(source + "\n");
-      Complain(dest + " è il file sorgente stesso");
-      return kFailed;
-    }
+    if (tavrel::SameFile(source, dest)) return refuse(dest + " è il file sorgente stesso");
     try {
-      temp = tavrel::MakeSiblingTemporary(dest);
+      if (options.force) tavrel::CheckReplaceable(dest);
+      file.emplace(dest);
     } catch (const tavrel::RuntimeError& error) {
-      tavrel::PrintOut(source + "\n");
-      // A name the system refuses is about the destination, else its folder.
-      const bool name = error.number() == tavrel::err::kBadFileName;
-      Complain((name ? dest : tavrel::FolderOf(dest)) + ": " + error.description());
-      return kFailed;
+      return refuse(dest + ": " + error.description());
     }
-    request.output_path = temp;
+    request.output_file = &*file;
   }
 
   PrintingSink sink;
   const tavrel::AnalysisOutcome outcome = tavrel::Analizza(request, sink);
   sink.Print(source);
-  if (outcome.failed || !tavrel::IsConvertible(outcome.code)) {
-    if (!temp.empty()) RemoveQuietly(temp);
-    return outcome.failed ? kFailed : kNotConvertible;
-  }
+  if (outcome.failed) return kFailed;
+  if (!tavrel::IsConvertible(outcome.code)) return kNotConvertible;
   if (!request.convert) return kConverted;
   try {
-    tavrel::MoveIntoPlace(temp, dest, options.force);
+    file->Place(options.force);
   } catch (const tavrel::RuntimeError& error) {
-    RemoveQuietly(temp);
     Complain(dest + ": " +
              (error.number() == tavrel::err::kFileExists ? std::string("esiste già")
                                                          : error.description()));
     return kFailed;
   }
+  written.push_back({dest, source});
   tavrel::PrintOut("  -> " + dest + "\n");
   return kConverted;
 }
@@ -142,22 +152,30 @@ Status ConvertOne(const std::string& source, const std::string& dest, const Opti
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
-  const std::vector<std::string> args = tavrel::CommandLineArguments(argc, argv);
   Options options;
   bool operands_only = false;
+  const std::vector<std::string> args = tavrel::CommandLineArguments(argc, argv);
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (!operands_only && arg == "--help") {
+    auto help = [] {
       tavrel::PrintOut(kHelp);
-      return 0;
-    }
-    if (!operands_only && arg == "--version") {
-      tavrel::PrintOut(std::string("tavconv (Tavrel Converter) ") + tavrel::kVersion + "\n");
-      return 0;
-    }
-    if (!operands_only && arg == "--") {
+      return std::fflush(stdout) == 0 ? kConverted : kFailed;
+    };
+    if (operands_only || arg == "-" || arg.empty() || arg[0] != '-') {
+      options.operands.push_back(arg);
+    } else if (arg == "--") {
       operands_only = true;
-    } else if (!operands_only && arg.starts_with("-j")) {
+    } else if (arg == "--help") {
+      return help();
+    } else if (arg == "--version") {
+      tavrel::PrintOut(std::string("tavconv (Tavrel Converter) ") + tavrel::kVersion + "\n");
+      return std::fflush(stdout) == 0 ? kConverted : kFailed;
+    } else if (arg == "--force") {
+      options.force = true;
+    } else if (arg.starts_with("--")) {
+      Complain("opzione sconosciuta: " + arg + " (tavconv --help per l'aiuto)");
+      return kFailed;
+    } else if (arg.starts_with("-j")) {
       // -j N or -jN: a number of threads from 1 to 8.
       std::string count = arg.substr(2);
       if (count.empty() && i + 1 < args.size()) count = args[++i];
@@ -168,20 +186,20 @@ int main(int argc, char** argv) {
         return kFailed;
       }
       options.threads = value;
-    } else if (!operands_only && arg.size() > 1 && arg[0] == '-') {
+    } else {
       for (std::size_t k = 1; k < arg.size(); ++k) {
         if (arg[k] == 'f') {
           options.force = true;
         } else if (arg[k] == 'n') {
           options.analyse_only = true;
+        } else if (arg[k] == 'h') {
+          return help();
         } else {
           Complain(std::string("opzione sconosciuta: -") + arg[k] +
                    " (tavconv --help per l'aiuto)");
           return kFailed;
         }
       }
-    } else {
-      options.operands.push_back(arg);
     }
   }
   if (options.operands.empty()) {
@@ -196,13 +214,15 @@ int main(int argc, char** argv) {
     for (const std::string& source : operands)
       jobs.emplace_back(source, std::string());
   } else if (operands.size() == 1) {
-    jobs.emplace_back(operands[0], tavrel::JoinPath(tavrel::FolderOf(operands[0]),
-                                                    tavrel::ProposedName(operands[0])));
+    jobs.emplace_back(operands[0],
+                      tavrel::JoinPath(tavrel::FolderOf(operands[0]),
+                                       tavrel::ProposedName(tavrel::NameOf(operands[0]))));
   } else if (tavrel::IsFolder(operands.back())) {
     const std::string folder = operands.back();
     operands.pop_back();
     for (const std::string& source : operands) {
-      jobs.emplace_back(source, tavrel::JoinPath(folder, tavrel::ProposedName(source)));
+      jobs.emplace_back(source,
+                        tavrel::JoinPath(folder, tavrel::ProposedName(tavrel::NameOf(source))));
     }
   } else if (operands.size() == 2) {
     jobs.emplace_back(operands[0], operands[1]);
@@ -213,9 +233,15 @@ int main(int argc, char** argv) {
 
   const tavrel::NumberSettings numbers = tavrel::UserNumberSettings();
   int status = kConverted;
+  std::vector<Written> written;
   for (const auto& [source, dest] : jobs) {
-    const Status one = ConvertOne(source, dest, options, numbers);
+    const Status one = ConvertOne(source, dest, options, numbers, written);
     if (one > status) status = one;
+  }
+  // A report that could not be written all is a failure too.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    tavrel::PrintError("tavconv: impossibile scrivere sullo standard output\n");
+    return kFailed;
   }
   return status;
 }

@@ -37,6 +37,14 @@ constexpr std::array<HeaderRow, 8> kHeaders = {{
      {-35, "Formato: Libreria TAVREL 3.5 per Dos", "Conversione: Non convertibile"}},
 }};
 
+// The longest header: a first field longer than it is unknown at once.
+constexpr std::size_t kLongestHeader = [] {
+  std::size_t longest = 0;
+  for (const HeaderRow& row : kHeaders)
+    longest = row.header.size() > longest ? row.header.size() : longest;
+  return longest;
+}();
+
 constexpr FormatInfo kUnknown = {99, "Formato: Sconosciuto / Non convertibile",
                                  "Conversione: Non possibile"};
 
@@ -70,19 +78,58 @@ std::string UpperAscii(std::string text) {
   return text;
 }
 
+// The name with "_" for every character a DOS name cannot hold: control
+// characters, blank, the reserved marks, and every character beyond ASCII
+// (one "_" for a whole UTF-8 sequence, one for each byte of any other).
+std::string DosCharacters(std::string_view name) {
+  constexpr std::string_view kReserved = "\"*+,/:;<=>?[\\]|";
+  std::string text;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    if (c >= 0x80) {
+      text += '_';
+      std::size_t following = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+      while (following > 0 && i + 1 < name.size() &&
+             (static_cast<unsigned char>(name[i + 1]) & 0xC0) == 0x80) {
+        ++i;
+        --following;
+      }
+    } else if (c <= ' ' || c == 0x7F || kReserved.find(static_cast<char>(c)) != kReserved.npos) {
+      text += '_';
+    } else {
+      text += static_cast<char>(c);
+    }
+  }
+  return text;
+}
+
 // The conversion proper: header, then every line after the source's header
-// (copied for 3.x, transformed for 4.0).  `line_number` follows the source.
+// (copied for 3.x, transformed for 4.0).  `line_number` is the physical source
+// line a 4.0 line is read from, else 0.  `created` tells that the output file
+// was made.
 void Convert(platform::InputFile& source, const AnalysisRequest& request, int code,
-             std::uint64_t length, std::uint64_t& line_number) {
-  platform::OutputFile output(request.output_path);
+             std::uint64_t length, std::uint64_t& line_number, bool& created) {
+  line_number = 0;  // creating and copying into the output concern no line
+  std::optional<platform::OutputFile> output_file;
+  if (request.output_file != nullptr) {
+    output_file.emplace(*request.output_file);
+  } else {
+    output_file.emplace(request.output_path);
+    created = true;
+  }
+  platform::OutputFile& output = *output_file;
   output.WriteLine(kHeader35);
   // A file of its header alone is an empty drawing.
   if (code != 40) {
-    source.CopyLines(output);  // errors here are about files, not lines
+    source.CopyLines(output);
   } else {
     const detail::ConvertOptions options{detail::DecimalPoint(request.numbers), request.threads,
                                          length};
+    // Counted on from the lines ended so far (1 after a header line of its
+    // own, 0 when its comma leaves data on it): a failing line's physical line.
+    line_number = source.LinesEnded();
     detail::ConvertLines(source, output, options, line_number);
+    line_number = 0;
   }
   output.Close();
 }
@@ -100,8 +147,8 @@ bool IsConvertible(int code) {
   return code != 99 && code != 35 && code != -35;
 }
 
-std::string ProposedName(const std::string& path) {
-  const std::string name = NameOf(path);
+std::string ProposedName(const std::string& source_name) {
+  const std::string name = DosCharacters(source_name);
   const std::size_t dot = name.find('.');
   std::string proposed;
   if (dot == std::string::npos) {
@@ -120,6 +167,7 @@ std::string ProposedName(const std::string& path) {
 AnalysisOutcome Analizza(const AnalysisRequest& request, AnalysisSink& sink) {
   AnalysisOutcome outcome;
   std::uint64_t line_number = 0;
+  bool output_created = false;
   std::optional<RuntimeError> failure;
   try {
     const std::string path = JoinPath(request.folder, request.name);
@@ -137,18 +185,17 @@ AnalysisOutcome Analizza(const AnalysisRequest& request, AnalysisSink& sink) {
     FormatInfo info = kUnknown;
     if (!source.AtEnd()) {
       line_number = 1;
-      info = Recognise(source.ReadFirstField());
+      info = Recognise(source.ReadFirstField(kLongestHeader));
     }
     outcome.code = info.code;
     sink.SetLabel(Label::kTipoFile, std::string(info.format_text));
     sink.SetLabel(Label::kConvPreview, std::string(info.outcome_text));
 
     if (IsConvertible(info.code) && request.convert) {
-      Convert(source, request, info.code, length, line_number);
+      Convert(source, request, info.code, length, line_number, output_created);
       outcome.converted = true;
       sink.SetReady(true);
     }
-    outcome.lines_read = line_number;
     return outcome;
   } catch (const RuntimeError& error) {
     failure = error;
@@ -158,9 +205,9 @@ AnalysisOutcome Analizza(const AnalysisRequest& request, AnalysisSink& sink) {
   // The handler.  The files are closed by now; no half conversion is left.
   outcome.failed = true;
   outcome.lines_read = line_number;
-  // Only a file: a device or link given as the output is not the
-  // conversion's to remove.
-  if (request.convert && platform::IsRegularFile(request.output_path)) {
+  // Only the file this analysis made: what stood there before is not its to
+  // remove.
+  if (output_created && platform::IsRegularFile(request.output_path)) {
     try {
       DeleteFileIfExists(request.output_path);
     } catch (const RuntimeError&) {

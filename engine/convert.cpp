@@ -26,15 +26,27 @@ constexpr unsigned kMaxThreads = 8;
 // From this size a file is worth the threads.
 constexpr std::uint64_t kParallelFrom = 4 * 1024 * 1024;
 
-// Lines end as the input file reads them: at a line feed, a carriage return
-// right before it belonging to the line end.  The line feed that ends the
-// first line in `bytes`, or npos:
-std::size_t LineEndIn(std::string_view bytes) {
-  return bytes.find('\n');
+// Lines end as the input file reads them (LineEnds in platform.h): in a file
+// of CR LF lines only at a CR LF, a lone line feed being data; in the others
+// at any line feed, a carriage return right before it belonging to the line
+// end.  The line feed that ends the first line in `bytes`, or npos;
+// `cr_before` tells whether the byte before `bytes`, in the same line, is a
+// carriage return.
+std::size_t LineEndIn(std::string_view bytes, bool crlf, bool cr_before = false) {
+  std::size_t lf = bytes.find('\n');
+  if (!crlf) return lf;
+  while (lf != std::string_view::npos && !(lf > 0 ? bytes[lf - 1] == '\r' : cr_before))
+    lf = bytes.find('\n', lf + 1);
+  return lf;
 }
-// The line feed that ends the last whole line in `bytes`, or npos.
-std::size_t LastLineEndIn(std::string_view bytes) {
-  return bytes.rfind('\n');
+// The line feed that ends the last whole line in `bytes`, which begin a line,
+// or npos.
+std::size_t LastLineEndIn(std::string_view bytes, bool crlf) {
+  std::size_t lf = bytes.rfind('\n');
+  if (!crlf) return lf;
+  while (lf != std::string_view::npos && lf > 0 && bytes[lf - 1] != '\r')
+    lf = bytes.rfind('\n', lf - 1);
+  return lf == 0 ? std::string_view::npos : lf;
 }
 
 // A block of whole lines and the 3.5 text of those transformed.
@@ -49,7 +61,7 @@ struct Block {
 // Transforms the lines of `block.input`, each result followed by CR LF, up
 // to the first that fails.  A line ends at a line feed, a carriage return
 // before it dropped; the last line of the file may have no line end.
-void TransformBlock(Block& block, bool decimal_point) {
+void TransformBlock(Block& block, bool decimal_point, bool crlf) {
   block.output.clear();
   block.lines = 0;
   block.error = nullptr;
@@ -57,7 +69,7 @@ void TransformBlock(Block& block, bool decimal_point) {
   std::string_view rest = block.input.view();
   try {
     while (!rest.empty()) {
-      const std::size_t lf = LineEndIn(rest);
+      const std::size_t lf = LineEndIn(rest, crlf);
       std::string_view riga = rest.substr(0, lf);
       rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
       if (lf != std::string_view::npos && riga.ends_with('\r')) riga.remove_suffix(1);
@@ -78,7 +90,8 @@ void TransformBlock(Block& block, bool decimal_point) {
 // Threads that transform the blocks handed to them, in any order.
 class BlockPool {
  public:
-  BlockPool(unsigned threads, bool decimal_point) : decimal_point_(decimal_point) {
+  BlockPool(unsigned threads, bool decimal_point, bool crlf)
+      : decimal_point_(decimal_point), crlf_(crlf) {
     for (unsigned i = 0; i < threads; ++i)
       threads_.emplace_back([this] { Work(); });
   }
@@ -97,7 +110,7 @@ class BlockPool {
   // Transformed at once by the caller when there are no threads.
   void Submit(Block& block) {
     if (threads_.empty()) {
-      TransformBlock(block, decimal_point_);
+      TransformBlock(block, decimal_point_, crlf_);
       block.done = true;
       return;
     }
@@ -124,7 +137,7 @@ class BlockPool {
         block = queue_.front();
         queue_.pop_front();
       }
-      TransformBlock(*block, decimal_point_);
+      TransformBlock(*block, decimal_point_, crlf_);
       {
         std::lock_guard lock(mutex_);
         block->done = true;
@@ -134,6 +147,7 @@ class BlockPool {
   }
 
   const bool decimal_point_;
+  const bool crlf_;
   std::mutex mutex_;
   std::condition_variable queued_;
   std::condition_variable finished_;
@@ -146,7 +160,7 @@ enum class Read { kEnd, kLines, kLongLine };
 
 // Reads into `block` whole lines, about a block of them; kLongLine when a
 // whole block holds no line end, the beginning of one long line.
-Read ReadBlock(platform::InputFile& source, ByteBuffer& block) {
+Read ReadBlock(platform::InputFile& source, ByteBuffer& block, bool crlf) {
   block.clear();
   while (block.size() < kBlockSize) {
     const std::size_t want = kBlockSize - block.size();
@@ -155,7 +169,7 @@ Read ReadBlock(platform::InputFile& source, ByteBuffer& block) {
     if (got == 0) return block.size() == 0 ? Read::kEnd : Read::kLines;
     block.Commit(at + got);
   }
-  const std::size_t lf = LastLineEndIn(block.view());
+  const std::size_t lf = LastLineEndIn(block.view(), crlf);
   if (lf == std::string_view::npos) return Read::kLongLine;
   source.Unread(block.view().substr(lf + 1));
   block.Truncate(lf + 1);
@@ -163,13 +177,14 @@ Read ReadBlock(platform::InputFile& source, ByteBuffer& block) {
 }
 
 // Reads on into `block` up to the end of its one line, which stays whole.
-void ReadRestOfLine(platform::InputFile& source, ByteBuffer& block) {
+void ReadRestOfLine(platform::InputFile& source, ByteBuffer& block, bool crlf) {
   for (;;) {
+    const bool cr_before = block.view().ends_with('\r');
     char* at = block.Reserve(kBlockSize);
     const std::size_t got = source.ReadBytes(at, kBlockSize);
     if (got == 0) return;
     const std::string_view chunk(at, got);
-    const std::size_t lf = LineEndIn(chunk);
+    const std::size_t lf = LineEndIn(chunk, crlf, cr_before);
     if (lf != std::string_view::npos) {
       source.Unread(chunk.substr(lf + 1));
       block.Commit(at + lf + 1);
@@ -182,12 +197,13 @@ void ReadRestOfLine(platform::InputFile& source, ByteBuffer& block) {
 // Streams the rest of a long line whose beginning is in `block`: its bytes
 // are written when `copy`, else skipped.  A carriage return right before the
 // line feed is not part of the line; at the end of the file it is.
-void StreamLine(platform::InputFile& source, ByteBuffer& block, bool copy,
+void StreamLine(platform::InputFile& source, ByteBuffer& block, bool copy, bool crlf,
                 platform::OutputFile& output) {
-  bool held_cr = false;  // the bytes written so far end with a carriage return
+  bool held_cr = false;    // the bytes written so far end with a carriage return
+  bool cr_before = false;  // the chunk before ended with a carriage return
   std::string_view chunk = block.view();
   for (;;) {
-    const std::size_t lf = LineEndIn(chunk);
+    const std::size_t lf = LineEndIn(chunk, crlf, cr_before);
     const bool ends = lf != std::string_view::npos;
     std::string_view bytes = chunk.substr(0, lf);
     if (copy) {
@@ -201,6 +217,7 @@ void StreamLine(platform::InputFile& source, ByteBuffer& block, bool copy,
       source.Unread(chunk.substr(lf + 1));
       return;
     }
+    cr_before = chunk.ends_with('\r');
     block.clear();
     char* at = block.Reserve(kBlockSize);
     const std::size_t got = source.ReadBytes(at, kBlockSize);
@@ -222,10 +239,21 @@ void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
   if (threads <= 1 || options.length < kParallelFrom) threads = 0;
   // Two blocks more than threads: one is read and one written while the
   // threads transform the others.
+  // Data on the header line after its comma: its line end decides how the
+  // file's lines end.
+  if (source.line_ends() == platform::LineEnds::kUndecided && !source.AtEnd()) {
+    std::string first;
+    source.ReadLine(first);
+    ++line_number;
+    RewriteLayer255(first);
+    char* out = output.Reserve(LineBound(first.size()) + kLineEnd.size());
+    output.Commit(Put(TransformInto(first, options.decimal_point, out), kLineEnd));
+  }
+  const bool crlf = source.line_ends() == platform::LineEnds::kCrLf;
   std::vector<Block> blocks(threads == 0 ? 1 : threads + 2);
   std::deque<Block*> pending;  // in the order of the file
   std::uint64_t read = 0;
-  BlockPool pool(threads, options.decimal_point);
+  BlockPool pool(threads, options.decimal_point, crlf);
 
   // Writes the oldest block; its error, at its line, if it has one.
   auto write_next = [&] {
@@ -241,7 +269,7 @@ void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
   while (!end || !pending.empty()) {
     while (!end && pending.size() < blocks.size()) {
       Block& block = blocks[read % blocks.size()];
-      const Read got = ReadBlock(source, block.input);
+      const Read got = ReadBlock(source, block.input, crlf);
       if (got == Read::kEnd) {
         end = true;
         break;
@@ -250,14 +278,14 @@ void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
         std::string_view fixed;
         const Streamed form = StreamedForm(block.input.view(), options.decimal_point, fixed);
         if (form == Streamed::kNo) {
-          ReadRestOfLine(source, block.input);
+          ReadRestOfLine(source, block.input, crlf);
         } else {
           // The lines before it are written first.
           while (!pending.empty())
             write_next();
           ++line_number;
           output.Write(fixed);
-          StreamLine(source, block.input, form == Streamed::kUnchanged, output);
+          StreamLine(source, block.input, form == Streamed::kUnchanged, crlf, output);
           output.Write(kLineEnd);
           continue;
         }

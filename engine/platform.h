@@ -9,6 +9,10 @@
 
 #include "byte_buffer.h"
 
+namespace tavrel {
+class NewFile;
+}
+
 namespace tavrel::platform {
 
 // An open file of the system: a descriptor, or a Windows HANDLE as a number.
@@ -18,20 +22,33 @@ using NativeFile = std::intptr_t;
 using NativeFile = int;
 #endif
 
-// Sequential reading of a file from its start.  A line ends at CR LF or at a
-// lone LF; a lone CR is an ordinary character.  A DOS end-of-file mark
-// (Ctrl-Z) as the very last byte of the file is not read as data.
+// How the lines of a file end.  Decided once per file, by the first line end
+// read (the end of the header line):
+// - kCrLf: the first line ended in CR LF.  Every line ends at CR LF only; a
+//   lone LF, like a lone CR, is an ordinary character of its line.
+// - kLf: the first line ended in a lone LF.  A line ends at a lone LF or at
+//   CR LF; a lone CR is an ordinary character.
+// - kUndecided: no line end read yet; the next one read decides.
+enum class LineEnds { kUndecided, kCrLf, kLf };
+
+// Sequential reading of a file from its start, its lines ending as LineEnds
+// tells.  A DOS end-of-file mark (Ctrl-Z) as the very last byte of the file is
+// not read as data.  A regular file is read up to the length it had when it
+// was opened; one that turns out shorter is error 62.
 class InputFile {
  public:
-  // Error 53 when the file does not exist, the file error otherwise.
+  // Error 53 when the file (or a folder on its path) does not exist, the file
+  // error otherwise.
   explicit InputFile(const std::string& path);
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  // Leading blanks skipped, up to the first comma or line end, which is
-  // consumed.  Error 62 when nothing is left.
-  std::string ReadFirstField();
+  // Leading blanks skipped (not stored), up to the first comma or line end,
+  // which is consumed.  A field that grows past `max_length` + 1 bytes is
+  // returned at that length, the rest of it left unread: memory and time stay
+  // bounded whatever the file holds.  Error 62 when nothing is left.
+  std::string ReadFirstField(std::size_t max_length);
   // The text up to the next line end, without it.  Error 62 when nothing is
   // left.
   void ReadLine(std::string& line);
@@ -50,7 +67,20 @@ class InputFile {
   // with them.
   void Unread(std::string_view bytes);
 
+  LineEnds line_ends() const { return ends_; }
+  // The line ends consumed so far by ReadFirstField, ReadLine and
+  // ReadLineView (CopyLines does not count): the next line read is physical
+  // line LinesEnded() + 1.
+  std::uint64_t LinesEnded() const { return lines_ended_; }
+
  private:
+  // The index of the line end ('\n') that ends a line in the `size` bytes
+  // from `start`, or npos; `cr_before` tells whether the byte before `start`,
+  // in the same line, is a CR.
+  std::size_t FindLineEnd(const char* start, std::size_t size, bool cr_before) const;
+  // Takes note of a line end; `cr` whether a CR stood before its LF.
+  void LineEnded(bool cr);
+
   // More bytes in the buffer, reading up to `chunk` when it is empty; false
   // at the end.
   bool Fill(std::size_t chunk = 1 << 16);
@@ -62,13 +92,21 @@ class InputFile {
   std::size_t size_ = 0;      // bytes read into buffer_
   std::size_t pos_ = 0;       // next unread byte of buffer_
   std::uint64_t offset_ = 0;  // bytes read from the file so far
+  bool regular_ = false;      // a regular file: its length is known
+  LineEnds ends_ = LineEnds::kUndecided;
+  std::uint64_t lines_ended_ = 0;
 };
 
-// Sequential writing: the file is created (mode 0600, links not followed) or
-// emptied.  Errors are run-time file errors (70, 76, 61 ...).
+// Sequential writing.  Errors are run-time file errors (70, 76, 61 ...).
 class OutputFile {
  public:
+  // A new file of the user's own, mode 0600: a regular file of the user's
+  // with no other link at `path` is removed first; a file of another owner or
+  // with other links is refused (70), anything else there (link, device,
+  // pipe, folder) too (75).  The file is then created exclusively.
   explicit OutputFile(const std::string& path);
+  // Writes into `file`, which stays open for NewFile::Place.
+  explicit OutputFile(NewFile& file);
   ~OutputFile();  // closes without reporting; call Close() to know
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -95,6 +133,7 @@ class OutputFile {
 
   static constexpr std::size_t kFlushAt = 1 << 16;
   NativeFile fd_ = -1;
+  bool owned_ = true;  // closed by Close()
   detail::ByteBuffer buffer_;
 };
 
@@ -106,6 +145,15 @@ void WriteAll(NativeFile file, const char* data, std::size_t size);
 
 // Whether `path` names a regular file itself (not a link, folder or device).
 bool IsRegularFile(const std::string& path);
+
+// The private folder `base`/pemblix-<uid>, made with mode 0700 when missing.
+// Error 70 naming the folder when it is not a folder of the user's own that
+// no one else may enter.
+std::string PrivateFolder(const std::string& base);
+
+// Whether NewFile may use unnamed files where the file system has them (true
+// unless turned off, which tests do to try the hidden sibling).
+void AllowUnnamedFiles(bool allowed);
 
 // The file's length in bytes; error 53 when it does not exist.
 std::uint64_t FileLength(const std::string& path);

@@ -34,7 +34,9 @@ bool InputFile::Fill(std::size_t chunk) {
   const std::size_t want = remaining_ < chunk ? static_cast<std::size_t>(remaining_) : chunk;
   const std::size_t got = ReadSome(fd_, buffer_.get(), want);
   if (got == 0) {
-    remaining_ = 0;  // the file became shorter
+    remaining_ = 0;
+    // A file that became shorter while it was read gives no sound result.
+    if (regular_) throw MakeError(err::kPastEnd);
     return false;
   }
   size_ = got;
@@ -47,36 +49,68 @@ bool InputFile::AtEnd() {
   return !Fill();
 }
 
-std::string InputFile::ReadFirstField() {
+std::string InputFile::ReadFirstField(std::size_t max_length) {
   if (AtEnd()) throw MakeError(err::kPastEnd);
+  // Leading blanks go by whole buffers.
+  while (Fill(kLargeChunk)) {
+    const char* p = buffer_.get() + pos_;
+    const char* const end = buffer_.get() + size_;
+    for (std::uint64_t word; end - p >= 8; p += 8) {
+      std::memcpy(&word, p, sizeof word);
+      if (word != 0x2020202020202020ULL) break;
+    }
+    while (p != end && *p == ' ')
+      ++p;
+    pos_ = static_cast<std::size_t>(p - buffer_.get());
+    if (p != end) break;
+  }
   std::string field;
-  bool leading = true;
   while (Fill()) {
     const char c = buffer_[pos_++];
-    if (leading && c == ' ') continue;
-    leading = false;
     if (c == ',') break;
     if (c == '\n') {
-      if (!field.empty() && field.back() == '\r') field.pop_back();
+      const bool cr = !field.empty() && field.back() == '\r';
+      if (cr) field.pop_back();
+      LineEnded(cr);
       break;
     }
     field += c;
+    if (field.size() > max_length + 1) break;  // longer than any field wanted
   }
   return field;
+}
+
+void InputFile::LineEnded(bool cr) {
+  if (ends_ == LineEnds::kUndecided) ends_ = cr ? LineEnds::kCrLf : LineEnds::kLf;
+  ++lines_ended_;
+}
+
+std::size_t InputFile::FindLineEnd(const char* start, std::size_t size, bool cr_before) const {
+  std::size_t from = 0;
+  while (from < size) {
+    const void* newline = std::memchr(start + from, '\n', size - from);
+    if (newline == nullptr) break;
+    const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(newline) - start);
+    if (ends_ != LineEnds::kCrLf || (at > 0 ? start[at - 1] == '\r' : cr_before)) return at;
+    from = at + 1;  // a lone LF inside a CR LF line
+  }
+  return std::string_view::npos;
 }
 
 std::string_view InputFile::ReadLineView(std::string& scratch) {
   if (AtEnd()) throw MakeError(err::kPastEnd);
   const char* start = buffer_.get() + pos_;
   const std::size_t available = size_ - pos_;
-  const void* newline = std::memchr(start, '\n', available);
-  if (newline == nullptr) {
+  const std::size_t end = FindLineEnd(start, available, false);
+  if (end == std::string_view::npos) {
     ReadLine(scratch);
     return scratch;
   }
-  std::size_t length = static_cast<std::size_t>(static_cast<const char*>(newline) - start);
+  std::size_t length = end;
   pos_ += length + 1;
-  if (length > 0 && start[length - 1] == '\r') --length;
+  const bool cr = length > 0 && start[length - 1] == '\r';
+  if (cr) --length;
+  LineEnded(cr);
   return std::string_view(start, length);
 }
 
@@ -86,13 +120,13 @@ void InputFile::ReadLine(std::string& line) {
   while (Fill()) {
     const char* start = buffer_.get() + pos_;
     const std::size_t available = size_ - pos_;
-    const void* newline = std::memchr(start, '\n', available);
-    if (newline != nullptr) {
-      const std::size_t length =
-          static_cast<std::size_t>(static_cast<const char*>(newline) - start);
-      line.append(start, length);
-      pos_ += length + 1;
-      if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::size_t end = FindLineEnd(start, available, !line.empty() && line.back() == '\r');
+    if (end != std::string_view::npos) {
+      line.append(start, end);
+      pos_ += end + 1;
+      const bool cr = !line.empty() && line.back() == '\r';
+      if (cr) line.pop_back();
+      LineEnded(cr);
       return;
     }
     line.append(start, available);
@@ -152,16 +186,29 @@ bool HasLoneLineFeed(std::string_view bytes, bool after_cr) {
 }  // namespace
 
 void InputFile::CopyLines(OutputFile& output) {
-  // Buffers whose line ends are all CR LF go out whole; a lone LF gets its CR.
+  if (ends_ == LineEnds::kUndecided && !AtEnd()) {
+    std::string first;  // its end decides how the others end
+    ReadLine(first);
+    output.WriteLine(first);
+  }
   bool after_cr = false;   // the previous buffer ended with a CR
   bool line_open = false;  // bytes since the last line end
   while (Fill(kLargeChunk)) {
     const std::string_view chunk(buffer_.get() + pos_, size_ - pos_);
     const std::uint64_t chunk_offset = offset_ - (size_ - pos_);
     pos_ = size_;
-    if (!HasLoneLineFeed(chunk, after_cr)) {
+    if (ends_ == LineEnds::kCrLf) {
+      // Every byte as it is; only CR LF ends a line.
       output.WriteCopyOf(chunk, fd_, chunk_offset);
+      const bool cr_lf =
+          chunk.back() == '\n' && (chunk.size() > 1 ? chunk[chunk.size() - 2] == '\r' : after_cr);
+      line_open = !cr_lf;
+    } else if (!HasLoneLineFeed(chunk, after_cr)) {
+      // Buffers whose line ends are all CR LF go out whole.
+      output.WriteCopyOf(chunk, fd_, chunk_offset);
+      line_open = chunk.back() != '\n';
     } else {
+      // A lone LF gets its CR.
       std::size_t pending = 0;  // first byte not yet written
       for (std::size_t lf = chunk.find('\n'); lf != std::string_view::npos;
            lf = chunk.find('\n', lf + 1)) {
@@ -173,9 +220,9 @@ void InputFile::CopyLines(OutputFile& output) {
         }
       }
       output.Write(chunk.substr(pending));
+      line_open = chunk.back() != '\n';
     }
     after_cr = chunk.back() == '\r';
-    line_open = chunk.back() != '\n';
   }
   if (line_open) output.Write("\r\n");  // a last line without its line end
 }
@@ -191,7 +238,9 @@ std::size_t InputFile::ReadBytes(char* into, std::size_t size) {
   const std::size_t want = remaining_ < size ? static_cast<std::size_t>(remaining_) : size;
   const std::size_t got = ReadSome(fd_, into, want);
   if (got == 0) {
-    remaining_ = 0;  // the file became shorter
+    remaining_ = 0;
+    // A file that became shorter while it was read gives no sound result.
+    if (regular_) throw MakeError(err::kPastEnd);
     return 0;
   }
   offset_ += got;

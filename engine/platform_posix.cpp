@@ -2,16 +2,20 @@
 #include "platform.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <string>
 
 #include "tavrel.h"
@@ -68,6 +72,12 @@ RuntimeError OpenError(int os_error, const std::string& path) {
   return FileError(os_error);
 }
 
+// A source that cannot be had: missing, or a folder on its way missing, is
+// "file not found".
+RuntimeError SourceError(int os_error) {
+  return FileError(os_error == ENOTDIR ? ENOENT : os_error);
+}
+
 int Retrying(auto call) {
   int result;
   do {
@@ -101,7 +111,7 @@ void WriteAll(NativeFile fd, const char* data, std::size_t size) {
 
 InputFile::InputFile(const std::string& path) {
   fd_ = Retrying([&] { return open(path.c_str(), O_RDONLY | O_CLOEXEC); });
-  if (fd_ < 0) throw OpenError(errno, path);
+  if (fd_ < 0) throw SourceError(errno);
   struct stat st;
   if (fstat(fd_, &st) != 0) {
     const int error = errno;
@@ -113,7 +123,8 @@ InputFile::InputFile(const std::string& path) {
     throw FileError(EISDIR);
   }
   remaining_ = UINT64_MAX;
-  if (S_ISREG(st.st_mode)) {
+  regular_ = S_ISREG(st.st_mode);
+  if (regular_) {
     // Read no further than the length seen now, and leave a final DOS
     // end-of-file mark out.
     remaining_ = static_cast<std::uint64_t>(st.st_size);
@@ -130,33 +141,23 @@ InputFile::~InputFile() {
 }
 
 OutputFile::OutputFile(const std::string& path) {
-  // Not blocking: a pipe planted at the path must not hang the program.
+  // Only a file this program made: a leftover of the user's own goes first,
+  // anything else is not the program's to write or remove.
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) throw MakeError(err::kPathFileAccess);
+    if (st.st_uid != geteuid() || st.st_nlink != 1) throw MakeError(err::kPermission);
+    if (unlink(path.c_str()) != 0 && errno != ENOENT) throw FileError(errno);
+  }
   fd_ = Retrying([&] {
-    return open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   });
   if (fd_ < 0) throw OpenError(errno, path);
-  // Only a regular file, emptied only when it holds something: truncating a
-  // file makes some file systems (ext4) write it out in full when it is
-  // closed, which a new file need not wait for.
-  struct stat st;
-  int error = 0;
-  if (fstat(fd_, &st) != 0) {
-    error = errno;
-  } else if (!S_ISREG(st.st_mode)) {
-    error = EISDIR;
-  } else if (st.st_size > 0 && ftruncate(fd_, 0) != 0) {
-    error = errno;
-  }
-  if (error != 0) {
-    close(fd_);
-    fd_ = -1;
-    throw FileError(error);
-  }
   buffer_.Reserve(kFlushAt * 2);
 }
 
 OutputFile::~OutputFile() {
-  if (fd_ >= 0) close(fd_);
+  if (fd_ >= 0 && owned_) close(fd_);
 }
 
 void OutputFile::WriteCopyOf(std::string_view bytes, NativeFile from, std::uint64_t offset) {
@@ -179,7 +180,7 @@ void OutputFile::Close() {
   Flush();
   const int fd = fd_;
   fd_ = -1;
-  if (close(fd) != 0 && errno != EINTR) throw FileError(errno);
+  if (owned_ && close(fd) != 0 && errno != EINTR) throw FileError(errno);
 }
 
 bool IsRegularFile(const std::string& path) {
@@ -189,13 +190,13 @@ bool IsRegularFile(const std::string& path) {
 
 std::uint64_t FileLength(const std::string& path) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) throw OpenError(errno, path);
+  if (stat(path.c_str(), &st) != 0) throw SourceError(errno);
   return static_cast<std::uint64_t>(st.st_size);
 }
 
 std::string FileDateText(const std::string& path) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) throw OpenError(errno, path);
+  if (stat(path.c_str(), &st) != 0) throw SourceError(errno);
   struct tm local;
   const time_t stamp = st.st_mtime;
   if (localtime_r(&stamp, &local) == nullptr) return std::string();
@@ -206,6 +207,128 @@ std::string FileDateText(const std::string& path) {
   return two(local.tm_mday) + "/" + two(local.tm_mon + 1) + "/" +
          std::to_string(local.tm_year + 1900) + " " + two(local.tm_hour) + ":" + two(local.tm_min) +
          ":" + two(local.tm_sec);
+}
+
+std::string PrivateFolder(const std::string& base) {
+  const uid_t uid = getuid();
+  const std::string folder = JoinPath(base, "pemblix-" + std::to_string(uid));
+  auto naming = [&folder](const RuntimeError& error, const char* why) {
+    return RuntimeError(error.number(), error.description() + ": " + folder + why);
+  };
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) throw naming(FileError(errno, true), "");
+  struct stat st;
+  if (lstat(folder.c_str(), &st) != 0) throw naming(FileError(errno, true), "");
+  if (!S_ISDIR(st.st_mode) || st.st_uid != uid || (st.st_mode & 077) != 0) {
+    throw naming(MakeError(err::kPermission), " non è una cartella privata dell'utente");
+  }
+  return folder;
+}
+
+namespace {
+
+std::atomic<bool> unnamed_files_allowed{true};
+
+// Hidden siblings not yet in place, removed when a signal ends the program.
+// The handler reads the table; the rest changes it under `pending_guard`.
+constexpr int kPendingSlots = 8;
+constexpr std::size_t kPendingPathMax = 4096;
+char pending_paths[kPendingSlots][kPendingPathMax];
+std::atomic<bool> pending_used[kPendingSlots];
+std::mutex pending_guard;
+int new_files_alive = 0;
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+struct sigaction saved_actions[std::size(kEndingSignals)];
+bool handled[std::size(kEndingSignals)];
+struct sigaction saved_file_size_action;
+
+extern "C" void RemovePendingAndEnd(int signal) {
+  const int saved_errno = errno;
+  for (int i = 0; i < kPendingSlots; ++i) {
+    if (pending_used[i].load()) unlink(pending_paths[i]);
+  }
+  errno = saved_errno;
+  // The default action is back (SA_RESETHAND): the signal ends the program
+  // as soon as this handler returns.
+  raise(signal);
+}
+
+// While any NewFile lives: the ending signals remove the hidden siblings, a
+// file-size limit makes writes fail (error 61) instead of ending the program.
+void NewFileBorn() {
+  const std::lock_guard lock(pending_guard);
+  if (new_files_alive++ > 0) return;
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    handled[i] = false;
+    if (sigaction(kEndingSignals[i], nullptr, &saved_actions[i]) != 0) continue;
+    // An ignored signal, or one the program handles itself, is left alone.
+    if ((saved_actions[i].sa_flags & SA_SIGINFO) != 0 || saved_actions[i].sa_handler != SIG_DFL)
+      continue;
+    struct sigaction action {};
+    action.sa_handler = RemovePendingAndEnd;
+    sigfillset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    handled[i] = sigaction(kEndingSignals[i], &action, nullptr) == 0;
+  }
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &saved_file_size_action);
+}
+
+void NewFileGone() {
+  const std::lock_guard lock(pending_guard);
+  if (--new_files_alive > 0) return;
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    if (handled[i]) sigaction(kEndingSignals[i], &saved_actions[i], nullptr);
+  }
+  sigaction(SIGXFSZ, &saved_file_size_action, nullptr);
+}
+
+// Enters `path` in the table; the slot, or -1 when it cannot be (the file is
+// then still removed by the NewFile, only not on a signal).
+int RememberPending(const std::string& path) {
+  if (path.size() >= kPendingPathMax) return -1;
+  const std::lock_guard lock(pending_guard);
+  for (int i = 0; i < kPendingSlots; ++i) {
+    if (pending_used[i].load()) continue;
+    std::memcpy(pending_paths[i], path.c_str(), path.size() + 1);
+    pending_used[i].store(true);
+    return i;
+  }
+  return -1;
+}
+
+void ForgetPending(int& slot) {
+  if (slot >= 0) pending_used[slot].store(false);
+  slot = -1;
+}
+
+// The ending signals held back while a hidden name is made and entered.
+class EndingSignalsHeld {
+ public:
+  EndingSignalsHeld() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kEndingSignals)
+      sigaddset(&set, signal);
+    pthread_sigmask(SIG_BLOCK, &set, &saved_);
+  }
+  ~EndingSignalsHeld() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+
+ private:
+  sigset_t saved_;
+};
+
+mode_t UsualMode() {
+  const mode_t mask = umask(022);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+void AllowUnnamedFiles(bool allowed) {
+  unnamed_files_allowed = allowed;
 }
 
 }  // namespace platform
@@ -244,44 +367,6 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool IsFolder(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
-}
-
-std::string MakeSiblingTemporary(const std::string& path) {
-  std::string temp = JoinPath(FolderOf(path), "." + NameOf(path) + ".XXXXXX");
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) throw FileError(errno);
-  close(fd);
-  return temp;
-}
-
-void MoveIntoPlace(const std::string& from, const std::string& to, bool replace) {
-  const mode_t mask = umask(022);
-  umask(mask);
-  chmod(from.c_str(), 0666 & ~mask);
-  if (replace) {
-    if (rename(from.c_str(), to.c_str()) != 0) throw FileError(errno);
-    return;
-  }
-  // A link never replaces what is there, even a file that appeared meanwhile.
-  if (link(from.c_str(), to.c_str()) == 0) {
-    unlink(from.c_str());
-    return;
-  }
-  if (errno == EEXIST) throw MakeError(err::kFileExists);
-  // A file system without links (FAT media): check, then rename.
-  if (FileExists(to)) throw MakeError(err::kFileExists);
-  if (rename(from.c_str(), to.c_str()) != 0) throw FileError(errno);
-}
-
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }
@@ -299,93 +384,230 @@ bool FileExists(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
 void DeleteFileIfExists(const std::string& path) {
   if (unlink(path.c_str()) != 0 && errno != ENOENT) throw FileError(errno);
 }
 
 std::string TemporaryFilePath() {
   constexpr const char* kName = "PEMBLIX.TMP";
-  const uid_t uid = getuid();
-  // A per-user folder: a fixed name in the shared /tmp could be planted as a
-  // link by another user, or read by one.
+  // A per-user folder: a fixed name in a shared folder could be planted as a
+  // link or a file by another user, or read by one.
   if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime == '/') {
     struct stat st;
-    if (lstat(runtime, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid) {
+    if (lstat(runtime, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
+        (st.st_mode & 022) == 0) {
       return JoinPath(runtime, kName);
     }
   }
-  const std::string folder = "/tmp/pemblix-" + std::to_string(uid);
-  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) throw FileError(errno, true);
-  struct stat st;
-  if (lstat(folder.c_str(), &st) != 0) throw FileError(errno, true);
-  if (!S_ISDIR(st.st_mode) || st.st_uid != uid || (st.st_mode & 077) != 0) {
-    throw MakeError(err::kPermission);
-  }
-  return folder + "/" + kName;
+  return JoinPath(platform::PrivateFolder("/tmp"), kName);
 }
 
-namespace {
+TemporaryFileLease::TemporaryFileLease() {
+  const std::string folder = FolderOf(TemporaryFilePath());
+  // Each running copy holds a lock on the lock file of its path; the kernel
+  // drops it when the copy ends, however it ends.
+  int tries = 0;
+  for (int n = 0; n < 1000 && tries < 10000; ++n, ++tries) {
+    const std::string stem = JoinPath(folder, n == 0 ? "PEMBLIX" : "PEMBLIX" + std::to_string(n));
+    const std::string lock_path = stem + ".LCK";
+    const int fd = platform::Retrying(
+        [&] { return open(lock_path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600); });
+    if (fd < 0 && errno == ELOOP) continue;  // not a file of ours
+    if (fd < 0) throw platform::OpenError(errno, lock_path);
+    struct stat held, named;
+    const bool ours = fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == geteuid() &&
+                      held.st_nlink == 1;
+    if (!ours || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      close(fd);  // another running copy's
+      continue;
+    }
+    // A copy that was ending may have removed the name meanwhile.
+    if (stat(lock_path.c_str(), &named) != 0 || named.st_dev != held.st_dev ||
+        named.st_ino != held.st_ino) {
+      close(fd);
+      --n;
+      continue;
+    }
+    path_ = stem + ".TMP";
+    lock_path_ = lock_path;
+    lock_ = fd;
+    return;
+  }
+  throw MakeError(err::kTooManyFiles);
+}
 
-// Closes a descriptor when it goes out of scope.
-struct Descriptor {
+TemporaryFileLease::~TemporaryFileLease() {
+  if (lock_ < 0) return;
+  unlink(lock_path_.c_str());  // while still held: no other copy holds this name
+  close(static_cast<int>(lock_));
+}
+
+void CheckReplaceable(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return;
+  if (!S_ISREG(st.st_mode)) {
+    throw RuntimeError(err::kPathFileAccess, MakeError(err::kPathFileAccess).description() +
+                                                 " (non è un file ordinario)");
+  }
+  if (access(path.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0) {
+    throw MakeError(err::kPermission);
+  }
+}
+
+struct NewFile::State {
+  std::string destination;
+  std::string folder;
   int fd = -1;
-  ~Descriptor() {
-    if (fd >= 0) close(fd);
-  }
+  std::string hidden;  // the hidden sibling; empty for an unnamed file
+  int pending = -1;    // its slot among the names removed on a signal
+  bool placed = false;
 };
 
-// Removes a half-written file unless it was put into place.
-struct Removal {
-  std::string path;
-  bool armed = true;
-  ~Removal() {
-    if (armed) unlink(path.c_str());
+NewFile::NewFile(const std::string& destination) : state_(std::make_unique<State>()) {
+  State& s = *state_;
+  s.destination = destination;
+  s.folder = FolderOf(destination);
+  platform::NewFileBorn();
+  if (platform::unnamed_files_allowed && access("/proc/self/fd", X_OK) == 0) {
+    s.fd = platform::Retrying([&] {
+      return open(s.folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, platform::UsualMode());
+    });
+    if (s.fd >= 0) return;
   }
-};
+  // No unnamed files here: a hidden sibling with a short name of its own.
+  const platform::EndingSignalsHeld held;
+  std::string hidden = JoinPath(s.folder, ".tavconv-XXXXXX");
+  s.fd = mkostemp(hidden.data(), O_CLOEXEC);
+  if (s.fd < 0) {
+    const int error = errno;
+    platform::NewFileGone();
+    state_.reset();
+    throw platform::OpenError(error, destination);
+  }
+  s.hidden = hidden;
+  s.pending = platform::RememberPending(hidden);
+}
 
-}  // namespace
+NewFile::~NewFile() {
+  if (!state_) return;
+  if (!state_->hidden.empty()) unlink(state_->hidden.c_str());
+  platform::ForgetPending(state_->pending);
+  if (state_->fd >= 0) close(state_->fd);
+  platform::NewFileGone();
+}
+
+const std::string& NewFile::destination() const {
+  return state_->destination;
+}
+
+void NewFile::Place(bool replace) {
+  State& s = *state_;
+  if (s.placed) return;
+  const std::string& to = s.destination;
+  mode_t mode = platform::UsualMode();
+  if (replace) {
+    CheckReplaceable(to);
+    struct stat old;
+    if (lstat(to.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+      if (fchown(s.fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+        // Not a group of the user's: the file keeps the user's own.
+      }
+      mode = old.st_mode & 0777;
+    }
+  }
+  if (fchmod(s.fd, mode) != 0) throw FileError(errno);
+  if (replace && fsync(s.fd) != 0) throw FileError(errno);
+
+  const platform::EndingSignalsHeld held;
+  if (s.hidden.empty()) {
+    // An unnamed file gets its name by a link through /proc.
+    const std::string self = "/proc/self/fd/" + std::to_string(s.fd);
+    auto link_as = [&](const std::string& name) {
+      return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    };
+    if (!replace) {
+      if (!link_as(to)) throw platform::OpenError(errno, to);  // 58 when it exists
+    } else {
+      // A hidden name first, then renamed over the destination.
+      static std::atomic<unsigned> counter{0};
+      std::string hidden;
+      do {
+        hidden = JoinPath(s.folder,
+                          ".tavconv-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+        if (link_as(hidden)) break;
+        if (errno != EEXIST) throw platform::OpenError(errno, to);
+      } while (true);
+      int pending = platform::RememberPending(hidden);
+      if (rename(hidden.c_str(), to.c_str()) != 0) {
+        const int error = errno;
+        unlink(hidden.c_str());
+        platform::ForgetPending(pending);
+        throw FileError(error);
+      }
+      platform::ForgetPending(pending);
+    }
+  } else {
+    if (!replace) {
+      if (link(s.hidden.c_str(), to.c_str()) == 0) {
+        unlink(s.hidden.c_str());
+      } else if (errno == EEXIST) {
+        throw MakeError(err::kFileExists);
+      } else {
+        // A file system without links (FAT media): check, then rename.
+        struct stat st;
+        if (lstat(to.c_str(), &st) == 0) throw MakeError(err::kFileExists);
+        if (rename(s.hidden.c_str(), to.c_str()) != 0) throw FileError(errno);
+      }
+    } else if (rename(s.hidden.c_str(), to.c_str()) != 0) {
+      throw FileError(errno);
+    }
+    s.hidden.clear();
+    platform::ForgetPending(s.pending);
+  }
+  s.placed = true;
+}
 
 void CopyFileReplacing(const std::string& from, const std::string& to) {
-  // A destination the user made read-only is not replaced.
-  if (FileExists(to) && access(to.c_str(), W_OK) != 0) throw FileError(errno);
-
-  Descriptor in{platform::Retrying([&] { return open(from.c_str(), O_RDONLY | O_CLOEXEC); })};
+  CheckReplaceable(to);
+  struct Descriptor {
+    int fd;
+    ~Descriptor() {
+      if (fd >= 0) close(fd);
+    }
+  } in{platform::Retrying([&] { return open(from.c_str(), O_RDONLY | O_CLOEXEC); })};
   if (in.fd < 0) throw platform::OpenError(errno, from);
 
-  // A hidden sibling: the same folder, a dot before the name.
-  const std::size_t name_at = to.rfind('/') == std::string::npos ? 0 : to.rfind('/') + 1;
-  std::string temp = to.substr(0, name_at);
-  temp += '.';
-  temp += std::string_view(to).substr(name_at);
-  temp += ".XXXXXX";
-  Descriptor out{mkstemp(temp.data())};
-  if (out.fd < 0) throw platform::OpenError(errno, to);
-  Removal removal{temp};
-
+  NewFile file(to);
+  platform::OutputFile output(file);
   std::string buffer(platform::kChunk, '\0');
   for (;;) {
     const ssize_t got = read(in.fd, buffer.data(), buffer.size());
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) throw FileError(errno);
     if (got == 0) break;
-    platform::WriteAll(out.fd, buffer.data(), static_cast<std::size_t>(got));
+    output.Write(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
   }
-  // The copy gets the mode of the file it replaces, else the usual one.
-  struct stat st;
-  mode_t mode;
-  if (stat(to.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else {
-    const mode_t mask = umask(022);
-    umask(mask);
-    mode = 0666 & ~mask;
-  }
-  if (fchmod(out.fd, mode) != 0 || fsync(out.fd) != 0) throw FileError(errno);
-  const int closing = close(out.fd);
-  out.fd = -1;
-  if (closing != 0 && errno != EINTR) throw FileError(errno);
-  if (rename(temp.c_str(), to.c_str()) != 0) throw FileError(errno);
-  removal.armed = false;
+  output.Close();
+  file.Place(true);
 }
+
+namespace platform {
+
+OutputFile::OutputFile(NewFile& file) : fd_(file.state_->fd), owned_(false) {
+  buffer_.Reserve(kFlushAt * 2);
+}
+
+}  // namespace platform
 
 }  // namespace tavrel

@@ -7,6 +7,7 @@
 
 #include <clocale>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -157,6 +158,15 @@ RuntimeError OpenError(DWORD os_error, const std::string& path) {
   return FileError(static_cast<int>(os_error));
 }
 
+// A source that cannot be had: missing, or a folder on its way missing, is
+// "file not found".
+RuntimeError SourceError(DWORD os_error, const std::string& path) {
+  if (os_error == ERROR_FILE_NOT_FOUND || os_error == ERROR_PATH_NOT_FOUND) {
+    return MakeError(err::kFileNotFound);
+  }
+  return OpenError(os_error, path);
+}
+
 // Names Windows keeps for its devices, whatever the extension, and names with
 // a ':' past the drive (an alternate data stream) are never written.
 bool IsDeviceName(const std::string& path) {
@@ -276,10 +286,11 @@ InputFile::InputFile(const std::string& path) {
   const HANDLE handle = CreateFileW(
       Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) throw OpenError(GetLastError(), path);
+  if (handle == INVALID_HANDLE_VALUE) throw SourceError(GetLastError(), path);
   fd_ = AsNative(handle);
   remaining_ = UINT64_MAX;
   if (GetFileType(handle) == FILE_TYPE_DISK) {
+    regular_ = true;
     // Read no further than the length seen now, and leave a final DOS
     // end-of-file mark out.
     LARGE_INTEGER size;
@@ -341,7 +352,7 @@ OutputFile::OutputFile(const std::string& path) {
 }
 
 OutputFile::~OutputFile() {
-  if (fd_ != -1) CloseHandle(AsHandle(fd_));
+  if (fd_ != -1 && owned_) CloseHandle(AsHandle(fd_));
 }
 
 void OutputFile::WriteCopyOf(std::string_view bytes, NativeFile, std::uint64_t) {
@@ -352,7 +363,7 @@ void OutputFile::Close() {
   Flush();
   const HANDLE handle = AsHandle(fd_);
   fd_ = -1;
-  if (!CloseHandle(handle)) throw LastError();
+  if (owned_ && !CloseHandle(handle)) throw LastError();
 }
 
 bool IsRegularFile(const std::string& path) {
@@ -368,7 +379,7 @@ namespace {
 WIN32_FILE_ATTRIBUTE_DATA AttributeData(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) {
-    throw OpenError(GetLastError(), path);
+    throw SourceError(GetLastError(), path);
   }
   return data;
 }
@@ -470,30 +481,10 @@ bool SameFile(const std::string& a, const std::string& b) {
   }
 }
 
-std::string MakeSiblingTemporary(const std::string& path) {
-  RefuseReservedName(path);
-  std::string name = ".";
-  name += NameOf(path);
-  name += '.';
-  const std::string start = JoinPath(FolderOf(path), name);
-  std::uint64_t seed = GetTickCount64() * 2654435761u ^ GetCurrentProcessId();
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    seed = seed * 6364136223846793005u + 1442695040888963407u;
-    std::string temp = start;
-    for (int i = 0; i < 6; ++i)
-      temp += "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"[(seed >> (8 + 5 * i)) % 36];
-    const HANDLE handle = CreateFileW(Wide(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_HIDDEN, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-      CloseHandle(handle);
-      AddPending(Wide(temp));
-      return temp;
-    }
-    if (GetLastError() != ERROR_FILE_EXISTS) throw LastError();
-  }
-  throw MakeError(err::kFileExists);
-}
+namespace {
 
+// Moves the finished hidden file `from` to `to`, replacing a file there when
+// `replace`; error 58 when `to` exists and `replace` is false.
 void MoveIntoPlace(const std::string& from, const std::string& to, bool replace) {
   RefuseReservedName(to);
   const std::wstring wide_from = Wide(from);
@@ -510,6 +501,8 @@ void MoveIntoPlace(const std::string& from, const std::string& to, bool replace)
   }
   DropPending(wide_from);
 }
+
+}  // namespace
 
 bool FileExists(const std::string& path) {
   if (IsDeviceName(path)) return false;  // a device, not a file
@@ -538,36 +531,151 @@ std::string TemporaryFilePath() {
 }
 
 void CopyFileReplacing(const std::string& from, const std::string& to) {
-  RefuseReservedName(to);
-  // A destination the user made read-only is not replaced.
-  const DWORD attributes = Attributes(to);
-  if (IsFolderAttribute(attributes)) throw MakeError(err::kPathFileAccess);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    throw MakeError(err::kPermission);
-  }
+  CheckReplaceable(to);
   Handle in(CreateFileW(Wide(from).c_str(), GENERIC_READ,
                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (in.handle == INVALID_HANDLE_VALUE) throw OpenError(GetLastError(), from);
-  if (!IsFolder(FolderOf(to))) throw MakeError(err::kPathNotFound);
-  Removal removal{MakeSiblingTemporary(to)};
-  {
-    Handle out(CreateFileW(Wide(removal.path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_HIDDEN, nullptr));
-    if (out.handle == INVALID_HANDLE_VALUE) throw LastError();
-    std::string buffer(1 << 16, '\0');
-    while (const std::size_t got =
-               platform::ReadSome(AsNative(in.handle), buffer.data(), buffer.size())) {
-      platform::WriteAll(AsNative(out.handle), buffer.data(), got);
-    }
-    if (!FlushFileBuffers(out.handle)) throw LastError();
-    const HANDLE closing = out.handle;
-    out.handle = INVALID_HANDLE_VALUE;
-    if (!CloseHandle(closing)) throw LastError();
+  NewFile file(to);
+  platform::OutputFile output(file);
+  std::string buffer(1 << 16, '\0');
+  while (const std::size_t got =
+             platform::ReadSome(AsNative(in.handle), buffer.data(), buffer.size())) {
+    output.Write(std::string_view(buffer.data(), got));
   }
-  MoveIntoPlace(removal.path, to, true);
-  removal.armed = false;
+  output.Close();
+  file.Place(true);
 }
+
+void CheckReplaceable(const std::string& path) {
+  RefuseReservedName(path);
+  const DWORD attributes = Attributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return;
+  }
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    throw RuntimeError(err::kPathFileAccess, MakeError(err::kPathFileAccess).description() +
+                                                 " (non è un file ordinario)");
+  }
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) throw MakeError(err::kPermission);
+}
+
+TemporaryFileLease::TemporaryFileLease() {
+  const std::string folder = FolderOf(TemporaryFilePath());
+  // Each running copy holds its lock file open without sharing; the system
+  // closes it, and deletes it, when the copy ends, however it ends.
+  for (int n = 0; n < 1000; ++n) {
+    const std::string stem = JoinPath(folder, n == 0 ? "PEMBLIX" : "PEMBLIX" + std::to_string(n));
+    const std::string lock_path = stem + ".LCK";
+    const HANDLE lock =
+        CreateFileW(Wide(lock_path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (lock == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) continue;
+      throw OpenError(error, lock_path);
+    }
+    path_ = stem + ".TMP";
+    lock_path_ = lock_path;
+    lock_ = AsNative(lock);
+    return;
+  }
+  throw MakeError(err::kTooManyFiles);
+}
+
+TemporaryFileLease::~TemporaryFileLease() {
+  if (lock_ != -1) CloseHandle(AsHandle(lock_));  // deletes the lock file
+}
+
+// Windows has no unnamed files: always a hidden sibling, removed by the
+// destructor or, on Ctrl-C, Ctrl-Break or the console's closing, by the
+// console handler.
+struct NewFile::State {
+  std::string destination;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  std::string hidden;
+  bool placed = false;
+};
+
+NewFile::NewFile(const std::string& destination) : state_(std::make_unique<State>()) {
+  State& s = *state_;
+  s.destination = destination;
+  RefuseReservedName(destination);
+  const std::string start = JoinPath(FolderOf(destination), ".tavconv-");
+  std::uint64_t seed = GetTickCount64() * 2654435761u ^ GetCurrentProcessId();
+  for (int attempt = 0; attempt < 100 && s.handle == INVALID_HANDLE_VALUE; ++attempt) {
+    seed = seed * 6364136223846793005u + 1442695040888963407u;
+    std::string hidden = start;
+    for (int i = 0; i < 6; ++i)
+      hidden += "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"[(seed >> (8 + 5 * i)) % 36];
+    const std::wstring wide = Wide(hidden);
+    // Registered first, so that Ctrl-C never leaves a file it did not know.
+    AddPending(wide);
+    s.handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (s.handle != INVALID_HANDLE_VALUE) {
+      s.hidden = hidden;
+      break;
+    }
+    const DWORD error = GetLastError();
+    DropPending(wide);
+    if (error != ERROR_FILE_EXISTS) throw OpenError(error, destination);
+  }
+  if (s.handle == INVALID_HANDLE_VALUE) throw MakeError(err::kFileExists);
+}
+
+NewFile::~NewFile() {
+  if (!state_) return;
+  if (state_->handle != INVALID_HANDLE_VALUE) CloseHandle(state_->handle);
+  if (!state_->placed && !state_->hidden.empty()) {
+    try {
+      DeleteFileIfExists(state_->hidden);
+    } catch (const RuntimeError&) {
+    }
+  }
+}
+
+const std::string& NewFile::destination() const {
+  return state_->destination;
+}
+
+void NewFile::Place(bool replace) {
+  State& s = *state_;
+  if (s.placed) return;
+  if (replace) CheckReplaceable(s.destination);
+  if (s.handle != INVALID_HANDLE_VALUE) {  // still open unless a Place failed before
+    if (replace && !FlushFileBuffers(s.handle)) throw LastError();
+    const HANDLE handle = s.handle;
+    s.handle = INVALID_HANDLE_VALUE;
+    if (!CloseHandle(handle)) throw LastError();
+  }
+  MoveIntoPlace(s.hidden, s.destination, replace);
+  s.placed = true;
+}
+
+namespace platform {
+
+std::string PrivateFolder(const std::string& base) {
+  // The user's temporary folder is the user's alone (its access list); a
+  // folder of the program's own inside it.
+  const std::string folder = JoinPath(base, "pemblix");
+  if (!CreateDirectoryW(Wide(folder).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    const RuntimeError error = LastError(true);
+    throw RuntimeError(error.number(), error.description() + ": " + folder);
+  }
+  if (!IsFolder(folder)) {
+    throw RuntimeError(err::kPermission, MakeError(err::kPermission).description() + ": " + folder);
+  }
+  return folder;
+}
+
+void AllowUnnamedFiles(bool) {}
+
+OutputFile::OutputFile(NewFile& file) : fd_(AsNative(file.state_->handle)), owned_(false) {
+  buffer_.Reserve(kFlushAt * 2);
+}
+
+}  // namespace platform
 
 std::vector<std::string> CommandLineArguments(int, char**) {
   // The wide command line: every name whole, whatever the ANSI code page.

@@ -12,11 +12,16 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tavrel {
+
+namespace platform {
+class OutputFile;
+}
 
 // ---------------------------------------------------------------------------
 // Run-time errors
@@ -132,14 +137,38 @@ FormatInfo Recognise(std::string_view first_field);
 // Whether a file of this format code is converted.
 bool IsConvertible(int code);
 
-// The one fixed path of the window's temporary file.  On Linux a private
-// per-user place: $XDG_RUNTIME_DIR/PEMBLIX.TMP, else /tmp/pemblix-<uid>/ made
-// with mode 0700.  Throws a RuntimeError when no safe place can be had.
+// The usual path of the window's temporary file, in a private per-user
+// folder: $XDG_RUNTIME_DIR/PEMBLIX.TMP when that folder is the user's own and
+// no one else may write in it, else /tmp/pemblix-<uid>/ (made with mode
+// 0700).  Throws a RuntimeError (naming the folder) when no safe place can be
+// had.
 std::string TemporaryFilePath();
 
+// The temporary file of one running copy of the program, held for the life of
+// this object: the usual path when no other copy holds it, else PEMBLIX1.TMP,
+// PEMBLIX2.TMP, ... in the same folder.  A copy that ended, however, frees
+// its path.  Creating the file itself is the analysis' work (it only ever
+// writes a file it created, see AnalysisRequest::output_path).
+class TemporaryFileLease {
+ public:
+  TemporaryFileLease();  // RuntimeError when there is no private place
+  ~TemporaryFileLease();
+  TemporaryFileLease(const TemporaryFileLease&) = delete;
+  TemporaryFileLease& operator=(const TemporaryFileLease&) = delete;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::string lock_path_;
+  std::intptr_t lock_ = -1;  // the platform's handle of the held lock
+};
+
 // The 8.3 destination name proposed for a source (or clicked destination)
-// file name, any folder part left out: "3_" + base, cut to 8, + the first dot and up to three
+// file name: "3_" + base, cut to 8, + the first dot and up to three
 // characters, upper case; "3_OLDTAV" for a name that begins with its dot.
+// Every character a DOS name cannot hold (control characters, blank,
+// " * + , / : ; < = > ? [ \ ] | and every character beyond ASCII) becomes "_".
 std::string ProposedName(const std::string& name);
 
 // The five information labels of the main window.
@@ -155,17 +184,25 @@ class AnalysisSink {
   // The save button's enabled state: a converted result is ready.
   virtual void SetReady(bool ready) = 0;
   // The analysis' error handler: all files are already closed and the
-  // output file deleted.  `line` is the source line being read (1 = header),
-  // 0 when the error came before the file was read.
+  // output file deleted.  `line` is the physical source line being read
+  // (1 = the header line), 0 when the error is about no line (the source
+  // not yet read, the output created or copied into).
   virtual void Failed(const RuntimeError& error, std::uint64_t line) = 0;
 };
 
+class NewFile;
+
 struct AnalysisRequest {
-  std::string folder;       // source folder path
-  std::string name;         // source file name, without folder
-  std::string output_path;  // where the conversion is written
+  std::string folder;  // source folder path
+  std::string name;    // source file name, without folder
+  // Where the conversion is written: a fresh file of the user's own.  A
+  // leftover regular file of the user's with no other link is removed first;
+  // anything else there (another owner's file, a link, a device) is refused.
+  std::string output_path;
   NumberSettings numbers;
   bool convert = true;  // false: recognise only, write nothing
+  // When set, the conversion goes into this file instead of `output_path`.
+  NewFile* output_file = nullptr;
   // Threads that convert a large 4.0 file in blocks: 0 for one per
   // processor, 1 for none besides the caller's.
   unsigned threads = 0;
@@ -173,9 +210,9 @@ struct AnalysisRequest {
 
 struct AnalysisOutcome {
   int code = 99;
-  bool converted = false;  // the output holds a complete conversion
-  bool failed = false;     // a run-time error reached the handler
-  std::uint64_t lines_read = 0;
+  bool converted = false;        // the output holds a complete conversion
+  bool failed = false;           // a run-time error reached the handler
+  std::uint64_t lines_read = 0;  // after a failure: the line given to Failed
 };
 
 // Examines and (when convertible) converts one source file.  Never throws a
@@ -183,12 +220,52 @@ struct AnalysisOutcome {
 AnalysisOutcome Analizza(const AnalysisRequest& request, AnalysisSink& sink);
 
 // ---------------------------------------------------------------------------
-// File services the window's save step and exit use
+// File services the window's save step, its exit and tavconv use
 
-bool FileExists(const std::string& path);
-// Copies `from` to `to` through a temporary sibling renamed into place, so a
-// failure leaves no half file and keeps an existing `to`.  RuntimeError on
-// failure.
+bool FileExists(const std::string& path);  // anything but a folder
+bool IsFolder(const std::string& path);    // links followed
+// Whether both paths name one existing file.
+bool SameFile(const std::string& a, const std::string& b);
+
+// Throws the RuntimeError that replacing `path` would meet now: 75 when
+// something that is not a regular file stands there (device, pipe, socket,
+// folder), 70 when it is a file the user may not write (or, for the
+// administrator, a file without any write permission).  A missing file, a
+// regular file and a symbolic link (replaced itself, its target untouched)
+// pass.
+void CheckReplaceable(const std::string& path);
+
+// A file written in the folder of its destination and put in place at the
+// end, so that no half file is ever seen there and an existing destination is
+// kept until the new one is complete.  Where the file system allows it the
+// file has no name until then (nothing is left even when the program is
+// killed); elsewhere it is a hidden sibling, removed when the object goes or
+// when an interrupt, hang-up, quit or termination signal ends the program.
+// While any NewFile exists a file-size limit makes the writing fail with
+// error 61 instead of ending the program.
+class NewFile {
+ public:
+  // RuntimeError when the folder cannot take a file.
+  explicit NewFile(const std::string& destination);
+  ~NewFile();  // discards the file unless it was placed
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+
+  const std::string& destination() const;
+  // Puts the complete file at its destination.  Without `replace`, an
+  // existing destination is kept and error 58 raised.  With it, the checks of
+  // CheckReplaceable apply, and the new file takes the replaced file's
+  // permission bits and, where the user may set it, its group.
+  void Place(bool replace);
+
+ private:
+  struct State;
+  friend class platform::OutputFile;
+  std::unique_ptr<State> state_;
+};
+
+// Copies `from` to `to` through a NewFile placed with replacing.  RuntimeError
+// on failure, when `to` is left as it was.
 void CopyFileReplacing(const std::string& from, const std::string& to);
 // Deletes the file when it exists; RuntimeError when it cannot.
 void DeleteFileIfExists(const std::string& path);
@@ -199,17 +276,6 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // "\\server\share" are folders.
 std::string FolderOf(const std::string& path);
 std::string NameOf(const std::string& path);
-// Whether `path` is a folder.
-bool IsFolder(const std::string& path);
-// Whether both paths name one existing file.
-bool SameFile(const std::string& a, const std::string& b);
-// A new, empty, hidden file beside `path`, for writing what is put in place
-// at the end.  RuntimeError on failure (52 for a name the system reserves).
-std::string MakeSiblingTemporary(const std::string& path);
-// Moves the finished file `from` to `to`, replacing a file there when
-// `replace`; error 58 when `to` exists and `replace` is false.  The moved
-// file gets the usual permissions of a new file.
-void MoveIntoPlace(const std::string& from, const std::string& to, bool replace);
 
 // ---------------------------------------------------------------------------
 // The command line's arguments and console

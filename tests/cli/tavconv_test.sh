@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Drives tavconv as a user would: tavconv_test.sh TAVCONV SAMPLES GOLDEN [windows]
-# ($TAVCONV_RUNNER, e.g. wine, runs it; "windows" adds the Windows-only cases.)
+# ($TAVCONV_RUNNER, e.g. wine, runs it; "windows" adds the Windows-only cases
+# and leaves out those of POSIX file systems and signals.)
 set -u
 tavconv=$1 samples=$2 golden=$3 system=${4:-posix}
 read -r -a runner <<<"${TAVCONV_RUNNER:-}"
@@ -20,6 +21,7 @@ status_is() {  # status_is EXPECTED COMMAND...
   [ "$got" -eq "$expected" ] || { echo "  exit status $got, expected $expected: $*"; cat "$work/stderr"; return 1; }
 }
 crlf() { printf '%s\r\n' "$@"; }
+lacks() { ! grep -q "$@"; }
 
 h36='TAVREL Version 3.6 -- DATA FILE'
 h40='TAVREL Version 4.0 -- Data File.'
@@ -30,6 +32,11 @@ check "--help in Italian" status_is 0 "${tavconv[@]}" --help
 check "--help text" grep -q '^Uso: tavconv' "$work/stdout"
 check "no operand" status_is 2 "${tavconv[@]}"
 check "unknown option" status_is 2 "${tavconv[@]}" -z x
+check "unknown long option" status_is 2 "${tavconv[@]}" --fast x
+check "-h" status_is 0 "${tavconv[@]}" -h
+check "-n shown with sources only" grep -q $'^ *tavconv -n SORGENTE\\.\\.\\.\r\\?$' "$work/stdout"
+check "--version" status_is 0 "${tavconv[@]}" --version
+check "version text" grep -q '^tavconv (Tavrel Converter) [0-9]' "$work/stdout"
 
 # A 3.6 file converts: 3.5 header, every other line unchanged.
 mkdir "$work/a"
@@ -52,8 +59,75 @@ check "existing DEST refused" status_is 2 "${tavconv[@]}" "$work/a/board.pcb" "$
 check "existing DEST intact" grep -qx keep "$work/a/KEEP.PCB"
 check "-f replaces" status_is 0 "${tavconv[@]}" -f "$work/a/board.pcb" "$work/a/KEEP.PCB"
 check "-f output" cmp -s "$work/a/KEEP.PCB" "$work/a/OUT.PCB"
+check "--force replaces" status_is 0 "${tavconv[@]}" --force "$work/a/board.pcb" "$work/a/KEEP.PCB"
+cp "$work/a/board.pcb" "$work/a/-x.pcb"
+check "-- ends the options" status_is 0 "${tavconv[@]}" -- "$work/a/-x.pcb" "$work/a/DASH.PCB"
 check "DEST is the source" status_is 2 "${tavconv[@]}" -f "$work/a/board.pcb" "$work/a/board.pcb"
 check "source untouched" cmp -s "$work/a/board.pcb" <(crlf "$h36" 'L 1 2' '' 'T x')
+
+if [ "$system" != windows ]; then  # POSIX file types, modes and signals
+# -f replaces only a regular file the user may write, keeping its mode.
+mkdir "$work/e"
+mkfifo "$work/e/FIFO.PCB"
+mknod "$work/e/NODE.PCB" c 1 3 || mkfifo "$work/e/NODE.PCB"  # a device needs root
+for node in FIFO.PCB NODE.PCB; do
+  check "-f refuses $node" status_is 2 "${tavconv[@]}" -f "$work/a/board.pcb" "$work/e/$node"
+  check "$node message" grep -q 'non è un file ordinario' "$work/stderr"
+done
+check "FIFO kept" test -p "$work/e/FIFO.PCB"
+check "node kept" test -c "$work/e/NODE.PCB" -o -p "$work/e/NODE.PCB"
+echo old >"$work/e/RO.PCB"
+chmod 0444 "$work/e/RO.PCB"
+check "-f refuses a read-only file" status_is 2 "${tavconv[@]}" -f "$work/a/board.pcb" "$work/e/RO.PCB"
+check "read-only: error 70" grep -q 'Autorizzazione negata' "$work/stderr"
+check "read-only file kept" grep -qx old "$work/e/RO.PCB"
+echo old >"$work/e/PRIV.PCB"
+chmod 0600 "$work/e/PRIV.PCB"
+check "-f over a 0600 file" status_is 0 "${tavconv[@]}" -f "$work/a/board.pcb" "$work/e/PRIV.PCB"
+check "0600 kept" test "$(stat -c %a "$work/e/PRIV.PCB")" = 600
+long=$(printf 'L%.0s' $(seq 255))
+check "a 255-byte name" status_is 0 "${tavconv[@]}" "$work/a/board.pcb" "$work/e/$long"
+check "nothing else left" test "$(ls -A "$work/e" | wc -l)" -eq 5
+fi
+
+# A batch never writes a destination twice: the later source is refused.
+mkdir "$work/v" "$work/v/out"
+crlf "$h36" 'uno' >"$work/v/scheda_v1.pcb"
+crlf "$h36" 'due' >"$work/v/scheda_v2.pcb"
+for force in "" -f; do
+  rm -f "$work/v/out/"*
+  check "same 8.3 name twice $force" status_is 2 "${tavconv[@]}" $force "$work/v/scheda_v1.pcb" "$work/v/scheda_v2.pcb" "$work/v/out"
+  check "both sources named $force" grep -q 'scheda_v1.pcb.*scheda_v2.pcb' "$work/stderr"
+  check "the first conversion kept $force" cmp -s "$work/v/out/3_SCHEDA.PCB" <(crlf "$h35" uno)
+done
+
+if [ "$system" != windows ]; then  # POSIX file types, modes and signals
+# Names a DOS program cannot open are not proposed.
+crlf "$h36" x >"$work/v/R&D <1>.pcb"
+check "proposed DOS name" status_is 0 "${tavconv[@]}" "$work/v/R&D <1>.pcb"
+check "characters replaced" test -f "$work/v/3_R&D__1.PCB"
+
+# An interrupted run leaves nothing; the source is a pipe that never ends.
+mkdir "$work/i"
+for signal in TERM HUP; do
+  mkfifo "$work/i/src.pcb"
+  "${tavconv[@]}" "$work/i/src.pcb" "$work/i/OUT.PCB" >"$work/bg.log" 2>&1 &
+  pid=$!
+  exec 3>"$work/i/src.pcb"
+  crlf "$h40" '-gz1' >&3
+  sleep 0.3
+  kill -$signal $pid
+  { wait $pid; } 2>>"$work/bg.log"
+  check "$signal ends the run" test $? -eq $((128 + $(kill -l $signal)))
+  exec 3>&-
+  rm "$work/i/src.pcb"
+  check "$signal leaves nothing" test -z "$(ls -A "$work/i")"
+done
+{ crlf "$h36"; for i in $(seq 3000); do crlf 'A 1 2 3 4 5 6 7 8 9'; done; } >"$work/big.pcb"
+check "a file-size limit is a full disk" status_is 2 bash -c 'ulimit -f 20; exec "$@"' - "${tavconv[@]}" "$work/big.pcb" "$work/i/OUT.PCB"
+check "file-size limit message" grep -q 'errore 61' "$work/stderr"
+check "file-size limit leaves nothing" test -z "$(ls -A "$work/i")"
+fi
 
 # 3.5, library and unknown files are refused with status 1 and leave nothing.
 mkdir "$work/b"
@@ -89,6 +163,19 @@ check "-n converts nothing" status_is 0 "${tavconv[@]}" -n "$work/d/good.sch"
 check "-n writes nothing" test "$(ls -A "$work/d")" = good.sch
 check "missing source" status_is 2 "${tavconv[@]}" "$work/d/none.sch" "$work/d/x"
 check "missing source message" grep -q 'errore 53' "$work/stderr"
+check "missing folder" status_is 2 "${tavconv[@]}" "$work/nofolder/none.sch" "$work/d/x"
+check "missing folder is error 53" grep -q 'errore 53 = ' "$work/stderr"
+"${tavconv[@]}" "$work/nofolder/none.sch" "$work/d/x" >"$work/both" 2>&1
+check "the error comes last" grep -q 'errore 53' <(tail -n 1 "$work/both")
+check "no stale waiting text" lacks 'Attendere' "$work/both"
+if [ "$system" != windows ]; then
+crlf "$h36" x >"$work/d/full.pcb"
+if mknod "$work/full" c 1 7; then  # a node of our own that is always full (needs root)
+  check "a full standard output fails" status_is 2 sh -c '"$1" -n "$2" >"$3"' - "${tavconv[@]}" "$work/d/full.pcb" "$work/full"
+  rm "$work/full"
+fi
+rm "$work/d/full.pcb"
+fi
 
 # The samples convert to their checked-in forms under either locale.
 for expected in "$golden"/*.out; do
@@ -121,7 +208,7 @@ if [ "$system" = windows ]; then
   check "nothing written for them" test "$(ls -A e | tr '\n' ' ')" = "3_BOARD.PCB board.pcb "
   cp e/board.pcb 'e/łódź.sch'
   check "name beyond the code page" status_is 0 "${tavconv[@]}" 'e\łódź.sch'
-  check "its proposed name" test -f 'e/3_łóDź.SCH'
+  check "its DOS-safe proposed name" test -f 'e/3___D_.SCH'
   check "printed in UTF-8" grep -q 'łódź.sch' "$work/stdout"
   check "analysis only" status_is 1 "${tavconv[@]}" -n "$samples/GIA35.SCH"
   check "accents in UTF-8, CR LF lines" grep -q $'File già nel formato 3.5\r$' "$work/stdout"

@@ -158,7 +158,12 @@ TEST_F(AnalysisTest, ThreeXLinesAreCopiedByteForByte) {
       {kH36 + "\r\n" + std::string("\0\xff\x80 ,", 5) + "\r\n",
        kH35 + std::string("\0\xff\x80 ,", 5) + "\r\n"},
       {kH36 + ",5 1 2\r\nA\r\n", kH35 + "5 1 2\r\nA\r\n"},  // after a comma: first data line
-      {kH36 + "\r\n", kH35},                                // its header alone: empty drawing
+      // A header line ending in CR LF: only CR LF ends a line.
+      {kH36 + "\r\n4 1 Line one\n0 A\r\n", kH35 + "4 1 Line one\n0 A\r\n"},
+      {kH36 + "\r\nA\n", kH35 + "A\n\r\n"},
+      {kH36 + ",x\ny\r\n", kH35 + "x\r\ny\r\n"},  // the first line end decides
+      {kH36 + ",x\r\ny\nz", kH35 + "x\r\ny\nz\r\n"},
+      {kH36 + "\r\n", kH35},  // its header alone: empty drawing
       {kH36, kH35},
   };
   for (const auto& c : cases)
@@ -168,7 +173,8 @@ TEST_F(AnalysisTest, ThreeXLinesAreCopiedByteForByte) {
 TEST_F(AnalysisTest, LargeThreeXFileKeepsEveryByteAcrossBufferBoundaries) {
   // Mixed line ends over several megabytes, with CR LF pairs and lone LFs
   // placed on the reading buffers' boundaries (64 KiB, then 1 MiB steps).
-  std::string source = kH36 + "\r\n";
+  // The header line ends in a lone LF: so may the others.
+  std::string source = kH36 + "\n";
   std::string expected = kH35;
   std::mt19937 random(12345);
   auto next = [&random] { return random(); };
@@ -194,30 +200,36 @@ TEST_F(AnalysisTest, LargeThreeXFileKeepsEveryByteAcrossBufferBoundaries) {
     clean += c;
   }
   const std::string clean_expected = kH35 + clean.substr(kH36.size() + 2) + "\r\n";
+  ASSERT_EQ(clean.substr(kH36.size(), 2), "\r\n");
   EXPECT_EQ(FirstDifference(Converted(clean), clean_expected), std::string::npos);
 }
 
 TEST_F(AnalysisTest, LargeFourZeroFileIsEveryLineTransformedInOrder) {
-  // Lines of every family across many reading buffers, their line ends
-  // falling anywhere in them: the driver writes Trasforma of each line.
-  const std::string lines[] = {"0 1 2 1.5,2.25,-0.5",
-                               "3 2 0 1 2 0.5 0.25 0.125 90 5",
-                               "4 1 0.125 1 2 0.5 90 5 0 AB   CD",
-                               "S 1 2",
-                               "",
-                               "-gp",
-                               "-y255:00FFFFFF,0,0,0,00,9,Top Silk",
-                               "-y3 abc",
-                               "5 unchanged"};
-  std::mt19937 random(7);
-  std::string source = kH40 + "\r\n";
-  std::string expected = kH35;
-  for (int i = 0; i < 60000; ++i) {
-    std::string line = lines[random() % std::size(lines)];
-    source += line + (random() % 4 == 0 ? "\n" : "\r\n");
-    expected += Transformed(line) + "\r\n";
+  for (bool crlf : {false, true}) {
+    SCOPED_TRACE(crlf ? "CR LF lines" : "LF lines");
+    // Lines of every family across many reading buffers, their line ends
+    // falling anywhere in them: the driver writes Trasforma of each line.
+    const std::string lines[] = {"0 1 2 1.5,2.25,-0.5",
+                                 "3 2 0 1 2 0.5 0.25 0.125 90 5",
+                                 "4 1 0.125 1 2 0.5 90 5 0 AB   CD",
+                                 "S 1 2",
+                                 "",
+                                 "-gp",
+                                 "-y255:00FFFFFF,0,0,0,00,9,Top Silk",
+                                 "-y3 abc",
+                                 "5 unchanged"};
+    std::mt19937 random(7);
+    // LF lines may end either way; in CR LF lines a lone LF is data.
+    std::string source = kH40 + (crlf ? "\r\n" : "\n");
+    std::string expected = kH35;
+    for (int i = 0; i < 60000; ++i) {
+      std::string line = lines[random() % std::size(lines)];
+      if (crlf && line == "5 unchanged" && random() % 2 == 0) line += "\n4 x";
+      source += line + (!crlf && random() % 4 == 0 ? "\n" : "\r\n");
+      expected += Transformed(line) + "\r\n";
+    }
+    EXPECT_EQ(FirstDifference(Converted(source), expected), std::string::npos);
   }
-  EXPECT_EQ(FirstDifference(Converted(source), expected), std::string::npos);
 }
 
 TEST_F(AnalysisTest, FourZeroLinesGoThroughTrasforma) {
@@ -227,6 +239,10 @@ TEST_F(AnalysisTest, FourZeroLinesGoThroughTrasforma) {
                 "\r\n5 x\r\n3 0 32 1000 2000 250 500 125 5\r\n");
   EXPECT_EQ(Converted(kH40 + ",-gz12\r\n"), kH35 + "-gz0,0\r\n");
   EXPECT_EQ(Converted(kH40 + "\n-y255:00FFFFFF\n"), kH35 + "-y15:15,,\r\n");
+  // A lone LF in a CR LF file is a character of the text record.
+  const std::string text = "4 1 0.1 1 2 0.5 90 0 0 Line one\n0 A";
+  EXPECT_EQ(Converted(kH40 + "\r\n" + text + "\r\n-gz\r\n"),
+            kH35 + Transformed(text) + "\r\n" + Transformed("-gz") + "\r\n");
 }
 
 TEST_F(AnalysisTest, RerunRewritesTheOutputFromTheStart) {
@@ -270,6 +286,9 @@ TEST_F(AnalysisTest, RunTimeErrorsReachTheHandlerWithTheirLine) {
       {kH40 + "\r\n-gz\r\n" + wide + "\r\n-gd\r\n", err::kSubscript, 3},
       {kH40 + "\r\n0 1\r\n", err::kInvalidArgument, 2},
       {kH40 + "\r\n2 1 1 1 1 1 0 0 1e307 0\r\n", err::kOverflow, 2},
+      {kH40 + ",0 1\r\n", err::kInvalidArgument, 1},  // data on the header line
+      {kH40 + "\r\n-gz\nx\r\n0 1\r\n", err::kInvalidArgument, 3},
+      {kH40 + "\n-gz\nx\r\n0 1\r\n", err::kInvalidArgument, 4},
   };
   for (const auto& c : cases) {
     Converted(kH36 + "\r\nA\r\n");  // an earlier conversion waiting
@@ -286,11 +305,14 @@ TEST_F(AnalysisTest, RunTimeErrorsReachTheHandlerWithTheirLine) {
 }
 
 TEST_F(AnalysisTest, MissingSourceIsFileNotFound) {
-  RecordingSink sink;
-  Run("NONE.PCB", sink);
-  EXPECT_EQ(sink.failed_number, err::kFileNotFound);
-  EXPECT_EQ(sink.line, 0u);
-  EXPECT_EQ(sink.label(Label::kSourceFile), "Nome: NONE.PCB");
+  Write("plain", "x");
+  for (const char* name : {"NONE.PCB", "nofolder/NONE.PCB", "plain/NONE.PCB"}) {
+    RecordingSink sink;
+    Run(name, sink);
+    EXPECT_EQ(sink.failed_number, err::kFileNotFound) << name;
+    EXPECT_EQ(sink.line, 0u);
+    EXPECT_EQ(sink.label(Label::kSourceFile), std::string("Nome: ") + name);
+  }
 }
 
 TEST_F(AnalysisTest, OutputThatCannotBeWrittenIsAFileError) {
@@ -340,12 +362,26 @@ TEST(ProposedName, EightThreeNameFromTheSourceName) {
     const char* name;
     const char* proposed;
   } cases[] = {
-      {"board.pcb", "3_BOARD.PCB"},   {"schema01.sch", "3_SCHEMA.SCH"},
-      {"x.longext", "3_X.LON"},       {".sch", "3_OLDTAV.SCH"},
-      {"a.b.sch", "3_A.B.S"},         {"n.c", "3_N.C"},
-      {"BOARD.PCB", "3_BOARD.PCB"},   {"readme", "3_README"},
-      {"schematic", "3_SCHEMA"},      {"a.", "3_A."},
-      {"perché.sch", "3_PERCHé.SCH"}, {"èèèèèèè.sch", "3_èèèèèè.SCH"},
+      {"board.pcb", "3_BOARD.PCB"},
+      {"schema01.sch", "3_SCHEMA.SCH"},
+      {"x.longext", "3_X.LON"},
+      {".sch", "3_OLDTAV.SCH"},
+      {"a.b.sch", "3_A.B.S"},
+      {"n.c", "3_N.C"},
+      {"BOARD.PCB", "3_BOARD.PCB"},
+      {"readme", "3_README"},
+      {"schematic", "3_SCHEMA"},
+      {"a.", "3_A."},
+      {"Az09_-!#.$%&", "3_AZ09_-.$%&"},
+      {"'()@^{}~.~@{", "3_'()@^{.~@{"},
+      // Characters a DOS name cannot hold become "_".
+      {"R&D <1>.pcb", "3_R&D__1.PCB"},
+      {"space name.pcb", "3_SPACE_.PCB"},
+      {"new\nline.pcb", "3_NEW_LI.PCB"},
+      {"a\"*+,:;=?[\\]|\x7f.p/c", "3_A_____.P_C"},
+      {"perché.sch", "3_PERCH_.SCH"},
+      {"èèèèèèè.sch", "3_______.SCH"},
+      {"\xe8\xe8.s\xe8h", "3___.S_H"},  // Latin-1 bytes: one "_" each
   };
   for (const auto& c : cases)
     EXPECT_EQ(ProposedName(c.name), c.proposed) << c.name;

@@ -14,6 +14,8 @@ namespace tavrel {
 namespace {
 
 const std::string kH40 = "TAVREL Version 4.0 -- Data File.\r\n";
+// A header line ending in a lone LF: the other lines may end either way.
+const std::string kH40Lf = "TAVREL Version 4.0 -- Data File.\n";
 const std::string kH35 = "TAVREL Version 3.5 -- DATA FILE\r\n";
 
 class ConvertTest : public SourceFolderTest {
@@ -37,10 +39,12 @@ class ConvertTest : public SourceFolderTest {
 // About 8 MB of lines of every family, with CR LF and lone LF line ends, the
 // last line without one; and the output the reference gives for them.
 struct LargeFile {
-  std::string source = kH40;
+  std::string source = kH40Lf;
   std::string expected = kH35;
 };
-LargeFile MakeLargeFile() {
+// With `crlf` the header line and every line end in CR LF, and some lines
+// hold a lone LF, which is data.
+LargeFile MakeLargeFile(bool crlf) {
   const std::string lines[] = {"0 12  1.5,2.25,-0.5,0.0625",
                                "1 3 0.5 0.25 7",
                                "2 5 1 2 0.5 0.25 90 180 1 0",
@@ -56,9 +60,11 @@ LargeFile MakeLargeFile() {
                                "5 unchanged"};
   std::mt19937 random(14);
   LargeFile file;
+  if (crlf) file.source = kH40;
   while (file.source.size() < 8'000'000) {
-    const std::string& line = lines[random() % std::size(lines)];
-    file.source += line + (random() % 8 == 0 ? "\n" : "\r\n");
+    std::string line = lines[random() % std::size(lines)];
+    if (crlf && line == "5 unchanged" && random() % 2 == 0) line += "\n4 x";
+    file.source += line + (!crlf && random() % 8 == 0 ? "\n" : "\r\n");
     std::string riga = line;
     file.expected += reference::Trasforma(riga) + "\r\n";
   }
@@ -69,11 +75,14 @@ LargeFile MakeLargeFile() {
 }
 
 TEST_F(ConvertTest, LargeFileGivesTheSameBytesOnOneThreadAndOnSeveral) {
-  const LargeFile file = MakeLargeFile();
-  for (unsigned threads : {1u, 2u, 3u, 0u}) {
-    const std::string output = Convert(file.source, threads);
-    EXPECT_TRUE(output == file.expected) << threads << " threads: " << output.size() << " bytes, "
-                                         << file.expected.size() << " expected";
+  for (bool crlf : {false, true}) {
+    const LargeFile file = MakeLargeFile(crlf);
+    for (unsigned threads : {1u, 2u, 3u, 0u}) {
+      const std::string output = Convert(file.source, threads);
+      EXPECT_TRUE(output == file.expected)
+          << threads << " threads, " << (crlf ? "CR LF: " : "LF: ") << output.size() << " bytes, "
+          << file.expected.size() << " expected";
+    }
   }
 }
 
@@ -114,8 +123,15 @@ TEST_F(ConvertTest, LongLinesAcrossTheReadingBlocksAreStreamed) {
           << length;
       // A carriage return that ends the file is part of the line.
       EXPECT_TRUE(Convert(kH40 + unknown + "\r", threads) == kH35 + unknown + "\r\r\n") << length;
-      EXPECT_TRUE(Convert(kH40 + unknown + "\n" + letter + "\n", threads) ==
+      EXPECT_TRUE(Convert(kH40Lf + unknown + "\n" + letter + "\n", threads) ==
                   kH35 + unknown + "\r\n" + banner + "\r\n")
+          << length;
+      // In CR LF lines a lone LF is data, also across the blocks.
+      EXPECT_TRUE(Convert(kH40 + unknown + "\n" + letter + "\r\n-it\r\n", threads) ==
+                  kH35 + unknown + "\n" + letter + "\r\n-t60\r\n")
+          << length;
+      EXPECT_TRUE(Convert(kH40 + letter + "\n" + unknown + "\r\n-it\r\n", threads) ==
+                  kH35 + banner + "\r\n-t60\r\n")
           << length;
     }
   }

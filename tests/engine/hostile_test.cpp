@@ -11,6 +11,7 @@
 #endif
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -293,29 +294,71 @@ TEST_F(HostileTest, OutputThatStopsTakingBytesLeavesNoHalfFile) {
   std::string body;
   while (body.size() < 1024 * 1024)
     body += "0 12  0.025,1.25,2.5,3.75,0.5\r\n";
-  Write("BIG.PCB", kH40 + body);
+  for (const std::string& header : {kH40, kH36}) {
+    Write("BIG.PCB", header + body);
 
-  struct sigaction ignore {};
-  struct sigaction saved_action {};
-  ignore.sa_handler = SIG_IGN;
-  ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &saved_action), 0);
-  struct rlimit saved_limit {};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved_limit), 0);
-  struct rlimit limit = saved_limit;
-  limit.rlim_cur = 100 * 1024;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    struct sigaction ignore {};
+    struct sigaction saved_action {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &saved_action), 0);
+    struct rlimit saved_limit {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved_limit), 0);
+    struct rlimit limit = saved_limit;
+    limit.rlim_cur = 100 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
 
-  RecordingSink sink;
-  const AnalysisOutcome outcome = Run("BIG.PCB", sink);
+    RecordingSink sink;
+    const AnalysisOutcome outcome = Run("BIG.PCB", sink);
 
-  setrlimit(RLIMIT_FSIZE, &saved_limit);
-  sigaction(SIGXFSZ, &saved_action, nullptr);
+    setrlimit(RLIMIT_FSIZE, &saved_limit);
+    sigaction(SIGXFSZ, &saved_action, nullptr);
 
-  EXPECT_TRUE(outcome.failed);
-  EXPECT_FALSE(sink.ready);
-  EXPECT_EQ(sink.failed_number, err::kDiskFull);
-  EXPECT_GT(sink.line, 1u);
-  EXPECT_TRUE(OutputFolder().empty()) << "a half conversion was left";
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_FALSE(sink.ready);
+    EXPECT_EQ(sink.failed_number, err::kDiskFull);
+    // A 4.0 line was being written; a 3.x copy is about no line.
+    if (header == kH40) {
+      EXPECT_GT(sink.line, 1u);
+    } else {
+      EXPECT_EQ(sink.line, 0u);
+    }
+    EXPECT_TRUE(OutputFolder().empty()) << "a half conversion was left";
+  }
+}
+
+TEST_F(HostileTest, HugeFirstFieldIsUnknownAtOnce) {
+  // 4 GiB without a comma or line end (a sparse file of zero bytes), and
+  // blanks then such a field.
+  for (const std::string& start : {std::string(), std::string(100000, ' ') + "TAVREL"}) {
+    Write("HUGE.PCB", start);
+    fs::resize_file(dir_ + "/HUGE.PCB", std::uint64_t{4} << 30);
+    RecordingSink sink;
+    const auto began = std::chrono::steady_clock::now();
+    const AnalysisOutcome outcome = Run("HUGE.PCB", sink);
+    const auto took = std::chrono::steady_clock::now() - began;
+    EXPECT_FALSE(outcome.failed) << sink.failed_number;
+    EXPECT_EQ(outcome.code, 99);
+    EXPECT_LT(took, std::chrono::milliseconds(500));
+    EXPECT_TRUE(OutputFolder().empty());
+  }
+}
+
+TEST_F(HostileTest, SourceThatShrinksWhileReadIsAnError) {
+  std::string body;
+  while (body.size() < 1024 * 1024)
+    body += "A 1 2 3\r\n";
+  for (const std::string& header : {kH36, kH40}) {
+    Write("SHRINKS.PCB", header + body);
+    RecordingSink sink;
+    sink.on_label = [this](Label label) {
+      if (label == Label::kTipoFile) fs::resize_file(dir_ + "/SHRINKS.PCB", 200000);
+    };
+    const AnalysisOutcome outcome = Run("SHRINKS.PCB", sink);
+    EXPECT_TRUE(outcome.failed) << header;
+    EXPECT_EQ(sink.failed_number, err::kPastEnd);
+    EXPECT_FALSE(sink.ready);
+    EXPECT_TRUE(OutputFolder().empty());
+  }
 }
 
 TEST_F(HostileTest, CopyToAPlaceThatCannotTakeItLeavesNoHalfFile) {

@@ -11,11 +11,11 @@
 #include <QTimer>
 #include <optional>
 
-#include "form_converter.h"
+#include "form_converter_window.h"
 #include "icons.h"
 #include "info_window.h"
-#include "instructions.h"
 #include "look.h"
+#include "texts.h"
 #include "ui_test_support.h"
 
 using namespace tavrel::ui;
@@ -55,7 +55,7 @@ class InfoWindowTest : public QObject {
     scratch_.emplace();
     previous_ = QDir::currentPath();
     QVERIFY(QDir::setCurrent(scratch_->path()));
-    form_ = new FormConverter({&boxes_, {}});
+    form_ = new FormConverterWindow({&boxes_, {}});
     form_->setAttribute(Qt::WA_DeleteOnClose);
     form_->show();
     QVERIFY(QTest::qWaitForWindowActive(form_));
@@ -68,7 +68,7 @@ class InfoWindowTest : public QObject {
   }
 
   void instructionsAre35LinesEndedByCrLfAndMatchTheCredits() {
-    const QString text = InstructionText();
+    const QString text = QString::fromStdString(tavrel::form::texts::InstructionText());
     QVERIFY(text.endsWith(QStringLiteral("\r\n")));
     QCOMPARE(text.count(QStringLiteral("\r\n")), 35);
     QCOMPARE(text.count(u'\r'), 35);
@@ -78,7 +78,9 @@ class InfoWindowTest : public QObject {
         text.contains(QStringLiteral("\"AS IS\", ovvero \"così com'è\", pertanto non si \r\n")));
 
     InfoWindow window;
-    const QStringList lines = InstructionLines();
+    QStringList lines;
+    for (const std::string& line : tavrel::form::texts::InstructionLines())
+      lines.append(QString::fromStdString(line));
     QCOMPARE(lines.size(), 35);
     QVERIFY(lines[28].contains(QStringLiteral("TAVREL")));
     QCOMPARE(lines[31], Label(window, "Label1"));
@@ -306,7 +308,7 @@ class InfoWindowTest : public QObject {
   std::optional<QTemporaryDir> scratch_;
   QString previous_;
   ScriptedBoxes boxes_;
-  QPointer<FormConverter> form_;
+  QPointer<FormConverterWindow> form_;
 };
 
 TAVREL_UI_TEST_MAIN(InfoWindowTest)

@@ -7,7 +7,7 @@
 #include <QStyleOptionButton>
 #include <QTranslator>
 
-#include "instructions.h"
+#include "texts.h"
 #include "twips.h"
 
 namespace tavrel::ui {
@@ -30,9 +30,9 @@ constexpr Fit kTightest[] = {
     {"Data Creazione: 30/12/2003 23:59:59", 4695, false},
     {"&Converte && Salva", 1455, true},
     {"&Informazioni", 1455, true},
-    {credits::kFreeware, 1335, false},
-    {credits::kEmail, 1575, false},
-    {credits::kWeb, 1575, false},
+    {form::texts::kFreeware, 1335, false},
+    {form::texts::kEmail, 1575, false},
+    {form::texts::kWeb, 1575, false},
 };
 
 constexpr int kLabelHeightTwips = 255;
@@ -56,7 +56,7 @@ bool FitsEverywhere(const QFont& font) {
     if (NeededWidth(metrics, QString::fromUtf8(fit.text), fit.button) > Pixels(fit.width_twips))
       return false;
   }
-  const QString author = QStringLiteral("di ") + QString::fromUtf8(credits::kAuthor);
+  const QString author = QStringLiteral("di ") + QString::fromUtf8(form::texts::kAuthor);
   return QFontMetrics(font).horizontalAdvance(author) <= Pixels(1335);
 }
 

@@ -4,13 +4,15 @@
 
 #include <QString>
 
+#include "form_view.h"
+
 class QWidget;
 
 namespace tavrel::ui {
 
-enum class BoxIcon { kCritical, kExclamation };
-enum class BoxButtons { kOk, kYesNo };
-enum class BoxAnswer { kOk, kYes, kNo };
+using form::BoxAnswer;
+using form::BoxButtons;
+using form::BoxIcon;
 
 struct BoxRequest {
   QString title;

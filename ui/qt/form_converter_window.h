@@ -1,5 +1,7 @@
-// The main window: source and destination selection, the file information,
-// the save step, the information window and the exit.
+// The main window FormConverter in Qt: the controls, their look and the
+// Qt-only extras (F5, the command-line file, drag and drop).  What the window
+// does lives in form::FormConverter (ui/form), which this window serves as
+// its view and calls from the controls' events.
 #pragma once
 
 #include <QPointer>
@@ -10,6 +12,8 @@
 #include <optional>
 #include <string>
 
+#include "form_converter.h"
+#include "form_view.h"
 #include "message_boxes.h"
 #include "tavrel.h"
 
@@ -26,7 +30,7 @@ class FileList;
 class FolderList;
 class InfoWindow;
 
-class FormConverter : public QWidget {
+class FormConverterWindow : public QWidget, private form::FormView {
   Q_OBJECT
 
  public:
@@ -37,9 +41,9 @@ class FormConverter : public QWidget {
     QStringList volumes;
   };
 
-  FormConverter();
-  explicit FormConverter(const Options& options);
-  ~FormConverter() override;
+  FormConverterWindow();
+  explicit FormConverterWindow(const Options& options);
+  ~FormConverterWindow() override;
 
   // Opens a file or folder given from outside (the command line, a drop):
   // the lists are pointed at its drive and folder as if the user had opened
@@ -56,46 +60,40 @@ class FormConverter : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  class LabelSink;
-
   void CreateControls(const QStringList& volumes);
   void ConnectEvents();
-
-  void Form_Load();
-  void Drive_Change();
-  void SourceDir_Change();
-  void SourceFileList_Click();
-  void DestDir_Change();
-  void DestFileList_Click();
-  void ConveSalva_Click();
-  void Info_Click();
-  void Exit_Click();
-
   void AcceptDroppedFiles();
   bool OpenSourceFolder(const QString& folder);
   // Whether the event brings a file or folder; a drop opens it.
   bool TakeDrop(QDropEvent* event);
+  FileList* FileListOf(form::List list) const;
+  FolderList* FolderListOf(form::List list) const;
 
-  void Analizza();
-  // F5: the folder and file lists read their folders again.
-  void Refresh();
-  void ShowAnalysisError(const RuntimeError& error);
-  // Whether the name in DestFileName may be saved under; tells the user why not.
-  bool AcceptDestinationName(const QString& name);
-  bool IsTemporaryFile(const QString& path);
-  void DeleteTemporaryFile();
-  void FolderOpenFailed(const QString& folder);
-  BoxAnswer Say(const QString& text, BoxIcon icon = BoxIcon::kExclamation);
-  BoxAnswer Ask(const QString& text, BoxAnswer default_answer);
-  // The fixed path of the temporary file (RuntimeError when there is none).
-  const std::string& TemporaryFile();
+  // form::FormView
+  void SetLabel(Label label, const std::string& text) override;
+  void Repaint() override;
+  void SetEnabled(form::Control control, bool enabled) override;
+  void SetWindowEnabled(bool enabled) override;
+  void SetWaitCursor(bool waiting) override;
+  std::string DriveRoot() const override;
+  std::string DriveFolder() const override;
+  void RememberFolder(const std::string& folder) override;
+  void UndoDrive() override;
+  std::string Path(form::List list) const override;
+  bool SetPath(form::List list, const std::string& folder) override;
+  void Refresh(form::List list) override;
+  std::string FileName(form::List list) const override;
+  std::string DestFileNameText() const override;
+  void SetDestFileNameText(const std::string& name) override;
+  form::BoxAnswer ShowBox(const form::Box& box) override;
+  void ShowInfoWindow() override;
+  void CloseInfoWindow() override;
+  void CloseWindow() override;
 
   std::unique_ptr<MessageBoxes> own_boxes_;
   MessageBoxes* boxes_;
-  NumberSettings numbers_;
-  std::optional<std::string> temporary_file_;
+  form::FormConverter form_;
   QPointer<InfoWindow> info_window_;
-  bool exiting_ = false;
 
   QGroupBox* Frame1;
   DriveList* Drive;

@@ -5,6 +5,8 @@
 #include <QRect>
 #include <QWidget>
 
+#include "layout.h"
+
 namespace tavrel::ui {
 
 inline constexpr int kTwipsPerPixel = 15;
@@ -19,6 +21,10 @@ inline QRect TwipsRect(int left, int top, int width, int height) {
 
 inline void PlaceTwips(QWidget* widget, int left, int top, int width, int height) {
   widget->setGeometry(TwipsRect(left, top, width, height));
+}
+
+inline void PlaceTwips(QWidget* widget, const form::layout::Twips& place) {
+  PlaceTwips(widget, place.left, place.top, place.width, place.height);
 }
 
 }  // namespace tavrel::ui

@@ -1,0 +1,426 @@
+// The main window's form logic driven through a recording view, without any
+// toolkit: start-up, the lists, the analysis, the save step, the information
+// window and the exit.
+#include "form_converter.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <string>
+
+#include "recording_view.h"
+#include "tavrel.h"
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#endif
+
+namespace tavrel::form {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::RecordingView;
+
+const std::string kH36 = "TAVREL Version 3.6 -- DATA FILE";
+const std::string kH40 = "TAVREL Version 4.0 -- Data File.";
+const std::string kH35 = "TAVREL Version 3.5 -- DATA FILE";
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+bool Exists(const std::string& path) {
+  std::error_code error;
+  return fs::exists(path, error);
+}
+
+class FormConverterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device random;
+    home_ = (fs::temp_directory_path() / ("tavrel-form-" + std::to_string(random()))).string();
+    ASSERT_TRUE(fs::create_directory(home_));
+    view_.emplace(home_);
+    view_->drive_folder = home_;
+    form_.emplace(*view_, NumberSettings{});
+    view_->Bind(*form_);
+    temp_ = form_->TemporaryFile();
+    ASSERT_FALSE(temp_.empty());
+    fs::remove_all(temp_);
+  }
+
+  void TearDown() override {
+    form_.reset();
+    std::error_code error;
+    fs::remove_all(temp_, error);
+    fs::remove_all(home_, error);
+    EXPECT_FALSE(view_->unexpected_question) << "a question came that the test did not expect";
+    EXPECT_FALSE(view_->box_under_wait_cursor) << "a box came up under the wait cursor";
+    EXPECT_FALSE(view_->waiting());
+  }
+
+  void Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(Home(name), std::ios::binary) << bytes;
+  }
+  std::string Home(const std::string& name) const { return JoinPath(home_, name); }
+
+  // Form_Load, then a click on a source file.
+  void Analyse(const std::string& name) {
+    form_->Form_Load();
+    view_->Click(List::kSourceFileList, name);
+  }
+
+  std::string home_;
+  std::string temp_;
+  std::optional<RecordingView> view_;
+  std::optional<FormConverter> form_;
+};
+
+TEST_F(FormConverterTest, StartsOnTheDrivesFolderWithNothingToSave) {
+  ASSERT_TRUE(fs::create_directory(Home("sub")));
+  view_->drive_folder = Home("sub");
+  form_->Form_Load();
+  for (List list : {List::kSourceDir, List::kSourceFileList, List::kDestDir, List::kDestFileList})
+    EXPECT_EQ(view_->Path(list), Home("sub"));
+  EXPECT_FALSE(view_->conve_salva_enabled);
+  EXPECT_FALSE(form_->ready());
+  EXPECT_TRUE(view_->labels.empty());
+  form_->ConveSalva_Click();  // nothing to save: nothing happens
+  EXPECT_TRUE(view_->boxes.empty());
+  EXPECT_FALSE(Exists(temp_));
+}
+
+TEST_F(FormConverterTest, AnalysisFillsTheLabelsAndSetsTheSaveButton) {
+  const struct {
+    std::string header, format, outcome;
+    bool ready;
+  } cases[] = {
+      {kH36, "Formato: TAVREL 3.6 per Dos", "Conversione: Rapida (modifica intestazione)", true},
+      {kH40, "Formato: TAVREL 4.0 per Windows", "Conversione: Possibile!", true},
+      {kH35, "Formato: TAVREL 3.5", "Conversione: File già nel formato 3.5", false},
+      {"Hello", "Formato: Sconosciuto / Non convertibile", "Conversione: Non possibile", false},
+  };
+  // A line of no record family, which every version passes unchanged.
+  Write("earlier.pcb", kH36 + "\r\nZ\r\n");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.header);
+    Write("file.pcb", c.header + "\r\nZ\r\n");
+    Analyse("earlier.pcb");
+    EXPECT_TRUE(view_->conve_salva_enabled);
+    const int repaints = view_->repaints, cursors = view_->wait_cursors;
+    view_->Click(List::kSourceFileList, "file.pcb");
+    EXPECT_EQ(view_->labels[Label::kSourceFile], "Nome: file.pcb");
+    EXPECT_EQ(view_->labels[Label::kTipoFile], c.format);
+    EXPECT_EQ(view_->labels[Label::kConvPreview], c.outcome);
+    EXPECT_EQ(view_->labels[Label::kFileSize].rfind("Dimensione: ", 0), 0u);
+    EXPECT_GT(view_->labels[Label::kFileDate].size(), 16u);
+    EXPECT_EQ(view_->repaints, repaints + 1);
+    EXPECT_EQ(view_->wait_cursors, cursors + 1);
+    EXPECT_EQ(view_->conve_salva_enabled, c.ready);
+    EXPECT_EQ(form_->ready(), c.ready);
+    if (c.ready) {
+      EXPECT_EQ(ReadAll(temp_), kH35 + "\r\nZ\r\n");
+    }
+  }
+}
+
+TEST_F(FormConverterTest, ClickProposesTheDestinationName) {
+  const char* const cases[][2] = {
+      {"board.pcb", "3_BOARD.PCB"},
+      {"schema01.sch", "3_SCHEMA.SCH"},
+      {"x.longext", "3_X.LON"},
+      {"a.b.sch", "3_A.B.S"},
+      {"n.c", "3_N.C"},
+      {"makefile2", "3_MAKEFI"},
+      {"R&D <1>.pcb", "3_R&D__1.PCB"},
+      {"space name.pcb", "3_SPACE_.PCB"},
+  };
+  form_->Form_Load();
+  for (List list : {List::kSourceFileList, List::kDestFileList}) {
+    for (const auto& [file, proposed] : cases) {
+      SCOPED_TRACE(file);
+      Write(file, "x");
+      view_->dest_file_name = "TYPED.PCB";
+      view_->labels.clear();
+      view_->Click(list, file);
+      EXPECT_EQ(view_->dest_file_name, proposed);
+      // Only a source file is analysed.
+      EXPECT_EQ(view_->labels.empty(), list == List::kDestFileList);
+    }
+  }
+}
+
+TEST_F(FormConverterTest, ClickingTheSameFileAgainRepeatsTheAnalysis) {
+  Write("board.pcb", kH36 + "\r\nA\r\n");
+  Analyse("board.pcb");
+  ASSERT_TRUE(fs::remove(temp_));
+  view_->dest_file_name = "MINE.PCB";
+  view_->Click(List::kSourceFileList, "board.pcb");
+  EXPECT_EQ(view_->dest_file_name, "3_BOARD.PCB");
+  EXPECT_TRUE(Exists(temp_));
+  EXPECT_TRUE(view_->conve_salva_enabled);
+}
+
+TEST_F(FormConverterTest, FolderChangesMoveTheListsAndKeepTheAnalysis) {
+  ASSERT_TRUE(fs::create_directory(Home("sub")));
+  Write("top.pcb", kH36 + "\r\nA\r\n");
+  Analyse("top.pcb");
+  const std::string sub = Home("sub");
+
+  ASSERT_TRUE(view_->SetPath(List::kSourceDir, sub));  // the user opens a folder
+  for (List list : {List::kSourceFileList, List::kDestDir, List::kDestFileList})
+    EXPECT_EQ(view_->Path(list), sub);
+  EXPECT_EQ(view_->remembered.back(), sub);
+  // The last analysis stays on show and can still be saved.
+  EXPECT_EQ(view_->labels[Label::kSourceFile], "Nome: top.pcb");
+  EXPECT_EQ(view_->dest_file_name, "3_TOP.PCB");
+  EXPECT_TRUE(view_->conve_salva_enabled);
+
+  ASSERT_TRUE(view_->SetPath(List::kDestDir, home_));  // the destination side moves alone
+  EXPECT_EQ(view_->Path(List::kDestFileList), home_);
+  EXPECT_EQ(view_->Path(List::kSourceDir), sub);
+
+  form_->FolderOpenFailed(Home("gone"));
+  ASSERT_EQ(view_->boxes.size(), 1u);
+  EXPECT_EQ(view_->boxes[0].text.rfind("Impossibile aprire la cartella " + Home("gone"), 0), 0u);
+}
+
+TEST_F(FormConverterTest, DriveChangeMovesEveryListOrSaysTheDriveCannotBeRead) {
+  ASSERT_TRUE(fs::create_directory(Home("other")));
+  form_->Form_Load();
+  view_->drive_folder = Home("other");
+  form_->Drive_Change();
+  for (List list : {List::kSourceDir, List::kSourceFileList, List::kDestDir, List::kDestFileList})
+    EXPECT_EQ(view_->Path(list), Home("other"));
+  EXPECT_EQ(view_->remembered.back(), Home("other"));
+
+  view_->drive_root = "E:\\";
+  view_->drive_folder.clear();  // no medium
+  form_->Drive_Change();
+  EXPECT_EQ(view_->drive_undos, 1);
+  ASSERT_EQ(view_->boxes.size(), 1u);
+  EXPECT_EQ(view_->boxes[0].title, "Attenzione!");
+  EXPECT_EQ(view_->boxes[0].text.rfind("Impossibile leggere l'unità E:\\.", 0), 0u);
+  EXPECT_EQ(view_->Path(List::kSourceDir), Home("other"));
+}
+
+TEST_F(FormConverterTest, SaveCopiesTheConversionWithoutAsking) {
+  Write("board.pcb", kH36 + "\r\nA\r\nB\r\n");
+  Analyse("board.pcb");
+  const std::string converted = ReadAll(temp_);
+  EXPECT_EQ(converted, kH35 + "\r\nA\r\nB\r\n");
+  form_->ConveSalva_Click();
+  EXPECT_TRUE(view_->boxes.empty());
+  EXPECT_EQ(ReadAll(Home("3_BOARD.PCB")), converted);
+  EXPECT_FALSE(Exists(temp_));
+  EXPECT_FALSE(view_->conve_salva_enabled);
+  // The lists show the new file.
+  EXPECT_EQ(view_->refreshes[List::kDestFileList], 1);
+  EXPECT_EQ(view_->refreshes[List::kSourceFileList], 1);
+  form_->ConveSalva_Click();  // nothing left to save
+  EXPECT_TRUE(view_->boxes.empty());
+}
+
+TEST_F(FormConverterTest, SaveOverAnExistingFileAsksFirst) {
+  for (const bool replace : {false, true}) {
+    SCOPED_TRACE(replace);
+    Write("board.pcb", kH36 + "\r\nA\r\n");
+    Write("3_BOARD.PCB", "old");
+    view_->boxes.clear();
+    Analyse("board.pcb");
+    view_->answers.push_back(replace ? BoxAnswer::kYes : BoxAnswer::kNo);
+    form_->ConveSalva_Click();
+    ASSERT_EQ(view_->boxes.size(), 1u);
+    const Box& box = view_->boxes[0];
+    EXPECT_EQ(box.title, "Attenzione!");
+    EXPECT_EQ(box.text, "Il file 3_BOARD.PCB esiste già. Lo sovrascrivo?");
+    EXPECT_TRUE(box.icon == BoxIcon::kExclamation && box.buttons == BoxButtons::kYesNo);
+    EXPECT_TRUE(box.default_answer == BoxAnswer::kYes);
+    EXPECT_EQ(ReadAll(Home("3_BOARD.PCB")), replace ? kH35 + "\r\nA\r\n" : "old");
+    EXPECT_EQ(Exists(temp_), !replace);
+    EXPECT_EQ(view_->conve_salva_enabled, !replace);
+  }
+}
+
+TEST_F(FormConverterTest, SaveRefusesUnsoundDestinations) {
+  const struct {
+    std::string name;
+    const char* folder;  // "", "temporary" or "removed"
+    std::string message;
+  } cases[] = {
+      {"", "", "Inserire il nome del file"},
+      {"   ", "", "Inserire il nome del file"},
+      {"A*.PCB", "", "non è un nome di file valido"},
+      {"../X.PCB", "", "non è un nome di file valido"},
+      {"..", "", "non è un nome di file valido"},
+      {"LONGNAME1.PCB", "", "non è nel formato Dos 8+3"},
+      {"SUB", "", "è una cartella"},
+      {fs::path(temp_).filename().string(), "temporary", "file temporaneo"},
+      {"X.PCB", "removed", "non esiste più"},
+  };
+  Write("board.pcb", kH36 + "\r\nA\r\n");
+  ASSERT_TRUE(fs::create_directory(Home("SUB")));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Analyse("board.pcb");
+    const std::string converted = ReadAll(temp_);
+    if (c.folder == std::string("temporary")) {
+      ASSERT_TRUE(view_->SetPath(List::kDestDir, fs::path(temp_).parent_path().string()));
+    } else if (c.folder == std::string("removed")) {
+      ASSERT_TRUE(fs::create_directory(Home("old")));
+      ASSERT_TRUE(view_->SetPath(List::kDestDir, Home("old")));
+      ASSERT_TRUE(fs::remove(Home("old")));
+    }
+    const auto entries = std::distance(fs::directory_iterator(home_), fs::directory_iterator());
+    view_->dest_file_name = c.name;
+    view_->boxes.clear();
+    if (c.message.find("8+3") != std::string::npos) view_->answers.push_back(BoxAnswer::kNo);
+    form_->ConveSalva_Click();
+
+    ASSERT_EQ(view_->boxes.size(), 1u);
+    EXPECT_NE(view_->boxes[0].text.find(c.message), std::string::npos) << view_->boxes[0].text;
+    EXPECT_EQ(ReadAll(temp_), converted);  // the conversion can still be saved
+    EXPECT_TRUE(view_->conve_salva_enabled);
+    EXPECT_EQ(std::distance(fs::directory_iterator(home_), fs::directory_iterator()), entries);
+    view_->SetPath(List::kDestDir, home_);
+  }
+}
+
+#if !defined(_WIN32)
+TEST_F(FormConverterTest, SaveNeverReplacesWhatIsNotAFile) {
+  Write("board.pcb", kH36 + "\r\nA\r\n");
+  for (const bool device : {false, true}) {
+    SCOPED_TRACE(device);
+    if (device && geteuid() != 0) continue;  // only root may make a device
+    const std::string node = Home("3_BOARD.PCB");
+    fs::remove(node);
+    ASSERT_EQ(
+        device ? mknod(node.c_str(), S_IFCHR | 0600, makedev(1, 3)) : mkfifo(node.c_str(), 0600),
+        0);
+    view_->boxes.clear();
+    Analyse("board.pcb");
+    const std::string converted = ReadAll(temp_);
+    view_->answers.push_back(BoxAnswer::kYes);  // were it asked
+    form_->ConveSalva_Click();
+    ASSERT_EQ(view_->boxes.size(), 1u);
+    EXPECT_NE(view_->boxes[0].text.find("non è un file ordinario"), std::string::npos)
+        << view_->boxes[0].text;
+    view_->answers.clear();
+    struct stat st;
+    ASSERT_EQ(lstat(node.c_str(), &st), 0);
+    EXPECT_TRUE(device ? S_ISCHR(st.st_mode) : S_ISFIFO(st.st_mode));
+    EXPECT_EQ(ReadAll(temp_), converted);
+    EXPECT_TRUE(view_->conve_salva_enabled);
+  }
+}
+#endif
+
+TEST_F(FormConverterTest, TwoRunningCopiesKeepTheirOwnConversions) {
+  Write("a40.pcb", kH40 + "\r\n5 a\r\n");
+  ASSERT_TRUE(fs::create_directory(Home("b")));
+  Write("b/b36.pcb", kH36 + "\r\nB\r\n");
+  Analyse("a40.pcb");
+  {
+    // Another copy of the program, working in another folder.
+    RecordingView other_view(Home("b"));
+    other_view.drive_folder = Home("b");
+    FormConverter other(other_view, NumberSettings{});
+    other_view.Bind(other);
+    ASSERT_NE(other.TemporaryFile(), temp_);
+    other.Form_Load();
+    other_view.Click(List::kSourceFileList, "b36.pcb");
+    EXPECT_TRUE(Exists(other.TemporaryFile()));
+    // The other copy's exit leaves this window's conversion alone.
+    other.Exit_Click();
+    EXPECT_TRUE(other_view.boxes.empty());
+  }
+  form_->ConveSalva_Click();
+  EXPECT_TRUE(view_->boxes.empty());
+  EXPECT_EQ(ReadAll(Home("3_A40.PCB")), kH35 + "\r\n5 a\r\n");
+}
+
+TEST_F(FormConverterTest, ANameThatIsNot83IsSavedWhenTheUserInsists) {
+  Write("board.pcb", kH36 + "\r\nA\r\n");
+  Analyse("board.pcb");
+  view_->dest_file_name = " scheda lunga.pcb ";
+  view_->answers.push_back(BoxAnswer::kYes);
+  form_->ConveSalva_Click();
+  ASSERT_EQ(view_->boxes.size(), 1u);
+  EXPECT_TRUE(view_->boxes[0].default_answer == BoxAnswer::kNo);
+  EXPECT_TRUE(Exists(Home("scheda lunga.pcb")));
+  EXPECT_FALSE(Exists(temp_));
+}
+
+TEST_F(FormConverterTest, InfoWindowDisablesTheMainWindowUntilItCloses) {
+  for (int round = 0; round < 2; ++round) {
+    form_->Info_Click();
+    EXPECT_TRUE(view_->info_window_open && form_->info_window_open());
+    EXPECT_FALSE(view_->window_enabled);
+    if (round == 0) {
+      form_->ButtInfoOk_Click();
+    } else {
+      view_->info_window_open = false;  // closed by its title bar
+      form_->InfoWindow_Closed();
+    }
+    EXPECT_FALSE(view_->info_window_open || form_->info_window_open());
+    EXPECT_TRUE(view_->window_enabled);
+  }
+  form_->Info_Click();
+  form_->Exit_Click();  // the main window's end closes it too
+  EXPECT_FALSE(view_->info_window_open);
+  EXPECT_TRUE(view_->closed);
+}
+
+TEST_F(FormConverterTest, ExitDeletesTheTemporaryFileAndCloses) {
+  Write("board.pcb", kH36 + "\r\nA\r\n");
+  for (const bool pending : {false, true}) {
+    SCOPED_TRACE(pending);
+    view_->closed = false;
+    form_.emplace(*view_, NumberSettings{});
+    view_->Bind(*form_);
+    if (pending) Analyse("board.pcb");
+    EXPECT_EQ(Exists(temp_), pending);
+    form_->Exit_Click();
+    EXPECT_TRUE(view_->closed);
+    EXPECT_FALSE(Exists(temp_));
+    EXPECT_TRUE(view_->boxes.empty());
+    form_->Form_Unload();  // the window's own close after Exit: nothing more
+    EXPECT_TRUE(view_->boxes.empty());
+  }
+}
+
+TEST_F(FormConverterTest, ExitSaysSoWhenTheTemporaryFileCannotBeDeleted) {
+  ASSERT_TRUE(fs::create_directory(temp_));
+  std::ofstream(JoinPath(temp_, "inside")) << "x";
+  form_->Exit_Click();
+  ASSERT_EQ(view_->boxes.size(), 1u);
+  EXPECT_NE(view_->boxes[0].text.find(temp_), std::string::npos);
+  EXPECT_TRUE(view_->closed);
+}
+
+TEST_F(FormConverterTest, AnalysisErrorReportsAndEndsTheProgram) {
+  std::string wide = "4";
+  for (int field = 2; field <= 101; ++field)
+    wide += " 1";
+  Write("bad.pcb", kH40 + "\r\n" + wide + "\r\n");
+  Analyse("bad.pcb");
+  ASSERT_EQ(view_->boxes.size(), 1u);
+  const Box& box = view_->boxes[0];
+  EXPECT_EQ(box.title, "Errore!");
+  EXPECT_TRUE(box.icon == BoxIcon::kCritical && box.buttons == BoxButtons::kOk);
+  EXPECT_EQ(box.text.rfind("Si è verificato l'errore  9 = ", 0), 0u) << box.text;
+  EXPECT_TRUE(box.text.ends_with("\nIl programma verrà terminato"));
+  EXPECT_EQ(box.text.find('\r'), std::string::npos);
+  EXPECT_FALSE(Exists(temp_));
+  EXPECT_TRUE(view_->closed);
+}
+
+}  // namespace
+}  // namespace tavrel::form

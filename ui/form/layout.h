@@ -1,0 +1,46 @@
+// Where the two windows' controls sit, in twips (1440 to the inch, 15 to a
+// pixel at 96 DPI), relative to their container: the window's client area, or
+// for the controls of Frame3 and Frame2 that frame.  The layout is fixed.
+#pragma once
+
+namespace tavrel::form::layout {
+
+struct Twips {
+  int left, top, width, height;
+};
+
+// The main window FormConverter: client area 7020 x 5595.
+inline constexpr int kFormWidth = 7020;
+inline constexpr int kFormHeight = 5595;
+inline constexpr Twips kFrame1{120, 120, 3255, 3375};
+inline constexpr Twips kDrive{360, 480, 2775, 315};
+inline constexpr Twips kSourceDir{360, 840, 2775, 1215};
+inline constexpr Twips kSourceFileList{360, 2160, 2775, 1065};
+inline constexpr Twips kFrame3{3600, 120, 3255, 3375};
+inline constexpr Twips kDestDir{240, 360, 2775, 1215};       // in Frame3
+inline constexpr Twips kLabel22{240, 1680, 2775, 255};       // in Frame3
+inline constexpr Twips kDestFileName{240, 1920, 2775, 285};  // in Frame3
+inline constexpr Twips kDestFileList{240, 2400, 2775, 870};  // in Frame3
+inline constexpr Twips kFrame2{120, 3720, 5055, 1695};
+inline constexpr Twips kSourceFile{240, 360, 4695, 255};    // in Frame2
+inline constexpr Twips kTipoFile{240, 600, 4695, 255};      // in Frame2
+inline constexpr Twips kFileSize{240, 840, 4695, 255};      // in Frame2
+inline constexpr Twips kFileDate{240, 1080, 4695, 255};     // in Frame2
+inline constexpr Twips kConvPreview{240, 1320, 4695, 255};  // in Frame2
+inline constexpr Twips kConveSalva{5400, 3720, 1455, 495};
+inline constexpr Twips kInfo{5400, 4320, 1455, 495};
+inline constexpr Twips kExit{5400, 4920, 1455, 495};
+
+// The information window InfoWindow: client area 4365 x 3630.
+inline constexpr int kInfoWidth = 4365;
+inline constexpr int kInfoHeight = 3630;
+inline constexpr Twips kButtInfoOk{3240, 2400, 780, 465};
+inline constexpr Twips kFennokIcon{360, 2400, 480, 480};
+inline constexpr Twips kLabel1{1320, 2280, 1335, 255};
+inline constexpr Twips kLabel3{1200, 2880, 1575, 255};
+inline constexpr Twips kLabel2{1320, 2520, 1335, 255};
+inline constexpr Twips kIstruzioni{240, 240, 3855, 1695};
+inline constexpr Twips kLabel4{1200, 3120, 1575, 255};
+inline constexpr Twips kLine1{1080, 2760, 1800, 0};  // a horizontal rule
+
+}  // namespace tavrel::form::layout

@@ -1,0 +1,397 @@
+#include "form_converter_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMimeData>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
+#include <QUrl>
+#include <iterator>
+
+#include "drive_list.h"
+#include "eliding.h"
+#include "file_list.h"
+#include "folder_list.h"
+#include "folders.h"
+#include "icons.h"
+#include "info_window.h"
+#include "layout.h"
+#include "look.h"
+#include "texts.h"
+#include "twips.h"
+
+namespace tavrel::ui {
+
+namespace {
+
+namespace layout = form::layout;
+namespace texts = form::texts;
+using form::List;
+
+QString Text(const char* text) {
+  return QString::fromUtf8(text);
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
+  // A label that may show a long file name cuts it where it does not fit.
+  auto* label = new ElidingLabel(text, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setTextFormat(Qt::PlainText);  // file names may hold '<'
+  return label;
+}
+
+QGroupBox* MakeFrame(QWidget* parent, const char* name, const QString& title) {
+  auto* frame = new QGroupBox(title, parent);
+  frame->setObjectName(QString::fromLatin1(name));
+  return frame;
+}
+
+template <typename Control>
+Control* Named(Control* control, const char* name, const char* tooltip = nullptr) {
+  control->setObjectName(QString::fromLatin1(name));
+  if (tooltip != nullptr) control->setToolTip(QString::fromUtf8(tooltip));
+  return control;
+}
+
+QString Native(const QString& path) {
+  return QDir::toNativeSeparators(path);
+}
+
+// The user's number settings, as the window's locale gives them.
+NumberSettings LocaleNumbers() {
+  const QLocale locale = QLocale::system();
+  return {locale.decimalPoint().toStdString(), locale.groupSeparator().toStdString()};
+}
+
+// The first local file or folder a drag brings; empty when none.
+QString DroppedPath(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return {};
+  const QList<QUrl> urls = data->urls();
+  return !urls.isEmpty() && urls.front().isLocalFile() ? urls.front().toLocalFile() : QString();
+}
+
+}  // namespace
+
+FormConverterWindow::FormConverterWindow() : FormConverterWindow(Options{}) {}
+
+FormConverterWindow::FormConverterWindow(const Options& options)
+    : own_boxes_(options.boxes != nullptr ? nullptr : std::make_unique<QtMessageBoxes>()),
+      boxes_(options.boxes != nullptr ? options.boxes : own_boxes_.get()),
+      form_(*this, LocaleNumbers()) {
+  setObjectName(QStringLiteral("FormConverter"));
+  setWindowTitle(QString::fromStdString(texts::Caption()));
+  setWindowIcon(WindowIcon());
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setFont(WindowFont());
+  setFixedSize(Pixels(layout::kFormWidth), Pixels(layout::kFormHeight));
+
+  CreateControls(options.volumes);
+  ConnectEvents();
+  AcceptDroppedFiles();
+  form_.Form_Load();
+}
+
+FormConverterWindow::~FormConverterWindow() {
+  delete info_window_;
+}
+
+void FormConverterWindow::CreateControls(const QStringList& volumes) {
+  const QString start = CurrentFolder();
+
+  // Frame1 only frames the source lists, which belong to the window.
+  Frame1 = MakeFrame(this, "Frame1", Text(texts::kFrame1));
+  PlaceTwips(Frame1, layout::kFrame1);
+  Drive = Named(new DriveList(volumes, this), "Drive", texts::kDriveTip);
+  PlaceTwips(Drive, layout::kDrive);
+  SourceDir = Named(new FolderList(this), "SourceDir", texts::kSourceDirTip);
+  PlaceTwips(SourceDir, layout::kSourceDir);
+  SourceDir->SetPath(start);
+  // Form_Load gives it its folder.
+  SourceFileList = Named(new FileList(this), "SourceFileList", texts::kSourceFileListTip);
+  PlaceTwips(SourceFileList, layout::kSourceFileList);
+
+  Frame3 = MakeFrame(this, "Frame3", Text(texts::kFrame3));
+  PlaceTwips(Frame3, layout::kFrame3);
+  DestDir = Named(new FolderList(Frame3), "DestDir", texts::kDestDirTip);
+  PlaceTwips(DestDir, layout::kDestDir);
+  DestDir->SetPath(start);
+  Label22 = MakeLabel(Frame3, "Label22", Text(texts::kLabel22));
+  PlaceTwips(Label22, layout::kLabel22);
+  DestFileName = Named(new ElidingLineEdit(Frame3), "DestFileName", texts::kDestFileNameTip);
+  PlaceTwips(DestFileName, layout::kDestFileName);
+  DestFileList = Named(new FileList(Frame3), "DestFileList", texts::kDestFileListTip);
+  PlaceTwips(DestFileList, layout::kDestFileList);
+  DestFileList->SetPath(start);
+
+  Frame2 = MakeFrame(this, "Frame2", Text(texts::kFrame2));
+  Frame2->setToolTip(Text(texts::kFrame2Tip));
+  PlaceTwips(Frame2, layout::kFrame2);
+  SourceFile = MakeLabel(Frame2, "SourceFile", Text(texts::kSourceFile));
+  PlaceTwips(SourceFile, layout::kSourceFile);
+  TipoFile = MakeLabel(Frame2, "TipoFile", Text(texts::kTipoFile));
+  PlaceTwips(TipoFile, layout::kTipoFile);
+  FileSize = MakeLabel(Frame2, "FileSize", Text(texts::kFileSize));
+  PlaceTwips(FileSize, layout::kFileSize);
+  FileDate = MakeLabel(Frame2, "FileDate", Text(texts::kFileDate));
+  PlaceTwips(FileDate, layout::kFileDate);
+  ConvPreview = MakeLabel(Frame2, "ConvPreview", Text(texts::kConvPreview));
+  PlaceTwips(ConvPreview, layout::kConvPreview);
+
+  ConveSalva =
+      Named(new QPushButton(Text(texts::kConveSalva), this), "ConveSalva", texts::kConveSalvaTip);
+  PlaceTwips(ConveSalva, layout::kConveSalva);
+  Info = Named(new QPushButton(Text(texts::kInfo), this), "Info", texts::kInfoTip);
+  PlaceTwips(Info, layout::kInfo);
+  Exit = Named(new QPushButton(Text(texts::kExit), this), "Exit", texts::kExitTip);
+  PlaceTwips(Exit, layout::kExit);
+
+  QWidget* const order[] = {Drive,        SourceDir,  SourceFileList, DestDir, DestFileName,
+                            DestFileList, ConveSalva, Info,           Exit};
+  for (std::size_t i = 1; i < std::size(order); ++i)
+    setTabOrder(order[i - 1], order[i]);
+  Drive->setFocus();
+}
+
+void FormConverterWindow::ConnectEvents() {
+  form::FormConverter* const form = &form_;
+  connect(Drive, &DriveList::Change, this, [form] { form->Drive_Change(); });
+  connect(SourceDir, &FolderList::Change, this, [form] { form->SourceDir_Change(); });
+  connect(SourceFileList, &FileList::Click, this, [form] { form->SourceFileList_Click(); });
+  connect(DestDir, &FolderList::Change, this, [form] { form->DestDir_Change(); });
+  connect(DestFileList, &FileList::Click, this, [form] { form->DestFileList_Click(); });
+  // DestFileName_Change has nothing to do: the name is read when saving.
+  for (FolderList* list : {SourceDir, DestDir}) {
+    connect(list, &FolderList::OpenFailed, this,
+            [form](const QString& folder) { form->FolderOpenFailed(ToEngine(Native(folder))); });
+  }
+  connect(ConveSalva, &QPushButton::clicked, this, [form] { form->ConveSalva_Click(); });
+  connect(Info, &QPushButton::clicked, this, [form] { form->Info_Click(); });
+  connect(Exit, &QPushButton::clicked, this, [form] { form->Exit_Click(); });
+  connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this,
+          [form] { form->Refresh(); });
+}
+
+void FormConverterWindow::AcceptDroppedFiles() {
+  setAcceptDrops(true);
+  // The name box takes dropped text; a dropped file is for the window.
+  DestFileName->installEventFilter(this);
+}
+
+void FormConverterWindow::Open(const QString& path) {
+  const QFileInfo target(path);
+  if (!target.exists()) {
+    form_.Say(texts::Fill(texts::kOpenMissing, {ToEngine(Native(path))}));
+    return;
+  }
+  const QString file = target.isDir() ? QString() : target.fileName();
+  if (!OpenSourceFolder(CleanFolder(file.isEmpty() ? path : target.absolutePath()))) return;
+  if (!file.isEmpty() && !SourceFileList->Select(file))
+    form_.Say(texts::Fill(texts::kOpenNotListed, {ToEngine(Native(target.absoluteFilePath()))}));
+}
+
+bool FormConverterWindow::OpenSourceFolder(const QString& folder) {
+  // As the user opening it: the drive and the destination lists follow.
+  if (folder == SourceDir->Path()) {
+    form_.SourceDir_Change();
+    return true;
+  }
+  if (SourceDir->SetPath(folder)) return true;  // raised SourceDir_Change
+  form_.FolderOpenFailed(ToEngine(Native(folder)));
+  return false;
+}
+
+bool FormConverterWindow::TakeDrop(QDropEvent* event) {
+  const QString path = DroppedPath(event->mimeData());
+  if (path.isEmpty()) return false;
+  event->acceptProposedAction();
+  // Opened once the drop is over, so the file manager does not wait for
+  // the analysis or for a message.
+  if (event->type() == QEvent::Drop) QTimer::singleShot(0, this, [this, path] { Open(path); });
+  return true;
+}
+
+void FormConverterWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!TakeDrop(event)) event->ignore();
+}
+
+void FormConverterWindow::dragMoveEvent(QDragMoveEvent* event) {
+  if (!TakeDrop(event)) event->ignore();
+}
+
+void FormConverterWindow::dropEvent(QDropEvent* event) {
+  if (!TakeDrop(event)) event->ignore();
+}
+
+bool FormConverterWindow::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (watched == DestFileName &&
+      (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) &&
+      TakeDrop(static_cast<QDropEvent*>(event))) {
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void FormConverterWindow::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  // The information window is a window of its own: when the disabled main
+  // window comes to the front (a click on its title bar), bring it back on
+  // top, or the main window would look frozen.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && info_window_ != nullptr) {
+    info_window_->raise();
+    info_window_->activateWindow();
+  }
+}
+
+void FormConverterWindow::closeEvent(QCloseEvent* event) {
+  // Exit and the title bar's close end the program alike.
+  form_.Form_Unload();
+  event->accept();
+}
+
+// --- The view of the form logic.
+
+FileList* FormConverterWindow::FileListOf(List list) const {
+  return list == List::kSourceFileList ? SourceFileList
+         : list == List::kDestFileList ? DestFileList
+                                       : nullptr;
+}
+
+FolderList* FormConverterWindow::FolderListOf(List list) const {
+  return list == List::kSourceDir ? SourceDir : list == List::kDestDir ? DestDir : nullptr;
+}
+
+void FormConverterWindow::SetLabel(Label label, const std::string& text) {
+  QLabel* target = nullptr;
+  switch (label) {
+    case Label::kSourceFile:
+      target = SourceFile;
+      break;
+    case Label::kFileSize:
+      target = FileSize;
+      break;
+    case Label::kFileDate:
+      target = FileDate;
+      break;
+    case Label::kTipoFile:
+      target = TipoFile;
+      break;
+    case Label::kConvPreview:
+      target = ConvPreview;
+      break;
+  }
+  if (target != nullptr) target->setText(QString::fromUtf8(text.data(), std::ssize(text)));
+}
+
+void FormConverterWindow::Repaint() {
+  repaint();
+}
+
+void FormConverterWindow::SetEnabled(form::Control control, bool enabled) {
+  switch (control) {
+    case form::Control::kConveSalva:
+      ConveSalva->setEnabled(enabled);
+      break;
+  }
+}
+
+void FormConverterWindow::SetWindowEnabled(bool enabled) {
+  setEnabled(enabled);
+}
+
+void FormConverterWindow::SetWaitCursor(bool waiting) {
+  if (waiting) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+std::string FormConverterWindow::DriveRoot() const {
+  return ToEngine(Native(Drive->Drive()));
+}
+
+std::string FormConverterWindow::DriveFolder() const {
+  const QString root = Drive->Drive();
+  QString folder = Drive->FolderOf(root);
+  // A folder removed since it was left: its nearest parent on the volume.
+  while (!IsReadableFolder(folder) && folder != root && FolderIsUnder(folder, root)) {
+    folder = CleanFolder(folder + QStringLiteral("/.."));
+  }
+  return IsReadableFolder(folder) ? ToEngine(folder) : std::string();
+}
+
+void FormConverterWindow::RememberFolder(const std::string& folder) {
+  Drive->Remember(FromEngine(folder));
+}
+
+void FormConverterWindow::UndoDrive() {
+  Drive->Undo();
+}
+
+std::string FormConverterWindow::Path(List list) const {
+  if (const FileList* files = FileListOf(list)) return ToEngine(files->Path());
+  return ToEngine(FolderListOf(list)->Path());
+}
+
+bool FormConverterWindow::SetPath(List list, const std::string& folder) {
+  if (FileList* files = FileListOf(list)) return files->SetPath(FromEngine(folder));
+  return FolderListOf(list)->SetPath(FromEngine(folder));
+}
+
+void FormConverterWindow::Refresh(List list) {
+  if (FileList* files = FileListOf(list)) {
+    files->Refresh();
+  } else {
+    FolderListOf(list)->Refresh();
+  }
+}
+
+std::string FormConverterWindow::FileName(List list) const {
+  const FileList* files = FileListOf(list);
+  return files != nullptr ? ToEngine(files->FileName()) : std::string();
+}
+
+std::string FormConverterWindow::DestFileNameText() const {
+  return ToEngine(DestFileName->text());
+}
+
+void FormConverterWindow::SetDestFileNameText(const std::string& name) {
+  DestFileName->setText(FromEngine(name));
+}
+
+form::BoxAnswer FormConverterWindow::ShowBox(const form::Box& box) {
+  return boxes_->Show(this, {QString::fromStdString(box.title), FromEngine(box.text), box.icon,
+                             box.buttons, box.default_answer});
+}
+
+void FormConverterWindow::ShowInfoWindow() {
+  // Not owned by this window: it is a window of its own.
+  auto* window = new InfoWindow();
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  // However it is closed, this window works again.
+  form::FormConverter* const form = &form_;
+  connect(window, &QDialog::finished, this, [form] { form->InfoWindow_Closed(); });
+  connect(window, &QObject::destroyed, this, [form] { form->InfoWindow_Closed(); });
+  info_window_ = window;
+  window->show();
+}
+
+void FormConverterWindow::CloseInfoWindow() {
+  if (info_window_ != nullptr) info_window_->close();
+}
+
+void FormConverterWindow::CloseWindow() {
+  close();
+}
+
+}  // namespace tavrel::ui
