@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,33 @@ TEST(Win32, TemporaryFileIsInTheUsersTemporaryFolder) {
   EXPECT_TRUE(SameFile(FolderOf(path), fs::path(folder).string())) << path;
 }
 
+class Win32FileTest : public SourceFolderTest {};
+
+TEST(Win32, EachRunningCopyHoldsItsOwnTemporaryFile) {
+  auto first = std::make_unique<TemporaryFileLease>();
+  const std::string held = first->path();
+  {
+    TemporaryFileLease second;
+    EXPECT_NE(second.path(), held);
+    EXPECT_EQ(FolderOf(second.path()), FolderOf(held));
+    EXPECT_TRUE(NameOf(second.path()).starts_with("PEMBLIX")) << second.path();
+  }
+  first.reset();
+  EXPECT_EQ(TemporaryFileLease().path(), held) << "an ended lease frees its path";
+}
+
+TEST_F(Win32FileTest, OnlyRegularFilesTheUserMayWriteAreReplaced) {
+  Write("A.PCB", "x");
+  fs::create_directory(dir_ + "/FOLDER.PCB");
+  EXPECT_EQ(ErrorNumberOf([&] { CheckReplaceable(dir_ + "\\FOLDER.PCB"); }), err::kPathFileAccess);
+  SetFileAttributesW(fs::path(dir_ + "\\A.PCB").c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(ErrorNumberOf([&] { CheckReplaceable(dir_ + "\\A.PCB"); }), err::kPermission);
+  SetFileAttributesW(fs::path(dir_ + "\\A.PCB").c_str(), FILE_ATTRIBUTE_NORMAL);
+  CheckReplaceable(dir_ + "\\A.PCB");
+  CheckReplaceable(dir_ + "\\NONE.PCB");
+  EXPECT_EQ(ErrorNumberOf([&] { CheckReplaceable(dir_ + "\\NUL.PCB"); }), err::kBadFileName);
+}
+
 TEST(Win32, NumberSettingsFollowTheRegionalSettings) {
   // Wine takes the regional settings from LANG: ./test runs under C.UTF-8
   // and it_IT.UTF-8.
@@ -108,8 +136,6 @@ TEST(Win32, NumberSettingsFollowTheRegionalSettings) {
   EXPECT_EQ(numbers.decimal, italian ? "," : ".");
   EXPECT_EQ(numbers.thousands, italian ? "." : ",");
 }
-
-class Win32FileTest : public SourceFolderTest {};
 
 TEST_F(Win32FileTest, ReservedNamesAndStreamsAreNeverWritten) {
   Write("A.PCB", kH36 + "A\r\n");
