@@ -92,7 +92,7 @@ int ConvertTree(const std::string& source, const std::string& dest, const Option
                 const tavrel::NumberSettings& numbers) {
   auto complain = [](const std::string& what) {
     std::fflush(stdout);
-    std::fprintf(stderr, "tavconv: %s\n", what.c_str());
+    tavrel::PrintError("tavconv: " + what + "\n");
     return kFailed;
   };
   if (!tavrel::IsFolder(source)) return complain(source + " non è una cartella");
@@ -146,14 +146,15 @@ int ConvertTree(const std::string& source, const std::string& dest, const Option
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     Job& job = *jobs[i];
     if (progress) {
-      std::fprintf(stderr, "\r\033[K%zu di %zu: %s", i, jobs.size(), job.source.c_str());
+      tavrel::PrintError("\r\033[K" + std::to_string(i) + " di " + std::to_string(jobs.size()) +
+                         ": " + job.source);
       std::fflush(stderr);
     }
     {
       std::unique_lock lock(mutex);
       finished.wait(lock, [&] { return job.done; });
     }
-    if (progress) std::fputs("\r\033[K", stderr);
+    if (progress) tavrel::PrintError("\r\033[K");
     job.messages.Flush();
     std::fflush(stdout);
     bytes += job.size;

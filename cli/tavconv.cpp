@@ -24,9 +24,12 @@ bool Messages::data_only = false;
 void Messages::Flush() {
   for (const auto& [kind, text] : pieces_) {
     const bool error = kind == kErr || output_taken || (kind == kOut && data_only);
-    std::FILE* stream = error ? stderr : stdout;
-    if (stream == stderr) std::fflush(stdout);  // a complaint comes after what it follows
-    std::fwrite(text.data(), 1, text.size(), stream);
+    if (error) {
+      std::fflush(stdout);  // a complaint comes after what it follows
+      tavrel::PrintError(text);
+    } else {
+      tavrel::PrintOut(text);
+    }
   }
   pieces_.clear();
 }
@@ -109,21 +112,17 @@ class PrintingSink : public tavrel::AnalysisSink {
 
 void Complain(const std::string& what) {
   std::fflush(stdout);  // the complaint comes last
-  std::fprintf(stderr, "tavconv: %s\n", what.c_str());
+  tavrel::PrintError("tavconv: " + what + "\n");
 }
 
 }  // namespace
 
 std::string DirName(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+  return tavrel::FolderOf(path);
 }
 
 std::string BaseName(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return tavrel::NameOf(path);
 }
 
 OneResult ConvertOne(const std::string& source, const std::string& dest, const Options& options,
@@ -238,10 +237,11 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   Options options;
   bool operands_only = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+  const std::vector<std::string> args = tavrel::CommandLineArguments(argc, argv);
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     auto help = [] {
-      std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
+      tavrel::PrintOut(kHelp);
       return std::fflush(stdout) == 0 ? kConverted : kFailed;
     };
     if (operands_only || arg == "-" || arg.empty() || arg[0] != '-') {
@@ -251,7 +251,7 @@ int main(int argc, char** argv) {
     } else if (arg == "--help") {
       return help();
     } else if (arg == "--version") {
-      std::printf("tavconv (Tavrel Converter) %s\n", tavrel::kVersion);
+      tavrel::PrintOut(std::string("tavconv (Tavrel Converter) ") + tavrel::kVersion + "\n");
       return std::fflush(stdout) == 0 ? kConverted : kFailed;
     } else if (arg == "--force") {
       options.force = true;
@@ -265,7 +265,7 @@ int main(int argc, char** argv) {
     } else if (arg.starts_with("-j")) {
       // -j N or -jN: a number of threads from 1 to 8.
       std::string count = arg.substr(2);
-      if (count.empty() && i + 1 < argc) count = argv[++i];
+      if (count.empty() && i + 1 < args.size()) count = args[++i];
       unsigned value = 0;
       const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), value);
       if (ec != std::errc() || end != count.data() + count.size() || value < 1 || value > 8) {
@@ -296,7 +296,7 @@ int main(int argc, char** argv) {
     return kFailed;
   }
 
-  const tavrel::NumberSettings numbers = tavrel::NumberSettingsFromCLocale();
+  const tavrel::NumberSettings numbers = tavrel::UserNumberSettings();
   Messages::data_only = options.report == ReportForm::kJson;
   if (options.recursive) {
     if (options.operands.size() != 2 && !(options.analyse_only && options.operands.size() == 1)) {
@@ -318,13 +318,15 @@ int main(int argc, char** argv) {
   } else if (operands.size() == 1 && operands[0] == "-") {
     jobs.emplace_back("-", "-");
   } else if (operands.size() == 1) {
-    jobs.emplace_back(operands[0], tavrel::JoinPath(DirName(operands[0]),
-                                                    tavrel::ProposedName(BaseName(operands[0]))));
+    jobs.emplace_back(operands[0],
+                      tavrel::JoinPath(tavrel::FolderOf(operands[0]),
+                                       tavrel::ProposedName(tavrel::NameOf(operands[0]))));
   } else if (tavrel::IsFolder(operands.back())) {
     const std::string folder = operands.back();
     operands.pop_back();
     for (const std::string& source : operands) {
-      jobs.emplace_back(source, tavrel::JoinPath(folder, tavrel::ProposedName(BaseName(source))));
+      jobs.emplace_back(source,
+                        tavrel::JoinPath(folder, tavrel::ProposedName(tavrel::NameOf(source))));
     }
   } else if (operands.size() == 2) {
     jobs.emplace_back(operands[0], operands[1]);
@@ -346,7 +348,7 @@ int main(int argc, char** argv) {
   }
   // A report that could not be written all is a failure too.
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "tavconv: impossibile scrivere sullo standard output\n");
+    tavrel::PrintError("tavconv: impossibile scrivere sullo standard output\n");
     return kFailed;
   }
   return status;

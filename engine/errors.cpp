@@ -1,4 +1,3 @@
-#include <cerrno>
 #include <utility>
 
 #include "tavrel.h"
@@ -52,37 +51,6 @@ RuntimeError MakeError(int number) {
 
 [[noreturn]] void Raise(int number) {
   throw MakeError(number);
-}
-
-RuntimeError FileError(int os_error, bool path_part) {
-  switch (os_error) {
-    case ENOENT:
-      return MakeError(path_part ? err::kPathNotFound : err::kFileNotFound);
-    case ENOTDIR:
-      return MakeError(err::kPathNotFound);
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case ETXTBSY:
-      return MakeError(err::kPermission);
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return MakeError(err::kDiskFull);
-    case EEXIST:
-      return MakeError(err::kFileExists);
-    case ENAMETOOLONG:
-    case EINVAL:
-      return MakeError(err::kBadFileName);
-    case EMFILE:
-    case ENFILE:
-      return MakeError(err::kTooManyFiles);
-    case EIO:
-      return MakeError(err::kDeviceIo);
-    case ENOMEM:
-      return MakeError(err::kOutOfMemory);
-  }
-  return MakeError(err::kPathFileAccess);
 }
 
 std::string ComposeErrorMessage(const RuntimeError& error) {

@@ -15,6 +15,13 @@ class NewFile;
 
 namespace tavrel::platform {
 
+// An open file of the system: a descriptor, or a Windows HANDLE as a number.
+#if defined(_WIN32)
+using NativeFile = std::intptr_t;
+#else
+using NativeFile = int;
+#endif
+
 // How the lines of a file end.  Decided once per file, by the first line end
 // read (the end of the header line):
 // - kCrLf: the first line ended in CR LF.  Every line ends at CR LF only; a
@@ -78,7 +85,7 @@ class InputFile {
   // at the end.
   bool Fill(std::size_t chunk = 1 << 16);
 
-  int fd_ = -1;
+  NativeFile fd_ = -1;
   std::uint64_t remaining_;         // bytes still to be read from the file
   std::unique_ptr<char[]> buffer_;  // not cleared between reads
   std::size_t capacity_ = 0;
@@ -117,7 +124,7 @@ class OutputFile {
   }
   // The same `bytes`, which stand at `offset` in the file `from`: copied
   // inside the system where it can (as cp does), else written.
-  void WriteCopyOf(std::string_view bytes, int from, std::uint64_t offset);
+  void WriteCopyOf(std::string_view bytes, NativeFile from, std::uint64_t offset);
   // Writes what is buffered and closes; the file error if any write failed.
   void Close();
 
@@ -125,10 +132,16 @@ class OutputFile {
   void Flush();
 
   static constexpr std::size_t kFlushAt = 1 << 16;
-  int fd_ = -1;
+  NativeFile fd_ = -1;
   bool owned_ = true;  // closed by Close()
   detail::ByteBuffer buffer_;
 };
+
+// The raw transfers under the buffers.  Up to `size` bytes, 0 at the end;
+// the file error on failure.
+std::size_t ReadSome(NativeFile file, char* into, std::size_t size);
+// Every byte, or the file error (61 when the disk is full).
+void WriteAll(NativeFile file, const char* data, std::size_t size);
 
 // Whether `path` names a regular file itself (not a link, folder or device).
 bool IsRegularFile(const std::string& path);

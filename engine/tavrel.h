@@ -57,8 +57,9 @@ class RuntimeError : public std::exception {
 
 // The error of that number with its Italian description.
 RuntimeError MakeError(int number);
-// The run-time error for an operating-system error code (errno), e.g. ENOENT
-// gives 53 (or 76 when `path_part` is true), EACCES 70, ENOSPC 61.
+// The run-time error for an operating-system error code (errno on POSIX,
+// GetLastError() on Windows), e.g. ENOENT or ERROR_FILE_NOT_FOUND gives 53
+// (76 when `path_part` is true), EACCES 70, ENOSPC 61.
 RuntimeError FileError(int os_error, bool path_part = false);
 [[noreturn]] void Raise(int number);
 
@@ -76,6 +77,9 @@ struct NumberSettings {
 
 // The settings of the C library's current locale (after setlocale(LC_ALL, "")).
 NumberSettings NumberSettingsFromCLocale();
+// The user's settings: on Windows from the regional settings, elsewhere from
+// the C library's current locale (after setlocale(LC_ALL, "")).
+NumberSettings UserNumberSettings();
 
 // ---------------------------------------------------------------------------
 // Value helpers
@@ -296,6 +300,22 @@ void CopyFileReplacing(const std::string& from, const std::string& to);
 void DeleteFileIfExists(const std::string& path);
 // Joins a folder and a name with the platform's separator.
 std::string JoinPath(const std::string& folder, const std::string& name);
+// The folder part of a path ("." when it has none) and the name after it.
+// On Windows a backslash and "/" both separate, and "C:", "C:\" and
+// "\\server\share" are folders.
+std::string FolderOf(const std::string& path);
+std::string NameOf(const std::string& path);
+
+// ---------------------------------------------------------------------------
+// The command line's arguments and console
+
+// The program's arguments in UTF-8, the program's name first (on Windows
+// read as wide characters, whatever the code page).
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+// Writes UTF-8 text to the standard output or error (on Windows to the
+// console as wide characters, else as UTF-8).
+void PrintOut(std::string_view text);
+void PrintError(std::string_view text);
 
 // ---------------------------------------------------------------------------
 // Folder walking and standard streams, for tavconv

@@ -8,13 +8,17 @@ packages=(cmake ninja-build g++ make libgtest-dev libbenchmark-dev qt6-base-dev
           dpkg-dev desktop-file-utils libxml2-utils shared-mime-info xdg-utils
           libfile-mimeinfo-perl man-db nlohmann-json3-dev)
 
+# The Windows build: mingw-w64 (the -posix compilers), Wine to run its
+# programs, GoogleTest's sources.  Installed by the stages that need them.
+windows_packages=(g++-mingw-w64-x86-64-posix mingw-w64 wine wine64 googletest)
+
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-install_missing() {
+install_missing() {  # install_missing [MORE PACKAGES...]
   local missing=()
-  for p in "${packages[@]}"; do
+  for p in "${packages[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   if [ ${#missing[@]} -gt 0 ]; then
@@ -35,4 +39,23 @@ build() {  # build DIR [CMAKE OPTIONS...]
   local dir=$1; shift
   cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   cmake --build "$dir" -j2
+}
+
+build_windows() {  # build_windows DIR [CMAKE OPTIONS...]: the engine and tavconv for Windows
+  local dir=$1; shift
+  cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DTAVREL_BUILD_UI=OFF "$@" >/dev/null
+  cmake --build "$dir" -j2
+}
+
+wine_prefix() {  # wine_prefix DIR: a private Wine in DIR, its server kept running
+  export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot --init >"$WINEPREFIX.log" 2>&1
+    wineserver -w  # until the new prefix is written
+  fi
+  wineserver -p
+  # Wine's own services start with the first program and live on: start them
+  # here, or they would hold the output of the first test open.
+  wine cmd /c exit >>"$WINEPREFIX.log" 2>&1
 }

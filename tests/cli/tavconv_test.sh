@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Drives tavconv as a user would: tavconv_test.sh TAVCONV SAMPLES GOLDEN
+# Drives tavconv as a user would: tavconv_test.sh TAVCONV SAMPLES GOLDEN [windows]
+# ($TAVCONV_RUNNER, e.g. wine, runs it; "windows" adds the Windows-only cases
+# and leaves out those of POSIX file systems and signals.)
 set -u
-tavconv=$1 samples=$2 golden=$3
+tavconv=$1 samples=$2 golden=$3 system=${4:-posix}
+read -r -a runner <<<"${TAVCONV_RUNNER:-}"
+tavconv=("${runner[@]}" "${tavconv[@]}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0 failed=0
@@ -24,65 +28,67 @@ h40='TAVREL Version 4.0 -- Data File.'
 h35='TAVREL Version 3.5 -- DATA FILE'
 
 # Help and usage.
-check "--help in Italian" status_is 0 "$tavconv" --help
+check "--help in Italian" status_is 0 "${tavconv[@]}" --help
 check "--help text" grep -q '^Uso: tavconv' "$work/stdout"
-check "no operand" status_is 2 "$tavconv"
-check "unknown option" status_is 2 "$tavconv" -z x
-check "unknown long option" status_is 2 "$tavconv" --fast x
-check "-h" status_is 0 "$tavconv" -h
-check "-n shown with sources only" grep -q '^ *tavconv -n SORGENTE\.\.\.$' "$work/stdout"
-check "--version" status_is 0 "$tavconv" --version
+check "no operand" status_is 2 "${tavconv[@]}"
+check "unknown option" status_is 2 "${tavconv[@]}" -z x
+check "unknown long option" status_is 2 "${tavconv[@]}" --fast x
+check "-h" status_is 0 "${tavconv[@]}" -h
+check "-n shown with sources only" grep -q $'^ *tavconv -n SORGENTE\\.\\.\\.\r\\?$' "$work/stdout"
+check "--version" status_is 0 "${tavconv[@]}" --version
 check "version text" grep -q '^tavconv (Tavrel Converter) [0-9]' "$work/stdout"
 
 # A 3.6 file converts: 3.5 header, every other line unchanged.
 mkdir "$work/a"
 crlf "$h36" 'L 1 2' '' 'T x' >"$work/a/board.pcb"
-check "3.6 converts" status_is 0 "$tavconv" "$work/a/board.pcb" "$work/a/OUT.PCB"
+check "3.6 converts" status_is 0 "${tavconv[@]}" "$work/a/board.pcb" "$work/a/OUT.PCB"
 check "3.6 output" cmp -s "$work/a/OUT.PCB" <(crlf "$h35" 'L 1 2' '' 'T x')
 check "prints format" grep -q 'Formato: TAVREL 3.6 per Dos' "$work/stdout"
 check "prints outcome" grep -q 'Conversione: Rapida (modifica intestazione)' "$work/stdout"
 
 # Without DEST the output goes beside the source under the proposed 8.3 name.
-check "beside the source" status_is 0 "$tavconv" "$work/a/board.pcb"
+check "beside the source" status_is 0 "${tavconv[@]}" "$work/a/board.pcb"
 check "proposed name" cmp -s "$work/a/3_BOARD.PCB" "$work/a/OUT.PCB"
 cp "$work/a/board.pcb" "$work/a/schematic"
-check "name without a dot" status_is 0 "$tavconv" "$work/a/schematic"
+check "name without a dot" status_is 0 "${tavconv[@]}" "$work/a/schematic"
 check "3_ and six characters" test -f "$work/a/3_SCHEMA"
 
 # An existing DEST is kept without -f and replaced with it.
 echo keep >"$work/a/KEEP.PCB"
-check "existing DEST refused" status_is 2 "$tavconv" "$work/a/board.pcb" "$work/a/KEEP.PCB"
+check "existing DEST refused" status_is 2 "${tavconv[@]}" "$work/a/board.pcb" "$work/a/KEEP.PCB"
 check "existing DEST intact" grep -qx keep "$work/a/KEEP.PCB"
-check "-f replaces" status_is 0 "$tavconv" -f "$work/a/board.pcb" "$work/a/KEEP.PCB"
+check "-f replaces" status_is 0 "${tavconv[@]}" -f "$work/a/board.pcb" "$work/a/KEEP.PCB"
 check "-f output" cmp -s "$work/a/KEEP.PCB" "$work/a/OUT.PCB"
-check "--force replaces" status_is 0 "$tavconv" --force "$work/a/board.pcb" "$work/a/KEEP.PCB"
+check "--force replaces" status_is 0 "${tavconv[@]}" --force "$work/a/board.pcb" "$work/a/KEEP.PCB"
 cp "$work/a/board.pcb" "$work/a/-x.pcb"
-check "-- ends the options" status_is 0 "$tavconv" -- "$work/a/-x.pcb" "$work/a/DASH.PCB"
-check "DEST is the source" status_is 2 "$tavconv" -f "$work/a/board.pcb" "$work/a/board.pcb"
+check "-- ends the options" status_is 0 "${tavconv[@]}" -- "$work/a/-x.pcb" "$work/a/DASH.PCB"
+check "DEST is the source" status_is 2 "${tavconv[@]}" -f "$work/a/board.pcb" "$work/a/board.pcb"
 check "source untouched" cmp -s "$work/a/board.pcb" <(crlf "$h36" 'L 1 2' '' 'T x')
 
+if [ "$system" != windows ]; then  # POSIX file types, modes and signals
 # -f replaces only a regular file the user may write, keeping its mode.
 mkdir "$work/e"
 mkfifo "$work/e/FIFO.PCB"
 mknod "$work/e/NODE.PCB" c 1 3 || mkfifo "$work/e/NODE.PCB"  # a device needs root
 for node in FIFO.PCB NODE.PCB; do
-  check "-f refuses $node" status_is 2 "$tavconv" -f "$work/a/board.pcb" "$work/e/$node"
+  check "-f refuses $node" status_is 2 "${tavconv[@]}" -f "$work/a/board.pcb" "$work/e/$node"
   check "$node message" grep -q 'non è un file ordinario' "$work/stderr"
 done
 check "FIFO kept" test -p "$work/e/FIFO.PCB"
 check "node kept" test -c "$work/e/NODE.PCB" -o -p "$work/e/NODE.PCB"
 echo old >"$work/e/RO.PCB"
 chmod 0444 "$work/e/RO.PCB"
-check "-f refuses a read-only file" status_is 2 "$tavconv" -f "$work/a/board.pcb" "$work/e/RO.PCB"
+check "-f refuses a read-only file" status_is 2 "${tavconv[@]}" -f "$work/a/board.pcb" "$work/e/RO.PCB"
 check "read-only: error 70" grep -q 'Autorizzazione negata' "$work/stderr"
 check "read-only file kept" grep -qx old "$work/e/RO.PCB"
 echo old >"$work/e/PRIV.PCB"
 chmod 0600 "$work/e/PRIV.PCB"
-check "-f over a 0600 file" status_is 0 "$tavconv" -f "$work/a/board.pcb" "$work/e/PRIV.PCB"
+check "-f over a 0600 file" status_is 0 "${tavconv[@]}" -f "$work/a/board.pcb" "$work/e/PRIV.PCB"
 check "0600 kept" test "$(stat -c %a "$work/e/PRIV.PCB")" = 600
 long=$(printf 'L%.0s' $(seq 255))
-check "a 255-byte name" status_is 0 "$tavconv" "$work/a/board.pcb" "$work/e/$long"
+check "a 255-byte name" status_is 0 "${tavconv[@]}" "$work/a/board.pcb" "$work/e/$long"
 check "nothing else left" test "$(ls -A "$work/e" | wc -l)" -eq 5
+fi
 
 # A batch never writes a destination twice: the later source is refused.
 mkdir "$work/v" "$work/v/out"
@@ -90,21 +96,22 @@ crlf "$h36" 'uno' >"$work/v/scheda_v1.pcb"
 crlf "$h36" 'due' >"$work/v/scheda_v2.pcb"
 for force in "" -f; do
   rm -f "$work/v/out/"*
-  check "same 8.3 name twice $force" status_is 2 "$tavconv" $force "$work/v/scheda_v1.pcb" "$work/v/scheda_v2.pcb" "$work/v/out"
+  check "same 8.3 name twice $force" status_is 2 "${tavconv[@]}" $force "$work/v/scheda_v1.pcb" "$work/v/scheda_v2.pcb" "$work/v/out"
   check "both sources named $force" grep -q 'scheda_v1.pcb.*scheda_v2.pcb' "$work/stderr"
   check "the first conversion kept $force" cmp -s "$work/v/out/3_SCHEDA.PCB" <(crlf "$h35" uno)
 done
 
+if [ "$system" != windows ]; then  # POSIX file types, modes and signals
 # Names a DOS program cannot open are not proposed.
 crlf "$h36" x >"$work/v/R&D <1>.pcb"
-check "proposed DOS name" status_is 0 "$tavconv" "$work/v/R&D <1>.pcb"
+check "proposed DOS name" status_is 0 "${tavconv[@]}" "$work/v/R&D <1>.pcb"
 check "characters replaced" test -f "$work/v/3_R&D__1.PCB"
 
 # An interrupted run leaves nothing; the source is a pipe that never ends.
 mkdir "$work/i"
 for signal in TERM HUP; do
   mkfifo "$work/i/src.pcb"
-  "$tavconv" "$work/i/src.pcb" "$work/i/OUT.PCB" >"$work/bg.log" 2>&1 &
+  "${tavconv[@]}" "$work/i/src.pcb" "$work/i/OUT.PCB" >"$work/bg.log" 2>&1 &
   pid=$!
   exec 3>"$work/i/src.pcb"
   crlf "$h40" '-gz1' >&3
@@ -117,9 +124,10 @@ for signal in TERM HUP; do
   check "$signal leaves nothing" test -z "$(ls -A "$work/i")"
 done
 { crlf "$h36"; for i in $(seq 3000); do crlf 'A 1 2 3 4 5 6 7 8 9'; done; } >"$work/big.pcb"
-check "a file-size limit is a full disk" status_is 2 bash -c 'ulimit -f 20; exec "$@"' - "$tavconv" "$work/big.pcb" "$work/i/OUT.PCB"
+check "a file-size limit is a full disk" status_is 2 bash -c 'ulimit -f 20; exec "$@"' - "${tavconv[@]}" "$work/big.pcb" "$work/i/OUT.PCB"
 check "file-size limit message" grep -q 'errore 61' "$work/stderr"
 check "file-size limit leaves nothing" test -z "$(ls -A "$work/i")"
+fi
 
 # 3.5, library and unknown files are refused with status 1 and leave nothing.
 mkdir "$work/b"
@@ -128,10 +136,10 @@ crlf 'TAVREL VERSION 3.5 -- SOURCE LIBRARY FILE' 'x' >"$work/b/LIB.SCH"
 crlf 'Appunti' >"$work/b/NOTE.TXT"
 : >"$work/b/EMPTY.PCB"
 for f in GIA.PCB LIB.SCH NOTE.TXT EMPTY.PCB; do
-  check "$f refused" status_is 1 "$tavconv" "$work/b/$f" "$work/b/OUT"
+  check "$f refused" status_is 1 "${tavconv[@]}" "$work/b/$f" "$work/b/OUT"
   check "$f leaves no DEST" test ! -e "$work/b/OUT"
 done
-check "library text" status_is 1 "$tavconv" -n "$work/b/LIB.SCH"
+check "library text" status_is 1 "${tavconv[@]}" -n "$work/b/LIB.SCH"
 check "library outcome" grep -q 'Conversione: Non convertibile' "$work/stdout"
 
 # Several sources into a folder: a failing file does not stop the others.
@@ -139,33 +147,35 @@ mkdir "$work/c" "$work/out"
 crlf "$h40" '-gz1' >"$work/c/good.sch"
 { crlf "$h40" '-gd' ; printf '4'; for i in $(seq 2 101); do printf ' 1'; done; printf '\r\n'; } >"$work/c/bad.sch"
 cp "$work/b/NOTE.TXT" "$work/c/note.txt"
-check "mixed batch fails" status_is 2 "$tavconv" "$work/c/bad.sch" "$work/c/good.sch" "$work/c/note.txt" "$work/out"
+check "mixed batch fails" status_is 2 "${tavconv[@]}" "$work/c/bad.sch" "$work/c/good.sch" "$work/c/note.txt" "$work/out"
 check "error number and line" grep -q 'errore 9 = .*(riga 3)' "$work/stderr"
 check "good one converted" cmp -s "$work/out/3_GOOD.SCH" <(crlf "$h35" '-gz0,0')
 check "no DEST for the failed one" test ! -e "$work/out/3_BAD.SCH"
 check "no temporary file left" test "$(ls -A "$work/out")" = 3_GOOD.SCH
 rm "$work/out/3_GOOD.SCH"
-check "batch with an unknown file" status_is 1 "$tavconv" "$work/c/good.sch" "$work/c/note.txt" "$work/out"
-check "many sources need a folder" status_is 2 "$tavconv" "$work/c/good.sch" "$work/c/note.txt" "$work/nofolder"
+check "batch with an unknown file" status_is 1 "${tavconv[@]}" "$work/c/good.sch" "$work/c/note.txt" "$work/out"
+check "many sources need a folder" status_is 2 "${tavconv[@]}" "$work/c/good.sch" "$work/c/note.txt" "$work/nofolder"
 
 # -n analyses only.
 mkdir "$work/d"
 cp "$work/c/good.sch" "$work/d/"
-check "-n converts nothing" status_is 0 "$tavconv" -n "$work/d/good.sch"
+check "-n converts nothing" status_is 0 "${tavconv[@]}" -n "$work/d/good.sch"
 check "-n writes nothing" test "$(ls -A "$work/d")" = good.sch
-check "missing source" status_is 2 "$tavconv" "$work/d/none.sch" "$work/d/x"
+check "missing source" status_is 2 "${tavconv[@]}" "$work/d/none.sch" "$work/d/x"
 check "missing source message" grep -q 'errore 53' "$work/stderr"
-check "missing folder" status_is 2 "$tavconv" "$work/nofolder/none.sch" "$work/d/x"
+check "missing folder" status_is 2 "${tavconv[@]}" "$work/nofolder/none.sch" "$work/d/x"
 check "missing folder is error 53" grep -q 'errore 53 = ' "$work/stderr"
-"$tavconv" "$work/nofolder/none.sch" "$work/d/x" >"$work/both" 2>&1
+"${tavconv[@]}" "$work/nofolder/none.sch" "$work/d/x" >"$work/both" 2>&1
 check "the error comes last" grep -q 'errore 53' <(tail -n 1 "$work/both")
 check "no stale waiting text" lacks 'Attendere' "$work/both"
+if [ "$system" != windows ]; then
 crlf "$h36" x >"$work/d/full.pcb"
 if mknod "$work/full" c 1 7; then  # a node of our own that is always full (needs root)
-  check "a full standard output fails" status_is 2 sh -c '"$1" -n "$2" >"$3"' - "$tavconv" "$work/d/full.pcb" "$work/full"
+  check "a full standard output fails" status_is 2 sh -c '"$1" -n "$2" >"$3"' - "${tavconv[@]}" "$work/d/full.pcb" "$work/full"
   rm "$work/full"
 fi
 rm "$work/d/full.pcb"
+fi
 
 # The samples convert to their checked-in forms under either locale.
 for expected in "$golden"/*.out; do
@@ -173,10 +183,50 @@ for expected in "$golden"/*.out; do
   name=$(basename "$expected" .out)
   for lang in C it_IT.UTF-8; do
     rm -f "$work/golden.out"
-    check "$name ($lang)" status_is 0 env LANG=$lang LC_ALL=$lang "$tavconv" "$samples/$name" "$work/golden.out"
+    check "$name ($lang)" status_is 0 env LANG=$lang LC_ALL=$lang "${tavconv[@]}" "$samples/$name" "$work/golden.out"
     check "$name ($lang) byte for byte" cmp "$work/golden.out" "$expected"
   done
 done
+
+# Windows only: native paths, names Windows reserves, names beyond the ANSI
+# code page, UTF-8 when redirected.
+if [ "$system" = windows ]; then
+  mkdir "$work/e"
+  cd "$work"
+  crlf "$h36" 'L 1 2' >"e/board.pcb"
+  native() { printf 'Z:%s' "${1//\//\\}"; }  # the path as Wine's Z: drive shows it
+  check "backslash path" status_is 0 "${tavconv[@]}" 'e\board.pcb'
+  check "beside it, proposed name" test -f e/3_BOARD.PCB
+  check "prints the native path" grep -q 'e\\3_BOARD.PCB' "$work/stdout"
+  check "drive letter paths" status_is 0 "${tavconv[@]}" -f "$(native "$work/e/board.pcb")" \
+    "$(native "$work/e")"
+  check "into that folder" cmp -s e/3_BOARD.PCB <(crlf "$h35" 'L 1 2')
+  for name in CON nul.pcb Com1.txt 'LPT9.SCH' 'aux .pcb' 'x.pcb:flusso'; do
+    check "$name refused" status_is 2 "${tavconv[@]}" 'e\board.pcb' "e\\$name"
+    check "$name: a clear message" grep -q 'Nome di file' "$work/stderr"
+  done
+  check "nothing written for them" test "$(ls -A e | tr '\n' ' ')" = "3_BOARD.PCB board.pcb "
+  cp e/board.pcb 'e/łódź.sch'
+  check "name beyond the code page" status_is 0 "${tavconv[@]}" 'e\łódź.sch'
+  check "its DOS-safe proposed name" test -f 'e/3___D_.SCH'
+  check "printed in UTF-8" grep -q 'łódź.sch' "$work/stdout"
+  check "analysis only" status_is 1 "${tavconv[@]}" -n "$samples/GIA35.SCH"
+  check "accents in UTF-8, CR LF lines" grep -q $'File già nel formato 3.5\r$' "$work/stdout"
+
+  # Ctrl-C (Wine turns SIGINT into it) while the hidden sibling is written.
+  mkdir f
+  { printf '%s\r\n' "$h40"; for i in $(seq 1 5000); do printf '0 12  0.025,1.25,2.5,3.75\r\n'; done; } >f/big.pcb
+  for i in $(seq 1 9); do cat f/big.pcb f/big.pcb >f/twice && mv f/twice f/big.pcb; done
+  "${tavconv[@]}" 'f\big.pcb' 'f\OUT.PCB' >"$work/stdout" 2>&1 &
+  pid=$!
+  for i in $(seq 1 300); do
+    [ -n "$(ls -A f | grep '^\.')" ] && break
+    sleep 0.1
+  done
+  kill -INT "$pid"
+  wait "$pid"
+  check "Ctrl-C leaves no hidden file" test "$(ls -A f)" = big.pcb
+fi
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

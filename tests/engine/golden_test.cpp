@@ -1,7 +1,6 @@
 // Whole conversions of the bundled samples against their checked-in 3.5
 // forms: tests/golden/NAME.out is the conversion of samples/NAME.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -31,9 +30,8 @@ std::string ReadAll(const fs::path& path) {
 }
 
 TEST(Golden, SamplesConvertToTheirCheckedInForms) {
-  char pattern[] = "/tmp/tavrel-golden-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string output = std::string(pattern) + "/out";
+  const std::string folder = NewTemporaryFolder("tavrel-golden-");
+  const std::string output = folder + "/out";
   int compared = 0;
   for (const auto& entry : fs::directory_iterator(TAVREL_GOLDEN_DIR)) {
     if (entry.path().extension() != ".out") continue;
@@ -58,7 +56,7 @@ TEST(Golden, SamplesConvertToTheirCheckedInForms) {
     }
     ++compared;
   }
-  fs::remove_all(pattern);
+  fs::remove_all(folder);
   EXPECT_GE(compared, 3) << "the golden outputs are missing";
 }
 

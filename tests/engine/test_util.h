@@ -3,13 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -78,14 +77,22 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// A new, empty folder in the system's temporary folder, named after `prefix`.
+inline std::string NewTemporaryFolder(const std::string& prefix) {
+  namespace fs = std::filesystem;
+  std::random_device random;
+  for (;;) {
+    const fs::path folder = fs::temp_directory_path() / (prefix + std::to_string(random()));
+    if (fs::create_directory(folder)) return folder.string();
+  }
+}
+
 // A fresh folder for source files, with an output folder "out" inside it
 // where the analysis writes PEMBLIX.TMP; both are removed afterwards.
 class SourceFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tavrel-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = NewTemporaryFolder("tavrel-test-");
     out_dir_ = dir_ + "/out";
     std::filesystem::create_directory(out_dir_);
     output_ = out_dir_ + "/PEMBLIX.TMP";
