@@ -740,13 +740,6 @@ struct FindHandle {
   }
 };
 
-struct Handle {
-  HANDLE handle;
-  ~Handle() {
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-};
-
 // Copies everything `from` holds to `to`, bytes as they are.
 void CopyHandle(HANDLE from, HANDLE to) {
   std::unique_ptr<char[]> buffer(new char[1 << 16]);
