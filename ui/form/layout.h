@@ -3,6 +3,8 @@
 // for the controls of Frame3 and Frame2 that frame.  The layout is fixed.
 #pragma once
 
+#include "texts.h"
+
 namespace tavrel::form::layout {
 
 struct Twips {
@@ -42,5 +44,28 @@ inline constexpr Twips kLabel2{1320, 2520, 1335, 255};
 inline constexpr Twips kIstruzioni{240, 240, 3855, 1695};
 inline constexpr Twips kLabel4{1200, 3120, 1575, 255};
 inline constexpr Twips kLine1{1080, 2760, 1800, 0};  // a horizontal rule
+
+// The widest texts against the narrowest controls that show them: a window's
+// font shows each of them whole (and "di " with the author's name in Label2).
+struct TightText {
+  const char* text;  // UTF-8; "&" marks an access key
+  int width_twips;
+  bool button;
+};
+inline constexpr TightText kTightestTexts[] = {
+    {texts::kLabel22, kLabel22.width, false},
+    {texts::kFrame3, kFrame3.width - 480, false},
+    {"Conversione: Attendere... analisi del file in corso", kConvPreview.width, false},
+    {"Conversione: Rapida (modifica intestazione)", kConvPreview.width, false},
+    {"Formato: Libreria TAVREL 3.5 per Dos", kTipoFile.width, false},
+    {"Data Creazione: 30/12/2003 23:59:59", kFileDate.width, false},
+    {texts::kConveSalva, kConveSalva.width, true},
+    {texts::kInfo, kInfo.width, true},
+    {texts::kFreeware, kLabel1.width, false},
+    {texts::kEmail, kLabel3.width, false},
+    {texts::kWeb, kLabel4.width, false},
+};
+// The height of a one-line label.
+inline constexpr int kLabelHeight = 255;
 
 }  // namespace tavrel::form::layout

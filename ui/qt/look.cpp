@@ -7,35 +7,13 @@
 #include <QStyleOptionButton>
 #include <QTranslator>
 
+#include "layout.h"
 #include "texts.h"
 #include "twips.h"
 
 namespace tavrel::ui {
 
 namespace {
-
-struct Fit {
-  const char* text;  // UTF-8
-  int width_twips;
-  bool button;
-};
-
-// The widest texts against the narrowest controls that show them.
-constexpr Fit kTightest[] = {
-    {"Nome File (formato Dos 8+3 caratteri):", 2775, false},
-    {"Selezione File Destinazione", 3255 - 480, false},
-    {"Conversione: Attendere... analisi del file in corso", 4695, false},
-    {"Conversione: Rapida (modifica intestazione)", 4695, false},
-    {"Formato: Libreria TAVREL 3.5 per Dos", 4695, false},
-    {"Data Creazione: 30/12/2003 23:59:59", 4695, false},
-    {"&Converte && Salva", 1455, true},
-    {"&Informazioni", 1455, true},
-    {form::texts::kFreeware, 1335, false},
-    {form::texts::kEmail, 1575, false},
-    {form::texts::kWeb, 1575, false},
-};
-
-constexpr int kLabelHeightTwips = 255;
 
 // The width a label or a push button asks for to show `text`, worked out as
 // they do it but without making one: the window comes up sooner.
@@ -51,13 +29,13 @@ int NeededWidth(const QFontMetrics& metrics, const QString& text, bool button) {
 
 bool FitsEverywhere(const QFont& font) {
   const QFontMetrics metrics(font);
-  if (metrics.height() > Pixels(kLabelHeightTwips)) return false;
-  for (const Fit& fit : kTightest) {
+  if (metrics.height() > Pixels(form::layout::kLabelHeight)) return false;
+  for (const form::layout::TightText& fit : form::layout::kTightestTexts) {
     if (NeededWidth(metrics, QString::fromUtf8(fit.text), fit.button) > Pixels(fit.width_twips))
       return false;
   }
   const QString author = QStringLiteral("di ") + QString::fromUtf8(form::texts::kAuthor);
-  return QFontMetrics(font).horizontalAdvance(author) <= Pixels(1335);
+  return QFontMetrics(font).horizontalAdvance(author) <= Pixels(form::layout::kLabel2.width);
 }
 
 }  // namespace

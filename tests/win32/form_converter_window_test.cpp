@@ -1,0 +1,335 @@
+// The Win32 window under Wine, worked through its controls as a user works
+// them: geometry from twips, the lists, the keyboard, the save with its
+// questions answered through the boxes, the information window, F5, opening
+// a file from outside and the exit.  What the form decides is tested once,
+// without a window, in tests/form.
+#include "form_converter_window.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tavrel.h"
+#include "wide.h"
+
+namespace tavrel::win32 {
+namespace {
+
+namespace fs = std::filesystem;
+using form::BoxAnswer;
+using form::BoxButtons;
+
+// Records every box; a question takes the next queued answer (No when none).
+class RecordingBoxes : public MessageBoxes {
+ public:
+  BoxAnswer Show(HWND, const form::Box& box) override {
+    shown.push_back(box);
+    if (box.buttons == BoxButtons::kOk) return BoxAnswer::kOk;
+    if (answers.empty()) return BoxAnswer::kNo;
+    const BoxAnswer answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  std::vector<form::Box> shown;
+  std::deque<BoxAnswer> answers;
+};
+
+std::string Read(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
+std::string Text(HWND hwnd) {
+  wchar_t buffer[1024] = {};
+  GetWindowTextW(hwnd, buffer, 1024);
+  return Utf8(buffer);
+}
+
+std::vector<std::string> Lines(HWND list) {
+  std::vector<std::string> lines;
+  const auto count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    wchar_t line[512] = {};
+    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(line));
+    lines.push_back(Utf8(line));
+  }
+  return lines;
+}
+
+std::string Selected(HWND list) {
+  const auto index = SendMessageW(list, LB_GETCURSEL, 0, 0);
+  return index == LB_ERR ? std::string() : Lines(list)[static_cast<std::size_t>(index)];
+}
+
+// Runs the messages a key or a close left queued.
+void Pump() {
+  MSG pending;
+  while (PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) {
+    if (!FormConverterWindow::PreTranslate(pending)) DispatchMessageW(&pending);
+  }
+}
+
+// A key as the message loop would give it to the window.
+bool Key(HWND target, UINT message, WPARAM key) {
+  MSG msg{target, message, key, 0, 0, {}};
+  const bool taken = FormConverterWindow::PreTranslate(msg);
+  if (!taken) DispatchMessageW(&msg);
+  Pump();
+  return taken;
+}
+
+class FormConverterWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("tavrel_win32_" + std::to_string(GetCurrentProcessId()));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_ / "sub");
+    fs::copy_file(fs::path(TAVREL_SAMPLES_DIR) / "BOARD40.PCB", folder_ / "BOARD40.PCB");
+    fs::copy_file(fs::path(TAVREL_SAMPLES_DIR) / "NOTE.TXT", folder_ / "NOTE.TXT");
+    std::ofstream(folder_ / L"łódź.sch", std::ios::binary) << "x";
+    std::ofstream(folder_ / "hidden.pcb", std::ios::binary) << "x";
+    SetFileAttributesW((folder_ / "hidden.pcb").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    previous_ = fs::current_path();
+    fs::current_path(folder_);
+    Start({});
+  }
+  void TearDown() override {
+    window_.reset();
+    fs::current_path(previous_);
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+    EXPECT_TRUE(temporary_.empty() || !fs::exists(temporary_)) << "temporary file left behind";
+  }
+  void Start(std::vector<std::wstring> drives) {
+    window_.reset();
+    window_ = std::make_unique<FormConverterWindow>(
+        FormConverterWindow::Options{&boxes_, false, std::move(drives)});
+    window_->Show(SW_SHOWNOACTIVATE);
+    temporary_ = window_->TemporaryFile();
+    ASSERT_FALSE(temporary_.empty());
+  }
+  HWND Control(int id) { return window_->Control(id); }
+  // A pick in a list or the drive list, as the mouse makes it.
+  void Pick(int id, int index) {
+    const bool combo = id == kDrive;
+    SendMessageW(Control(id), combo ? CB_SETCURSEL : LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageW(window_->Window(), WM_COMMAND,
+                 MAKEWPARAM(id, combo ? CBN_SELCHANGE : LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(Control(id)));
+  }
+  void Press(int id) { SendMessageW(Control(id), BM_CLICK, 0, 0); }
+  std::string Here() const { return Utf8(folder_.wstring()); }
+
+  RecordingBoxes boxes_;
+  fs::path folder_, previous_;
+  std::string temporary_;
+  std::unique_ptr<FormConverterWindow> window_;
+};
+
+TEST_F(FormConverterWindowTest, ClientAreaAndControlsComeFromTwipsAt96Dpi) {
+  ASSERT_EQ(GetDpiForWindow(window_->Window()), 96u);
+  EXPECT_EQ(Text(window_->Window()), "Tavrel Converter 1.1 (21.11.2003)");
+  RECT client{};
+  GetClientRect(window_->Window(), &client);
+  EXPECT_EQ(client.right, 468);   // 7020 twips
+  EXPECT_EQ(client.bottom, 373);  // 5595 twips
+  // Controls in a frame are placed by the frame's corner plus their own.
+  const struct {
+    int id, left, top, width, height;
+  } expected[] = {{kSourceDir, 24, 56, 185, 81},      {kSourceFileList, 24, 144, 185, 71},
+                  {kDestDir, 256, 32, 185, 81},       {kDestFileName, 256, 136, 185, 19},
+                  {kDestFileList, 256, 168, 185, 58}, {kConveSalva, 360, 248, 97, 33},
+                  {kExit, 360, 328, 97, 33},          {kConvPreview, 24, 336, 313, 17}};
+  for (const auto& want : expected) {
+    RECT rect{};
+    GetWindowRect(Control(want.id), &rect);
+    MapWindowPoints(nullptr, window_->Window(), reinterpret_cast<POINT*>(&rect), 2);
+    EXPECT_EQ(rect.left, want.left) << want.id;
+    EXPECT_EQ(rect.top, want.top) << want.id;
+    EXPECT_EQ(rect.right - rect.left, want.width) << want.id;
+    EXPECT_EQ(rect.bottom - rect.top, want.height) << want.id;
+  }
+}
+
+TEST_F(FormConverterWindowTest, StartsInTheCurrentFolderWithItsFilesAndTabsInOrder) {
+  EXPECT_FALSE(IsWindowEnabled(Control(kConveSalva)));
+  EXPECT_EQ(Text(Control(kDestFileName)), "");
+  EXPECT_EQ(Text(Control(kSourceFile)), "Nome: ");
+  EXPECT_EQ(Text(Control(kConveSalva)), "&Converte && Salva");
+  // Ordinary visible files only, sorted without regard to case, any Unicode
+  // name; none selected.
+  const std::vector<std::string> files{"BOARD40.PCB", "NOTE.TXT", "łódź.sch"};
+  EXPECT_EQ(Lines(Control(kSourceFileList)), files);
+  EXPECT_EQ(Lines(Control(kDestFileList)), files);
+  EXPECT_EQ(Selected(Control(kSourceFileList)), "");
+  // The folder list: the path from its root, then the subfolders.
+  const std::vector<std::string> dirs = Lines(Control(kSourceDir));
+  ASSERT_GE(dirs.size(), 3u);
+  EXPECT_EQ(dirs.front(), "C:\\");
+  EXPECT_EQ(dirs.back(), "sub");
+  EXPECT_EQ(Selected(Control(kSourceDir)), folder_.filename().string());
+  EXPECT_EQ(Lines(Control(kDestDir)), dirs);
+  // Tab goes through the controls in order, past the disabled ConveSalva.
+  const int order[] = {kDrive,        kSourceDir, kSourceFileList, kDestDir, kDestFileName,
+                       kDestFileList, kInfo,      kExit,           kDrive};
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+    EXPECT_EQ(GetNextDlgTabItem(window_->Window(), Control(order[i]), FALSE), Control(order[i + 1]))
+        << order[i];
+  }
+}
+
+TEST_F(FormConverterWindowTest, KeyboardSelectionAnalysesAndAltCSavesAfterAskingBeforeReplacing) {
+  // Home on the list selects its first file, as a click would.
+  SetFocus(Control(kSourceFileList));
+  Key(Control(kSourceFileList), WM_KEYDOWN, VK_HOME);
+  EXPECT_EQ(Text(Control(kDestFileName)), "3_BOARD4.PCB");
+  EXPECT_EQ(Text(Control(kConvPreview)), "Conversione: Possibile!");
+  ASSERT_TRUE(IsWindowEnabled(Control(kConveSalva)));
+  const std::string converted = Read(temporary_);
+  EXPECT_EQ(converted, Read(fs::path(TAVREL_GOLDEN_DIR) / "BOARD40.PCB.out"));
+
+  std::ofstream(folder_ / "3_BOARD4.PCB", std::ios::binary) << "old";
+  for (const BoxAnswer answer : {BoxAnswer::kNo, BoxAnswer::kYes}) {
+    boxes_.shown.clear();
+    boxes_.answers = {answer};
+    EXPECT_TRUE(Key(Control(kSourceFileList), WM_SYSCHAR, 'c'));  // Alt+C
+    ASSERT_EQ(boxes_.shown.size(), 1u);
+    EXPECT_EQ(boxes_.shown[0].title, "Attenzione!");
+    EXPECT_EQ(boxes_.shown[0].text, "Il file 3_BOARD4.PCB esiste già. Lo sovrascrivo?");
+    EXPECT_EQ(boxes_.shown[0].default_answer, BoxAnswer::kYes);
+  }
+  EXPECT_EQ(Read(folder_ / "3_BOARD4.PCB"), converted);
+  EXPECT_FALSE(fs::exists(temporary_));
+  EXPECT_FALSE(IsWindowEnabled(Control(kConveSalva)));
+  EXPECT_NE(GetFocus(), Control(kConveSalva));
+  // Both lists of the folder show the saved file; the selection stays.
+  EXPECT_EQ(Lines(Control(kDestFileList)).size(), 4u);
+  EXPECT_EQ(Selected(Control(kSourceFileList)), "BOARD40.PCB");
+}
+
+TEST_F(FormConverterWindowTest, FoldersOpenWithEnterAndTheDestinationListsFollow) {
+  Pick(kDestFileList, 1);  // NOTE.TXT
+  EXPECT_EQ(Text(Control(kDestFileName)), "3_NOTE.TXT");
+  EXPECT_FALSE(IsWindowEnabled(Control(kConveSalva)));
+  const HWND dirs = Control(kSourceDir);
+  SendMessageW(dirs, LB_SETCURSEL, SendMessageW(dirs, LB_GETCOUNT, 0, 0) - 1, 0);  // "sub"
+  EXPECT_TRUE(Key(dirs, WM_KEYDOWN, VK_RETURN));
+  EXPECT_EQ(Selected(dirs), "sub");
+  EXPECT_TRUE(Lines(Control(kSourceFileList)).empty());
+  EXPECT_EQ(Lines(Control(kDestDir)), Lines(dirs));
+  EXPECT_TRUE(Lines(Control(kDestFileList)).empty());
+  // Back up by the line of the folder above.
+  SendMessageW(dirs, LB_SETCURSEL, SendMessageW(dirs, LB_GETCOUNT, 0, 0) - 2, 0);
+  Key(dirs, WM_KEYDOWN, VK_RETURN);
+  EXPECT_EQ(Lines(Control(kSourceFileList)).size(), 3u);
+  // A folder removed behind the list's back is said when opened.
+  fs::remove(folder_ / "sub");
+  SendMessageW(dirs, LB_SETCURSEL, SendMessageW(dirs, LB_GETCOUNT, 0, 0) - 1, 0);
+  Key(dirs, WM_KEYDOWN, VK_RETURN);
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].text.rfind("Impossibile aprire la cartella " + Here() + "\\sub:", 0),
+            0u)
+      << boxes_.shown[0].text;
+}
+
+TEST_F(FormConverterWindowTest, AnUnreadyDriveIsSaidAndEachDriveKeepsItsFolder) {
+  Start({L"C:\\", L"Q:\\", L"Z:\\"});  // Q: is not there
+  ASSERT_EQ(SendMessageW(Control(kDrive), CB_GETCURSEL, 0, 0), 0);
+  Pick(kDrive, 1);
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].text,
+            "Impossibile leggere l'unità Q:\\.\nVerificare che sia pronta e riprovare.");
+  EXPECT_EQ(SendMessageW(Control(kDrive), CB_GETCURSEL, 0, 0), 0);
+  EXPECT_EQ(Lines(Control(kSourceFileList)).size(), 3u);
+
+  Pick(kDrive, 2);
+  EXPECT_EQ(Lines(Control(kSourceDir)).front(), "Z:\\");
+  EXPECT_EQ(Lines(Control(kDestDir)), Lines(Control(kSourceDir)));
+  Pick(kDrive, 0);  // back where the user was on C:
+  EXPECT_EQ(Selected(Control(kSourceDir)), folder_.filename().string());
+  EXPECT_EQ(Lines(Control(kDestFileList)).size(), 3u);
+  EXPECT_EQ(boxes_.shown.size(), 1u);
+}
+
+TEST_F(FormConverterWindowTest, F5ShowsNewFilesAndKeepsTheSelection) {
+  Pick(kSourceFileList, 1);  // NOTE.TXT: not convertible, still selected
+  std::ofstream(folder_ / "A.SCH", std::ios::binary) << "x";
+  fs::create_directory(folder_ / "new");
+  EXPECT_TRUE(Key(Control(kSourceFileList), WM_KEYDOWN, VK_F5));
+  EXPECT_EQ(Lines(Control(kSourceFileList)).front(), "A.SCH");
+  EXPECT_EQ(Selected(Control(kSourceFileList)), "NOTE.TXT");
+  EXPECT_EQ(Lines(Control(kDestFileList)).size(), 4u);
+  EXPECT_EQ(Lines(Control(kDestDir)).back(), "sub");
+  EXPECT_EQ(Lines(Control(kSourceDir)).end()[-2], "new");
+}
+
+TEST_F(FormConverterWindowTest, OpeningFromOutsideDoesWhatAClickDoes) {
+  window_->Open(folder_ / "BOARD40.PCB");
+  EXPECT_EQ(Selected(Control(kSourceFileList)), "BOARD40.PCB");
+  EXPECT_TRUE(IsWindowEnabled(Control(kConveSalva)));
+  window_->Open(folder_ / "hidden.pcb");
+  window_->Open(folder_ / "missing.pcb");
+  ASSERT_EQ(boxes_.shown.size(), 2u);
+  EXPECT_EQ(boxes_.shown[0].text.rfind("Il file " + Here() + "\\hidden.pcb non si può aprire", 0),
+            0u)
+      << boxes_.shown[0].text;
+  EXPECT_EQ(boxes_.shown[1].text, "Il file " + Here() + "\\missing.pcb non esiste.");
+}
+
+TEST_F(FormConverterWindowTest, InformationWindowDisablesTheMainWindowUntilClosed) {
+  // Enter and Esc press its OK; its title bar closes it too.
+  for (const UINT key : {UINT{VK_RETURN}, UINT{VK_ESCAPE}, UINT{0}}) {
+    Press(kInfo);
+    const HWND info = window_->InfoWindow();
+    ASSERT_NE(info, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(window_->Window()));
+    EXPECT_EQ(Text(info), "Informazioni");
+    EXPECT_EQ(GetWindow(info, GW_OWNER), nullptr);
+    RECT client{};
+    GetClientRect(info, &client);
+    EXPECT_EQ(client.right, 291);   // 4365 twips
+    EXPECT_EQ(client.bottom, 242);  // 3630 twips
+    EXPECT_EQ(GetFocus(), GetDlgItem(info, IDOK));
+    if (key != 0) {
+      EXPECT_TRUE(Key(GetFocus(), WM_KEYDOWN, key));
+    } else {
+      SendMessageW(info, WM_CLOSE, 0, 0);
+    }
+    Pump();
+    EXPECT_EQ(window_->InfoWindow(), nullptr) << key;
+    EXPECT_FALSE(IsWindow(info)) << key;
+    EXPECT_TRUE(IsWindowEnabled(window_->Window())) << key;
+  }
+}
+
+TEST_F(FormConverterWindowTest, ExitAndTheTitleBarDeleteTheTemporaryFileAndClose) {
+  for (const bool title_bar : {false, true}) {
+    Start({});
+    Pick(kSourceFileList, 0);
+    ASSERT_TRUE(fs::exists(temporary_));
+    HWND info = nullptr;
+    if (title_bar) {
+      // Closed from the task bar while the information window is open: that
+      // window goes with it.
+      Press(kInfo);
+      info = window_->InfoWindow();
+      SendMessageW(window_->Window(), WM_CLOSE, 0, 0);
+    } else {
+      Press(kExit);
+    }
+    EXPECT_FALSE(fs::exists(temporary_)) << title_bar;
+    EXPECT_TRUE(window_->Closed()) << title_bar;
+    if (info != nullptr) {
+      EXPECT_FALSE(IsWindow(info));
+    }
+    EXPECT_TRUE(boxes_.shown.empty()) << title_bar;
+  }
+}
+
+}  // namespace
+}  // namespace tavrel::win32

@@ -1,0 +1,154 @@
+// The main window FormConverter as a native Win32 window: its controls,
+// placed in twips by the monitor's DPI, the drive, folder and file lists in
+// UTF-16, the information window, the keyboard.  What the window does lives
+// in form::FormConverter (ui/form), which this window serves as its view and
+// calls from the controls' notifications.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// After windows.h.
+#include <commctrl.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "form_converter.h"
+#include "form_view.h"
+#include "message_boxes.h"
+
+namespace tavrel::win32 {
+
+// The controls, by their identifiers; the first nine take the focus in this
+// order.
+enum Id : int {
+  kDrive = 101,
+  kSourceDir,
+  kSourceFileList,
+  kDestDir,
+  kDestFileName,
+  kDestFileList,
+  kConveSalva,
+  kInfo,
+  kExit,
+  kFrame1,
+  kFrame3,
+  kLabel22,
+  kFrame2,
+  kSourceFile,
+  kTipoFile,
+  kFileSize,
+  kFileDate,
+  kConvPreview,
+  kIdEnd
+};
+
+class FormConverterWindow : private form::FormView {
+ public:
+  struct Options {
+    MessageBoxes* boxes = nullptr;  // null: ItalianMessageBoxes
+    bool quit_on_close = true;      // the program ends with the window
+    // The drives' root folders ("C:\"); empty for the machine's drives.
+    std::vector<std::wstring> drives;
+  };
+
+  explicit FormConverterWindow(const Options& options);
+  ~FormConverterWindow() override;
+  FormConverterWindow(const FormConverterWindow&) = delete;
+  FormConverterWindow& operator=(const FormConverterWindow&) = delete;
+
+  HWND Window() const { return hwnd_; }
+  HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
+  // The information window while it is open, else null.
+  HWND InfoWindow() const { return info_; }
+  bool Closed() const { return hwnd_ == nullptr; }
+  void Show(int how);
+  // This window's temporary file (PEMBLIX.TMP, or PEMBLIXn.TMP beside
+  // another running copy); empty when there is no place for it.
+  std::string TemporaryFile() { return form_->TemporaryFile(); }
+
+  // Opens a file or folder given from outside (the command line, a file
+  // dropped on the window): the lists move to its folder as if the user had
+  // opened it, and a file is then picked in SourceFileList.
+  void Open(const std::wstring& path);
+
+  // The keyboard's way into the windows: Tab, access keys, Enter, Esc, F5.
+  // True when the message was handled.
+  static bool PreTranslate(MSG& msg);
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK InfoProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleInfo(UINT message, WPARAM wparam, LPARAM lparam);
+  void Command(int id, int code);
+
+  void CreateControls();
+  void AddTips();
+  void Layout();
+  void LayoutInfo();
+  void ApplyFont();
+  bool FitsEverywhere(HDC dc) const;
+  int Px(int twips) const { return MulDiv(twips, dpi_, 1440); }
+
+  // The lists.
+  void FillDrives(std::vector<std::wstring> drives);
+  int DriveOf(const std::wstring& folder) const;
+  std::wstring& PathOf(form::List list);
+  const std::wstring& PathOf(form::List list) const;
+  bool FillFolderList(form::List list, const std::wstring& folder);
+  bool FillFileList(form::List list, const std::wstring& folder);
+  void OpenFolderLine(form::List list);
+  std::wstring SelectedText(int id) const;
+  void DrawLine(const DRAWITEMSTRUCT& item);
+  void ListTip(NMTTDISPINFOW& info);
+
+  // form::FormView
+  void SetLabel(Label label, const std::string& text) override;
+  void Repaint() override;
+  void SetEnabled(form::Control control, bool enabled) override;
+  void SetWindowEnabled(bool enabled) override;
+  void SetWaitCursor(bool waiting) override;
+  std::string DriveRoot() const override;
+  std::string DriveFolder() const override;
+  void RememberFolder(const std::string& folder) override;
+  void UndoDrive() override;
+  std::string Path(form::List list) const override;
+  bool SetPath(form::List list, const std::string& folder) override;
+  void Refresh(form::List list) override;
+  std::string FileName(form::List list) const override;
+  std::string DestFileNameText() const override;
+  void SetDestFileNameText(const std::string& name) override;
+  form::BoxAnswer ShowBox(const form::Box& box) override;
+  void ShowInfoWindow() override;
+  void CloseInfoWindow() override;
+  void CloseWindow() override;
+
+  std::unique_ptr<MessageBoxes> own_boxes_;
+  MessageBoxes* boxes_;
+  bool quit_on_close_;
+  HWND hwnd_ = nullptr;
+  HWND info_ = nullptr;
+  HWND tooltips_ = nullptr;
+  int dpi_ = 96;
+  HFONT font_ = nullptr;
+  HICON drive_icon_ = nullptr, folder_open_ = nullptr, folder_closed_ = nullptr;
+  HICON fennok_ = nullptr;
+  HCURSOR cursor_before_wait_ = nullptr;
+  int waiting_ = 0;
+
+  std::vector<std::wstring> drives_;             // root folders, "C:\"
+  int drive_ = -1;                               // the drive accepted last
+  std::map<std::wstring, std::wstring> opened_;  // each drive's folder opened last
+  std::wstring paths_[4];                        // each list's folder, by form::List
+  std::wstring tip_text_;                        // a list's tip being shown
+
+  // Last: it starts the window's lists, so everything above exists.
+  std::unique_ptr<form::FormConverter> form_;
+};
+
+}  // namespace tavrel::win32

@@ -1,0 +1,47 @@
+#include "message_boxes.h"
+
+// After windows.h.
+#include <commctrl.h>
+
+#include <string>
+
+#include "wide.h"
+
+namespace tavrel::win32 {
+
+using form::BoxAnswer;
+using form::BoxButtons;
+using form::BoxIcon;
+
+BoxAnswer ItalianMessageBoxes::Show(HWND owner, const form::Box& box) {
+  const bool yes_no = box.buttons == BoxButtons::kYesNo;
+  const std::wstring title = Wide(box.title);
+  const std::wstring text = Wide(box.text);
+  const TASKDIALOG_BUTTON yes_no_buttons[] = {{IDYES, L"&Sì"}, {IDNO, L"&No"}};
+  const TASKDIALOG_BUTTON ok_button[] = {{IDOK, L"OK"}};
+  TASKDIALOGCONFIG config{};
+  config.cbSize = sizeof config;
+  config.hwndParent = owner;
+  // Esc and the title bar's close answer an OK box; a question waits for
+  // Sì or No.
+  config.dwFlags = TDF_POSITION_RELATIVE_TO_WINDOW | (yes_no ? 0 : TDF_ALLOW_DIALOG_CANCELLATION);
+  config.pszWindowTitle = title.c_str();
+  config.pszMainIcon = box.icon == BoxIcon::kCritical ? TD_ERROR_ICON : TD_WARNING_ICON;
+  config.pszContent = text.c_str();
+  config.pButtons = yes_no ? yes_no_buttons : ok_button;
+  config.cButtons = yes_no ? 2 : 1;
+  config.nDefaultButton = !yes_no ? IDOK : box.default_answer == BoxAnswer::kNo ? IDNO : IDYES;
+  int pressed = 0;
+  if (SUCCEEDED(TaskDialogIndirect(&config, &pressed, nullptr, nullptr))) {
+    if (!yes_no) return BoxAnswer::kOk;
+    return pressed == IDYES ? BoxAnswer::kYes : BoxAnswer::kNo;
+  }
+  const UINT style = (box.icon == BoxIcon::kCritical ? MB_ICONERROR : MB_ICONWARNING) |
+                     (yes_no ? MB_YESNO : MB_OK) |
+                     (yes_no && box.default_answer == BoxAnswer::kNo ? MB_DEFBUTTON2 : 0);
+  const int answer = MessageBoxW(owner, text.c_str(), title.c_str(), style);
+  if (!yes_no) return BoxAnswer::kOk;
+  return answer == IDYES ? BoxAnswer::kYes : BoxAnswer::kNo;
+}
+
+}  // namespace tavrel::win32
