@@ -9,8 +9,10 @@ packages=(cmake ninja-build g++ make libgtest-dev libbenchmark-dev qt6-base-dev
           libfile-mimeinfo-perl man-db nlohmann-json3-dev)
 
 # The Windows build: mingw-w64 (the -posix compilers), Wine to run its
-# programs, GoogleTest's sources.  Installed by the stages that need them.
-windows_packages=(g++-mingw-w64-x86-64-posix mingw-w64 wine wine64 googletest)
+# programs, GoogleTest's sources, xdotool and xwininfo to drive and measure
+# its window, zip for the release.  Installed by the stages that need them.
+windows_packages=(g++-mingw-w64-x86-64-posix mingw-w64 wine wine64 googletest xdotool x11-utils
+                  zip)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -41,7 +43,7 @@ build() {  # build DIR [CMAKE OPTIONS...]
   cmake --build "$dir" -j2
 }
 
-build_windows() {  # build_windows DIR [CMAKE OPTIONS...]: the engine and tavconv for Windows
+build_windows() {  # build_windows DIR [CMAKE OPTIONS...]: the engine, tavconv and the window for Windows
   local dir=$1; shift
   cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DTAVREL_BUILD_UI=OFF "$@" >/dev/null
