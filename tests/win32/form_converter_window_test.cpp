@@ -259,12 +259,19 @@ TEST_F(FormConverterWindowTest, FoldersOpenWithEnterAndTheDestinationListsFollow
 
 TEST_F(FormConverterWindowTest, AnUnreadyDriveIsSaidAndEachDriveKeepsItsFolder) {
   Start({L"C:\\", L"Q:\\", L"Z:\\"});  // Q: is not there
-  ASSERT_EQ(SendMessageW(Control(kDrive), CB_GETCURSEL, 0, 0), 0);
-  Pick(kDrive, 1);
+  const HWND drives = Control(kDrive);
+  ASSERT_EQ(SendMessageW(drives, CB_GETCURSEL, 0, 0), 0);
+  // In the open list the arrows only move; the pick is where it closes.
+  SetFocus(drives);
+  SendMessageW(drives, CB_SHOWDROPDOWN, TRUE, 0);
+  Key(drives, WM_KEYDOWN, VK_DOWN);
+  EXPECT_EQ(SendMessageW(drives, CB_GETCURSEL, 0, 0), 1);
+  EXPECT_TRUE(boxes_.shown.empty());
+  Key(drives, WM_KEYDOWN, VK_RETURN);
   ASSERT_EQ(boxes_.shown.size(), 1u);
   EXPECT_EQ(boxes_.shown[0].text,
             "Impossibile leggere l'unità Q:\\.\nVerificare che sia pronta e riprovare.");
-  EXPECT_EQ(SendMessageW(Control(kDrive), CB_GETCURSEL, 0, 0), 0);
+  EXPECT_EQ(SendMessageW(drives, CB_GETCURSEL, 0, 0), 0);
   EXPECT_EQ(Lines(Control(kSourceFileList)).size(), 3u);
 
   Pick(kDrive, 2);

@@ -970,12 +970,17 @@ LRESULT CALLBACK FormConverterWindow::Procedure(HWND hwnd, UINT message, WPARAM 
 void FormConverterWindow::Command(int id, int code) {
   if (form_ == nullptr) return;  // the lists are being filled at the start
   switch (id) {
-    case kDrive:
-      // The list closed on another drive: a drive picked again is no change.
-      if (code == CBN_SELCHANGE &&
-          SendMessageW(Control(kDrive), CB_GETCURSEL, 0, 0) != static_cast<LRESULT>(drive_))
+    case kDrive: {
+      // A pick: the open list closed on a drive, or an arrow key on the closed
+      // list (not each line the arrows pass in the open list).  The drive
+      // shown already is no change.
+      const HWND drives = Control(kDrive);
+      const bool picked = code == CBN_SELENDOK || (code == CBN_SELCHANGE &&
+                                                   !SendMessageW(drives, CB_GETDROPPEDSTATE, 0, 0));
+      if (picked && SendMessageW(drives, CB_GETCURSEL, 0, 0) != static_cast<LRESULT>(drive_))
         form_->Drive_Change();
       break;
+    }
     case kSourceDir:
       if (code == LBN_DBLCLK) OpenFolderLine(List::kSourceDir);
       break;
