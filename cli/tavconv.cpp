@@ -242,7 +242,7 @@ int main(int argc, char** argv) {
     const std::string& arg = args[i];
     auto help = [] {
       tavrel::PrintOut(kHelp);
-      return std::fflush(stdout) == 0 ? kConverted : kFailed;
+      return tavrel::StandardOutputWritten() ? kConverted : kFailed;
     };
     if (operands_only || arg == "-" || arg.empty() || arg[0] != '-') {
       options.operands.push_back(arg);
@@ -252,7 +252,7 @@ int main(int argc, char** argv) {
       return help();
     } else if (arg == "--version") {
       tavrel::PrintOut(std::string("tavconv (Tavrel Converter) ") + tavrel::kVersion + "\n");
-      return std::fflush(stdout) == 0 ? kConverted : kFailed;
+      return tavrel::StandardOutputWritten() ? kConverted : kFailed;
     } else if (arg == "--force") {
       options.force = true;
     } else if (arg == "--report") {
@@ -347,7 +347,7 @@ int main(int argc, char** argv) {
     if (one > status) status = one;
   }
   // A report that could not be written all is a failure too.
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+  if (!tavrel::StandardOutputWritten()) {
     tavrel::PrintError("tavconv: impossibile scrivere sullo standard output\n");
     return kFailed;
   }

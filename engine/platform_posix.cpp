@@ -379,6 +379,10 @@ void PrintError(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
+bool StandardOutputWritten() {
+  return std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
+
 bool FileExists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);

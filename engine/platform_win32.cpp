@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <clocale>
 #include <cstdint>
 #include <memory>
@@ -692,9 +693,13 @@ std::vector<std::string> CommandLineArguments(int, char**) {
 
 namespace {
 
-void Print(DWORD which, std::string_view text) {
+// Whether something printed to the standard output was lost.
+std::atomic<bool> output_lost{false};
+
+// Writes `text` to a standard handle; false when it is not all written.
+bool Print(DWORD which, std::string_view text) {
   const HANDLE handle = GetStdHandle(which);
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return text.empty();
   DWORD mode = 0;
   if (GetConsoleMode(handle, &mode)) {
     // A console shows wide characters whatever its code page.
@@ -705,8 +710,8 @@ void Print(DWORD which, std::string_view text) {
       wide.assign(text.begin(), text.end());
     }
     DWORD written = 0;
-    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-    return;
+    return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) &&
+           written == wide.size();
   }
   // A file or pipe: UTF-8 with the usual CR LF line ends.
   std::string bytes;
@@ -715,13 +720,18 @@ void Print(DWORD which, std::string_view text) {
     bytes += c;
   }
   DWORD written = 0;
-  WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  return WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
 }
 
 }  // namespace
 
 void PrintOut(std::string_view text) {
-  Print(STD_OUTPUT_HANDLE, text);
+  if (!Print(STD_OUTPUT_HANDLE, text)) output_lost = true;
+}
+
+bool StandardOutputWritten() {
+  return !output_lost;  // written at once, nothing waits in a buffer
 }
 
 void PrintError(std::string_view text) {
@@ -792,8 +802,13 @@ void MakeFolders(const std::string& path) {
 }
 
 bool StandardErrorIsTerminal() {
+  // The progress line is redrawn with terminal escapes: a console that
+  // cannot take them (before Windows 10) counts as no terminal.
+  const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
   DWORD mode = 0;
-  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+  return GetConsoleMode(handle, &mode) != 0 &&
+         ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+          SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0);
 }
 
 PrivateFile::PrivateFile() {

@@ -316,6 +316,9 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 // console as wide characters, else as UTF-8).
 void PrintOut(std::string_view text);
 void PrintError(std::string_view text);
+// Flushes the standard output: false when anything printed there was lost
+// (a full disk, a closed pipe, no standard output at all).
+bool StandardOutputWritten();
 
 // ---------------------------------------------------------------------------
 // Folder walking and standard streams, for tavconv
@@ -330,7 +333,8 @@ struct FolderEntry {
 std::vector<FolderEntry> ListFolder(const std::string& folder);
 // Makes the folder and those above it that are missing.
 void MakeFolders(const std::string& path);
-// Whether standard error is a terminal.
+// Whether standard error is a terminal that takes escape sequences (on
+// Windows a console, switched to them).
 bool StandardErrorIsTerminal();
 
 // A new empty file of the user's own in the private temporary folder,

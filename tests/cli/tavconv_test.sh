@@ -168,14 +168,13 @@ check "missing folder is error 53" grep -q 'errore 53 = ' "$work/stderr"
 "${tavconv[@]}" "$work/nofolder/none.sch" "$work/d/x" >"$work/both" 2>&1
 check "the error comes last" grep -q 'errore 53' <(tail -n 1 "$work/both")
 check "no stale waiting text" lacks 'Attendere' "$work/both"
-if [ "$system" != windows ]; then
 crlf "$h36" x >"$work/d/full.pcb"
 if mknod "$work/full" c 1 7; then  # a node of our own that is always full (needs root)
-  check "a full standard output fails" status_is 2 sh -c '"$1" -n "$2" >"$3"' - "${tavconv[@]}" "$work/d/full.pcb" "$work/full"
+  check "a full standard output fails" status_is 2 sh -c 'exec "$@" >"$0"' "$work/full" "${tavconv[@]}" -n "$work/d/full.pcb"
+  check "a full standard output is said" grep -q 'standard output' "$work/stderr"
   rm "$work/full"
 fi
 rm "$work/d/full.pcb"
-fi
 
 # The samples convert to their checked-in forms under either locale.
 for expected in "$golden"/*.out; do
