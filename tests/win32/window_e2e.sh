@@ -20,7 +20,12 @@ cd "$work"
 start=$(date +%s%N)
 wine "$exe" &
 pid=$!
-wid=$(timeout 60 xdotool search --sync --onlyvisible --name "$pattern" | head -1)
+# Looked for every 10 ms (xdotool's --sync looks every half second).
+wid=
+for _ in $(seq 6000); do
+  wid=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1) && [ -n "$wid" ] && break
+  sleep 0.01
+done
 [ -n "$wid" ] || fail "nessuna finestra \"$caption\""
 echo "finestra dopo $((($(date +%s%N) - start) / 1000000)) ms"
 size=$(xwininfo -id "$wid" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
