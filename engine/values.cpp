@@ -462,27 +462,28 @@ unsigned ScaleWord(std::uint64_t word, char*& out) {
   if (other == 0) return 0;
   const unsigned whole = FirstByte(other);
   if (whole > 5) return 0;
-  std::uint64_t digits = word;  // the whole part, then three decimals
+  std::uint64_t digits = word;  // the whole part, then the decimals
   unsigned size = whole;        // the token's length
-  unsigned decimals = 0;        // decimals among the first three
-  std::uint64_t beyond = 0;     // decimals past the third other than 0
+  unsigned kept = whole;        // the whole part and up to three decimals
   if (((word >> (8 * whole)) & 0xFF) == '.') {
     const std::uint64_t after = other & ~kLowBytes[whole + 1];
     if (after == 0) return 0;
     size = FirstByte(after);
-    decimals = std::min(size - whole - 1, 3u);
+    kept = std::min(size - 1, whole + 3);
     // The point taken out: the decimals move down one byte.
     digits = (word & kLowBytes[whole]) | ((word >> 8) & ~kLowBytes[whole]);
-    beyond = (word ^ kZeros) & kLowBytes[size] & ~kLowBytes[whole + 4];
+  } else if (whole == 0) {
+    return 0;
   }
   const std::uint64_t separator = (word >> (8 * size)) & 0xFF;
-  if (size == 0 || (separator != ',' && separator != ' ')) return 0;
-  const std::uint64_t missing = kLowBytes[whole + 3] & ~kLowBytes[whole + decimals];
-  digits = (digits & ~missing) | (kZeros & missing);
-  const std::uint64_t significant = (digits ^ kZeros) & kLowBytes[whole + 3];
+  if (separator != ',' && separator != ' ') return 0;
+  // Zeros from the last kept decimal on: the missing decimals, and then
+  // nothing that counts.
+  digits = (digits & kLowBytes[kept]) | (kZeros & ~kLowBytes[kept]);
+  const std::uint64_t significant = digits ^ kZeros;
   if (significant == 0) {
     // A value of 0 keeps its text; less than a thousandth is cut to 0.
-    if (beyond != 0) {
+    if (((word ^ kZeros) & kLowBytes[size] & ~kLowBytes[whole + 4]) != 0) {
       *out++ = '0';
     } else {
       StoreWord(word, out);
@@ -623,6 +624,7 @@ char* WriteScaled(std::string_view valori, bool decimal_point, char* out) {
   // written as found, and put right at the end if they were mixed.
   char* separators[kMaxTokens];
   int count = 0;
+  char previous = 0;
   bool mixed = false;
   for (;;) {
     // The common token, a plain decimal, is read once, as it is split off.
@@ -638,16 +640,16 @@ char* WriteScaled(std::string_view valori, bool decimal_point, char* out) {
     }
     if (p == end) break;
     const char separator = *p++;
-    if (count > 0 && separator != *separators[count - 1]) mixed = true;
+    if (count > 0 && separator != previous) mixed = true;
     if (count == kMaxTokens - 1) Raise(err::kSubscript);  // an empty 51st token
     separators[count++] = out;
+    previous = separator;
     *out++ = separator;
     if (p == end) break;  // an empty last token
   }
   if (mixed) {
-    const char last = *separators[count - 1];
     for (int i = 0; i < count - 1; ++i)
-      *separators[i] = last;
+      *separators[i] = previous;
   }
   return out;
 }
