@@ -59,12 +59,23 @@ bool LessFolded(const std::wstring& a, const std::wstring& b) {
 
 }  // namespace
 
+namespace {
+
+// Opens a search of the folder's entries; INVALID_HANDLE_VALUE with the
+// system's error when it cannot be read.
+HANDLE FindEntries(const std::wstring& folder, bool folders, WIN32_FIND_DATAW& found) {
+  const NoCriticalErrorBoxes quiet;
+  return FindFirstFileExW(Join(folder, L"*").c_str(), FindExInfoBasic, &found,
+                          folders ? FindExSearchLimitToDirectories : FindExSearchNameMatch, nullptr,
+                          FIND_FIRST_EX_LARGE_FETCH);
+}
+
+}  // namespace
+
 bool ReadFolder(const std::wstring& folder, bool folders, std::vector<std::wstring>& names) {
   names.clear();
-  const NoCriticalErrorBoxes quiet;
   WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileExW(Join(folder, L"*").c_str(), FindExInfoBasic, &found,
-                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  const HANDLE search = FindEntries(folder, folders, found);
   if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
     const DWORD attributes = found.dwFileAttributes;
@@ -80,8 +91,13 @@ bool ReadFolder(const std::wstring& folder, bool folders, std::vector<std::wstri
 }
 
 bool IsReadableFolder(const std::wstring& folder) {
-  std::vector<std::wstring> ignored;
-  return !folder.empty() && ReadFolder(folder, true, ignored);
+  if (folder.empty()) return false;
+  // Its first entry is enough.
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindEntries(folder, true, found);
+  if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  FindClose(search);
+  return true;
 }
 
 }  // namespace tavrel::win32

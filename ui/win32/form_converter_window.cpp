@@ -293,10 +293,10 @@ void FormConverterWindow::AddTips() {
     tool.lpszText = LPSTR_TEXTCALLBACKW;
     if (tip.id == kFrame2) {
       // A frame lets the pointer through: its rectangle is the tool.
-      tool.uFlags = TTF_SUBCLASS;
+      tool.uFlags = 0;
       tool.uId = static_cast<UINT_PTR>(kFrame2);
     } else {
-      tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+      tool.uFlags = TTF_IDISHWND;
       tool.uId = reinterpret_cast<UINT_PTR>(Control(tip.id));
     }
     SendMessageW(tooltips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
@@ -842,6 +842,15 @@ bool FormConverterWindow::PreTranslate(MSG& msg) {
   wchar_t kind[32] = {};
   GetClassNameW(root, kind, 32);
   const bool main = std::wstring_view(kind) == kMainClass;
+  if (main && msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) {
+    // The tips learn where the pointer is from here: a tip subclassing its
+    // control would see every message to it, which makes filling a list
+    // of thousands of files take seconds.
+    const auto* window =
+        reinterpret_cast<const FormConverterWindow*>(GetWindowLongPtrW(root, GWLP_USERDATA));
+    if (window != nullptr && window->tooltips_ != nullptr)
+      SendMessageW(window->tooltips_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+  }
   if (main && msg.message == WM_KEYDOWN) {
     const int id = GetDlgCtrlID(msg.hwnd);
     // Enter in a folder list opens the folder, as a double click does.
