@@ -348,6 +348,10 @@ TEST_F(FormConverterWindowTest, InformationWindowDisablesTheMainWindowUntilClose
     EXPECT_EQ(client.right, 291);   // 4365 twips
     EXPECT_EQ(client.bottom, 242);  // 3630 twips
     EXPECT_EQ(GetFocus(), GetDlgItem(info, IDOK));
+    // The disabled main window brought to the front brings it back on top.
+    SetForegroundWindow(window_->Window());
+    Pump();
+    EXPECT_EQ(GetForegroundWindow(), info);
     if (key != 0) {
       EXPECT_TRUE(Key(GetFocus(), WM_KEYDOWN, key));
     } else {
