@@ -295,6 +295,32 @@ TEST_F(FormConverterWindowTest, F5ShowsNewFilesAndKeepsTheSelection) {
   EXPECT_EQ(Lines(Control(kSourceDir)).end()[-2], "new");
 }
 
+// The tip a list gives for the point under the pointer.
+std::string TipAt(HWND window, HWND list, int line) {
+  RECT rect{};
+  SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&rect));
+  POINT point{rect.left + 4, (rect.top + rect.bottom) / 2};
+  ClientToScreen(list, &point);
+  SetCursorPos(point.x, point.y);
+  NMTTDISPINFOW info{};
+  info.hdr.hwndFrom = nullptr;
+  info.hdr.idFrom = reinterpret_cast<UINT_PTR>(list);
+  info.hdr.code = TTN_GETDISPINFOW;
+  info.uFlags = TTF_IDISHWND;
+  SendMessageW(window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+  return info.lpszText != nullptr ? Utf8(info.lpszText) : std::string();
+}
+
+TEST_F(FormConverterWindowTest, AListShowsANameItCutsShortWholeInItsTip) {
+  const std::string long_name = "scheda madre del controllore di linea, revisione finale.pcb";
+  std::ofstream(folder_ / long_name, std::ios::binary) << "x";
+  Key(Control(kSourceFileList), WM_KEYDOWN, VK_F5);
+  const HWND list = Control(kSourceFileList);
+  ASSERT_EQ(Lines(list)[2], long_name);
+  EXPECT_EQ(TipAt(window_->Window(), list, 2), long_name);
+  EXPECT_EQ(TipAt(window_->Window(), list, 0), "Seleziona il file da convertire");
+}
+
 TEST_F(FormConverterWindowTest, OpeningFromOutsideDoesWhatAClickDoes) {
   window_->Open(folder_ / "BOARD40.PCB");
   EXPECT_EQ(Selected(Control(kSourceFileList)), "BOARD40.PCB");
@@ -322,6 +348,10 @@ TEST_F(FormConverterWindowTest, InformationWindowDisablesTheMainWindowUntilClose
     EXPECT_EQ(client.right, 291);   // 4365 twips
     EXPECT_EQ(client.bottom, 242);  // 3630 twips
     EXPECT_EQ(GetFocus(), GetDlgItem(info, IDOK));
+    // The disabled main window brought to the front brings it back on top.
+    SetForegroundWindow(window_->Window());
+    Pump();
+    EXPECT_EQ(GetForegroundWindow(), info);
     if (key != 0) {
       EXPECT_TRUE(Key(GetFocus(), WM_KEYDOWN, key));
     } else {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "folders.h"
 #include "layout.h"
 #include "resources.h"
 #include "texts.h"
@@ -110,103 +111,6 @@ constexpr Tip kTips[] = {
 // A folder list line's data: its depth, and whether it is one of the path's
 // folders (drawn open) or a subfolder of the last of them.
 constexpr LPARAM kOpenLine = 0x10000;
-
-// ---------------------------------------------------------------------------
-// Paths
-
-std::wstring Join(const std::wstring& folder, const std::wstring& name) {
-  if (!folder.empty() && folder.back() == L'\\') return folder + name;
-  return folder + L"\\" + name;
-}
-
-// The root of a path: "C:\", or "\\server\share\" for a network folder.
-std::wstring RootOf(const std::wstring& path) {
-  if (path.size() >= 2 && path[1] == L':') return path.substr(0, 2) + L"\\";
-  if (path.rfind(L"\\\\", 0) == 0) {
-    const std::size_t server = path.find(L'\\', 2);
-    const std::size_t share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
-    return share == std::wstring::npos ? path + L"\\" : path.substr(0, share + 1);
-  }
-  return path;
-}
-
-// The folders from the root down to `path`: "C:\", "a", "b".
-std::vector<std::wstring> Steps(const std::wstring& path) {
-  const std::wstring root = RootOf(path);
-  std::vector<std::wstring> steps{root};
-  const std::wstring rest = path.substr(std::min(root.size(), path.size()));
-  for (std::size_t start = 0; start < rest.size();) {
-    std::size_t end = rest.find(L'\\', start);
-    if (end == std::wstring::npos) end = rest.size();
-    if (end > start) steps.push_back(rest.substr(start, end - start));
-    start = end + 1;
-  }
-  return steps;
-}
-
-std::wstring ParentOf(const std::wstring& folder) {
-  const std::wstring root = RootOf(folder);
-  if (folder.size() <= root.size()) return root;
-  const std::size_t slash = folder.find_last_of(L'\\');
-  return slash == std::wstring::npos || slash < root.size() ? root : folder.substr(0, slash);
-}
-
-// A folder as the lists hold it: the system's full form, without a
-// backslash at the end except the root's.
-std::wstring FullFolder(const std::wstring& path) {
-  std::wstring full(32768, L'\0');
-  const DWORD length =
-      GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-  full.resize(length > 0 && length < full.size() ? length : 0);
-  if (full.empty()) return path;
-  if (full.size() > RootOf(full).size() && full.back() == L'\\') full.pop_back();
-  return full;
-}
-
-bool LessFolded(const std::wstring& a, const std::wstring& b) {
-  const int folded = CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                          static_cast<int>(b.size()), TRUE);
-  return folded != CSTR_EQUAL ? folded == CSTR_LESS_THAN : a < b;
-}
-
-// No "insert the disk" box from the system for a drive without a medium.
-class NoCriticalErrorBoxes {
- public:
-  NoCriticalErrorBoxes() : mode_(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
-  ~NoCriticalErrorBoxes() { SetErrorMode(mode_); }
-  NoCriticalErrorBoxes(const NoCriticalErrorBoxes&) = delete;
-  NoCriticalErrorBoxes& operator=(const NoCriticalErrorBoxes&) = delete;
-
- private:
-  UINT mode_;
-};
-
-// The folder's ordinary files or its folders, hidden and system ones left
-// out, sorted without regard to case; false when the folder cannot be read.
-bool ReadFolder(const std::wstring& folder, bool folders, std::vector<std::wstring>& names) {
-  names.clear();
-  const NoCriticalErrorBoxes quiet;
-  WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileExW(Join(folder, L"*").c_str(), FindExInfoBasic, &found,
-                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-  if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
-  do {
-    const DWORD attributes = found.dwFileAttributes;
-    const std::wstring name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE))
-      continue;
-    if (((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folders) names.push_back(name);
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-  std::sort(names.begin(), names.end(), LessFolded);
-  return true;
-}
-
-bool IsReadableFolder(const std::wstring& folder) {
-  std::vector<std::wstring> ignored;
-  return !folder.empty() && ReadFolder(folder, true, ignored);
-}
 
 std::wstring LineText(HWND list, WPARAM index) {
   const auto length = SendMessageW(list, LB_GETTEXTLEN, index, 0);
@@ -389,10 +293,10 @@ void FormConverterWindow::AddTips() {
     tool.lpszText = LPSTR_TEXTCALLBACKW;
     if (tip.id == kFrame2) {
       // A frame lets the pointer through: its rectangle is the tool.
-      tool.uFlags = TTF_SUBCLASS;
+      tool.uFlags = 0;
       tool.uId = static_cast<UINT_PTR>(kFrame2);
     } else {
-      tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+      tool.uFlags = TTF_IDISHWND;
       tool.uId = reinterpret_cast<UINT_PTR>(Control(tip.id));
     }
     SendMessageW(tooltips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
@@ -938,6 +842,15 @@ bool FormConverterWindow::PreTranslate(MSG& msg) {
   wchar_t kind[32] = {};
   GetClassNameW(root, kind, 32);
   const bool main = std::wstring_view(kind) == kMainClass;
+  if (main && msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) {
+    // The tips learn where the pointer is from here: a tip subclassing its
+    // control would see every message to it, which makes filling a list
+    // of thousands of files take seconds.
+    const auto* window =
+        reinterpret_cast<const FormConverterWindow*>(GetWindowLongPtrW(root, GWLP_USERDATA));
+    if (window != nullptr && window->tooltips_ != nullptr)
+      SendMessageW(window->tooltips_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+  }
   if (main && msg.message == WM_KEYDOWN) {
     const int id = GetDlgCtrlID(msg.hwnd);
     // Enter in a folder list opens the folder, as a double click does.
