@@ -1,4 +1,5 @@
 // The number reader, integer and number texts, Moltiplica and Rad.
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -394,24 +395,121 @@ char* WriteScaledToken(std::string_view token, bool decimal_point, char* out) {
   return detail::WriteUnsigned(whole, out);
 }
 
+// Eight bytes of text as one number, the first byte in the lowest bits, and
+// back.
+std::uint64_t LoadWord(const char* p) {
+  std::uint64_t word = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&word, p, sizeof word);
+  } else {
+    for (int i = 7; i >= 0; --i)
+      word = word << 8 | static_cast<unsigned char>(p[i]);
+  }
+  return word;
+}
+void StoreWord(std::uint64_t word, char* out) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out, &word, sizeof word);
+  } else {
+    for (int i = 0; i < 8; ++i, word >>= 8)
+      out[i] = static_cast<char>(word & 0xFF);
+  }
+}
+
+constexpr std::uint64_t kZeros = 0x3030303030303030ULL;   // "00000000"
+constexpr std::uint64_t kBlanks = 0x2020202020202020ULL;  // eight blanks
+
+// The low `bytes` bytes of a word set, for 0 to 9 bytes.
+constexpr auto kLowBytes = [] {
+  std::array<std::uint64_t, 10> masks{};
+  for (std::size_t i = 0; i < masks.size(); ++i)
+    masks[i] = i >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * i)) - 1;
+  return masks;
+}();
+
+// A word with a byte other than 0 where `word` holds no digit.  Exact up to
+// the first byte of 0xFA or more; the byte after one may be taken for no
+// digit by mistake.
+std::uint64_t NonDigits(std::uint64_t word) {
+  // A digit has the high half 3, and its low half plus 6 stays below 16.
+  constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL;
+  constexpr std::uint64_t kSixes = 0x0606060606060606ULL;
+  return ((word & kHigh) ^ kZeros) | (((word + kSixes) & kHigh) ^ kZeros);
+}
+
+// The index of the lowest byte other than 0 in `word`, which is not 0.
+unsigned FirstByte(std::uint64_t word) {
+  return static_cast<unsigned>(std::countr_zero(word)) / 8;
+}
+
 // How many of the eight bytes at `p` are digits before the first that is
 // not.  A byte after one of 0xFA or more may be taken for no digit, which
 // only ends a number early (and leaves the token to the slower way).
 unsigned DigitsAhead(const char* p) {
-  if constexpr (std::endian::native != std::endian::little) {
-    unsigned n = 0;
-    while (n < 8 && IsDigit(p[n]))
-      ++n;
-    return n;
+  const std::uint64_t other = NonDigits(LoadWord(p));
+  return other == 0 ? 8 : FirstByte(other);
+}
+
+// The most common token, scaled within one word: `word` holds the bytes
+// from the token's start.  When they hold the whole token, up to five
+// digits, maybe a point and more digits, and then a separator, writes the
+// token's value times 1000 at `out` (up to eight bytes, of which the value
+// keeps the first) and returns the token's length; else returns 0.  The
+// whole part and the first three decimals, the missing ones as zeros, are
+// the product; its leading zeros are dropped.
+unsigned ScaleWord(std::uint64_t word, char*& out) {
+  const std::uint64_t other = NonDigits(word);
+  if (other == 0) return 0;
+  const unsigned whole = FirstByte(other);
+  if (whole > 5) return 0;
+  std::uint64_t digits = word;  // the whole part, then the decimals
+  unsigned size = whole;        // the token's length
+  unsigned kept = whole;        // the whole part and up to three decimals
+  if (((word >> (8 * whole)) & 0xFF) == '.') {
+    const std::uint64_t after = other & ~kLowBytes[whole + 1];
+    if (after == 0) return 0;
+    size = FirstByte(after);
+    kept = std::min(size - 1, whole + 3);
+    // The point taken out: the decimals move down one byte.
+    digits = (word & kLowBytes[whole]) | ((word >> 8) & ~kLowBytes[whole]);
+  } else if (whole == 0) {
+    return 0;
   }
-  std::uint64_t word;
-  std::memcpy(&word, p, sizeof word);
-  // A digit has the high half 3, and its low half plus 6 stays below 16.
-  constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL;
-  constexpr std::uint64_t kThrees = 0x3030303030303030ULL;
-  constexpr std::uint64_t kSixes = 0x0606060606060606ULL;
-  const std::uint64_t other = ((word & kHigh) ^ kThrees) | (((word + kSixes) & kHigh) ^ kThrees);
-  return other == 0 ? 8 : static_cast<unsigned>(std::countr_zero(other)) / 8;
+  const std::uint64_t separator = (word >> (8 * size)) & 0xFF;
+  if (separator != ',' && separator != ' ') return 0;
+  // Zeros from the last kept decimal on: the missing decimals, and then
+  // nothing that counts.
+  digits = (digits & kLowBytes[kept]) | (kZeros & ~kLowBytes[kept]);
+  const std::uint64_t significant = digits ^ kZeros;
+  if (significant == 0) {
+    // A value of 0 keeps its text; less than a thousandth is cut to 0.
+    if (((word ^ kZeros) & kLowBytes[size] & ~kLowBytes[whole + 4]) != 0) {
+      *out++ = '0';
+    } else {
+      StoreWord(word, out);
+      out += size;
+    }
+    return size;
+  }
+  const unsigned zeros = FirstByte(significant);
+  StoreWord(digits >> (8 * zeros), out);
+  out += whole + 3 - zeros;
+  return size;
+}
+
+// The eight bytes from `p` on, of a list that ends at `end`; those past the
+// end are blanks, which end the last token as a separator would.
+std::uint64_t WordAt(const char* p, const char* list, const char* end) {
+  const std::size_t left = static_cast<std::size_t>(end - p);
+  if (left >= 8) return LoadWord(p);
+  if (end - list >= 8) {
+    // The list's last eight bytes, moved down to begin at `p`.
+    return LoadWord(end - 8) >> (8 * (8 - left)) | kBlanks << (8 * left);
+  }
+  char bytes[8];
+  std::memset(bytes, ' ', sizeof bytes);
+  std::memcpy(bytes, p, left);
+  return LoadWord(bytes);
 }
 
 // The common token, digits with at most one point and nothing else up to
@@ -518,18 +616,23 @@ char* WriteScaled(std::string_view valori, bool decimal_point, char* out) {
       Raise(err::kSubscript);
     }
   }
-  const char* p = valori.data();
-  const char* const end = p + valori.size();
+  const char* const list = valori.data();
+  const char* const end = list + valori.size();
+  const char* p = list;
   if (p == end) return out;
   // The tokens are joined by the separator found last: the separators are
   // written as found, and put right at the end if they were mixed.
   char* separators[kMaxTokens];
   int count = 0;
+  char previous = 0;
   bool mixed = false;
   for (;;) {
     // The common token, a plain decimal, is read once, as it is split off.
+    // A token here begins before `end`.
     const char* const start = p;
-    if (!WriteScaledShort(p, end, out)) {
+    if (const unsigned size = ScaleWord(WordAt(p, list, end), out); size != 0) {
+      p += size;
+    } else if (!WriteScaledShort(p, end, out)) {
       p = start + 1;  // a token's first character is its own, even a separator
       while (p < end && *p != ',' && *p != ' ')
         ++p;
@@ -537,16 +640,16 @@ char* WriteScaled(std::string_view valori, bool decimal_point, char* out) {
     }
     if (p == end) break;
     const char separator = *p++;
-    if (count > 0 && separator != *separators[count - 1]) mixed = true;
+    if (count > 0 && separator != previous) mixed = true;
     if (count == kMaxTokens - 1) Raise(err::kSubscript);  // an empty 51st token
     separators[count++] = out;
+    previous = separator;
     *out++ = separator;
     if (p == end) break;  // an empty last token
   }
   if (mixed) {
-    const char last = *separators[count - 1];
     for (int i = 0; i < count - 1; ++i)
-      *separators[i] = last;
+      *separators[i] = previous;
   }
   return out;
 }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -155,6 +156,28 @@ TEST(Differential, RandomLines) {
   std::vector<std::string> lines;
   for (int i = 0; i < 200000; ++i)
     lines.push_back(maker.Line());
+  EXPECT_TRUE(SameAsReference(lines));
+}
+
+// Values of every length around eight bytes, alone, first, in the middle
+// and last in lists of both separators, and in the fields of records 2 and 6.
+TEST(Differential, ValueListEdges) {
+  std::istringstream values(
+      "0 7 000 0. . .5 5. 0.0004 00.0001 0.000 0.0010 1.2345 12.3456 99999.9 12345. 123456. "
+      "1234567 12345678 123456.789 0.0000001 1.23456 000012 00001.25 0123.4560 9999999.9 "
+      "100000 1234567890123.5 -1.25 +1.5 1e3 1.5e2 2.5E-1 -0.0005 1.5x 1.2.3");
+  std::vector<std::string> lines;
+  for (std::string value; values >> value;) {
+    for (const std::string sep : {",", " "}) {
+      for (const std::string& list : {value, value + sep + "1.5", "1.5" + sep + value,
+                                      "1.5" + sep + value + sep + "2", value + sep + value}) {
+        lines.push_back("0 12  " + list);
+        lines.push_back("1 3 " + list);
+      }
+    }
+    lines.push_back("2 5 " + value + " 1 " + value + " 2 90 90 1 0");
+    lines.push_back("6 1 0 " + value + " " + value + " 1 " + value + " X");
+  }
   EXPECT_TRUE(SameAsReference(lines));
 }
 
