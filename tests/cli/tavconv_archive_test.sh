@@ -3,23 +3,7 @@
 #   tavconv_archive_test.sh TAVCONV
 set -u
 tavconv=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
-}
-status_is() {  # status_is EXPECTED COMMAND...
-  local expected=$1; shift
-  "$@" >"$work/stdout" 2>"$work/stderr"
-  local got=$?
-  [ "$got" -eq "$expected" ] || { echo "  exit status $got, expected $expected: $*"; cat "$work/stderr"; return 1; }
-}
-crlf() { printf '%s\r\n' "$@"; }
-h36='TAVREL Version 3.6 -- DATA FILE'
-h40='TAVREL Version 4.0 -- Data File.'
-h35='TAVREL Version 3.5 -- DATA FILE'
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 # A tree: nested folders, files that are not convertible, two sources with
 # one 8.3 name, a file that fails, a link to a folder above it.
@@ -111,5 +95,4 @@ check "a failure writes nothing to stdout" status_is 2 sh -c '"$1" - - <"$2" >"$
 check "nothing written" test ! -s "$work/fail.out"
 check "failure on stderr" grep -q 'errore 9' "$work/stderr"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report

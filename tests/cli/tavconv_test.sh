@@ -6,26 +6,7 @@ set -u
 tavconv=$1 samples=$2 golden=$3 system=${4:-posix}
 read -r -a runner <<<"${TAVCONV_RUNNER:-}"
 tavconv=("${runner[@]}" "${tavconv[@]}")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
-
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
-}
-status_is() {  # status_is EXPECTED COMMAND...
-  local expected=$1; shift
-  "$@" >"$work/stdout" 2>"$work/stderr"
-  local got=$?
-  [ "$got" -eq "$expected" ] || { echo "  exit status $got, expected $expected: $*"; cat "$work/stderr"; return 1; }
-}
-crlf() { printf '%s\r\n' "$@"; }
-lacks() { ! grep -q "$@"; }
-
-h36='TAVREL Version 3.6 -- DATA FILE'
-h40='TAVREL Version 4.0 -- Data File.'
-h35='TAVREL Version 3.5 -- DATA FILE'
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 # Help and usage.
 check "--help in Italian" status_is 0 "${tavconv[@]}" --help
@@ -227,5 +208,4 @@ if [ "$system" = windows ]; then
   check "Ctrl-C leaves no hidden file" test "$(ls -A f)" = big.pcb
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report
