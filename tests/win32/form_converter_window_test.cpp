@@ -388,5 +388,40 @@ TEST_F(FormConverterWindowTest, ExitAndTheTitleBarDeleteTheTemporaryFileAndClose
   }
 }
 
+// Each line of `text`: no run without a blank over 40 characters, and the
+// text itself when the line breaks are taken out.
+TEST(BreakLongRunsTest, NoRunLongerThanABoxLineAndNothingLost) {
+  const std::wstring folders = L"C:\\Disegni\\progetti_del_duemilatre\\schede_finite\\";
+  const struct {
+    std::wstring text;
+    std::wstring first_line;  // up to the first break
+  } cases[] = {
+      {L"Il file 3_BOARD4.PCB esiste già. Lo sovrascrivo?", L""},
+      {L"Il file " + folders + L"scheda_madre.pcb non esiste.",
+       L"Il file C:\\Disegni\\progetti_del_duemilatre\\"},
+      {std::wstring(100, L'x'), std::wstring(40, L'x')},
+      // A character beyond the basic plane stays whole.
+      {std::wstring(39, L'x') + L"\U0001F600" + L"yy", std::wstring(39, L'x') + L"\U0001F600"},
+  };
+  for (const auto& [text, first_line] : cases) {
+    const std::wstring broken = BreakLongRuns(text);
+    std::wstring joined;
+    std::size_t run = 0, longest = 0;
+    for (const wchar_t c : broken) {
+      if (c == L'\n' && text.find(L'\n') == std::wstring::npos) {
+        run = 0;
+        continue;
+      }
+      joined += c;
+      run = c == L' ' ? 0 : run + 1;
+      longest = std::max(longest, run);
+    }
+    EXPECT_EQ(joined, text);
+    EXPECT_LE(longest, 41u) << Utf8(broken);
+    EXPECT_EQ(broken.substr(0, broken.find(L'\n')), first_line.empty() ? text : first_line)
+        << Utf8(broken);
+  }
+}
+
 }  // namespace
 }  // namespace tavrel::win32

@@ -9,6 +9,29 @@
 
 namespace tavrel::win32 {
 
+std::wstring BreakLongRuns(const std::wstring& text) {
+  constexpr std::size_t kLongestRun = 40;
+  std::wstring broken;
+  broken.reserve(text.size() + text.size() / kLongestRun);
+  std::size_t run_start = 0;  // in `broken`
+  for (const wchar_t c : text) {
+    if (c == L' ' || c == L'\n' || c == L'\t') {
+      broken += c;
+      run_start = broken.size();
+      continue;
+    }
+    if (broken.size() - run_start >= kLongestRun && !(c >= 0xDC00 && c <= 0xDFFF)) {
+      // The last backslash of the run's second half, else here.
+      std::size_t at = broken.rfind(L'\\');
+      if (at == std::wstring::npos || at < run_start + kLongestRun / 2) at = broken.size() - 1;
+      broken.insert(at + 1, 1, L'\n');
+      run_start = at + 2;
+    }
+    broken += c;
+  }
+  return broken;
+}
+
 using form::BoxAnswer;
 using form::BoxButtons;
 using form::BoxIcon;
@@ -16,7 +39,7 @@ using form::BoxIcon;
 BoxAnswer ItalianMessageBoxes::Show(HWND owner, const form::Box& box) {
   const bool yes_no = box.buttons == BoxButtons::kYesNo;
   const std::wstring title = Wide(box.title);
-  const std::wstring text = Wide(box.text);
+  const std::wstring text = BreakLongRuns(Wide(box.text));
   const TASKDIALOG_BUTTON yes_no_buttons[] = {{IDYES, L"&Sì"}, {IDNO, L"&No"}};
   const TASKDIALOG_BUTTON ok_button[] = {{IDOK, L"OK"}};
   TASKDIALOGCONFIG config{};

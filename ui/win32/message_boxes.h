@@ -7,6 +7,8 @@
 #endif
 #include <windows.h>
 
+#include <string>
+
 #include "form_view.h"
 
 namespace tavrel::win32 {
@@ -25,5 +27,11 @@ class ItalianMessageBoxes : public MessageBoxes {
  public:
   form::BoxAnswer Show(HWND owner, const form::Box& box) override;
 };
+
+// A long name or path has no blank where a box could break its line, and the
+// box would cut it: `text` with a line break in each run of more than 40
+// characters without a blank (after a backslash in its second half where
+// there is one), never between the halves of a surrogate pair.
+std::wstring BreakLongRuns(const std::wstring& text);
 
 }  // namespace tavrel::win32
