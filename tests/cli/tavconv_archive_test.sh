@@ -3,7 +3,7 @@
 #   tavconv_archive_test.sh TAVCONV
 set -u
 tavconv=$1
-source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 
 # A tree: nested folders, files that are not convertible, two sources with
 # one 8.3 name, a file that fails, a link to a folder above it.

@@ -6,7 +6,7 @@ set -u
 tavconv=$1 samples=$2 golden=$3 system=${4:-posix}
 read -r -a runner <<<"${TAVCONV_RUNNER:-}"
 tavconv=("${runner[@]}" "${tavconv[@]}")
-source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 
 # Help and usage.
 check "--help in Italian" status_is 0 "${tavconv[@]}" --help

@@ -5,14 +5,8 @@ set -u
 source_dir=$1 build_dir=$2 tavconv=$3 samples=$4 version=$5
 desktop=$source_dir/tavrel-converter.desktop
 mime=$source_dir/tavrel-converter.xml
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
+source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
-}
 silent() {  # silent COMMAND...: succeeds and says nothing at all
   "$@" >"$work/out" 2>&1 && [ ! -s "$work/out" ] || { cat "$work/out"; return 1; }
 }
@@ -77,5 +71,4 @@ done <"$work/options"
 
 check "tavconv --version" [ "$("$tavconv" --version)" = "tavconv (Tavrel Converter) $version" ]
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report

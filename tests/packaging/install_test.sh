@@ -21,18 +21,13 @@ if installed; then
   exit 0
 fi
 
-work=$(mktemp -d)
+source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 chmod 755 "$work"
 finish() {
   installed && dpkg -r "$package" >/dev/null 2>&1
   rm -rf "$work"
 }
 trap finish EXIT
-passed=0 failed=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
-}
 # dpkg, waiting while another installation (apt-get, another run) holds its lock.
 dpkg_waiting() {
   local tries=0
@@ -74,5 +69,4 @@ check "no file left behind" [ "$left" -eq 0 ]
 # The MIME database was rebuilt by shared-mime-info's trigger on removal.
 check "the type is gone with the package" [ "$(type_of "$work/board")" != "$tavrel" ]
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report

@@ -1,5 +1,6 @@
-# Sourced by the tavconv test scripts: a private folder $work removed at the
-# end, the checks and their count, and the data files' headers.
+# Sourced by the test scripts: a private folder $work removed at the end
+# (a script that needs more at its end sets its own EXIT trap), the checks
+# and their count, and the data files' headers.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0 failed=0
