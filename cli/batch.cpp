@@ -1,84 +1,76 @@
-// tavconv -r: a tree of sources converted into a tree of destinations, N
-// files at a time, the messages printed in the order of the walk.
+// A run of tavconv: its files converted N at a time, their messages printed
+// in the order of the sources, and the closing line of a batch.
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
+#include "printable.h"
 #include "tavconv.h"
-#include "tavrel.h"
 
 namespace tavconv {
 
-namespace {
-
-struct Job {
-  std::string source;
-  std::string dest;
-  std::uint64_t size = 0;
-  WrittenList* written = nullptr;  // the files of the run that go to `dest`
-  Messages messages;
-  OneResult result;
-  bool done = false;
-};
-
-class Walk {
- public:
-  Walk(const std::string& dest, bool analyse_only) : dest_(dest), analyse_only_(analyse_only) {}
-
-  // The files below `folder` (to go below `target`), in the order of the names.
-  void Into(const std::string& folder, const std::string& target) {
-    std::vector<tavrel::FolderEntry> entries;
-    try {
-      entries = tavrel::ListFolder(folder);
-    } catch (const tavrel::RuntimeError& error) {
-      Job& job = Add(folder, "");
-      job.messages.Out(folder + "\n");
-      job.messages.Err("tavconv: " + folder + ": " + error.description() + "\n");
-      job.result.status = kFailed;
-      job.done = true;
-      return;
+void Messages::Flush(const Console& console) {
+  for (const auto& [kind, text] : pieces_) {
+    if (kind == kOut && console.quiet) continue;
+    const bool to_error = kind == kErr || (kind != kData && console.output_taken) ||
+                          ((kind == kOut || kind == kClosing) && console.data_only);
+    if (to_error) {
+      std::fflush(stdout);  // a complaint comes after what it follows
+      tavrel::PrintError(text);
+    } else {
+      tavrel::PrintOut(text);
     }
-    for (const tavrel::FolderEntry& entry : entries) {
-      const std::string path = tavrel::JoinPath(folder, entry.name);
-      if (entry.type == tavrel::FolderEntry::Type::kFolder) {
-        // The destination may lie inside the source: it is not walked into.
-        if (!analyse_only_ && tavrel::SameFile(path, dest_)) continue;
-        Into(path, tavrel::JoinPath(target, entry.name));
-      } else if (entry.type == tavrel::FolderEntry::Type::kFile) {
-        Add(path, tavrel::JoinPath(target, tavrel::ProposedName(entry.name))).size = entry.size;
+  }
+  pieces_.clear();
+}
+
+void RunInOrder(std::size_t count, unsigned workers, const std::function<void(std::size_t)>& work,
+                const std::function<void(std::size_t)>& done) {
+  std::mutex mutex;
+  std::condition_variable finished;
+  std::vector<char> ready(count, 0);
+  std::atomic<std::size_t> next = 0;
+  auto worker = [&] {
+    for (std::size_t i; (i = next++) < count;) {
+      work(i);
+      {
+        std::lock_guard lock(mutex);
+        ready[i] = 1;
       }
+      finished.notify_all();
+    }
+  };
+  // The calling thread only prints: `workers` files are converted at once.
+  std::vector<std::thread> threads;
+  for (unsigned t = 0; t < workers && t < count; ++t) {
+    try {
+      threads.emplace_back(worker);
+    } catch (const std::system_error&) {
+      break;  // the threads that could start do the work
     }
   }
-
-  std::vector<std::unique_ptr<Job>>& jobs() { return jobs_; }
-
- private:
-  Job& Add(const std::string& source, const std::string& dest) {
-    jobs_.push_back(std::make_unique<Job>());
-    Job& job = *jobs_.back();
-    job.source = source;
-    job.dest = dest;
-    // Sources that would go to one destination share its list: the first
-    // placed keeps it, the others are refused as they would be one by one.
-    std::unique_ptr<WrittenList>& list = by_dest_[dest];
-    if (!list) list = std::make_unique<WrittenList>();
-    job.written = list.get();
-    return job;
+  if (threads.empty()) worker();  // not even one: the calling thread does it all
+  for (std::size_t i = 0; i < count; ++i) {
+    {
+      std::unique_lock lock(mutex);
+      finished.wait(lock, [&] { return ready[i] != 0; });
+    }
+    done(i);
   }
+  for (std::thread& thread : threads)
+    thread.join();
+}
 
-  std::string dest_;
-  bool analyse_only_;
-  std::vector<std::unique_ptr<Job>> jobs_;
-  std::map<std::string, std::unique_ptr<WrittenList>> by_dest_;
-};
+namespace {
 
 // "48,2 MB": megabytes of 10^6 bytes with one decimal.
 std::string Megabytes(std::uint64_t bytes) {
@@ -86,94 +78,89 @@ std::string Megabytes(std::uint64_t bytes) {
   return std::to_string(tenths / 10) + "," + std::to_string(tenths % 10) + " MB";
 }
 
+const char* OutcomeKey(Outcome::Kind kind) {
+  switch (kind) {
+    case Outcome::Kind::kConverted: return "convertito";
+    case Outcome::Kind::kAlready35: return "già_3.5";
+    case Outcome::Kind::kNotConvertible: return "non_convertibile";
+    case Outcome::Kind::kUpToDate: return "già_aggiornato";
+    case Outcome::Kind::kFailed: return "errore";
+  }
+  return "errore";
+}
+
+// One JSON object for a source: what became of it.
+std::string FileObject(const Job& job, const Outcome& outcome, bool dry_run) {
+  nlohmann::json object = {{"file", job.source == "-" ? "standard input" : job.source},
+                           {"format", outcome.code},
+                           {"outcome", OutcomeKey(outcome.kind)}};
+  if (outcome.wrote || (dry_run && outcome.kind == Outcome::Kind::kConverted))
+    object["dest"] = job.dest == "-" ? "standard output" : job.dest;
+  if (outcome.kind == Outcome::Kind::kFailed) {
+    object["error"] = {{"number", outcome.error}, {"text", outcome.error_text}};
+  }
+  return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
 }  // namespace
 
-int ConvertTree(const std::string& source, const std::string& dest, const Options& options,
-                const tavrel::NumberSettings& numbers) {
-  auto complain = [](const std::string& what) {
-    std::fflush(stdout);
-    tavrel::PrintError("tavconv: " + what + "\n");
-    return kFailed;
-  };
-  if (!tavrel::IsFolder(source)) return complain(source + " non è una cartella");
-  if (!options.analyse_only) {
-    try {
-      tavrel::MakeFolders(dest);
-    } catch (const tavrel::RuntimeError& error) {
-      return complain(dest + ": " + error.description());
-    }
-  }
-  Walk walk(dest, options.analyse_only);
-  walk.Into(source, dest);
-  std::vector<std::unique_ptr<Job>>& jobs = walk.jobs();
-
-  // Each file on one thread: the files are the parallel work.
-  Options one = options;
-  one.threads = 1;
+int RunPlan(const Plan& plan, const Options& options, const tavrel::NumberSettings& numbers,
+            const Console& console) {
+  const std::vector<Job>& jobs = plan.jobs;
   unsigned workers = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
   workers = std::clamp(workers, 1u, 8u);
-  std::mutex mutex;
-  std::condition_variable finished;
-  std::atomic<std::size_t> next = 0;
-  auto work = [&] {
-    for (std::size_t i; (i = next++) < jobs.size();) {
-      Job& job = *jobs[i];
-      if (!job.done) {
-        try {
-          if (!options.analyse_only) tavrel::MakeFolders(DirName(job.dest));
-          job.result = ConvertOne(job.source, job.dest, one, numbers, *job.written, job.messages);
-        } catch (const tavrel::RuntimeError& error) {
-          job.messages.Out(job.source + "\n");
-          job.messages.Err("tavconv: " + DirName(job.dest) + ": " + error.description() + "\n");
-          job.result.status = kFailed;
-        }
-      }
-      {
-        std::lock_guard lock(mutex);
-        job.done = true;
-      }
-      finished.notify_all();
-    }
-  };
-  std::vector<std::thread> threads;
-  for (unsigned t = 1; t < workers; ++t)
-    threads.emplace_back(work);
-  if (workers == 1) work();
+  // One file: its own threads convert a large 4.0 file in blocks.  A batch:
+  // the files are the parallel work.
+  const bool single = jobs.size() == 1;
+  const unsigned per_file = single ? options.threads : 1;
+  std::vector<Messages> messages(jobs.size());
+  std::vector<Outcome> outcomes(jobs.size());
+  Destinations destinations;
 
-  const bool progress = tavrel::StandardErrorIsTerminal();
+  const bool progress = plan.batch && tavrel::StandardErrorIsTerminal();
+  auto show_progress = [&](std::size_t i) {
+    if (!progress || i >= jobs.size()) return;
+    tavrel::PrintError("\r\033[K" + std::to_string(i) + " di " + std::to_string(jobs.size()) +
+                       ": " + Printable(jobs[i].source));
+    std::fflush(stderr);
+  };
   int status = kConverted;
-  std::uint64_t converted = 0, already = 0, skipped = 0, failed = 0, bytes = 0;
-  for (std::size_t i = 0; i < jobs.size(); ++i) {
-    Job& job = *jobs[i];
-    if (progress) {
-      tavrel::PrintError("\r\033[K" + std::to_string(i) + " di " + std::to_string(jobs.size()) +
-                         ": " + job.source);
-      std::fflush(stderr);
-    }
-    {
-      std::unique_lock lock(mutex);
-      finished.wait(lock, [&] { return job.done; });
-    }
-    if (progress) tavrel::PrintError("\r\033[K");
-    job.messages.Flush();
-    std::fflush(stdout);
-    bytes += job.size;
-    status = std::max<int>(status, job.result.status);
-    if (job.result.status == kFailed) {
-      ++failed;
-    } else if (job.result.status == kNotConvertible) {
-      ++(job.result.code == 35 ? already : skipped);
-    } else {
-      ++converted;
-    }
+  std::uint64_t converted = 0, already = 0, up_to_date = 0, other = 0, failed = 0, bytes = 0;
+  show_progress(0);
+  RunInOrder(
+      jobs.size(), single ? 1 : workers,
+      [&](std::size_t i) {
+        outcomes[i] =
+            ConvertOne(jobs[i], options, per_file, numbers, destinations, console, messages[i]);
+      },
+      [&](std::size_t i) {
+        if (progress) tavrel::PrintError("\r\033[K");
+        const Outcome& outcome = outcomes[i];
+        if (options.report == ReportForm::kJson)
+          messages[i].Data(FileObject(jobs[i], outcome, options.dry_run));
+        messages[i].Flush(console);
+        std::fflush(stdout);
+        bytes += jobs[i].size;
+        status = std::max<int>(status, outcome.status());
+        switch (outcome.kind) {
+          case Outcome::Kind::kConverted: ++converted; break;
+          case Outcome::Kind::kAlready35: ++already; break;
+          case Outcome::Kind::kUpToDate: ++up_to_date; break;
+          case Outcome::Kind::kNotConvertible: ++other; break;
+          case Outcome::Kind::kFailed: ++failed; break;
+        }
+        show_progress(i + 1);
+      });
+  if (plan.batch) {
+    Messages closing;
+    std::string line = "Convertiti " + std::to_string(converted) + ", già 3.5 " +
+                       std::to_string(already);
+    if (options.update) line += ", già aggiornati " + std::to_string(up_to_date);
+    line += ", non convertibili " + std::to_string(other) + ", errori " + std::to_string(failed);
+    if (options.recursive) line += " (" + Megabytes(bytes) + ")";
+    closing.Closing(line + "\n");
+    closing.Flush(console);
   }
-  for (std::thread& thread : threads)
-    thread.join();
-  Messages summary;
-  summary.Out("Convertiti " + std::to_string(converted) + ", già 3.5 " + std::to_string(already) +
-              ", non convertibili " + std::to_string(skipped) + ", errori " +
-              std::to_string(failed) + " (" + Megabytes(bytes) + ")\n");
-  summary.Flush();
   return status;
 }
 

@@ -1,9 +1,13 @@
-// What tavconv's sources share: its options, its messages and the
-// conversion of one file.
+// tavconv's core: its options, the plan of a run (which source goes where),
+// the conversion of one file, and the run of a whole plan.  main.cpp only
+// reads the command line and calls these.
 #pragma once
 
-#include <memory>
+#include <cstdint>
+#include <functional>
+#include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,56 +21,148 @@ enum class ReportForm { kNone, kText, kJson };
 
 struct Options {
   bool force = false;
-  bool analyse_only = false;
+  bool dry_run = false;  // -n: everything but writing
   bool recursive = false;
+  bool update = false;  // -u: only where the destination is missing or older
+  bool quiet = false;   // only errors and the closing line
   ReportForm report = ReportForm::kNone;
   unsigned threads = 0;  // 0: one per processor
   std::vector<std::string> operands;
 };
 
+// What the command line asks for.
+struct Command {
+  enum Action { kRun, kHelp, kVersion, kWrong } action = kRun;
+  Options options;
+  std::string wrong;  // kWrong: what is wrong, in Italian
+};
+// Reads the arguments after the program's name, as GNU programs do: short
+// options bundled ("-rj2", "-fj 2"), long ones with "=" or a separate value
+// ("--jobs=2", "--jobs 2"), options and operands in any order, "--" ending
+// the options, "-" an operand.
+Command ParseArguments(const std::vector<std::string>& arguments);
+
+// Where tavconv's messages go, decided once per run.
+struct Console {
+  bool output_taken = false;  // standard output carries a converted file
+  bool data_only = false;     // standard output carries only the JSON report
+  bool quiet = false;         // only errors and the closing line
+};
+
 // What one file's conversion prints, kept in order to be printed at once:
-// a batch prints its files' messages in the order of the walk.
+// a batch prints its files' messages in the order of its sources.
 class Messages {
  public:
-  enum Stream { kOut, kErr, kData };
+  enum Kind { kOut, kErr, kData, kClosing };
   void Out(std::string text) { pieces_.emplace_back(kOut, std::move(text)); }
   void Err(std::string text) { pieces_.emplace_back(kErr, std::move(text)); }
   // A report for scripts (JSON Lines): standard output, kept for it.
   void Data(std::string text) { pieces_.emplace_back(kData, std::move(text)); }
-  // Writes and forgets them.  Messages go to standard error too when
-  // standard output carries a converted file or a report for scripts.
-  void Flush();
-  static bool output_taken;  // standard output carries a converted file
-  static bool data_only;     // standard output carries only the Data pieces
+  // The run's closing line: printed even when quiet.
+  void Closing(std::string text) { pieces_.emplace_back(kClosing, std::move(text)); }
+  // Writes and forgets them.  Messages go to standard error when standard
+  // output carries a converted file or a report for scripts.
+  void Flush(const Console& console);
 
  private:
-  std::vector<std::pair<Stream, std::string>> pieces_;
+  std::vector<std::pair<Kind, std::string>> pieces_;
 };
 
-// A destination written earlier in this run, and by which source.
-struct Written {
-  std::string dest;
-  std::string source;
-};
-// The destinations of a run, shared by the files converted at once.
-struct WrittenList {
-  std::mutex mutex;
-  std::vector<Written> list;
+// "tavconv: WHAT: WHY" and a line end, the name made safe for a terminal.
+std::string Complaint(const std::string& what, const std::string& why);
+// The run-time error as tavconv shows it: "errore 53 = Impossibile ...".
+std::string ErrorText(const tavrel::RuntimeError& error);
+
+// One source of a run and where it goes.
+struct Job {
+  enum class Kind {
+    kConvert,  // convert `source` into `dest`
+    kSkip,     // not a file to convert (a pipe, a device, a link to a folder): `why`
+    kFail,     // refused before any conversion: `error`
+  };
+  Kind kind = Kind::kConvert;
+  std::string source;  // "-": standard input
+  std::string dest;    // "-": standard output
+  std::uint64_t size = 0;
+  std::string why;                           // kSkip
+  tavrel::RuntimeError error{0, ""};         // kFail
 };
 
-struct OneResult {
-  Status status = kConverted;
-  int code = 99;  // the source's format code
+// The jobs of a run, in the order of the operands and of the walk.
+struct Plan {
+  std::vector<Job> jobs;
+  bool batch = false;   // several sources or a tree: a closing line
+  std::string wrong;    // the command cannot run: why (then no jobs)
+};
+// The jobs for `options`: one source into a file or beside it, several into
+// a folder, or (-r) the tree below a folder into the same tree below
+// another.  Destinations the program names never coincide within one run
+// (see DistinctNames).
+Plan MakePlan(const Options& options);
+
+// The 8.3 names for the convertible sources `names` (file names, in the
+// order of the run) that go into one folder: each its proposal, except where
+// proposals coincide; then every source of such a group keeps the first
+// 6 - k and the last k characters of its base, with the smallest k from 1 to
+// 5 that tells the group apart without meeting any other name of the
+// folder, else is numbered "~1", "~2" ... in order.
+std::vector<std::string> DistinctNames(const std::vector<std::string>& names);
+
+// The identities of the destinations a run has written (or, with -n, would
+// write), shared by the files converted at once: no file is written twice
+// in one run, whatever link or spelling leads to it.
+class Destinations {
+ public:
+  // The source that wrote (or would write) `dest` earlier in this run, or "".
+  std::string WrittenBy(const std::string& dest);
+  void Add(const std::string& dest, const std::string& source);
+  std::mutex& mutex() { return mutex_; }
+
+ private:
+  // The file itself where it exists; else its folder's identity (or path)
+  // and its name.
+  std::string Key(const std::string& dest) const;
+  std::mutex mutex_;
+  std::map<std::string, std::string> by_key_;
 };
 
-// Converts (or, with -n, analyses) `source` into `dest` ("-": standard
-// output), with the report when asked for.
-OneResult ConvertOne(const std::string& source, const std::string& dest, const Options& options,
-                     const tavrel::NumberSettings& numbers, WrittenList& written,
-                     Messages& messages);
+// What happened to one source.
+struct Outcome {
+  enum class Kind {
+    kConverted,      // written (with -n: would be)
+    kAlready35,      // a 3.5 file: nothing to do
+    kNotConvertible, // a library, an unknown or an empty file, or skipped
+    kUpToDate,       // -u: the destination is newer
+    kFailed,
+  };
+  Kind kind = Kind::kConverted;
+  int code = 99;     // the source's format code
+  bool wrote = false;
+  int error = 0;     // kFailed: the run-time error, when there is one
+  std::string error_text;
+  Status status() const {
+    return kind == Kind::kFailed                                           ? kFailed
+           : kind == Kind::kNotConvertible || kind == Kind::kAlready35 ? kNotConvertible
+                                                                          : kConverted;
+  }
+};
 
-std::string DirName(const std::string& path);
-std::string BaseName(const std::string& path);
+// Converts (or, with -n, tries without writing) one job, its messages into
+// `messages`.
+Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
+                   const tavrel::NumberSettings& numbers, Destinations& destinations,
+                   const Console& console, Messages& messages);
+
+// Runs `count` tasks on `workers` threads, `work(i)` for each, and calls
+// `done(i)` on the calling thread for each in order of i as soon as that one
+// and all before it are finished.
+void RunInOrder(std::size_t count, unsigned workers, const std::function<void(std::size_t)>& work,
+                const std::function<void(std::size_t)>& done);
+
+// Runs a whole plan: the files converted `options.threads` at a time, their
+// messages printed in order, a closing line for a batch.  The exit status.
+int RunPlan(const Plan& plan, const Options& options, const tavrel::NumberSettings& numbers,
+            const Console& console);
 
 // The report of what a 4.0 source lost, collected during its conversion.
 class Report : public tavrel::LineObserver {
@@ -85,9 +181,5 @@ class Report : public tavrel::LineObserver {
   ReportForm form_;
   std::vector<Entry> entries_;
 };
-
-// tavconv -r: every file below `source` converted below `dest`.
-int ConvertTree(const std::string& source, const std::string& dest, const Options& options,
-                const tavrel::NumberSettings& numbers);
 
 }  // namespace tavconv

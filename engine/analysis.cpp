@@ -147,21 +147,55 @@ bool IsConvertible(int code) {
   return code != 99 && code != 35 && code != -35;
 }
 
-std::string ProposedName(const std::string& source_name) {
-  const std::string name = DosCharacters(source_name);
+namespace {
+
+// A proposal's parts: the DOS base, whole, and the extension with its dot
+// ("" when there is none).  The extension holds at most three characters
+// after the first dot of the name; a dot before its own becomes "_" in the
+// base, so that a proposal never holds two dots.
+struct ProposalParts {
+  std::string base;
+  std::string extension;
+};
+
+ProposalParts PartsOf(const std::string& source_name) {
+  const std::string name = UpperAscii(DosCharacters(source_name));
   const std::size_t dot = name.find('.');
-  std::string proposed;
-  if (dot == std::string::npos) {
-    // No extension: the base alone, as much as fits.
-    proposed = "3_" + std::string(FirstCharacters(name, 6));
-  } else if (dot == 0) {
-    proposed = "3_OLDTAV" + std::string(FirstCharacters(name, 4));
-  } else {
-    const std::string base = "3_" + name.substr(0, dot);
-    proposed = std::string(FirstCharacters(base, 8)) +
-               std::string(FirstCharacters(std::string_view(name).substr(dot), 4));
+  if (dot == std::string::npos) return {name, ""};
+  // A name that begins with its dot has no base of its own.
+  std::string base = dot == 0 ? std::string("OLDTAV") : name.substr(0, dot);
+  const std::string tail(FirstCharacters(std::string_view(name).substr(dot), 4));
+  const std::size_t last = tail.rfind('.');
+  for (std::size_t i = 0; i < last; ++i)
+    base += tail[i] == '.' ? '_' : tail[i];
+  return {std::move(base), tail.substr(last)};
+}
+
+}  // namespace
+
+std::string ProposedName(const std::string& source_name, std::size_t keep_last) {
+  const ProposalParts parts = PartsOf(source_name);
+  const std::string& base = parts.base;
+  if (keep_last == 0 || keep_last >= 6 || base.size() <= 6) {
+    return "3_" + base.substr(0, 6) + parts.extension;
   }
-  return UpperAscii(std::move(proposed));
+  return "3_" + base.substr(0, 6 - keep_last) + base.substr(base.size() - keep_last) +
+         parts.extension;
+}
+
+std::string NumberedName(const std::string& source_name, unsigned number) {
+  const ProposalParts parts = PartsOf(source_name);
+  const std::string tilde = "~" + std::to_string(number);
+  const std::size_t room = tilde.size() < 6 ? 6 - tilde.size() : 0;
+  return "3_" + parts.base.substr(0, room) + tilde + parts.extension;
+}
+
+int RecogniseFile(const std::string& path) {
+  // A pipe would wait for a writer, a device read on and on.
+  if (!platform::IsRegularFile(path)) Raise(err::kPathFileAccess);
+  platform::InputFile source(path);
+  if (source.AtEnd()) return kUnknown.code;
+  return Recognise(source.ReadFirstField(kLongestHeader)).code;
 }
 
 AnalysisOutcome Analizza(const AnalysisRequest& request, AnalysisSink& sink) {

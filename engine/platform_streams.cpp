@@ -40,28 +40,41 @@ struct Fd {
 
 }  // namespace
 
-std::vector<FolderEntry> ListFolder(const std::string& folder) {
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+std::vector<FolderEntry> ListFolder(const std::string& folder, bool follow) {
+  const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW);
+  Fd opened{open(folder.c_str(), flags)};
+  if (opened.fd < 0) throw FileError(errno, true);
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(fdopendir(opened.fd), closedir);
   if (!dir) throw FileError(errno, true);
+  opened.fd = -1;  // the stream has it now
+  const int at = dirfd(dir.get());
   std::vector<FolderEntry> entries;
   errno = 0;
   while (const dirent* entry = readdir(dir.get())) {
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    const std::string path = JoinPath(folder, name);
+    FolderEntry found;
+    found.name = name;
+    found.type = FolderEntry::Type::kNotRegular;
     struct stat st;
-    FolderEntry found{name, FolderEntry::Type::kOther, 0};
-    if (lstat(path.c_str(), &st) == 0) {
-      if (S_ISDIR(st.st_mode)) {
-        found.type = FolderEntry::Type::kFolder;
-      } else if (S_ISREG(st.st_mode)) {
+    if (fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      const RuntimeError error = FileError(errno);
+      found.type = FolderEntry::Type::kUnexamined;
+      found.error = error.number();
+      found.why = error.description();
+    } else if (S_ISDIR(st.st_mode)) {
+      found.type = FolderEntry::Type::kFolder;
+    } else if (S_ISREG(st.st_mode)) {
+      found.type = FolderEntry::Type::kFile;
+      found.size = static_cast<std::uint64_t>(st.st_size);
+    } else if (S_ISLNK(st.st_mode) && fstatat(at, name.c_str(), &st, 0) == 0) {
+      // A link to a file is read like the file; one to a folder is not
+      // followed, so no walk loops.
+      if (S_ISREG(st.st_mode)) {
         found.type = FolderEntry::Type::kFile;
         found.size = static_cast<std::uint64_t>(st.st_size);
-      } else if (S_ISLNK(st.st_mode) && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-        // A link to a file is read like the file; one to a folder is not
-        // followed, so no walk loops.
-        found.type = FolderEntry::Type::kFile;
-        found.size = static_cast<std::uint64_t>(st.st_size);
+      } else if (S_ISDIR(st.st_mode)) {
+        found.type = FolderEntry::Type::kFolderLink;
       }
     }
     entries.push_back(std::move(found));
@@ -71,6 +84,24 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
   std::sort(entries.begin(), entries.end(),
             [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return entries;
+}
+
+bool IdentityOf(const std::string& path, FileIdentity& identity) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return false;
+  identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  return true;
+}
+
+bool ChangeTimeOf(const std::string& path, std::int64_t& time) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return false;
+  time = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+  return true;
+}
+
+std::vector<std::string> ExpandWildcards(const std::string& operand) {
+  return {operand};  // the shell has expanded them
 }
 
 void MakeFolders(const std::string& path) {

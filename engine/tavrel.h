@@ -195,8 +195,21 @@ class TemporaryFileLease {
 // file name: "3_" + base, cut to 8, + the first dot and up to three
 // characters, upper case; "3_OLDTAV" for a name that begins with its dot.
 // Every character a DOS name cannot hold (control characters, blank,
-// " * + , / : ; < = > ? [ \ ] | and every character beyond ASCII) becomes "_".
-std::string ProposedName(const std::string& name);
+// " * + , / : ; < = > ? [ \ ] | and every character beyond ASCII) becomes "_",
+// and so does a dot before the extension's ("a.b.sch" gives "3_A_B.S").
+// With `keep_last` from 1 to 5 a base longer than six characters keeps its
+// first 6 - keep_last and its last keep_last characters instead of its first
+// six ("schema12.sch", 2: "3_SCHE12.SCH"): names of one batch that would
+// coincide are told apart so.
+std::string ProposedName(const std::string& name, std::size_t keep_last = 0);
+// The proposal numbered DOS-style when nothing else tells it apart: the base
+// cut so that "~" and `number` fit the eight characters ("3_SCHE~1.SCH").
+std::string NumberedName(const std::string& name, unsigned number);
+
+// The format code (see FormatInfo) of the regular file at `path` (not a
+// link), read from its first field; 99 for an empty file.  RuntimeError when
+// it cannot be read or is no regular file.
+int RecogniseFile(const std::string& path);
 
 // The five information labels of the main window.
 enum class Label { kSourceFile, kFileSize, kFileDate, kTipoFile, kConvPreview };
@@ -324,13 +337,47 @@ bool StandardOutputWritten();
 // Folder walking and standard streams, for tavconv
 
 struct FolderEntry {
-  enum class Type { kFile, kFolder, kOther };
+  enum class Type {
+    kFile,          // a regular file, or a link to one
+    kFolder,        // a folder itself, never a link to one
+    kFolderLink,    // a link (or junction) to a folder: not followed, so no walk loops
+    kNotRegular,    // a pipe, device, socket, or a link to nothing
+    kUnexamined,    // the entry could not be examined: `error` tells why
+  };
   std::string name;
-  Type type;               // a link to a file is a file; a link to a folder is other
+  Type type = Type::kNotRegular;
   std::uint64_t size = 0;  // of a file
+  int error = 0;           // kUnexamined: the run-time error's number
+  std::string why;         // kUnexamined: its description
 };
-// The entries of a folder, sorted by name.  RuntimeError when it cannot be read.
-std::vector<FolderEntry> ListFolder(const std::string& folder);
+// The entries of a folder, sorted by name, each examined relative to the
+// folder itself.  Without `follow`, a link in the folder's last step is not
+// followed: a folder swapped for a link while a walk goes on is not entered.
+// RuntimeError when it cannot be read.
+std::vector<FolderEntry> ListFolder(const std::string& folder, bool follow = true);
+
+// The identity of an existing file, the same through every link and every
+// spelling of its path (device and inode; volume serial and file index).
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileIdentity&) const = default;
+  bool operator<(const FileIdentity& other) const {
+    return volume != other.volume ? volume < other.volume : index < other.index;
+  }
+};
+// The identity of the file or folder at `path` (links followed); false when
+// nothing is there.
+bool IdentityOf(const std::string& path, FileIdentity& identity);
+// The time of the last change of the file at `path` in the system's finest
+// unit, comparable between files; false when nothing is there.
+bool ChangeTimeOf(const std::string& path, std::int64_t& time);
+// An operand of the command line with its wildcards (* and ?) expanded, on
+// Windows, whose shells leave them to the program: the matching ordinary
+// visible entries of the operand's folder, sorted by name, each with the
+// operand's folder before it.  Elsewhere, and for an operand without
+// wildcards, the operand itself.  Error 53 when nothing matches.
+std::vector<std::string> ExpandWildcards(const std::string& operand);
 // Makes the folder and those above it that are missing.
 void MakeFolders(const std::string& path);
 // Whether standard error is a terminal that takes escape sequences (on

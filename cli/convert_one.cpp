@@ -1,0 +1,251 @@
+// The conversion of one source of a run, with every check a destination
+// needs first.
+#include <optional>
+#include <string>
+
+#include "printable.h"
+#include "tavconv.h"
+
+namespace tavconv {
+
+namespace {
+
+// Errors about the data read, where the line tells the user where to look;
+// a file error (a full disk, a device) is about no line.
+bool IsAboutALine(int number) {
+  return number < 50 || number == tavrel::err::kPastEnd;
+}
+
+// Collects what the analysis shows, to print it afterwards.
+class PrintingSink : public tavrel::AnalysisSink {
+ public:
+  void SetLabel(tavrel::Label label, const std::string& text) override {
+    if (label == tavrel::Label::kTipoFile) format_ = text;
+    // Only the outcome that follows the format: not the waiting text.
+    if (label == tavrel::Label::kConvPreview && !format_.empty()) outcome_ = text;
+  }
+  void Repaint() override {}
+  void SetReady(bool) override {}
+  void Failed(const tavrel::RuntimeError& error, std::uint64_t line) override {
+    error_ = error;
+    line_ = IsAboutALine(error.number()) ? line : 0;
+  }
+
+  void Print(Messages& messages) const {
+    if (!format_.empty()) messages.Out("  " + format_ + "\n");
+    if (!outcome_.empty()) messages.Out("  " + outcome_ + "\n");
+  }
+  const std::optional<tavrel::RuntimeError>& error() const { return error_; }
+  std::string ErrorLine() const {
+    std::string text = ErrorText(*error_);
+    if (line_ > 0) text += " (riga " + std::to_string(line_) + ")";
+    return text;
+  }
+
+ private:
+  std::string format_;
+  std::string outcome_;
+  std::optional<tavrel::RuntimeError> error_;
+  std::uint64_t line_ = 0;
+};
+
+// What a destination folder that -n does not make would meet: nothing, or
+// the error of making it.
+std::optional<tavrel::RuntimeError> FolderTrouble(const std::string& folder) {
+  for (std::string at = folder;; at = tavrel::FolderOf(at)) {
+    if (tavrel::IsFolder(at)) return std::nullopt;
+    if (tavrel::FileExists(at)) return tavrel::MakeError(tavrel::err::kPathFileAccess);
+    if (tavrel::FolderOf(at) == at) return std::nullopt;
+  }
+}
+
+}  // namespace
+
+std::string Complaint(const std::string& what, const std::string& why) {
+  return "tavconv: " + Printable(what) + ": " + why + "\n";
+}
+
+std::string ErrorText(const tavrel::RuntimeError& error) {
+  return "errore " + std::to_string(error.number()) + " = " + error.description();
+}
+
+Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
+                   const tavrel::NumberSettings& numbers, Destinations& destinations,
+                   const Console&, Messages& messages) {
+  Outcome result;
+  const std::string& source = job.source;
+  const std::string& dest = job.dest;
+  messages.Out(Printable(source == "-" ? "standard input" : source) + "\n");
+  auto fail = [&](const std::string& what, const std::string& why, int number = 0) {
+    messages.Err(Complaint(what, why));
+    result.kind = Outcome::Kind::kFailed;
+    result.error = number;
+    result.error_text = why;
+    return result;
+  };
+  auto fail_with = [&](const std::string& what, const tavrel::RuntimeError& error) {
+    return fail(what, ErrorText(error), error.number());
+  };
+  if (job.kind == Job::Kind::kSkip) {
+    messages.Out("  saltato: " + job.why + "\n");
+    result.kind = Outcome::Kind::kNotConvertible;
+    return result;
+  }
+  if (job.kind == Job::Kind::kFail) return fail_with(source, job.error);
+
+  const bool from_stdin = source == "-";
+  const bool to_stdout = dest == "-";
+  const bool dry_run = options.dry_run;
+  std::optional<tavrel::PrivateFile> input;
+  std::optional<tavrel::PrivateFile> spool;
+  try {
+    if (from_stdin) {
+      input.emplace();
+      tavrel::CopyStandardInputTo(input->path());
+    }
+  } catch (const tavrel::RuntimeError& error) {
+    return fail("standard input", ErrorText(error), error.number());
+  }
+  const std::string read_from = from_stdin ? input->path() : source;
+
+  // The destination's checks, in the order the user needs them.
+  if (!to_stdout) {
+    if (tavrel::SameFile(read_from, dest)) return fail(dest, "è il file sorgente stesso");
+    if (tavrel::FileExists(dest)) {
+      int code = 99;
+      try {
+        code = tavrel::RecogniseFile(dest);
+      } catch (const tavrel::RuntimeError&) {
+        // Not readable as a drawing: the checks below decide.
+      }
+      if (tavrel::IsConvertible(code)) {
+        return fail(dest,
+                    "è un disegno Tavrel ancora da convertire e non viene mai sostituito");
+      }
+      std::int64_t dest_time = 0, source_time = 0;
+      if (options.update && tavrel::ChangeTimeOf(dest, dest_time) &&
+          tavrel::ChangeTimeOf(read_from, source_time) && dest_time >= source_time) {
+        messages.Out("  già aggiornato: " + Printable(dest) + "\n");
+        result.kind = Outcome::Kind::kUpToDate;
+        return result;
+      }
+      if (!options.force && !options.update)
+        return fail(dest, "esiste già (usare -f per sovrascriverlo)");
+      try {
+        tavrel::CheckReplaceable(dest);
+      } catch (const tavrel::RuntimeError& error) {
+        return fail_with(dest, error);
+      }
+    }
+    {
+      std::lock_guard lock(destinations.mutex());
+      const std::string earlier = destinations.WrittenBy(dest);
+      if (!earlier.empty()) {
+        return fail(dest, "è già stato scritto in questa esecuzione da " + Printable(earlier) +
+                              ": " + Printable(source) + " non viene convertito");
+      }
+    }
+    if (dry_run) {
+      if (const auto trouble = FolderTrouble(tavrel::FolderOf(dest)))
+        return fail_with(tavrel::FolderOf(dest), *trouble);
+    }
+  }
+
+  tavrel::AnalysisRequest request;
+  request.folder = tavrel::FolderOf(read_from);
+  request.name = tavrel::NameOf(read_from);
+  request.numbers = numbers;
+  request.threads = threads;
+  Report losses(options.report);
+  if (options.report != ReportForm::kNone) request.observer = &losses;
+  std::optional<tavrel::NewFile> file;
+  try {
+    if (to_stdout || dry_run) {
+      // Converted into a private spool: -n finds every error the real run
+      // would, and standard output gets only a complete conversion.
+      spool.emplace();
+      request.output_path = spool->path();
+    } else {
+      tavrel::MakeFolders(tavrel::FolderOf(dest));
+      file.emplace(dest);
+      request.output_file = &*file;
+    }
+  } catch (const tavrel::RuntimeError& error) {
+    return fail_with(to_stdout || dry_run ? std::string("file temporaneo") : dest, error);
+  }
+
+  PrintingSink sink;
+  const tavrel::AnalysisOutcome outcome = tavrel::Analizza(request, sink);
+  result.code = outcome.code;
+  sink.Print(messages);
+  if (outcome.failed) return fail(source, sink.ErrorLine(), sink.error()->number());
+  if (options.report != ReportForm::kNone && outcome.code == 40) losses.Print(source, messages);
+  if (!tavrel::IsConvertible(outcome.code)) {
+    result.kind = outcome.code == 35 ? Outcome::Kind::kAlready35 : Outcome::Kind::kNotConvertible;
+    return result;
+  }
+  if (dry_run) {
+    if (!to_stdout) {
+      std::lock_guard lock(destinations.mutex());
+      destinations.Add(dest, source);
+    }
+    messages.Out("  -> " + Printable(to_stdout ? std::string("standard output") : dest) +
+                 " (-n: non scritto)\n");
+    return result;
+  }
+  try {
+    if (to_stdout) {
+      tavrel::CopyToStandardOutput(spool->path());
+      result.wrote = true;
+      messages.Out("  -> standard output\n");
+      return result;
+    }
+    std::lock_guard lock(destinations.mutex());
+    // Checked again where it counts: two sources may reach one file at once.
+    const std::string earlier = destinations.WrittenBy(dest);
+    if (!earlier.empty()) {
+      return fail(dest, "è già stato scritto in questa esecuzione da " + Printable(earlier) +
+                            ": " + Printable(source) + " non viene convertito");
+    }
+    file->Place(options.force || options.update);
+    destinations.Add(dest, source);
+  } catch (const tavrel::RuntimeError& error) {
+    return fail(to_stdout ? std::string("standard output") : dest,
+                error.number() == tavrel::err::kFileExists ? std::string("esiste già")
+                                                           : ErrorText(error),
+                error.number());
+  }
+  result.wrote = true;
+  messages.Out("  -> " + Printable(dest) + "\n");
+  return result;
+}
+
+std::string Destinations::Key(const std::string& dest) const {
+  tavrel::FileIdentity identity;
+  const std::string folder = tavrel::FolderOf(dest);
+  if (tavrel::IdentityOf(folder, identity)) {
+    return "d" + std::to_string(identity.volume) + ":" + std::to_string(identity.index) + "/" +
+           tavrel::NameOf(dest);
+  }
+  return "p" + dest;
+}
+
+std::string Destinations::WrittenBy(const std::string& dest) {
+  tavrel::FileIdentity identity;
+  if (tavrel::IdentityOf(dest, identity)) {
+    const auto found = by_key_.find("f" + std::to_string(identity.volume) + ":" +
+                                    std::to_string(identity.index));
+    if (found != by_key_.end()) return found->second;
+  }
+  const auto found = by_key_.find(Key(dest));
+  return found == by_key_.end() ? std::string() : found->second;
+}
+
+void Destinations::Add(const std::string& dest, const std::string& source) {
+  by_key_[Key(dest)] = source;
+  tavrel::FileIdentity identity;
+  if (tavrel::IdentityOf(dest, identity))
+    by_key_["f" + std::to_string(identity.volume) + ":" + std::to_string(identity.index)] = source;
+}
+
+}  // namespace tavconv
