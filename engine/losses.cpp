@@ -21,26 +21,35 @@ namespace {
 using detail::FieldTable;
 using detail::TrimBlanks;
 
-// A text as quoted in an account: at most 60 bytes, CR LF shown as " / ",
-// and "…" where it was cut, here or (`cut`) before it came.
+// A text as quoted in an account: at most 60 bytes (not ending inside a
+// UTF-8 character), CR LF shown as " / ", and "…" where it was cut, here or
+// (`cut`) before it came.
 std::string Shown(std::string_view text, bool cut = false) {
   constexpr std::size_t kMost = 60;
-  std::string shown;
-  std::size_t i = 0;
-  for (; i < text.size() && i < kMost; ++i) {
-    if (text.compare(i, 2, "\r\n") == 0) {
-      shown += " / ";
-      ++i;
-    } else {
-      shown += text[i];
-    }
+  std::string_view part = text.substr(0, kMost);
+  if (part.size() < text.size()) {
+    std::size_t end = part.size();
+    // Back to the start of a character that does not fit whole.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+      --end;
+    if (end > 0) part = part.substr(0, end);
+    cut = true;
   }
-  if (cut || i < text.size()) shown += "\xE2\x80\xA6";  // …
+  std::string shown;
+  for (std::size_t from = 0;;) {
+    const std::size_t crlf = part.find("\r\n", from);
+    shown += part.substr(from, crlf - from);
+    if (crlf == std::string_view::npos) break;
+    shown += " / ";
+    from = crlf + 2;
+  }
+  if (cut) shown += "\xE2\x80\xA6";  // …
   return shown;
 }
 
 std::string Transformed(std::string_view riga) {
-  detail::ByteBuffer out;
+  thread_local detail::ByteBuffer out;
+  out.clear();
   detail::TransformAppend(riga, true, out);
   return std::string(out.view());
 }

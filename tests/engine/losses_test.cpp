@@ -128,6 +128,12 @@ TEST(Losses, EachKindAgainstItsAccount) {
       {"-gz" + long_values,
        {{kFixedOption, "opzione sostituita da -gz0,0: -gz" + long_values.substr(0, 57) + "…"}}},
 
+      // ... never inside a UTF-8 character.
+      {"-gz" + std::string(56, 'a') + "\xC3\xA8x",
+       {{kFixedOption, "opzione sostituita da -gz0,0: -gz" + std::string(56, 'a') + "…"}}},
+      {"-gz" + std::string(55, 'a') + "\xC3\xA8x",
+       {{kFixedOption, "opzione sostituita da -gz0,0: -gz" + std::string(55, 'a') + "\xC3\xA8…"}}},
+
       {"3 1 0 1 2 3 4 5 45 1", {{kPadRotation, "rotazione della piazzola di 45 gradi persa"}}},
       {"3 1 0 1 2 3 4 5 135.5 1",
        {{kPadRotation, "rotazione della piazzola di 135.5 gradi persa"}}},
