@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "printable.h"
 #include "tavconv.h"
 
 namespace tavconv {
@@ -11,18 +12,26 @@ namespace tavconv {
 namespace {
 
 struct KindText {
-  const char* key;    // in JSON
-  const char* label;  // in the count
+  const char* key;      // in JSON
+  const char* one;      // in the count, after 1
+  const char* several;  // in the count, after any other number
 };
 
-constexpr std::array<KindText, 6> kKinds = {{
-    {"riga_convertitore", "righe sostituite dalla riga del convertitore"},
-    {"opzione_fissa", "opzioni con valori fissi 3.5"},
-    {"rotazione_piazzola", "rotazioni di piazzola perse"},
-    {"ancoraggio", "ancoraggi di testo riportati nella posizione o persi"},
-    {"colore", "colori di layer ridotti a 16 colori"},
-    {"impostazioni_layer", "impostazioni di layer senza posto in 3.5"},
+// In the order of tavrel::LossKind.
+constexpr std::array<KindText, 8> kKinds = {{
+    {"riga_convertitore", "riga sostituita dalla riga del convertitore",
+     "righe sostituite dalla riga del convertitore"},
+    {"opzione_fissa", "opzione con valori fissi 3.5", "opzioni con valori fissi 3.5"},
+    {"rotazione_piazzola", "rotazione di piazzola persa", "rotazioni di piazzola perse"},
+    {"ancoraggio", "ancoraggio di testo riportato nella posizione o perso",
+     "ancoraggi di testo riportati nella posizione o persi"},
+    {"colore", "colore di layer ridotto a 16 colori", "colori di layer ridotti a 16 colori"},
+    {"impostazioni_layer", "layer con impostazioni senza posto in 3.5",
+     "layer con impostazioni senza posto in 3.5"},
+    {"campi_record", "record con campi non riportati", "record con campi non riportati"},
+    {"rotazione_testo", "rotazione di testo persa", "rotazioni di testo perse"},
 }};
+static_assert(kKinds.size() == static_cast<std::size_t>(tavrel::LossKind::kTextRotation) + 1);
 
 const KindText& TextOf(tavrel::LossKind kind) {
   return kKinds[static_cast<std::size_t>(kind)];
@@ -56,16 +65,21 @@ void Report::Print(const std::string& source, Messages& messages) const {
     }
     return;
   }
+  // A line may lose several things; the entries come in the order of the file.
+  std::uint64_t lines = 0;
+  for (std::size_t i = 0; i < entries_.size(); ++i)
+    lines += i == 0 || entries_[i].line != entries_[i - 1].line ? 1 : 0;
   std::string text =
-      "  Rapporto: " + std::to_string(entries_.size()) +
-      (entries_.size() == 1 ? " riga persa o approssimata\n" : " righe perse o approssimate\n");
+      "  Rapporto: " + std::to_string(lines) +
+      (lines == 1 ? " riga persa o approssimata\n" : " righe perse o approssimate\n");
   for (const Entry& entry : entries_) {
     text += "    riga " + std::to_string(entry.line) + " (" + TextOf(entry.kind).key +
-            "): " + entry.detail + "\n";
+            "): " + Printable(entry.detail) + "\n";
   }
   for (std::size_t k = 0; k < kKinds.size(); ++k) {
     if (counts[k] == 0) continue;
-    text += "    " + std::to_string(counts[k]) + " " + kKinds[k].label + "\n";
+    text += "    " + std::to_string(counts[k]) + " " +
+            (counts[k] == 1 ? kKinds[k].one : kKinds[k].several) + "\n";
   }
   messages.Out(std::move(text));
 }

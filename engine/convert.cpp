@@ -308,7 +308,7 @@ void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
             write_next();
           ++line_number;
           if (options.observer != nullptr) {
-            DescribeLosses(block.input.view().substr(0, 4), line_number, *options.observer);
+            DescribeLosses(block.input.view().substr(0, 64), line_number, *options.observer, true);
           }
           output.Write(fixed);
           StreamLine(source, block.input, form == Streamed::kUnchanged, crlf, output);

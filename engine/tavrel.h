@@ -132,6 +132,8 @@ enum class LossKind {
   kAnchor,         // a text anchor folded into the text position
   kColour,         // a layer colour reduced to one of 16 colours
   kLayerSettings,  // layer settings the 3.5 layer line has no place for
+  kFields,         // fields of a numeric record that the 3.5 record does not hold
+  kTextRotation,   // a text angle that gives no 3.5 angle (below 0 or above 360)
 };
 
 // An optional observer of the line transformer: told, in the order of the
@@ -145,8 +147,12 @@ class LineObserver {
 };
 
 // What Trasforma drops or approximates of one 4.0 line (after the "-y255"
-// rewrite), told to `observer` under `line`.
-void DescribeLosses(std::string_view riga, std::uint64_t line, LineObserver& observer);
+// rewrite), told to `observer` under `line`: nothing for a line that comes
+// out unchanged, and only what its 3.5 text really lacks.  `cut`: `riga` is
+// only the beginning of a line too long to be held, whose 3.5 text that
+// beginning decides; its quotes end in "…".
+void DescribeLosses(std::string_view riga, std::uint64_t line, LineObserver& observer,
+                    bool cut = false);
 
 // ---------------------------------------------------------------------------
 // Recognition and conversion driver

@@ -49,24 +49,26 @@ crlf "$h40" 'S 1 2' '' '-gt5' '-gz12,34' '-gp1' '-iv1' '3 1 0 1 2 3 4 5 45 1' \
   '-y2:01FF0000,0,0,0,00,3,Foo' '0 1 1.5' >"$work/r.pcb"
 check "--report with a conversion" status_is 0 "$tavconv" --report "$work/r.pcb" "$work/R.PCB"
 cat >"$work/expected" <<'END'
-  Rapporto: 11 righe perse o approssimate
-    riga 2 (riga_convertitore): record S sostituito dalla riga del convertitore
+  Rapporto: 9 righe perse o approssimate
+    riga 2 (riga_convertitore): record sostituito dalla riga del convertitore: S 1 2
     riga 3 (riga_convertitore): riga vuota sostituita dalla riga del convertitore
-    riga 4 (riga_convertitore): opzione -gt sostituita dalla riga del convertitore
-    riga 5 (opzione_fissa): opzione -gz12,34 sostituita da -gz0,0
-    riga 6 (opzione_fissa): opzione -gp1 sostituita da -hp2223440000000000 / -hs1.0000,0,0,0,0,0,0,0,0 / -hm0,0,0,3
-    riga 8 (rotazione_piazzola): rotazione della piazzola di 45 gradi, non multipla di 90: persa
+    riga 4 (riga_convertitore): opzione sostituita dalla riga del convertitore: -gt5
+    riga 5 (opzione_fissa): opzione sostituita da -gz0,0: -gz12,34
+    riga 6 (opzione_fissa): opzione sostituita da -hp2223440000000000 / -hs1.0000,0,0,0,0,0,0,0,0 / -hm0,0,0,3: -gp1
+    riga 8 (rotazione_piazzola): rotazione della piazzola di 45 gradi persa
     riga 10 (ancoraggio): ancoraggio 5 del testo riportato nella posizione
+    riga 10 (campi_record): campo 9 non riportato: 0
     riga 11 (colore): colore FF0000 ridotto al colore 4
-    riga 11 (impostazioni_layer): impostazioni del layer non riportate: 0,0,0,00,3
+    riga 11 (impostazioni_layer): impostazioni del layer non riportate: 0,0,0,00
     riga 12 (colore): colore FF0000 sostituito dal colore 0 (indicatore 1)
-    riga 12 (impostazioni_layer): impostazioni del layer non riportate: 0,0,0,00,3
+    riga 12 (impostazioni_layer): impostazioni del layer non riportate: 0,0,0,00
     3 righe sostituite dalla riga del convertitore
     2 opzioni con valori fissi 3.5
-    1 rotazioni di piazzola perse
-    1 ancoraggi di testo riportati nella posizione o persi
+    1 rotazione di piazzola persa
+    1 ancoraggio di testo riportato nella posizione o perso
     2 colori di layer ridotti a 16 colori
-    2 impostazioni di layer senza posto in 3.5
+    2 layer con impostazioni senza posto in 3.5
+    1 record con campi non riportati
 END
 sed -n '4,$p' "$work/stdout" | head -n -1 >"$work/got"
 check "report text" diff "$work/expected" "$work/got"
@@ -79,7 +81,7 @@ check "--report=json" status_is 0 "$tavconv" -n --report=json "$work/r.pcb"
 check "JSON line" grep -qxF '{"detail":"colore FF0000 ridotto al colore 4","file":"'"$work"'/r.pcb","kind":"colore","line":11}' "$work/stdout"
 check "JSON count" grep -qxF '{"count":3,"file":"'"$work"'/r.pcb","kind":"riga_convertitore"}' "$work/stdout"
 check "JSON only on standard output" test "$(grep -vc '^{' "$work/stdout")" -eq 0
-check "JSON lines" test "$(wc -l <"$work/stdout")" -eq 17
+check "JSON lines" test "$(wc -l <"$work/stdout")" -eq 19
 
 # Standard streams: byte-identical to the file path.
 cp "$work/r.pcb" "$work/s.pcb"
