@@ -92,6 +92,7 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
     return result;
   }
   if (job.kind == Job::Kind::kFail) return fail_with(source, job.error);
+  if (job.kind == Job::Kind::kRefuse) return fail(dest, job.why);
 
   const bool from_stdin = source == "-";
   const bool to_stdout = dest == "-";
@@ -185,10 +186,6 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
     return result;
   }
   if (dry_run) {
-    if (!to_stdout) {
-      std::lock_guard lock(destinations.mutex());
-      destinations.Add(dest, source);
-    }
     messages.Out("  -> " + Printable(to_stdout ? std::string("standard output") : dest) +
                  " (-n: non scritto)\n");
     return result;

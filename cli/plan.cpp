@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "printable.h"
 #include "tavconv.h"
 
 namespace tavconv {
@@ -190,9 +191,37 @@ Job SourceJob(const std::string& source, const Options& options) {
   return job;
 }
 
+Plan MakeJobs(const Options& options);
+
+// Each destination to one source, the first in the order of the run, even
+// where links or a folder that ignores case lead two paths to one file: the
+// real run and -n refuse the same sources.
+void ClaimDestinations(std::vector<Job>& jobs) {
+  Destinations claimed;
+  for (Job& job : jobs) {
+    if (job.kind != Job::Kind::kConvert || job.dest == "-") continue;
+    const std::string earlier = claimed.WrittenBy(job.dest);
+    if (earlier.empty()) {
+      claimed.Add(job.dest, job.source);
+      continue;
+    }
+    job.kind = Job::Kind::kRefuse;
+    job.why = "è già la destinazione di " + Printable(earlier) + " in questa esecuzione: " +
+              Printable(job.source) + " non viene convertito";
+  }
+}
+
 }  // namespace
 
 Plan MakePlan(const Options& options) {
+  Plan plan = MakeJobs(options);
+  ClaimDestinations(plan.jobs);
+  return plan;
+}
+
+namespace {
+
+Plan MakeJobs(const Options& options) {
   Plan plan;
   std::vector<std::string> operands;
   for (const std::string& operand : options.operands) {
@@ -260,5 +289,7 @@ Plan MakePlan(const Options& options) {
   NameDestinations(plan.jobs, named);
   return plan;
 }
+
+}  // namespace
 
 }  // namespace tavconv

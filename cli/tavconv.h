@@ -79,12 +79,13 @@ struct Job {
     kConvert,  // convert `source` into `dest`
     kSkip,     // not a file to convert (a pipe, a device, a link to a folder): `why`
     kFail,     // refused before any conversion: `error`
+    kRefuse,   // its destination is another source's in this run: `why`
   };
   Kind kind = Kind::kConvert;
   std::string source;  // "-": standard input
   std::string dest;    // "-": standard output
   std::uint64_t size = 0;
-  std::string why;                           // kSkip
+  std::string why;                           // kSkip, kRefuse
   tavrel::RuntimeError error{0, ""};         // kFail
 };
 

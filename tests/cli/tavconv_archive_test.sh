@@ -19,28 +19,31 @@ crlf "$h40" 'S 1' >"$s/c/good.sch"
 ln -s .. "$s/c/loop"
 check "tree with a failure" status_is 2 "$tavconv" -r -j 2 "$s" "$work/out"
 check "nested output" cmp -s "$work/out/a/3_SCHEMA.SCH" <(crlf "$h35" '-gz0,0')
+check "its namesake told apart" cmp -s "$work/out/a/3_SCHEMB.SCH" <(crlf "$h35" due)
 check "top output" test -f "$work/out/3_TOP.PCB"
 check "good beside the failure" test -f "$work/out/c/3_GOOD.SCH"
 check "nothing else written" test "$(cd "$work/out" && find . -type f | sort | tr '\n' ' ')" = \
-  "./3_TOP.PCB ./a/3_SCHEMA.SCH ./c/3_GOOD.SCH "
-check "collision named" grep -q '3_SCHEMA.SCH è già stato scritto in questa esecuzione da .*schematic_a.sch' "$work/stderr"
+  "./3_TOP.PCB ./a/3_SCHEMA.SCH ./a/3_SCHEMB.SCH ./c/3_GOOD.SCH "
+check "link to a folder named" grep -q 'saltato: collegamento a una cartella' "$work/stdout"
 check "failure named" grep -q 'bad.sch: errore 9' "$work/stderr"
 check "summary" test "$(tail -n 1 "$work/stdout")" = \
-  "Convertiti 3, già 3.5 1, non convertibili 1, errori 2 (0,0 MB)"
+  "Convertiti 4, già 3.5 1, non convertibili 2, errori 1 (0,0 MB)"
 check "no progress line off a terminal" test -z "$(grep -c $'\r' "$work/stderr" | grep -v '^0$')"
 cp "$work/stdout" "$work/j2"
 rm -r "$work/out"
 check "one at a time" status_is 2 "$tavconv" -r -j 1 "$s" "$work/out"
 check "messages in the order of the walk" cmp -s "$work/stdout" "$work/j2"
 check "existing outputs refused without -f" status_is 2 "$tavconv" -r "$s" "$work/out"
-check "summary of refusals" grep -q '^Convertiti 0, già 3.5 1, non convertibili 1, errori 5' "$work/stdout"
+check "summary of refusals" grep -q '^Convertiti 0, già 3.5 1, non convertibili 2, errori 5' "$work/stdout"
 check "-f replaces" status_is 2 "$tavconv" -r -f "$s" "$work/out"
-check "-f summary" grep -q '^Convertiti 3,' "$work/stdout"
+check "-f summary" grep -q '^Convertiti 4,' "$work/stdout"
 rm -r "$work/out" "$s/c" "$s/a/schematic_b.sch"
 check "destination inside the source" status_is 1 "$tavconv" -r "$s" "$s/conv"
 check "not walked into" status_is 1 "$tavconv" -r -f "$s" "$s/conv"
 check "no 3_ of 3_" test -z "$(find "$s/conv" -name '3_3_*')"
 check "-r needs two folders" status_is 2 "$tavconv" -r "$s"
+check "-r on a missing folder" status_is 2 "$tavconv" -r "$work/none" "$work/x"
+check "said to be missing" grep -q 'none: la cartella non esiste' "$work/stderr"
 check "-r source must be a folder" status_is 2 "$tavconv" -r "$s/top.pcb" "$work/x"
 
 # --report: each kind against what was written by hand.
@@ -81,7 +84,8 @@ check "--report=json" status_is 0 "$tavconv" -n --report=json "$work/r.pcb"
 check "JSON line" grep -qxF '{"detail":"colore FF0000 ridotto al colore 4","file":"'"$work"'/r.pcb","kind":"colore","line":11}' "$work/stdout"
 check "JSON count" grep -qxF '{"count":3,"file":"'"$work"'/r.pcb","kind":"riga_convertitore"}' "$work/stdout"
 check "JSON only on standard output" test "$(grep -vc '^{' "$work/stdout")" -eq 0
-check "JSON lines" test "$(wc -l <"$work/stdout")" -eq 19
+check "JSON lines" test "$(wc -l <"$work/stdout")" -eq 20
+check "JSON file object" grep -qxF '{"dest":"'"$work"'/3_R.PCB","file":"'"$work"'/r.pcb","format":40,"outcome":"convertito"}' "$work/stdout"
 
 # Standard streams: byte-identical to the file path.
 cp "$work/r.pcb" "$work/s.pcb"

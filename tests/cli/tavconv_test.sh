@@ -15,7 +15,7 @@ check "no operand" status_is 2 "${tavconv[@]}"
 check "unknown option" status_is 2 "${tavconv[@]}" -z x
 check "unknown long option" status_is 2 "${tavconv[@]}" --fast x
 check "-h" status_is 0 "${tavconv[@]}" -h
-check "-n shown with sources only" grep -q $'^ *tavconv -n SORGENTE\\.\\.\\.\r\\?$' "$work/stdout"
+check "long options in the help" grep -q -- '--dry-run' "$work/stdout"
 check "--version" status_is 0 "${tavconv[@]}" --version
 check "version text" grep -q '^tavconv (Tavrel Converter) [0-9]' "$work/stdout"
 
@@ -71,16 +71,14 @@ check "a 255-byte name" status_is 0 "${tavconv[@]}" "$work/a/board.pcb" "$work/e
 check "nothing else left" test "$(ls -A "$work/e" | wc -l)" -eq 5
 fi
 
-# A batch never writes a destination twice: the later source is refused.
+# Sources whose proposals coincide get names that tell them apart.
 mkdir "$work/v" "$work/v/out"
 crlf "$h36" 'uno' >"$work/v/scheda_v1.pcb"
 crlf "$h36" 'due' >"$work/v/scheda_v2.pcb"
-for force in "" -f; do
-  rm -f "$work/v/out/"*
-  check "same 8.3 name twice $force" status_is 2 "${tavconv[@]}" $force "$work/v/scheda_v1.pcb" "$work/v/scheda_v2.pcb" "$work/v/out"
-  check "both sources named $force" grep -q 'scheda_v1.pcb.*scheda_v2.pcb' "$work/stderr"
-  check "the first conversion kept $force" cmp -s "$work/v/out/3_SCHEDA.PCB" <(crlf "$h35" uno)
-done
+check "same 8.3 proposal twice" status_is 0 "${tavconv[@]}" "$work/v/scheda_v1.pcb" "$work/v/scheda_v2.pcb" "$work/v/out"
+check "the first as 3_SCHED1" cmp -s "$work/v/out/3_SCHED1.PCB" <(crlf "$h35" uno)
+check "the second as 3_SCHED2" cmp -s "$work/v/out/3_SCHED2.PCB" <(crlf "$h35" due)
+check "a batch's closing line" grep -q '^Convertiti 2, già 3.5 0, non convertibili 0, errori 0' "$work/stdout"
 
 if [ "$system" != windows ]; then  # POSIX file types, modes and signals
 # Names a DOS program cannot open are not proposed.
@@ -192,6 +190,23 @@ if [ "$system" = windows ]; then
   check "printed in UTF-8" grep -q 'łódź.sch' "$work/stdout"
   check "analysis only" status_is 1 "${tavconv[@]}" -n "$samples/GIA35.SCH"
   check "accents in UTF-8, CR LF lines" grep -q $'File già nel formato 3.5\r$' "$work/stdout"
+
+  # cmd.exe leaves wildcards to the program.
+  mkdir g g/out
+  crlf "$h36" uno >g/uno.pcb
+  crlf "$h36" due >g/due.PCB
+  crlf 'Appunti' >g/note.txt
+  check "wildcards expanded" status_is 0 "${tavconv[@]}" 'g\*.pcb' 'g\out'
+  check "every match converted" test "$(ls g/out | tr '\n' ' ')" = "3_DUE.PCB 3_UNO.PCB "
+  check "an operand without matches" status_is 2 "${tavconv[@]}" 'g\*.xyz' 'g\out'
+  check "named in the message" grep -q 'xyz: nessun file corrisponde' "$work/stderr"
+  # Two source folders whose destinations Windows takes for one.
+  mkdir -p h/src/Sub h/src/sub
+  crlf "$h36" primo >h/src/Sub/x.pcb
+  crlf "$h36" secondo >h/src/sub/x.pcb
+  check "one folder in two spellings" status_is 2 "${tavconv[@]}" -r -f -j1 'h\src' 'h\out'
+  check "its file written once" grep -q 'è già stato scritto in questa esecuzione' "$work/stderr"
+  check "the first drawing kept" cmp -s h/out/Sub/3_X.PCB <(crlf "$h35" primo)
 
   # Ctrl-C (Wine turns SIGINT into it) while the hidden sibling is written.
   mkdir f
