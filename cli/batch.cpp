@@ -80,11 +80,16 @@ std::string Megabytes(std::uint64_t bytes) {
 
 const char* OutcomeKey(Outcome::Kind kind) {
   switch (kind) {
-    case Outcome::Kind::kConverted: return "convertito";
-    case Outcome::Kind::kAlready35: return "già_3.5";
-    case Outcome::Kind::kNotConvertible: return "non_convertibile";
-    case Outcome::Kind::kUpToDate: return "già_aggiornato";
-    case Outcome::Kind::kFailed: return "errore";
+    case Outcome::Kind::kConverted:
+      return "convertito";
+    case Outcome::Kind::kAlready35:
+      return "già_3.5";
+    case Outcome::Kind::kNotConvertible:
+      return "non_convertibile";
+    case Outcome::Kind::kUpToDate:
+      return "già_aggiornato";
+    case Outcome::Kind::kFailed:
+      return "errore";
   }
   return "errore";
 }
@@ -143,18 +148,28 @@ int RunPlan(const Plan& plan, const Options& options, const tavrel::NumberSettin
         bytes += jobs[i].size;
         status = std::max<int>(status, outcome.status());
         switch (outcome.kind) {
-          case Outcome::Kind::kConverted: ++converted; break;
-          case Outcome::Kind::kAlready35: ++already; break;
-          case Outcome::Kind::kUpToDate: ++up_to_date; break;
-          case Outcome::Kind::kNotConvertible: ++other; break;
-          case Outcome::Kind::kFailed: ++failed; break;
+          case Outcome::Kind::kConverted:
+            ++converted;
+            break;
+          case Outcome::Kind::kAlready35:
+            ++already;
+            break;
+          case Outcome::Kind::kUpToDate:
+            ++up_to_date;
+            break;
+          case Outcome::Kind::kNotConvertible:
+            ++other;
+            break;
+          case Outcome::Kind::kFailed:
+            ++failed;
+            break;
         }
         show_progress(i + 1);
       });
   if (plan.batch) {
     Messages closing;
-    std::string line = "Convertiti " + std::to_string(converted) + ", già 3.5 " +
-                       std::to_string(already);
+    std::string line =
+        "Convertiti " + std::to_string(converted) + ", già 3.5 " + std::to_string(already);
     if (options.update) line += ", già aggiornati " + std::to_string(up_to_date);
     line += ", non convertibili " + std::to_string(other) + ", errori " + std::to_string(failed);
     if (options.recursive) line += " (" + Megabytes(bytes) + ")";

@@ -120,8 +120,7 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
         // Not readable as a drawing: the checks below decide.
       }
       if (tavrel::IsConvertible(code)) {
-        return fail(dest,
-                    "è un disegno Tavrel ancora da convertire e non viene mai sostituito");
+        return fail(dest, "è un disegno Tavrel ancora da convertire e non viene mai sostituito");
       }
       std::int64_t dest_time = 0, source_time = 0;
       if (options.update && tavrel::ChangeTimeOf(dest, dest_time) &&
@@ -201,16 +200,16 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
     // Checked again where it counts: two sources may reach one file at once.
     const std::string earlier = destinations.WrittenBy(dest);
     if (!earlier.empty()) {
-      return fail(dest, "è già stato scritto in questa esecuzione da " + Printable(earlier) +
-                            ": " + Printable(source) + " non viene convertito");
+      return fail(dest, "è già stato scritto in questa esecuzione da " + Printable(earlier) + ": " +
+                            Printable(source) + " non viene convertito");
     }
     file->Place(options.force || options.update);
     destinations.Add(dest, source);
   } catch (const tavrel::RuntimeError& error) {
-    return fail(to_stdout ? std::string("standard output") : dest,
-                error.number() == tavrel::err::kFileExists ? std::string("esiste già")
-                                                           : ErrorText(error),
-                error.number());
+    return fail(
+        to_stdout ? std::string("standard output") : dest,
+        error.number() == tavrel::err::kFileExists ? std::string("esiste già") : ErrorText(error),
+        error.number());
   }
   result.wrote = true;
   messages.Out("  -> " + Printable(dest) + "\n");
@@ -230,8 +229,8 @@ std::string Destinations::Key(const std::string& dest) const {
 std::string Destinations::WrittenBy(const std::string& dest) {
   tavrel::FileIdentity identity;
   if (tavrel::IdentityOf(dest, identity)) {
-    const auto found = by_key_.find("f" + std::to_string(identity.volume) + ":" +
-                                    std::to_string(identity.index));
+    const auto found =
+        by_key_.find("f" + std::to_string(identity.volume) + ":" + std::to_string(identity.index));
     if (found != by_key_.end()) return found->second;
   }
   const auto found = by_key_.find(Key(dest));

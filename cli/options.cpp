@@ -16,8 +16,7 @@ constexpr std::string_view kAskHelp = " (tavconv --help per l'aiuto)";
 bool ReadThreads(const std::string& text, unsigned& threads) {
   unsigned value = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || value < 1 || value > 8)
-    return false;
+  if (ec != std::errc() || end != text.data() + text.size() || value < 1 || value > 8) return false;
   threads = value;
   return true;
 }
@@ -27,8 +26,8 @@ struct LongOption {
   char short_name;  // the same option's letter, or 0
 };
 constexpr LongOption kLongOptions[] = {
-    {"recursive", 'r'}, {"jobs", 'j'},   {"force", 'f'}, {"dry-run", 'n'}, {"update", 'u'},
-    {"quiet", 'q'},     {"help", 'h'},   {"version", 0}, {"report", 0},
+    {"recursive", 'r'}, {"jobs", 'j'}, {"force", 'f'}, {"dry-run", 'n'}, {"update", 'u'},
+    {"quiet", 'q'},     {"help", 'h'}, {"version", 0}, {"report", 0},
 };
 
 }  // namespace
@@ -44,12 +43,23 @@ Command ParseArguments(const std::vector<std::string>& arguments) {
   // A letter's meaning; false for an unknown letter.
   auto set = [&](char letter) {
     switch (letter) {
-      case 'f': options.force = true; return true;
-      case 'n': options.dry_run = true; return true;
-      case 'r': options.recursive = true; return true;
-      case 'u': options.update = true; return true;
-      case 'q': options.quiet = true; return true;
-      default: return false;
+      case 'f':
+        options.force = true;
+        return true;
+      case 'n':
+        options.dry_run = true;
+        return true;
+      case 'r':
+        options.recursive = true;
+        return true;
+      case 'u':
+        options.update = true;
+        return true;
+      case 'q':
+        options.quiet = true;
+        return true;
+      default:
+        return false;
     }
   };
   bool help = false, version = false;

@@ -206,8 +206,8 @@ void ClaimDestinations(std::vector<Job>& jobs) {
       continue;
     }
     job.kind = Job::Kind::kRefuse;
-    job.why = "è già la destinazione di " + Printable(earlier) + " in questa esecuzione: " +
-              Printable(job.source) + " non viene convertito";
+    job.why = "è già la destinazione di " + Printable(earlier) +
+              " in questa esecuzione: " + Printable(job.source) + " non viene convertito";
   }
 }
 

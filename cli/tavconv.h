@@ -85,15 +85,15 @@ struct Job {
   std::string source;  // "-": standard input
   std::string dest;    // "-": standard output
   std::uint64_t size = 0;
-  std::string why;                           // kSkip, kRefuse
-  tavrel::RuntimeError error{0, ""};         // kFail
+  std::string why;                    // kSkip, kRefuse
+  tavrel::RuntimeError error{0, ""};  // kFail
 };
 
 // The jobs of a run, in the order of the operands and of the walk.
 struct Plan {
   std::vector<Job> jobs;
-  bool batch = false;   // several sources or a tree: a closing line
-  std::string wrong;    // the command cannot run: why (then no jobs)
+  bool batch = false;  // several sources or a tree: a closing line
+  std::string wrong;   // the command cannot run: why (then no jobs)
 };
 // The jobs for `options`: one source into a file or beside it, several into
 // a folder, or (-r) the tree below a folder into the same tree below
@@ -130,21 +130,21 @@ class Destinations {
 // What happened to one source.
 struct Outcome {
   enum class Kind {
-    kConverted,      // written (with -n: would be)
-    kAlready35,      // a 3.5 file: nothing to do
-    kNotConvertible, // a library, an unknown or an empty file, or skipped
-    kUpToDate,       // -u: the destination is newer
+    kConverted,       // written (with -n: would be)
+    kAlready35,       // a 3.5 file: nothing to do
+    kNotConvertible,  // a library, an unknown or an empty file, or skipped
+    kUpToDate,        // -u: the destination is newer
     kFailed,
   };
   Kind kind = Kind::kConverted;
-  int code = 99;     // the source's format code
+  int code = 99;  // the source's format code
   bool wrote = false;
-  int error = 0;     // kFailed: the run-time error, when there is one
+  int error = 0;  // kFailed: the run-time error, when there is one
   std::string error_text;
   Status status() const {
-    return kind == Kind::kFailed                                           ? kFailed
+    return kind == Kind::kFailed                                       ? kFailed
            : kind == Kind::kNotConvertible || kind == Kind::kAlready35 ? kNotConvertible
-                                                                          : kConverted;
+                                                                       : kConverted;
   }
 };
 

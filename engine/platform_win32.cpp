@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cwctype>
 #include <clocale>
 #include <cstdint>
+#include <cwctype>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -808,9 +808,9 @@ bool IdentityOf(const std::string& path, FileIdentity& identity) {
 bool ChangeTimeOf(const std::string& path, std::int64_t& time) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return false;
-  time = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime)
-                                    << 32) |
-                                   data.ftLastWriteTime.dwLowDateTime);
+  time = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+      data.ftLastWriteTime.dwLowDateTime);
   return true;
 }
 

@@ -344,11 +344,11 @@ bool StandardOutputWritten();
 
 struct FolderEntry {
   enum class Type {
-    kFile,          // a regular file, or a link to one
-    kFolder,        // a folder itself, never a link to one
-    kFolderLink,    // a link (or junction) to a folder: not followed, so no walk loops
-    kNotRegular,    // a pipe, device, socket, or a link to nothing
-    kUnexamined,    // the entry could not be examined: `error` tells why
+    kFile,        // a regular file, or a link to one
+    kFolder,      // a folder itself, never a link to one
+    kFolderLink,  // a link (or junction) to a folder: not followed, so no walk loops
+    kNotRegular,  // a pipe, device, socket, or a link to nothing
+    kUnexamined,  // the entry could not be examined: `error` tells why
   };
   std::string name;
   Type type = Type::kNotRegular;

@@ -366,7 +366,10 @@ TEST(ProposedName, EightThreeNameFromTheSourceName) {
       {"schema01.sch", "3_SCHEMA.SCH"},
       {"x.longext", "3_X.LON"},
       {".sch", "3_OLDTAV.SCH"},
-      {"a.b.sch", "3_A.B.S"},
+      // A dot before the extension's becomes "_": never two dots.
+      {"a.b.sch", "3_A_B.S"},
+      {"abcdef.b.sch", "3_ABCDEF.S"},
+      {".a.b", "3_OLDTAV.B"},
       {"n.c", "3_N.C"},
       {"BOARD.PCB", "3_BOARD.PCB"},
       {"readme", "3_README"},
@@ -385,6 +388,24 @@ TEST(ProposedName, EightThreeNameFromTheSourceName) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(ProposedName(c.name), c.proposed) << c.name;
+}
+
+TEST(ProposedName, NamesThatTellNamesakesApart) {
+  const struct {
+    const char* name;
+    std::size_t keep_last;  // 0: numbered 7
+    const char* proposed;
+  } cases[] = {
+      {"schema12.sch", 1, "3_SCHEM2.SCH"}, {"schema12.sch", 2, "3_SCHE12.SCH"},
+      {"board_top.pcb", 5, "3_BD_TOP.PCB"}, {"short.pcb", 3, "3_SHORT.PCB"},
+      {"schema12.sch", 0, "3_SCHE~7.SCH"},  {"x.pcbx", 0, "3_X~7.PCB"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.keep_last == 0 ? NumberedName(c.name, 7) : ProposedName(c.name, c.keep_last),
+              c.proposed)
+        << c.name << " " << c.keep_last;
+  }
+  EXPECT_EQ(NumberedName("schema.sch", 123), "3_SC~123.SCH");
 }
 
 #ifndef _WIN32  // the Windows place is tested with the Windows cases

@@ -136,7 +136,7 @@ TEST_F(FormConverterTest, ClickProposesTheDestinationName) {
       {"board.pcb", "3_BOARD.PCB"},
       {"schema01.sch", "3_SCHEMA.SCH"},
       {"x.longext", "3_X.LON"},
-      {"a.b.sch", "3_A.B.S"},
+      {"a.b.sch", "3_A_B.S"},
       {"n.c", "3_N.C"},
       {"makefile2", "3_MAKEFI"},
       {"R&D <1>.pcb", "3_R&D__1.PCB"},
