@@ -122,7 +122,7 @@ int RunPlan(const Plan& plan, const Options& options, const tavrel::NumberSettin
   std::vector<Outcome> outcomes(jobs.size());
   Destinations destinations;
 
-  const bool progress = plan.batch && tavrel::StandardErrorIsTerminal();
+  const bool progress = plan.batch && !options.quiet && tavrel::StandardErrorIsTerminal();
   auto show_progress = [&](std::size_t i) {
     if (!progress || i >= jobs.size()) return;
     tavrel::PrintError("\r\033[K" + std::to_string(i) + " di " + std::to_string(jobs.size()) +

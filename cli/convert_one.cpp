@@ -216,14 +216,19 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
   return result;
 }
 
-std::string Destinations::Key(const std::string& dest) const {
-  tavrel::FileIdentity identity;
+std::string Destinations::Key(const std::string& dest) {
   const std::string folder = tavrel::FolderOf(dest);
-  if (tavrel::IdentityOf(folder, identity)) {
-    return "d" + std::to_string(identity.volume) + ":" + std::to_string(identity.index) + "/" +
-           tavrel::NameOf(dest);
+  auto known = folders_.find(folder);
+  if (known == folders_.end()) {
+    tavrel::FileIdentity identity;
+    // A folder not made yet is known by its path until it is.
+    if (!tavrel::IdentityOf(folder, identity)) return "p" + dest;
+    known = folders_
+                .emplace(folder, "d" + std::to_string(identity.volume) + ":" +
+                                     std::to_string(identity.index) + "/")
+                .first;
   }
-  return "p" + dest;
+  return known->second + tavrel::NameOf(dest);
 }
 
 std::string Destinations::WrittenBy(const std::string& dest) {

@@ -122,9 +122,10 @@ class Destinations {
  private:
   // The file itself where it exists; else its folder's identity (or path)
   // and its name.
-  std::string Key(const std::string& dest) const;
+  std::string Key(const std::string& dest);
   std::mutex mutex_;
   std::map<std::string, std::string> by_key_;
+  std::map<std::string, std::string> folders_;  // a folder's path: its key
 };
 
 // What happened to one source.
