@@ -185,8 +185,10 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
     return result;
   }
   if (dry_run) {
+    const bool replaces = !to_stdout && tavrel::FileExists(dest);
     messages.Out("  -> " + Printable(to_stdout ? std::string("standard output") : dest) +
-                 " (-n: non scritto)\n");
+                 (replaces ? " (-n: non scritto; sostituirebbe il file esistente)\n"
+                           : " (-n: non scritto)\n"));
     return result;
   }
   try {

@@ -36,6 +36,7 @@ check "-n over existing destinations" status_is 2 "$tavconv" --dry-run --recursi
 cp "$work/stdout" "$work/predicted"
 check "the real run refuses them too" status_is 2 "$tavconv" -r "$s" "$work/out"
 check "-n said the same, line for line" diff <(sed 's/ (-n: non scritto)$//' "$work/predicted") "$work/stdout"
+check "-n -f: each replacement foretold" test "$("$tavconv" -n -r -f "$s" "$work/out" | grep -c 'sostituirebbe il file esistente)$')" -eq 26
 check "-f: a second run gives the same names" status_is 0 "$tavconv" -r -f -q "$s" "$work/out"
 check "same names" test "$(listing "$work/out")" = "$first"
 check "-q: only the closing line" test "$(cat "$work/stdout")" = \
