@@ -4,8 +4,13 @@
 
 #include "form_converter_window.h"
 #include "look.h"
+#include "tavrel.h"
 
 int main(int argc, char* argv[]) {
+  // Before Qt starts any thread: an ending signal (a logout's hang-up, a
+  // termination) removes the window's temporary file and its lock as Exit
+  // would.
+  tavrel::PrepareProcess();
   QApplication application(argc, argv);
   application.setStyle(QStringLiteral("Fusion"));
   if (!tavrel::ui::InstallQtItalian())

@@ -142,7 +142,7 @@ OneResult ConvertOne(const std::string& source, const std::string& dest, const O
   tavrel::AnalysisRequest request;
   try {
     if (from_stdin) {
-      input.emplace();
+      input.emplace(to_stdout ? std::string() : dest);  // beside a destination file
       tavrel::CopyStandardInputTo(input->path());
     }
   } catch (const tavrel::RuntimeError& error) {
@@ -234,6 +234,7 @@ OneResult ConvertOne(const std::string& source, const std::string& dest, const O
 using namespace tavconv;
 
 int main(int argc, char** argv) {
+  tavrel::PrepareProcess();  // before any thread: umask, SIGPIPE, the ending signals
   std::setlocale(LC_ALL, "");
   Options options;
   bool operands_only = false;

@@ -7,8 +7,10 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -92,8 +94,15 @@ class BlockPool {
  public:
   BlockPool(unsigned threads, bool decimal_point, bool crlf)
       : decimal_point_(decimal_point), crlf_(crlf) {
-    for (unsigned i = 0; i < threads; ++i)
-      threads_.emplace_back([this] { Work(); });
+    // As many as can be started (memory or a process limit may refuse
+    // some): with none the caller transforms every block itself.
+    threads_.reserve(threads);
+    try {
+      for (unsigned i = 0; i < threads; ++i)
+        threads_.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
   }
   ~BlockPool() {
     {
@@ -106,6 +115,9 @@ class BlockPool {
   }
   BlockPool(const BlockPool&) = delete;
   BlockPool& operator=(const BlockPool&) = delete;
+
+  // The threads that could be started.
+  unsigned threads() const { return static_cast<unsigned>(threads_.size()); }
 
   // Transformed at once by the caller when there are no threads.
   void Submit(Block& block) {
@@ -256,8 +268,6 @@ void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
   unsigned threads = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
   if (threads > kMaxThreads) threads = kMaxThreads;
   if (threads <= 1 || options.length < kParallelFrom) threads = 0;
-  // Two blocks more than threads: one is read and one written while the
-  // threads transform the others.
   // Data on the header line after its comma: its line end decides how the
   // file's lines end.
   if (source.line_ends() == platform::LineEnds::kUndecided && !source.AtEnd()) {
@@ -270,10 +280,13 @@ void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
     if (options.observer != nullptr) DescribeLosses(first, line_number, *options.observer);
   }
   const bool crlf = source.line_ends() == platform::LineEnds::kCrLf;
-  std::vector<Block> blocks(threads == 0 ? 1 : threads + 2);
+  std::vector<Block> blocks;
   std::deque<Block*> pending;  // in the order of the file
   std::uint64_t read = 0;
   BlockPool pool(threads, options.decimal_point, crlf);
+  // Two blocks more than the threads started: one is read and one written
+  // while the threads transform the others.
+  blocks.resize(pool.threads() == 0 ? 1 : pool.threads() + 2);
 
   // Writes the oldest block; its error, at its line, if it has one.
   auto write_next = [&] {
