@@ -188,21 +188,78 @@ Read ReadBlock(platform::InputFile& source, ByteBuffer& block, bool crlf) {
   return Read::kLines;
 }
 
+// Counts the fields of a numeric record as FieldTable splits it, a piece of
+// the line at a time: each false once a character would go into field 101,
+// the error FieldTable raises first for any such line.  A carriage return
+// right before the line feed is not part of the line.
+class FieldCounter {
+ public:
+  // A piece that does not end the line.
+  bool Add(std::string_view piece) {
+    if (held_cr_ && !Take("\r")) return false;
+    held_cr_ = piece.ends_with('\r');
+    if (held_cr_) piece.remove_suffix(1);
+    return Take(piece);
+  }
+  // The last piece, up to its line feed.
+  bool AddLast(std::string_view piece) {
+    if (held_cr_ && !piece.empty() && !Take("\r")) return false;
+    held_cr_ = false;
+    if (piece.ends_with('\r')) piece.remove_suffix(1);
+    return Take(piece);
+  }
+  // The end of the file, without a line feed.
+  bool End() {
+    const bool fits = !held_cr_ || Take("\r");
+    held_cr_ = false;
+    return fits;
+  }
+
+ private:
+  bool Take(std::string_view bytes) {
+    for (const char c : bytes) {
+      if (past_) return false;  // a character after the blank after field 100
+      if (starting_) {
+        starting_ = false;  // a field's first character, whatever it is
+      } else if (c == ' ') {
+        if (count_ == FieldTable::kMaxFields) {
+          past_ = true;
+        } else {
+          ++count_;
+          starting_ = true;
+        }
+      }
+    }
+    return true;
+  }
+
+  int count_ = 1;
+  bool starting_ = true;
+  bool past_ = false;
+  bool held_cr_ = false;
+};
+
 // Reads on into `block` up to the end of its one line, which stays whole.
-void ReadRestOfLine(platform::InputFile& source, ByteBuffer& block, bool crlf) {
+// With `fields` the line is a numeric record whose fields are counted on
+// the way: false, the rest of the line unread, as soon as it has more than
+// its family allows.
+bool ReadRestOfLine(platform::InputFile& source, ByteBuffer& block, bool crlf,
+                    FieldCounter* fields) {
+  if (fields != nullptr && !fields->Add(block.view())) return false;
   for (;;) {
     const bool cr_before = block.view().ends_with('\r');
     char* at = block.Reserve(kBlockSize);
     const std::size_t got = source.ReadBytes(at, kBlockSize);
-    if (got == 0) return;
+    if (got == 0) return fields == nullptr || fields->End();
     const std::string_view chunk(at, got);
     const std::size_t lf = LineEndIn(chunk, crlf, cr_before);
     if (lf != std::string_view::npos) {
       source.Unread(chunk.substr(lf + 1));
       block.Commit(at + lf + 1);
-      return;
+      return fields == nullptr || fields->AddLast(chunk.substr(0, lf));
     }
     block.Commit(at + got);
+    if (fields != nullptr && !fields->Add(chunk)) return false;
   }
 }
 
@@ -314,7 +371,17 @@ void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
         std::string_view fixed;
         const Streamed form = StreamedForm(block.input.view(), options.decimal_point, fixed);
         if (form == Streamed::kNo) {
-          ReadRestOfLine(source, block.input, crlf);
+          const char key = block.input.view().front();
+          const bool numeric = std::string_view("012346").find(key) != std::string_view::npos;
+          FieldCounter fields;
+          if (!ReadRestOfLine(source, block.input, crlf, numeric ? &fields : nullptr)) {
+            // Too many fields: the error of this line, once the lines
+            // before it are written (or their own error raised).
+            while (!pending.empty())
+              write_next();
+            ++line_number;
+            Raise(err::kSubscript);
+          }
         } else {
           // The lines before it are written first.
           while (!pending.empty())

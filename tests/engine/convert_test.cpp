@@ -137,5 +137,53 @@ TEST_F(ConvertTest, LongLinesAcrossTheReadingBlocksAreStreamed) {
   }
 }
 
+TEST_F(ConvertTest, LongNumericRecordsGiveWhatTheReferenceGives) {
+  // Longer than a reading block: more than 100 fields is error 9 as soon as
+  // field 101 begins; up to 100 fields, whatever their length, the line is
+  // converted.  A blank after field 100 at the line's end opens an empty
+  // field 101, also when its carriage return and line feed fall in
+  // different reading blocks.
+  std::string hundred = "4 1 0.1 1 2 0.5 90 3 0";
+  for (int field = 10; field < 100; ++field)
+    hundred += " T" + std::to_string(field);
+  auto padded = [](std::string line, std::size_t length) {
+    line += " ";
+    while (line.size() < length)
+      line += static_cast<char>('a' + line.size() % 26);
+    return line;
+  };
+  const std::string many_values = [] {
+    std::string line = "0";
+    while (line.size() < 600'000)
+      line += " 1";
+    return line;
+  }();
+  const std::string lines[] = {
+      many_values,
+      "1 " + many_values.substr(1),
+      "6" + many_values.substr(1),
+      padded("4 1 0.1 1 2 0.5 90 3 0 TEXT", 300'000),
+      padded(hundred, (1u << 18) - 5) + " ",
+      padded(hundred, (1u << 18) - 2) + " ",
+      padded(hundred, (1u << 18) - 1) + " ",
+      padded(hundred, 1u << 19) + " ",
+      padded(hundred, 1u << 19) + " x",
+      padded(hundred, 1u << 19) + "  ",
+  };
+  for (const std::string& line : lines) {
+    std::string expected;
+    try {
+      std::string riga = line;
+      expected = kH35 + "-t60\r\n" + reference::Trasforma(riga) + "\r\n-t60\r\n";
+    } catch (const RuntimeError& error) {
+      expected = "error " + std::to_string(error.number()) + " at line 3";
+    }
+    for (unsigned threads : {1u, 2u}) {
+      EXPECT_TRUE(Convert(kH40 + "-it\r\n" + line + "\r\n-it\r\n", threads) == expected)
+          << line.substr(0, 40) << "... " << line.size() << " " << expected.substr(0, 40);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tavrel
