@@ -25,6 +25,8 @@ namespace {
 constexpr std::size_t kBlockSize = 256 * 1024;
 // A small fixed pool: memory stays flat whatever the processors.
 constexpr unsigned kMaxThreads = 8;
+// The values of an option's list (after its three-character key).
+constexpr int kMaxValues = 50;
 // From this size a file is worth the threads.
 constexpr std::uint64_t kParallelFrom = 4 * 1024 * 1024;
 
@@ -188,12 +190,16 @@ Read ReadBlock(platform::InputFile& source, ByteBuffer& block, bool crlf) {
   return Read::kLines;
 }
 
-// Counts the fields of a numeric record as FieldTable splits it, a piece of
-// the line at a time: each false once a character would go into field 101,
-// the error FieldTable raises first for any such line.  A carriage return
-// right before the line feed is not part of the line.
+// Counts the fields of a line as FieldTable splits a numeric record (at most
+// 100, split at blanks) or as the value list of an option that scales its
+// values is split (at most 50, split at commas and blanks), a piece of the
+// line at a time: each call false once a character would go into the field
+// past the last allowed, the error these lines raise before any other.  A
+// carriage return right before the line feed is not part of the line.
 class FieldCounter {
  public:
+  FieldCounter(int most, std::string_view separators) : most_(most), separators_(separators) {}
+
   // A piece that does not end the line.
   bool Add(std::string_view piece) {
     if (held_cr_ && !Take("\r")) return false;
@@ -221,8 +227,8 @@ class FieldCounter {
       if (past_) return false;  // a character after the blank after field 100
       if (starting_) {
         starting_ = false;  // a field's first character, whatever it is
-      } else if (c == ' ') {
-        if (count_ == FieldTable::kMaxFields) {
+      } else if (separators_.find(c) != std::string_view::npos) {
+        if (count_ == most_) {
           past_ = true;
         } else {
           ++count_;
@@ -233,6 +239,8 @@ class FieldCounter {
     return true;
   }
 
+  const int most_;
+  const std::string_view separators_;
   int count_ = 1;
   bool starting_ = true;
   bool past_ = false;
@@ -243,9 +251,10 @@ class FieldCounter {
 // With `fields` the line is a numeric record whose fields are counted on
 // the way: false, the rest of the line unread, as soon as it has more than
 // its family allows.
-bool ReadRestOfLine(platform::InputFile& source, ByteBuffer& block, bool crlf,
-                    FieldCounter* fields) {
-  if (fields != nullptr && !fields->Add(block.view())) return false;
+// The fields begin after the line's first `skip` characters.
+bool ReadRestOfLine(platform::InputFile& source, ByteBuffer& block, bool crlf, FieldCounter* fields,
+                    std::size_t skip) {
+  if (fields != nullptr && !fields->Add(block.view().substr(skip))) return false;
   for (;;) {
     const bool cr_before = block.view().ends_with('\r');
     char* at = block.Reserve(kBlockSize);
@@ -371,10 +380,13 @@ void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
         std::string_view fixed;
         const Streamed form = StreamedForm(block.input.view(), options.decimal_point, fixed);
         if (form == Streamed::kNo) {
-          const char key = block.input.view().front();
-          const bool numeric = std::string_view("012346").find(key) != std::string_view::npos;
-          FieldCounter fields;
-          if (!ReadRestOfLine(source, block.input, crlf, numeric ? &fields : nullptr)) {
+          const std::string_view start = block.input.view();
+          const bool numeric = std::string_view("012346").find(start.front()) != start.npos;
+          const bool scaled = !numeric && OptionReadsValues(start);
+          FieldCounter fields =
+              numeric ? FieldCounter(FieldTable::kMaxFields, " ") : FieldCounter(kMaxValues, ", ");
+          if (!ReadRestOfLine(source, block.input, crlf, numeric || scaled ? &fields : nullptr,
+                              scaled ? 3 : 0)) {
             // Too many fields: the error of this line, once the lines
             // before it are written (or their own error raised).
             while (!pending.empty())

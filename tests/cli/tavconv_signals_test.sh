@@ -25,9 +25,9 @@ wait_for() {
   done
 }
 # Whether process $1 holds a file with no name left (an unnamed spool).
-holds_unnamed() { ls -l "/proc/$1/fd" 2>/dev/null | grep -q '(deleted)'; }
+holds_unnamed() { ls -l "/proc/$1/fd" 2>>"$work/discard" | grep -q '(deleted)'; }
 # Whether $1 files named like $2 exist below folder $3.
-has_files() { [ "$(find "$3" -name "$2" -type f 2>/dev/null | wc -l)" -ge "$1" ]; }
+has_files() { [ "$(find "$3" -name "$2" -type f 2>>"$work/discard" | wc -l)" -ge "$1" ]; }
 # Nothing of tavconv's anywhere in the test's folder.
 nothing_left() {
   local left
@@ -37,7 +37,7 @@ nothing_left() {
 # The exit status of the background job $1 is $2.
 ended_with() {
   local got=0
-  { wait "$1"; } 2>/dev/null || got=$?
+  { wait "$1"; } 2>>"$work/discard" || got=$?
   [ "$got" -eq "$2" ] || { echo "  exit status $got, expected $2"; return 1; }
 }
 
@@ -75,7 +75,7 @@ for named in 0 1; do
     env --default-signal=INT "$tavconv" - - <"$big" >"$work/out-fifo" 2>"$work/stderr" &
     pid=$!
     exec 4<"$work/out-fifo"
-    head -c 10 <&4 >/dev/null
+    head -c 10 <&4 >>"$work/discard"
     kill -s "$signal" "$pid"
     check "$signal, blocked output (named $named): status" ended_with "$pid" $((128 + number))
     exec 4<&-
@@ -84,7 +84,7 @@ for named in 0 1; do
   done
 
   # A closed pipe is a failed output, not the end of the program.
-  "$tavconv" - - <"$big" 2>"$work/stderr" | head -c 10 >/dev/null
+  "$tavconv" - - <"$big" 2>"$work/stderr" | head -c 10 >>"$work/discard"
   check "closed pipe (named $named): status 2" test "${PIPESTATUS[0]}" -eq 2
   check "closed pipe (named $named): Italian message" \
     grep -q 'tavconv: -: Errore di I/O della periferica' "$work/stderr"
@@ -102,7 +102,7 @@ for i in 1 2 3 4 5 6 7 8; do
 done
 for signal in TERM INT; do
   number=$(kill -l "$signal")
-  env --default-signal=INT "$tavconv" -r -f -j8 "$src" "$work/out" >/dev/null 2>&1 &
+  env --default-signal=INT "$tavconv" -r -f -j8 "$src" "$work/out" >>"$work/discard" 2>&1 &
   pid=$!
   check "-r, $signal: hidden files made" wait_for has_files 2 '.tavconv-*' "$work/out"
   kill -s "$signal" "$pid"
@@ -129,7 +129,7 @@ done
 # Threads that cannot start (address space short): converted with fewer, or
 # a clean error 7; never a crash.
 for limit in 40000 60000 120000; do
-  (ulimit -v "$limit" && exec "$tavconv" -f -j8 "$big" "$work/o.pcb" >/dev/null 2>"$work/stderr")
+  (ulimit -v "$limit" && exec "$tavconv" -f -j8 "$big" "$work/o.pcb" >>"$work/discard" 2>"$work/stderr")
   status=$?
   check "address space $limit: status 0 or 2" test "$status" -eq 0 -o "$status" -eq 2
   if [ "$status" -eq 2 ]; then
@@ -149,13 +149,13 @@ mkdir -m 700 "$runtime"
 export XDG_RUNTIME_DIR=$runtime
 mkdir "$work/dest"
 for to in "$work/dest/D.PCB" -; do
-  "$tavconv" - "$to" <"$fifo" >/dev/null 2>&1 &
+  "$tavconv" - "$to" <"$fifo" >>"$work/discard" 2>&1 &
   pid=$!
   exec 3>"$fifo"
   head -c 100000 "$big" >&3
   where=$work/dest
   [ "$to" = - ] && where=$tmp
-  spool_in() { ls -l "/proc/$pid/fd" 2>/dev/null | grep -q "$where/.*(deleted)"; }
+  spool_in() { ls -l "/proc/$pid/fd" 2>>"$work/discard" | grep -q "$where/.*(deleted)"; }
   check "spool for $to in $where" wait_for spool_in
   exec 3>&-
   wait "$pid"
@@ -182,7 +182,7 @@ fi
 # Under umask 077 every output of a parallel run is 0600.
 mkdir "$work/many"
 for i in $(seq 1 500); do crlf "$h40" "S $i" >"$work/many/f$i.pcb"; done
-(umask 077 && exec "$tavconv" -r -j8 "$work/many" "$work/many-out" >/dev/null)
+(umask 077 && exec "$tavconv" -r -j8 "$work/many" "$work/many-out" >>"$work/discard")
 check "umask 077: 500 outputs" test "$(find "$work/many-out" -type f | wc -l)" -eq 500
 check "umask 077: all 0600" test -z "$(find "$work/many-out" -type f ! -perm 600)"
 rm -r "$work/many" "$work/many-out"

@@ -138,11 +138,11 @@ TEST_F(ConvertTest, LongLinesAcrossTheReadingBlocksAreStreamed) {
 }
 
 TEST_F(ConvertTest, LongNumericRecordsGiveWhatTheReferenceGives) {
-  // Longer than a reading block: more than 100 fields is error 9 as soon as
-  // field 101 begins; up to 100 fields, whatever their length, the line is
-  // converted.  A blank after field 100 at the line's end opens an empty
-  // field 101, also when its carriage return and line feed fall in
-  // different reading blocks.
+  // Longer than a reading block: more than 100 fields (50 values of an
+  // option) is error 9 as soon as field 101 begins; up to 100 fields,
+  // whatever their length, the line is converted.  A blank after field 100 at the line's end opens
+  // an empty field 101, also when its carriage return and line feed fall in different reading
+  // blocks.
   std::string hundred = "4 1 0.1 1 2 0.5 90 3 0";
   for (int field = 10; field < 100; ++field)
     hundred += " T" + std::to_string(field);
@@ -169,6 +169,13 @@ TEST_F(ConvertTest, LongNumericRecordsGiveWhatTheReferenceGives) {
       padded(hundred, 1u << 19) + " ",
       padded(hundred, 1u << 19) + " x",
       padded(hundred, 1u << 19) + "  ",
+      // Options that scale their values: at most 50.
+      "-gx" + many_values.substr(1),
+      "-dp1,2" + many_values.substr(1),
+      padded("-gx1,2,3", 300'000),
+      padded("-dp", 300'000) + std::string(49, ',') + "1",
+      padded("-gx", 300'000) + std::string(49, ',') + " 1",
+      padded("-gx", 300'000) + std::string(49, ','),
   };
   for (const std::string& line : lines) {
     std::string expected;

@@ -270,10 +270,17 @@ TEST(Win32, HardEndChild) {
 }
 
 TEST_F(Win32FileTest, HiddenAndSpoolFilesGoWhenTheProgramIsEndedHard) {
-  const std::string temporary = dir_ + "\tmp";
+  const std::string temporary = dir_ + "\\tmp";
   fs::create_directory(temporary);
   Write("DEST.PCB", "old");
-  SetEnvironmentVariableW(L"TAVREL_HARD_END_DEST", fs::path(dir_ + "\DEST.PCB").c_str());
+  // The child's environment: where it writes, and its temporary folder.
+  auto variable = [](const wchar_t* name) {
+    wchar_t value[MAX_PATH + 1] = L"";
+    GetEnvironmentVariableW(name, value, MAX_PATH + 1);
+    return std::wstring(value);
+  };
+  const std::wstring tmp = variable(L"TMP"), temp = variable(L"TEMP");
+  SetEnvironmentVariableW(L"TAVREL_HARD_END_DEST", fs::path(dir_ + "\\DEST.PCB").c_str());
   SetEnvironmentVariableW(L"TMP", fs::path(temporary).c_str());
   SetEnvironmentVariableW(L"TEMP", fs::path(temporary).c_str());
   wchar_t self[MAX_PATH];
@@ -285,6 +292,8 @@ TEST_F(Win32FileTest, HiddenAndSpoolFilesGoWhenTheProgramIsEndedHard) {
   const BOOL started = CreateProcessW(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                       nullptr, &startup, &child);
   SetEnvironmentVariableW(L"TAVREL_HARD_END_DEST", nullptr);
+  SetEnvironmentVariableW(L"TMP", tmp.empty() ? nullptr : tmp.c_str());
+  SetEnvironmentVariableW(L"TEMP", temp.empty() ? nullptr : temp.c_str());
   ASSERT_TRUE(started);
   WaitForSingleObject(child.hProcess, 60000);
   DWORD code = 0;
@@ -302,7 +311,7 @@ TEST_F(Win32FileTest, HiddenAndSpoolFilesGoWhenTheProgramIsEndedHard) {
 TEST_F(Win32FileTest, SpoolFilesAreSharedWhileHeldAndGoneAfter) {
   std::string path;
   {
-    PrivateFile spool(dir_ + "\DEST.PCB");
+    PrivateFile spool(dir_ + "\\DEST.PCB");
     path = spool.path();
     EXPECT_TRUE(FileExists(path));
     {
@@ -311,7 +320,7 @@ TEST_F(Win32FileTest, SpoolFilesAreSharedWhileHeldAndGoneAfter) {
       output.Close();
     }
     RecordingSink sink;
-    AnalysisRequest request{FolderOf(path), NameOf(path), out_dir_ + "\3_A.PCB", kPoint};
+    AnalysisRequest request{FolderOf(path), NameOf(path), out_dir_ + "\\3_A.PCB", kPoint};
     EXPECT_TRUE(Analizza(request, sink).converted) << sink.failed_number;
   }
   EXPECT_FALSE(FileExists(path));
