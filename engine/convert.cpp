@@ -8,6 +8,7 @@
 #include <exception>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -272,25 +273,26 @@ bool ReadRestOfLine(platform::InputFile& source, ByteBuffer& block, bool crlf, F
   }
 }
 
-// Streams the rest of a long line whose beginning is in `block`: its bytes
-// are written when `copy`, else skipped.  A carriage return right before the
-// line feed is not part of the line; at the end of the file it is.
-void StreamLine(platform::InputFile& source, ByteBuffer& block, bool copy, bool crlf,
-                platform::OutputFile& output) {
-  bool held_cr = false;    // the bytes written so far end with a carriage return
+// Hands the bytes of a long line whose beginning is in `block` (after its
+// first `skip` bytes), and then of the rest read from `source`, to `put`, a
+// piece at a time, up to its line end (not included; the rest of the chunk
+// is given back).  A carriage return right before the line feed is not part
+// of the line; at the end of the file it is.
+template <typename Put>
+void ForEachPiece(platform::InputFile& source, ByteBuffer& block, bool crlf, std::size_t skip,
+                  Put&& put) {
+  bool held_cr = false;    // the bytes given so far end with a carriage return
   bool cr_before = false;  // the chunk before ended with a carriage return
-  std::string_view chunk = block.view();
+  std::string_view chunk = block.view().substr(skip);
   for (;;) {
     const std::size_t lf = LineEndIn(chunk, crlf, cr_before);
     const bool ends = lf != std::string_view::npos;
     std::string_view bytes = chunk.substr(0, lf);
-    if (copy) {
-      if (held_cr && !(ends && bytes.empty())) output.Write("\r");
-      held_cr = bytes.ends_with('\r');
-      if (held_cr) bytes.remove_suffix(1);
-      if (ends) held_cr = false;  // it stood before the line feed
-      output.Write(bytes);
-    }
+    if (held_cr && !(ends && bytes.empty())) put(std::string_view("\r"));
+    held_cr = bytes.ends_with('\r');
+    if (held_cr) bytes.remove_suffix(1);
+    if (ends) held_cr = false;  // it stood before the line feed
+    put(bytes);
     if (ends) {
       source.Unread(chunk.substr(lf + 1));
       return;
@@ -300,13 +302,134 @@ void StreamLine(platform::InputFile& source, ByteBuffer& block, bool copy, bool 
     char* at = block.Reserve(kBlockSize);
     const std::size_t got = source.ReadBytes(at, kBlockSize);
     if (got == 0) {
-      if (held_cr) output.Write("\r");
+      if (held_cr) put(std::string_view("\r"));
       return;
     }
     block.Commit(at + got);
     chunk = block.view();
   }
 }
+
+// Streams the rest of a long line whose beginning is in `block`: its bytes
+// are written when `copy`, else skipped.
+void StreamLine(platform::InputFile& source, ByteBuffer& block, bool copy, bool crlf,
+                platform::OutputFile& output) {
+  ForEachPiece(source, block, crlf, 0, [&](std::string_view bytes) {
+    if (copy) output.Write(bytes);
+  });
+}
+
+// A layer line too long to be held, converted as LayerLine converts it while
+// it is read: the prefix (up to the first colon, or the whole line when it
+// has none) is written at once; of the rest only the few characters that
+// decide the 3.5 text are kept, and the name (after the last comma) in
+// memory up to a limit, beyond it in a spool file.
+class LayerStream {
+ public:
+  explicit LayerStream(platform::OutputFile& output) : output_(output) {}
+
+  void Take(std::string_view bytes) {
+    const std::size_t size = bytes.size();
+    Keep(head_, 0, kHead, bytes);
+    if (colon_ == std::string_view::npos) {
+      const std::size_t colon = bytes.find(':');
+      output_.Write(bytes.substr(0, colon == bytes.npos ? bytes.size() : colon + 1));
+      if (colon != bytes.npos) colon_ = position_ + colon;
+    }
+    if (colon_ != std::string_view::npos) {
+      Keep(after_, colon_ + 1, kAfter, bytes);
+      Keep(settings_, colon_ + 10, kSettings, bytes);
+    }
+    const std::size_t comma = bytes.rfind(',');
+    if (comma != std::string_view::npos) {
+      last_comma_ = position_ + comma;
+      name_.clear();
+      name_head_.clear();
+      spilled_ = false;
+      spill_output_.reset();
+      bytes.remove_prefix(comma + 1);
+    }
+    if (last_comma_ == std::string_view::npos) {  // no name without a comma
+      position_ += size;
+      return;
+    }
+    if (name_head_.size() < kNameHead) {
+      name_head_.append(bytes.substr(0, kNameHead - name_head_.size()));
+    }
+    if (!spilled_ && name_.size() + bytes.size() > kNameHeld) {
+      if (!spill_) spill_.emplace();
+      spill_output_.emplace(spill_->path());
+      spill_output_->Write(name_);
+      name_.clear();
+      spilled_ = true;
+    }
+    if (spilled_) {
+      spill_output_->Write(bytes);
+    } else {
+      name_.append(bytes);
+    }
+    position_ += size;
+  }
+
+  // Writes the rest of the 3.5 text and its line end; tells `observer`.
+  void Finish(LineObserver* observer, std::uint64_t line) {
+    if (colon_ != std::string_view::npos) {
+      const std::string_view after = after_;
+      const std::string_view flag = after.size() > 1 ? after.substr(1, 1) : std::string_view();
+      const std::string_view colour = after.size() > 2 ? after.substr(2, 6) : std::string_view();
+      char middle[16];
+      const std::string_view text(
+          middle,
+          static_cast<std::size_t>(
+              LayerMiddle(head_, flag, colour, spilled_ ? name_head_ : name_, middle) - middle));
+      output_.Write(text);
+      if (spilled_) {
+        spill_output_->Close();
+        spill_output_.reset();
+        platform::InputFile spilled(spill_->path());
+        char buffer[1 << 16];
+        while (const std::size_t got = spilled.ReadBytes(buffer, sizeof buffer))
+          output_.Write(std::string_view(buffer, got));
+      } else {
+        output_.Write(name_);
+      }
+      if (observer != nullptr) {
+        const std::size_t settings = colon_ + 10;
+        const bool lost = last_comma_ != std::string_view::npos && last_comma_ > settings;
+        const std::string_view kept =
+            std::string_view(settings_).substr(0, lost ? last_comma_ - settings : 0);
+        DescribeLayerLosses(flag, colour, text.substr(0, text.find(',')), lost ? &kept : nullptr,
+                            line, *observer);
+      }
+    }
+    output_.Write(kLineEnd);
+  }
+
+ private:
+  static constexpr std::size_t kHead = 25;      // up to the short field's columns
+  static constexpr std::size_t kAfter = 9;      // the colon's flag and colour
+  static constexpr std::size_t kSettings = 61;  // as much as an account shows
+  static constexpr std::size_t kNameHead = 14;  // longer than any layer's name
+  static constexpr std::size_t kNameHeld = 4 << 20;
+
+  // Keeps in `into` the bytes of the line from `from`, at most `most` of them,
+  // that `bytes` (at position_) holds.
+  void Keep(std::string& into, std::size_t from, std::size_t most, std::string_view bytes) const {
+    const std::size_t at = from + into.size();
+    if (into.size() >= most || at < position_ || at >= position_ + bytes.size()) return;
+    into.append(bytes.substr(at - position_, most - into.size()));
+  }
+
+  platform::OutputFile& output_;
+  std::size_t position_ = 0;  // of the next byte taken
+  std::size_t colon_ = std::string_view::npos;
+  std::size_t last_comma_ = std::string_view::npos;
+  std::string head_, after_, settings_, name_head_;
+  std::string name_;  // the name so far, when not spilled
+  bool spilled_ = false;
+  std::optional<PrivateFile> spill_;
+  std::optional<platform::OutputFile> spill_output_;
+};
 
 // Tells `observer` what the lines of `bytes` lose, the first being line
 // `first`; `count` lines at most.
@@ -379,6 +502,19 @@ void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
       if (got == Read::kLongLine) {
         std::string_view fixed;
         const Streamed form = StreamedForm(block.input.view(), options.decimal_point, fixed);
+        if (form == Streamed::kNo && block.input.view().starts_with("-y")) {
+          // A layer line: converted while it is read.
+          while (!pending.empty())
+            write_next();
+          ++line_number;
+          LayerStream layer(output);
+          const bool rewrite = block.input.view().starts_with("-y255");
+          if (rewrite) layer.Take("-y15");
+          ForEachPiece(source, block.input, crlf, rewrite ? 5 : 0,
+                       [&](std::string_view bytes) { layer.Take(bytes); });
+          layer.Finish(options.observer, line_number);
+          continue;
+        }
         if (form == Streamed::kNo) {
           const std::string_view start = block.input.view();
           const bool numeric = std::string_view("012346").find(start.front()) != start.npos;

@@ -1,5 +1,6 @@
 // What the line transformer drops or approximates of a 4.0 line, told to a
 // LineObserver.  The conversion calls it only when an observer is given.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <string_view>
@@ -37,25 +38,43 @@ void Layer(std::string_view riga, std::uint64_t line, LineObserver& observer) {
   const std::size_t colon = riga.find(':');
   const std::string result = Transformed(riga);
   // The colour number stands right after the prefix, up to its comma.
-  const std::string number = result.substr(colon + 1, result.find(',', colon + 1) - colon - 1);
-  const std::string colour(riga.substr(std::min(riga.size(), colon + 3), 6));
-  if (riga.substr(std::min(riga.size(), colon + 2), 1) == "1") {
-    observer.Lost(line, LossKind::kColour,
-                  "colore " + colour + " sostituito dal colore 0 (indicatore 1)");
-  } else {
-    observer.Lost(line, LossKind::kColour, "colore " + colour + " ridotto al colore " + number);
-  }
+  const std::string_view number =
+      std::string_view(result).substr(colon + 1, result.find(',', colon + 1) - colon - 1);
+  auto at = [riga](std::size_t from, std::size_t count) {
+    return riga.substr(std::min(riga.size(), from), count);
+  };
   // After the colour text and its comma.
   const std::size_t settings = colon + 10;
   const std::size_t last_comma = riga.rfind(',');
-  if (last_comma != std::string_view::npos && last_comma > settings) {
-    observer.Lost(line, LossKind::kLayerSettings,
-                  "impostazioni del layer non riportate: " +
-                      Shown(riga.substr(settings, last_comma - settings)));
-  }
+  const std::string_view text = last_comma != std::string_view::npos && last_comma > settings
+                                    ? riga.substr(settings, last_comma - settings)
+                                    : std::string_view();
+  detail::DescribeLayerLosses(at(colon + 2, 1), at(colon + 3, 6), number,
+                              text.empty() ? nullptr : &text, line, observer);
 }
 
 }  // namespace
+
+namespace detail {
+
+void DescribeLayerLosses(std::string_view flag, std::string_view colour, std::string_view number,
+                         const std::string_view* settings, std::uint64_t line,
+                         LineObserver& observer) {
+  const std::string colour_text(colour);
+  if (flag == "1") {
+    observer.Lost(line, LossKind::kColour,
+                  "colore " + colour_text + " sostituito dal colore 0 (indicatore 1)");
+  } else {
+    observer.Lost(line, LossKind::kColour,
+                  "colore " + colour_text + " ridotto al colore " + std::string(number));
+  }
+  if (settings != nullptr) {
+    observer.Lost(line, LossKind::kLayerSettings,
+                  "impostazioni del layer non riportate: " + Shown(*settings));
+  }
+}
+
+}  // namespace detail
 
 void DescribeLosses(std::string_view riga, std::uint64_t line, LineObserver& observer) {
   if (riga.empty()) {

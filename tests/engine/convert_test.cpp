@@ -3,8 +3,10 @@
 // error, and long lines streamed across the reading blocks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "reference_transform.h"
 #include "tavrel.h"
@@ -188,6 +190,73 @@ TEST_F(ConvertTest, LongNumericRecordsGiveWhatTheReferenceGives) {
     for (unsigned threads : {1u, 2u}) {
       EXPECT_TRUE(Convert(kH40 + "-it\r\n" + line + "\r\n-it\r\n", threads) == expected)
           << line.substr(0, 40) << "... " << line.size() << " " << expected.substr(0, 40);
+    }
+  }
+}
+
+// Records what an observer is told, one text per account.
+class RecordingObserver : public LineObserver {
+ public:
+  void Lost(std::uint64_t line, LossKind kind, const std::string& detail) override {
+    told.push_back(std::to_string(line) + " " + std::to_string(static_cast<int>(kind)) + " " +
+                   detail);
+  }
+  std::vector<std::string> told;
+};
+
+TEST_F(ConvertTest, LongLayerLinesAreConvertedWhileTheyAreRead) {
+  // Longer than a reading block, and some names longer than what is held in
+  // memory: the same text and the same accounts as the whole line gives.
+  auto letters = [](std::size_t length, char first) {
+    std::string text;
+    while (text.size() < length)
+      text += static_cast<char>(first + text.size() % 26);
+    return text;
+  };
+  const std::string big_name = letters(5 << 20, 'a');
+  const std::string lines[] = {
+      "-y3:00FFFFFF,0,0,0,00,9," + letters(300'000, 'a'),
+      "-y3:00FFFFFF,0,0,0,00,9," + big_name,
+      "-y3:00FFFFFF,0,0,0,00,9," + big_name + ",Top Silk",
+      "-y3:00FFFFFF,0,0,0,00,9," + big_name + "," + big_name + ",Gnd",
+      "-y255:00FF0000,1,0,0,00,9," + letters(300'000, 'A') + ",Symbols",
+      "-y3" + letters(300'000, 'a'),
+      "-y3:" + letters(300'000, 'a'),
+      "-y" + letters(300'000, 'a') + ":00FFFFFF,0,0,0,00,9,Vcc",
+      "-y12:000000FF,0,0,0,00,9,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20," +
+          letters(300'000, 'a') + "\r\r",
+      "-y1,2:1" + letters(300'000, 'a'),
+  };
+  for (const std::string& line : lines) {
+    std::string riga = line;
+    const std::string text = reference::Trasforma(riga);
+    RecordingObserver whole;
+    riga = line;
+    if (riga.starts_with("-y255")) riga.replace(0, 5, "-y15");
+    DescribeLosses(riga, 3, whole);
+    for (const std::string& end : {std::string("\r\n-it\r\n"), std::string("\r")}) {
+      const bool last = end == "\r";
+      const unsigned threads = last ? 2 : 1;
+      Write("IN.PCB", kH40 + "-it\r\n" + line + end);
+      RecordingSink sink;
+      RecordingObserver streamed;
+      AnalysisRequest request{dir_, "IN.PCB", output_, kPoint};
+      request.threads = threads;
+      request.observer = &streamed;
+      ASSERT_TRUE(Analizza(request, sink).converted) << sink.failed_number;
+      // A carriage return that ends the file is part of the line.
+      std::string expected = kH35 + "-t60\r\n" + text;
+      if (last) {
+        riga = line + "\r";
+        expected = kH35 + "-t60\r\n" + reference::Trasforma(riga) + "\r\n";
+      } else {
+        expected += "\r\n-t60\r\n";
+        // The accounts of line 3 (the "-it" lines around it have theirs).
+        std::erase_if(streamed.told,
+                      [](const std::string& told) { return !told.starts_with("3 "); });
+        EXPECT_EQ(streamed.told, whole.told) << line.substr(0, 40);
+      }
+      EXPECT_TRUE(Read(output_) == expected) << line.substr(0, 40) << "... " << line.size();
     }
   }
 }
