@@ -2,6 +2,7 @@
 // transformed (on a small fixed pool of threads for a large file) and
 // written in the order of the file.  A line too long for a block whose 3.5
 // text its first characters decide is streamed rather than held.
+#include <algorithm>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -215,6 +216,8 @@ class FieldCounter {
     if (piece.ends_with('\r')) piece.remove_suffix(1);
     return Take(piece);
   }
+  // The fields so far (101 when a blank follows field 100).
+  int count() const { return past_ ? most_ + 1 : count_; }
   // The end of the file, without a line feed.
   bool End() {
     const bool fits = !held_cr_ || Take("\r");
@@ -318,6 +321,99 @@ void StreamLine(platform::InputFile& source, ByteBuffer& block, bool copy, bool 
     if (copy) output.Write(bytes);
   });
 }
+
+// Where the text of a record "4" (from field 10) or "6" (from field 8)
+// begins in `start`, the beginning of its line as FieldTable splits it; npos
+// when it does not begin there.
+std::size_t TextFieldStart(std::string_view start) {
+  const int text_field = start.front() == '4' ? 10 : 8;
+  int field = 1;
+  std::size_t p = 0;
+  while (p < start.size()) {
+    ++p;  // a field's first character is its own
+    while (p < start.size() && start[p] != ' ')
+      ++p;
+    if (p + 1 >= start.size()) break;
+    if (++field == text_field) return p + 1;
+    ++p;
+  }
+  return std::string_view::npos;
+}
+
+// A record "4" or "6" too long to be held whose fields before its text lie
+// in `head` (up to the text's first character): converted while it is read.
+// The fields before the text give their 3.5 text as the record with a short
+// text would; the text is copied as it is read, its blanks at the end left
+// out, as FieldsFromAndTrim does.  Its fields are counted on the way; the
+// errors come in the order the whole line would give them.
+class TextRecordStream {
+ public:
+  TextRecordStream(std::string_view head, bool decimal_point, platform::OutputFile& output)
+      : output_(output), fields_(FieldTable::kMaxFields, " ") {
+    synthetic_.assign(head);
+    synthetic_ += 'X';  // a text that ends in no blank
+    try {
+      std::string out(LineBound(synthetic_.size()), '\0');
+      const char* end = NumericRecord(synthetic_, decimal_point, out.data());
+      head_out_.assign(out.data(), static_cast<std::size_t>(end - out.data()) - 1);
+    } catch (...) {
+      head_error_ = std::current_exception();
+    }
+    // The fields before the text are counted now.
+    if (!fields_.Add(head)) Raise(err::kSubscript);
+  }
+
+  // The text's bytes, a piece at a time.
+  void Take(std::string_view bytes) {
+    if (!fields_.Add(bytes)) Raise(err::kSubscript);  // a character in field 101
+    if (head_error_) return;  // raised at the end unless field 101 comes first
+    for (std::size_t at = 0; at < bytes.size();) {
+      const std::size_t text = bytes.find_first_not_of(' ', at);
+      if (text == std::string_view::npos) {
+        blanks_ += bytes.size() - at;
+        break;
+      }
+      blanks_ += text - at;
+      if (!head_written_) {
+        output_.Write(head_out_);
+        head_written_ = true;
+      }
+      for (; blanks_ > 0; blanks_ -= std::min<std::size_t>(blanks_, kBlanks.size()))
+        output_.Write(kBlanks.substr(0, std::min<std::size_t>(blanks_, kBlanks.size())));
+      std::size_t blank = bytes.find(' ', text);
+      if (blank == std::string_view::npos) blank = bytes.size();
+      output_.Write(bytes.substr(text, blank - text));
+      at = blank;
+    }
+  }
+
+  // The end of the line: its errors, else the rest of its 3.5 text.
+  void Finish(LineObserver* observer, std::uint64_t line) {
+    if (!fields_.End()) Raise(err::kSubscript);
+    if (head_error_) std::rethrow_exception(head_error_);
+    // An empty field 101 (a blank after field 100 at the end of the line).
+    if (fields_.count() > FieldTable::kMaxFields) Raise(err::kSubscript);
+    if (!head_written_) {
+      std::string_view trimmed = head_out_;
+      while (trimmed.ends_with(' '))
+        trimmed.remove_suffix(1);
+      output_.Write(trimmed);
+    }
+    output_.Write(kLineEnd);
+    if (observer != nullptr) DescribeLosses(synthetic_, line, *observer);
+  }
+
+ private:
+  static constexpr std::string_view kBlanks = "                                ";
+
+  platform::OutputFile& output_;
+  FieldCounter fields_;
+  std::string synthetic_;  // the fields before the text and a short text
+  std::string head_out_;   // their 3.5 text, up to where the text goes
+  std::exception_ptr head_error_;
+  bool head_written_ = false;
+  std::size_t blanks_ = 0;  // blanks read and not yet written
+};
 
 // A layer line too long to be held, converted as LayerLine converts it while
 // it is read: the prefix (up to the first colon, or the whole line when it
@@ -502,6 +598,21 @@ void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
       if (got == Read::kLongLine) {
         std::string_view fixed;
         const Streamed form = StreamedForm(block.input.view(), options.decimal_point, fixed);
+        const std::string_view start = block.input.view();
+        const std::size_t text = start.front() == '4' || start.front() == '6'
+                                     ? TextFieldStart(start)
+                                     : std::string_view::npos;
+        if (form == Streamed::kNo && text != std::string_view::npos) {
+          // A text record: converted while it is read.
+          while (!pending.empty())
+            write_next();
+          ++line_number;
+          TextRecordStream record(start.substr(0, text), options.decimal_point, output);
+          ForEachPiece(source, block.input, crlf, text,
+                       [&](std::string_view bytes) { record.Take(bytes); });
+          record.Finish(options.observer, line_number);
+          continue;
+        }
         if (form == Streamed::kNo && block.input.view().starts_with("-y")) {
           // A layer line: converted while it is read.
           while (!pending.empty())
@@ -516,7 +627,6 @@ void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
           continue;
         }
         if (form == Streamed::kNo) {
-          const std::string_view start = block.input.view();
           const bool numeric = std::string_view("012346").find(start.front()) != start.npos;
           const bool scaled = !numeric && OptionReadsValues(start);
           FieldCounter fields =

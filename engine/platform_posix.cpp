@@ -377,7 +377,9 @@ void InstallLocked(Guards& guards) {
   pthread_t thread;
   bool started = false;
   if (pthread_attr_init(&attributes) == 0) {
-    pthread_attr_setstacksize(&attributes, 64 * 1024);
+    const long least = sysconf(_SC_THREAD_STACK_MIN);
+    pthread_attr_setstacksize(&attributes,
+                              static_cast<std::size_t>(least > 64 * 1024 ? least : 64 * 1024));
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
     started = pthread_create(&thread, &attributes, AwaitEndingSignal, nullptr) == 0;
     pthread_attr_destroy(&attributes);

@@ -171,6 +171,17 @@ TEST_F(ConvertTest, LongNumericRecordsGiveWhatTheReferenceGives) {
       padded(hundred, 1u << 19) + " ",
       padded(hundred, 1u << 19) + " x",
       padded(hundred, 1u << 19) + "  ",
+      // The texts of records "4" and "6", copied as they are read: blanks at
+      // the end, a text of blanks only, an error before the text, with or
+      // without a field 101 after it.
+      padded("4 1 0.1 1.25 2.5 0.5 90 5 1 ", 300'000) + "   ",
+      "4 1 0.1 1.25 2.5 0.5 90 5 0 " + std::string(300'000, ' '),
+      "4 1 0.1 1.25 2.5 0.5 90 5 0 T" + std::string(300'000, ' ') + "\t",
+      padded("6 2 90 1 2 0.5 0.25 ", 300'000) + " A  B ",
+      padded("4 1 1e999 1.25 2.5 0.5 90 5 0", 300'000),
+      padded("4 1 1e999 1.25 2.5 0.5 90 5 0", 300'000) + many_values,
+      padded(std::string(hundred).replace(4, 3, "1e999"), 1u << 19) + " ",
+      padded("4 1 0.1 1.25 2.5 0.5 90 5 3", 1u << 19) + " x\r",
       // Options that scale their values: at most 50.
       "-gx" + many_values.substr(1),
       "-dp1,2" + many_values.substr(1),
