@@ -14,7 +14,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -428,6 +430,50 @@ TEST_F(FilesTest, TheAnalysisWritesOnlyAFileItCreated) {
     Run("A.PCB", refused);
     EXPECT_EQ(refused.failed_number, err::kPermission);
     EXPECT_EQ(Read(output_), "planted");
+  }
+}
+
+// A line of any kind, however long, is converted in bounded memory: 64 MB
+// lines here, a quarter of the 256 MB that must run in 64 MB.  The file is
+// written and converted in a child, whose growth of resident memory is
+// measured.
+TEST_F(FilesTest, LongLinesTakeBoundedMemory) {
+  constexpr std::size_t kLength = 64 << 20;
+  constexpr long kMostKilobytes = 16 << 10;
+  const struct {
+    const char* start;
+    const char* repeated;
+    int error;  // the conversion's error, 0 for none
+  } cases[] = {
+      {"0", " 1", err::kSubscript},                 // a record 0 of many values
+      {"-gx", "1,", err::kSubscript},               // an option's values
+      {"-y3:00FFFFFF,0,0,0,00,9,", "layer", 0},     // a layer's name
+      {"4 1 0.1 1.25 2.5 0.5 90 5 1 ", "text", 0},  // a text record
+      {"6 2 90 1 2 0.5 0.25 ", "text", 0},
+  };
+  for (const auto& c : cases) {
+    const int status = InChild([&] {
+      {
+        std::FILE* file = std::fopen((dir_ + "/LONG.PCB").c_str(), "wb");
+        std::fputs("TAVREL Version 4.0 -- Data File.\r\n", file);
+        std::fputs(c.start, file);
+        for (std::size_t written = 0; written < kLength; written += std::strlen(c.repeated))
+          std::fputs(c.repeated, file);
+        std::fputs("\r\n", file);
+        std::fclose(file);
+      }
+      rusage before{}, after{};
+      getrusage(RUSAGE_SELF, &before);
+      RecordingSink sink;
+      AnalysisRequest request{dir_, "LONG.PCB", output_, kPoint};
+      request.threads = 2;
+      const AnalysisOutcome outcome = Analizza(request, sink);
+      getrusage(RUSAGE_SELF, &after);
+      const bool as_expected = c.error == 0 ? outcome.converted : sink.failed_number == c.error;
+      if (!as_expected) _exit(1);
+      _exit(after.ru_maxrss - before.ru_maxrss < kMostKilobytes ? 0 : 2);
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.start << ": " << status;
   }
 }
 
