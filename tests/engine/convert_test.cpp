@@ -182,6 +182,19 @@ TEST_F(ConvertTest, LongNumericRecordsGiveWhatTheReferenceGives) {
       padded("4 1 1e999 1.25 2.5 0.5 90 5 0", 300'000) + many_values,
       padded(std::string(hundred).replace(4, 3, "1e999"), 1u << 19) + " ",
       padded("4 1 0.1 1.25 2.5 0.5 90 5 3", 1u << 19) + " x\r",
+      // Values of a record "0" or "1" or an option that cannot fit a double
+      // whatever follows them: error 6, known before the line is held; and
+      // those that an exponent brings back, or that are worth 0.
+      "1 " + std::string(1'000'000, '7'),
+      "0 12  " + std::string(400'000, '1') + "e-399990,2",
+      "0 12  0." + std::string(300'000, '0') + "1e300010",
+      "0 12    " + std::string(300'000, '0') + "   ",
+      "1 " + std::string(300'000, '1') + many_values.substr(1, 200),
+      "-gx5e" + std::string(300'000, '0') + "400",
+      "-gx1," + std::string(300'000, '\t') + std::string(400, '9') + "e-95,2",
+      "-gx" + std::string(300'000, '9') + "e-" + std::string(12, '9'),
+      "-dp" + std::string(300'000, '8') + "e1",
+      "1 " + std::string(309, '9') + std::string(300'000, '\t'),
       // Options that scale their values: at most 50.
       "-gx" + many_values.substr(1),
       "-dp1,2" + many_values.substr(1),
