@@ -447,6 +447,7 @@ TEST_F(FilesTest, LongLinesTakeBoundedMemory) {
   } cases[] = {
       {"0", " 1", err::kSubscript},                 // a record 0 of many values
       {"-gx", "1,", err::kSubscript},               // an option's values
+      {"1 ", "1234567890", err::kOverflow},         // one value of digits
       {"-y3:00FFFFFF,0,0,0,00,9,", "layer", 0},     // a layer's name
       {"4 1 0.1 1.25 2.5 0.5 90 5 1 ", "text", 0},  // a text record
       {"6 2 90 1 2 0.5 0.25 ", "text", 0},
