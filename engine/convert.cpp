@@ -195,35 +195,18 @@ Read ReadBlock(platform::InputFile& source, ByteBuffer& block, bool crlf) {
 // Counts the fields of a line as FieldTable splits a numeric record (at most
 // 100, split at blanks) or as the value list of an option that scales its
 // values is split (at most 50, split at commas and blanks), a piece of the
-// line at a time: each call false once a character would go into the field
-// past the last allowed, the error these lines raise before any other.  A
-// carriage return right before the line feed is not part of the line.
+// line at a time (its line end left out): each call false once a character
+// would go into the field past the last allowed, the error these lines raise
+// before any other.
 class FieldCounter {
  public:
   FieldCounter(int most, std::string_view separators) : most_(most), separators_(separators) {}
 
-  // A piece that does not end the line.
-  bool Add(std::string_view piece) {
-    if (held_cr_ && !Take("\r")) return false;
-    held_cr_ = piece.ends_with('\r');
-    if (held_cr_) piece.remove_suffix(1);
-    return Take(piece);
-  }
-  // The last piece, up to its line feed.
-  bool AddLast(std::string_view piece) {
-    if (held_cr_ && !piece.empty() && !Take("\r")) return false;
-    held_cr_ = false;
-    if (piece.ends_with('\r')) piece.remove_suffix(1);
-    return Take(piece);
-  }
+  // The next bytes of the line; false once a character goes into the field
+  // past the last allowed.
+  bool Add(std::string_view bytes) { return Take(bytes); }
   // The fields so far (101 when a blank follows field 100).
   int count() const { return past_ ? most_ + 1 : count_; }
-  // The end of the file, without a line feed.
-  bool End() {
-    const bool fits = !held_cr_ || Take("\r");
-    held_cr_ = false;
-    return fits;
-  }
 
  private:
   bool Take(std::string_view bytes) {
@@ -248,7 +231,6 @@ class FieldCounter {
   int count_ = 1;
   bool starting_ = true;
   bool past_ = false;
-  bool held_cr_ = false;
 };
 
 // Reads on into `block` up to the end of its one line, which stays whole.
@@ -505,8 +487,6 @@ void ReadLongValueLine(platform::InputFile& source, ByteBuffer& block, bool crlf
       held.append(bytes);
     }
   });
-  if (numeric && !fields.End()) Raise(err::kSubscript);
-  if (!values.End()) Raise(err::kSubscript);
   watch.End();
   if (watch.doomed()) Raise(err::kOverflow);
   block.clear();
@@ -596,7 +576,6 @@ class TextRecordStream {
 
   // The end of the line: its errors, else the rest of its 3.5 text.
   void Finish(LineObserver* observer, std::uint64_t line) {
-    if (!fields_.End()) Raise(err::kSubscript);
     if (head_error_) std::rethrow_exception(head_error_);
     // An empty field 101 (a blank after field 100 at the end of the line).
     if (fields_.count() > FieldTable::kMaxFields) Raise(err::kSubscript);
