@@ -218,6 +218,40 @@ TEST_F(ConvertTest, LongNumericRecordsGiveWhatTheReferenceGives) {
   }
 }
 
+TEST_F(ConvertTest, RandomLongLinesGiveWhatTheReferenceGives) {
+  // Lines longer than a reading block of the kinds converted while they are
+  // read, made of pieces that matter to them: long runs of digits, zeros,
+  // blanks, commas, tabs, carriage returns, exponents, colons.
+  const std::string starts[] = {
+      "0 12  ", "1 ",    "4 1 0.1 1.25 2.5 0.5 90 5 1 ", "6 2 90 1 2 .5 .25 ",
+      "-gx",    "-dp1,", "-y3:00FF00FF,0,0,0,00,9,",     "-y255:1"};
+  const std::string pieces[] = {"7",  "0",  " ", ",", "\t", "\r", "e",
+                                "e-", "e9", ".", ":", "x",  "1"};
+  std::mt19937 random(19);
+  for (int n = 0; n < 40; ++n) {
+    std::string line = starts[random() % std::size(starts)];
+    while (line.size() < 300'000) {
+      const std::string& piece = pieces[random() % std::size(pieces)];
+      // Mostly long runs of one piece, a few single ones; separators few,
+      // so that the lines do not all have too many fields.
+      const bool separator = piece == " " || piece == ",";
+      const std::size_t count =
+          separator || random() % 4 == 0 ? 1 + random() % 2 : 1 + random() % 60'000;
+      for (std::size_t i = 0; i < count && line.size() < 400'000; ++i)
+        line += piece;
+    }
+    std::string expected;
+    try {
+      std::string riga = line;
+      expected = kH35 + reference::Trasforma(riga) + "\r\n";
+    } catch (const RuntimeError& error) {
+      expected = "error " + std::to_string(error.number()) + " at line 2";
+    }
+    EXPECT_TRUE(Convert(kH40 + line + "\r\n", 1) == expected)
+        << n << ": " << line.substr(0, 40) << "... " << expected.substr(0, 60);
+  }
+}
+
 // Records what an observer is told, one text per account.
 class RecordingObserver : public LineObserver {
  public:
