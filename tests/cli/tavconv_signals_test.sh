@@ -130,7 +130,7 @@ done
 # a clean error 7; never a crash.  (A build with AddressSanitizer cannot start
 # in so small an address space at all: not tried there.)
 limits="40000 60000 120000"
-(ulimit -v 120000 && exec "$tavconv" --version >>"$work/discard" 2>&1) || limits=
+{ (ulimit -v 120000 && exec "$tavconv" --version >>"$work/discard" 2>&1); } 2>>"$work/discard" || limits=
 for limit in $limits; do
   (ulimit -v "$limit" && exec "$tavconv" -f -j8 "$big" "$work/o.pcb" >>"$work/discard" 2>"$work/stderr")
   status=$?
