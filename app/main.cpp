@@ -2,10 +2,16 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "folders.h"
 #include "form_converter_window.h"
 #include "look.h"
+#include "tavrel.h"
 
 int main(int argc, char* argv[]) {
+  // Before Qt starts any thread: an ending signal (a logout's hang-up, a
+  // termination) removes the window's temporary file and its lock as Exit
+  // would.
+  tavrel::PrepareProcess();
   QApplication application(argc, argv);
   application.setStyle(QStringLiteral("Fusion"));
   if (!tavrel::ui::InstallQtItalian())
@@ -13,8 +19,12 @@ int main(int argc, char* argv[]) {
   auto* window = new tavrel::ui::FormConverterWindow();
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->show();
-  // A file or folder to open, as a file manager passes it.
-  if (const QStringList arguments = QApplication::arguments(); arguments.size() > 1)
-    QTimer::singleShot(0, window, [window, path = arguments.at(1)] { window->Open(path); });
+  // A file or folder to open, as a file manager passes it: the system's
+  // bytes (Qt's own options already taken out of argv), kept whole as the
+  // lists keep a name that is not UTF-8.
+  if (argc > 1) {
+    QTimer::singleShot(0, window,
+                       [window, path = tavrel::ui::FromEngine(argv[1])] { window->Open(path); });
+  }
   return application.exec();
 }

@@ -101,7 +101,7 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
   std::optional<tavrel::PrivateFile> spool;
   try {
     if (from_stdin) {
-      input.emplace();
+      input.emplace(to_stdout ? std::string() : dest);  // beside a destination file
       tavrel::CopyStandardInputTo(input->path());
     }
   } catch (const tavrel::RuntimeError& error) {

@@ -12,6 +12,7 @@
 using namespace tavconv;
 
 int main(int argc, char** argv) {
+  tavrel::PrepareProcess();  // before any thread: umask, SIGPIPE, the ending signals
   std::setlocale(LC_ALL, "");
   std::vector<std::string> arguments = tavrel::CommandLineArguments(argc, argv);
   if (!arguments.empty()) arguments.erase(arguments.begin());

@@ -49,6 +49,10 @@ RuntimeError MakeError(int number) {
   return RuntimeError(number, std::string(DescriptionOf(number)));
 }
 
+RuntimeError FileTooLarge() {
+  return RuntimeError(err::kDiskFull, "File troppo grande per la destinazione");
+}
+
 [[noreturn]] void Raise(int number) {
   throw MakeError(number);
 }

@@ -148,6 +148,19 @@ char* NumericRecord(std::string_view line, bool decimal_point, char* out);
 // nullptr, with nothing written, when no option key decides the line.
 char* OptionLine(std::string_view line, bool decimal_point, char* out);
 char* LayerLine(std::string_view line, char* out);
+// The part of a layer line's 3.5 text between its prefix (up to the first
+// colon) and its name: the colour number, the short field, their commas.
+// `head` holds the line's first 25 characters (all of a shorter line),
+// `flag` and `colour` the characters 2 and 3 to 8 after the colon, `name`
+// the text after the last comma (a name longer than any layer's may be
+// given by its first 14 characters).
+char* LayerMiddle(std::string_view head, std::string_view flag, std::string_view colour,
+                  std::string_view name, char* out);
+// What a layer line too long to be held loses, told from `stand_in`: a line
+// that stands for it, with its prefix, colour and settings (the first of
+// them, `cut` when there were more) and the beginning of its name.
+void DescribeLayerLosses(std::string_view stand_in, bool cut, std::uint64_t line,
+                         LineObserver& observer);
 
 // A line too long to be held: whether its 3.5 text is decided by its first
 // characters (`start`, at least four of them), and how.

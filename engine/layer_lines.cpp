@@ -44,29 +44,28 @@ int ColourNumber(std::string_view name, std::string_view colour) {
 
 }  // namespace
 
-char* LayerLine(std::string_view line, char* out) {
-  // Positions are counted from the first colon, except the fixed column 22
-  // that decides where the short field starts.
-  const std::size_t colon = line.find(':');
-  const std::string_view prefix = line.substr(0, colon + 1);
-  const std::string_view flag = At(line, colon + 2, 1);
-  const std::string_view colour = At(line, colon + 3, 6);
-
-  const std::size_t last_comma = line.rfind(',');
-  const std::string_view name =
-      last_comma == std::string_view::npos ? std::string_view() : line.substr(last_comma + 1);
-
+char* LayerMiddle(std::string_view head, std::string_view flag, std::string_view colour,
+                  std::string_view name, char* out) {
   const int number = flag == "1" ? 0 : ColourNumber(name, colour);
-
-  std::string_view short_field = At(line, 21, 1) == "," ? At(line, 22, 2) : At(line, 23, 2);
+  // The fixed column 22 decides where the short field starts.
+  std::string_view short_field = At(head, 21, 1) == "," ? At(head, 22, 2) : At(head, 23, 2);
   if (short_field.ends_with(',')) short_field = short_field.substr(0, 1);
-
-  out = Put(out, prefix);
   if (number >= 10) *out++ = '1';
   *out++ = static_cast<char>('0' + number % 10);
   *out++ = ',';
   out = Put(out, short_field);
   *out++ = ',';
+  return out;
+}
+
+char* LayerLine(std::string_view line, char* out) {
+  // Positions are counted from the first colon.
+  const std::size_t colon = line.find(':');
+  const std::size_t last_comma = line.rfind(',');
+  const std::string_view name =
+      last_comma == std::string_view::npos ? std::string_view() : line.substr(last_comma + 1);
+  out = Put(out, line.substr(0, colon + 1));
+  out = LayerMiddle(line, At(line, colon + 2, 1), At(line, colon + 3, 6), name, out);
   return Put(out, name);
 }
 

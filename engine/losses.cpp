@@ -183,8 +183,22 @@ void OptionLine(std::string_view riga, bool cut, const std::string& result, std:
 
 // A layer line: the colour reduced to a colour number, and what lies
 // between the colour and the name other than the short field.
+// The account of a layer colour: `flag` the character before it, `number`
+// the 16-colour number the 3.5 line holds.
+void ColourLost(std::string_view flag, std::string_view colour, std::string_view number,
+                std::uint64_t line, LineObserver& observer) {
+  if (colour.empty()) return;
+  if (flag == "1") {
+    observer.Lost(line, LossKind::kColour,
+                  "colore " + Shown(colour) + " sostituito dal colore 0 (indicatore 1)");
+  } else {
+    observer.Lost(line, LossKind::kColour,
+                  "colore " + Shown(colour) + " ridotto al colore " + std::string(number));
+  }
+}
+
 void LayerLine(std::string_view riga, const std::string& result, std::uint64_t line,
-               LineObserver& observer) {
+               LineObserver& observer, bool cut = false) {
   // The 3.5 line: the prefix up to the colon, the colour number, ",", the
   // short field, ",", the name (everything after the last comma).
   const std::size_t colon = riga.find(':');
@@ -195,16 +209,8 @@ void LayerLine(std::string_view riga, const std::string& result, std::uint64_t l
   const std::string_view short_field =
       std::string_view(result).substr(number_end + 1, name_comma - number_end - 1);
 
-  const std::string_view colour = riga.substr(std::min(riga.size(), colon + 3), 6);
-  if (!colour.empty()) {
-    if (riga.substr(std::min(riga.size(), colon + 2), 1) == "1") {
-      observer.Lost(line, LossKind::kColour,
-                    "colore " + Shown(colour) + " sostituito dal colore 0 (indicatore 1)");
-    } else {
-      observer.Lost(line, LossKind::kColour,
-                    "colore " + Shown(colour) + " ridotto al colore " + number);
-    }
-  }
+  ColourLost(riga.substr(std::min(riga.size(), colon + 2), 1),
+             riga.substr(std::min(riga.size(), colon + 3), 6), number, line, observer);
   // The settings: after the colour text, up to the name's comma.
   const std::size_t settings = colon + 9;
   const std::size_t last_comma = riga.rfind(',');
@@ -223,10 +229,19 @@ void LayerLine(std::string_view riga, const std::string& result, std::uint64_t l
   const std::size_t last = lost.find_last_not_of(", ");
   observer.Lost(line, LossKind::kLayerSettings,
                 "impostazioni del layer non riportate: " +
-                    Shown(std::string_view(lost).substr(first, last - first + 1)));
+                    Shown(std::string_view(lost).substr(first, last - first + 1), cut));
 }
 
 }  // namespace
+
+namespace detail {
+
+void DescribeLayerLosses(std::string_view stand_in, bool cut, std::uint64_t line,
+                         LineObserver& observer) {
+  tavrel::LayerLine(stand_in, tavrel::Transformed(stand_in), line, observer, cut);
+}
+
+}  // namespace detail
 
 void DescribeLosses(std::string_view riga, std::uint64_t line, LineObserver& observer, bool cut) {
   // Records "0" and "1" keep every value, scaled.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -154,6 +155,26 @@ std::string PrivateFolder(const std::string& base);
 // Whether NewFile may use unnamed files where the file system has them (true
 // unless turned off, which tests do to try the hidden sibling).
 void AllowUnnamedFiles(bool allowed);
+
+#if !defined(_WIN32)
+// Whether unnamed files may be tried: allowed, not turned off for the run by
+// the environment (TAVREL_UNNAMED_FILES=0), and /proc there to name them.
+bool UnnamedFilesAllowed();
+
+// Makes a file or folder that the program removes itself, and that an
+// ending signal removes too: `make` makes it under `path` (which it may
+// change, as mkstemp does) and returns a descriptor or 0, or -1 with errno
+// set; the name is then entered.  A signal that ends the program meanwhile
+// waits for both, and once it is taken nothing more is made: no file is ever
+// missed.  (Installs the signal handling of PrepareProcess when not done.)
+int MakeGuarded(std::string& path, bool folder, const std::function<int(std::string&)>& make);
+// The name is the program's no more (removed, or put in place).
+void Unguard(const std::string& path);
+
+// A spool file of the program's own, an unnamed file reached through
+// /proc/self/fd, opened for writing and emptied; -1 when `path` is not one.
+NativeFile OpenOwnSpool(const std::string& path);
+#endif
 
 // The file's length in bytes; error 53 when it does not exist.
 std::uint64_t FileLength(const std::string& path);

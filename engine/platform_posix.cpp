@@ -2,6 +2,7 @@
 #include "platform.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -10,13 +11,17 @@
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "tavrel.h"
 
@@ -35,8 +40,9 @@ RuntimeError FileError(int os_error, bool path_part) {
       return MakeError(err::kPermission);
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
       return MakeError(err::kDiskFull);
+    case EFBIG:
+      return FileTooLarge();
     case EEXIST:
       return MakeError(err::kFileExists);
     case ENAMETOOLONG:
@@ -46,6 +52,7 @@ RuntimeError FileError(int os_error, bool path_part) {
     case ENFILE:
       return MakeError(err::kTooManyFiles);
     case EIO:
+    case EPIPE:  // the reader of a pipe is gone: the output failed
       return MakeError(err::kDeviceIo);
     case ENOMEM:
       return MakeError(err::kOutOfMemory);
@@ -141,6 +148,12 @@ InputFile::~InputFile() {
 }
 
 OutputFile::OutputFile(const std::string& path) {
+  // A spool file of the program's own, reached through its descriptor.
+  fd_ = OpenOwnSpool(path);
+  if (fd_ >= 0) {
+    buffer_.Reserve(kFlushAt * 2);
+    return;
+  }
   // Only a file this program made: a leftover of the user's own goes first,
   // anything else is not the program's to write or remove.
   struct stat st;
@@ -212,126 +225,263 @@ std::string FileDateText(const std::string& path) {
 std::string PrivateFolder(const std::string& base) {
   const uid_t uid = getuid();
   const std::string folder = JoinPath(base, "pemblix-" + std::to_string(uid));
-  auto naming = [&folder](const RuntimeError& error, const char* why) {
-    return RuntimeError(error.number(), error.description() + ": " + folder + why);
+  auto naming = [](const std::string& named, const RuntimeError& error, const char* why) {
+    return RuntimeError(error.number(), error.description() + ": " + named + why);
   };
-  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) throw naming(FileError(errno, true), "");
-  struct stat st;
-  if (lstat(folder.c_str(), &st) != 0) throw naming(FileError(errno, true), "");
-  if (!S_ISDIR(st.st_mode) || st.st_uid != uid || (st.st_mode & 077) != 0) {
-    throw naming(MakeError(err::kPermission), " non è una cartella privata dell'utente");
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    throw naming(folder, FileError(errno, true), "");
   }
-  return folder;
+  struct stat st;
+  if (lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid &&
+      (st.st_mode & 077) == 0) {
+    return folder;
+  }
+  // Not a private folder of the user's (another user may have made it): a
+  // fresh one of this run, made once and removed at its end.
+  static std::mutex fresh_guard;
+  static std::vector<std::pair<std::string, std::string>>& fresh =
+      *new std::vector<std::pair<std::string, std::string>>;
+  const std::lock_guard lock(fresh_guard);
+  for (const auto& [made_in, made] : fresh) {
+    if (made_in == base) return made;
+  }
+  std::string made = folder + "-XXXXXX";
+  if (MakeGuarded(made, true, [](std::string& name) {
+        return mkdtemp(name.data()) != nullptr ? 0 : -1;
+      }) != 0) {
+    throw naming(folder, MakeError(err::kPermission), " non è una cartella privata dell'utente");
+  }
+  if (fresh.empty()) {
+    std::atexit([] {
+      for (const auto& [made_in, made] : fresh)
+        rmdir(made.c_str());
+    });
+  }
+  fresh.emplace_back(base, made);
+  return made;
 }
 
 namespace {
 
 std::atomic<bool> unnamed_files_allowed{true};
 
-// Hidden siblings not yet in place, removed when a signal ends the program.
-// The handler reads the table; the rest changes it under `pending_guard`.
-constexpr int kPendingSlots = 8;
-constexpr std::size_t kPendingPathMax = 4096;
-char pending_paths[kPendingSlots][kPendingPathMax];
-std::atomic<bool> pending_used[kPendingSlots];
-std::mutex pending_guard;
-int new_files_alive = 0;
-
+// The signals that end the program and that it takes into one thread of its
+// own, and the two it ignores (a closed pipe and a file-size limit then make
+// the writing fail with an error instead of ending the program).
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-struct sigaction saved_actions[std::size(kEndingSignals)];
-bool handled[std::size(kEndingSignals)];
-struct sigaction saved_file_size_action;
+constexpr int kIgnoredSignals[] = {SIGPIPE, SIGXFSZ};
 
-extern "C" void RemovePendingAndEnd(int signal) {
-  const int saved_errno = errno;
-  for (int i = 0; i < kPendingSlots; ++i) {
-    if (pending_used[i].load()) unlink(pending_paths[i]);
-  }
-  errno = saved_errno;
-  // The default action is back (SA_RESETHAND): the signal ends the program
-  // as soon as this handler returns.
-  raise(signal);
-}
-
-// While any NewFile lives: the ending signals remove the hidden siblings, a
-// file-size limit makes writes fail (error 61) instead of ending the program.
-void NewFileBorn() {
-  const std::lock_guard lock(pending_guard);
-  if (new_files_alive++ > 0) return;
-  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
-    handled[i] = false;
-    if (sigaction(kEndingSignals[i], nullptr, &saved_actions[i]) != 0) continue;
-    // An ignored signal, or one the program handles itself, is left alone.
-    if ((saved_actions[i].sa_flags & SA_SIGINFO) != 0 || saved_actions[i].sa_handler != SIG_DFL)
-      continue;
-    struct sigaction action {};
-    action.sa_handler = RemovePendingAndEnd;
-    sigfillset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    handled[i] = sigaction(kEndingSignals[i], &action, nullptr) == 0;
-  }
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGXFSZ, &ignore, &saved_file_size_action);
-}
-
-void NewFileGone() {
-  const std::lock_guard lock(pending_guard);
-  if (--new_files_alive > 0) return;
-  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
-    if (handled[i]) sigaction(kEndingSignals[i], &saved_actions[i], nullptr);
-  }
-  sigaction(SIGXFSZ, &saved_file_size_action, nullptr);
-}
-
-// Enters `path` in the table; the slot, or -1 when it cannot be (the file is
-// then still removed by the NewFile, only not on a signal).
-int RememberPending(const std::string& path) {
-  if (path.size() >= kPendingPathMax) return -1;
-  const std::lock_guard lock(pending_guard);
-  for (int i = 0; i < kPendingSlots; ++i) {
-    if (pending_used[i].load()) continue;
-    std::memcpy(pending_paths[i], path.c_str(), path.size() + 1);
-    pending_used[i].store(true);
-    return i;
-  }
-  return -1;
-}
-
-void ForgetPending(int& slot) {
-  if (slot >= 0) pending_used[slot].store(false);
-  slot = -1;
-}
-
-// The ending signals held back while a hidden name is made and entered.
-class EndingSignalsHeld {
- public:
-  EndingSignalsHeld() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int signal : kEndingSignals)
-      sigaddset(&set, signal);
-    pthread_sigmask(SIG_BLOCK, &set, &saved_);
-  }
-  ~EndingSignalsHeld() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
-
- private:
-  sigset_t saved_;
+// What the program made and removes itself before it ends: hidden siblings
+// and named spool files not yet placed or removed, and private folders made
+// afresh for this run.  An ending signal removes them all.  Kept for the
+// whole run (never destroyed: the signal thread may use it while the
+// program ends).
+struct Guards {
+  // Held while a file is made and entered, and for good once a signal ends
+  // the program: nothing is made after the last look at the lists.
+  std::mutex mutex;
+  std::vector<std::string> files;
+  std::vector<std::string> folders;  // removed when empty, after the files
+  bool installed = false;
+  mode_t umask_value = 022;
+  sigset_t ending;  // the ending signals the program takes (not ignored at start)
+  struct sigaction ignored_before[std::size(kIgnoredSignals)];
 };
 
-mode_t UsualMode() {
+Guards& TheGuards() {
+  static Guards& guards = *new Guards;
+  return guards;
+}
+
+// The process's umask, read without changing it: a umask() call sets the
+// mask for every thread at once, so the program never makes one once other
+// threads may be making files.
+mode_t ReadUmask() {
+  const int fd = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+  if (fd >= 0) {
+    char text[4096];
+    ssize_t got;
+    do {
+      got = read(fd, text, sizeof text);
+    } while (got < 0 && errno == EINTR);
+    close(fd);
+    const std::string_view status(text, got > 0 ? static_cast<std::size_t>(got) : 0);
+    constexpr std::string_view kKey = "\nUmask:";
+    if (const std::size_t at = status.find(kKey); at != std::string_view::npos) {
+      std::size_t from = at + kKey.size();
+      while (from < status.size() && (status[from] == '\t' || status[from] == ' '))
+        ++from;
+      unsigned value = 0;
+      const auto [end, ec] =
+          std::from_chars(status.data() + from, status.data() + status.size(), value, 8);
+      if (ec == std::errc() && end != status.data() + from)
+        return static_cast<mode_t>(value & 0777);
+    }
+  }
   const mode_t mask = umask(022);
   umask(mask);
-  return 0666 & ~mask;
+  return mask;
+}
+
+// The one place where an ending signal is taken: it removes what the lists
+// hold and ends the program by the same signal.
+void* AwaitEndingSignal(void*) {
+  Guards& guards = TheGuards();
+  int signal = 0;
+  while (sigwait(&guards.ending, &signal) != 0) {
+  }
+  guards.mutex.lock();  // never released: no file is made from now on
+  for (const std::string& file : guards.files)
+    unlink(file.c_str());
+  for (auto folder = guards.folders.rbegin(); folder != guards.folders.rend(); ++folder)
+    rmdir(folder->c_str());
+  struct sigaction usual {};
+  usual.sa_handler = SIG_DFL;
+  sigaction(signal, &usual, nullptr);
+  sigset_t one;
+  sigemptyset(&one);
+  sigaddset(&one, signal);
+  pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+  raise(signal);
+  _exit(128 + signal);
+}
+
+void RestoreInChild();
+
+// Under the guards' lock.
+void InstallLocked(Guards& guards) {
+  if (guards.installed) return;
+  guards.installed = true;
+  guards.umask_value = ReadUmask();
+  for (std::size_t i = 0; i < std::size(kIgnoredSignals); ++i) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(kIgnoredSignals[i], &ignore, &guards.ignored_before[i]);
+  }
+  // An ending signal ignored from the start (a background job's interrupt)
+  // or handled by the program itself is left as it is.
+  sigemptyset(&guards.ending);
+  for (int signal : kEndingSignals) {
+    struct sigaction now;
+    if (sigaction(signal, nullptr, &now) == 0 && (now.sa_flags & SA_SIGINFO) == 0 &&
+        now.sa_handler == SIG_DFL) {
+      sigaddset(&guards.ending, signal);
+    }
+  }
+  // Blocked in this thread, and so in every thread started after it; the
+  // signal thread takes them.  A small stack: it starts even when memory is
+  // short.
+  sigset_t before;
+  pthread_sigmask(SIG_BLOCK, &guards.ending, &before);
+  pthread_attr_t attributes;
+  pthread_t thread;
+  bool started = false;
+  if (pthread_attr_init(&attributes) == 0) {
+    const long least = sysconf(_SC_THREAD_STACK_MIN);
+    pthread_attr_setstacksize(&attributes,
+                              static_cast<std::size_t>(least > 64 * 1024 ? least : 64 * 1024));
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    started = pthread_create(&thread, &attributes, AwaitEndingSignal, nullptr) == 0;
+    pthread_attr_destroy(&attributes);
+  }
+  if (!started) {
+    // No thread to take them: the signals end the program as usual (an
+    // unnamed file goes with it all the same).
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    sigemptyset(&guards.ending);
+  }
+  static bool fork_hooked = false;
+  if (!fork_hooked) {
+    fork_hooked = true;
+    pthread_atfork([] { TheGuards().mutex.lock(); }, [] { TheGuards().mutex.unlock(); },
+                   RestoreInChild);
+  }
+}
+
+// A child of fork() has no signal thread and none of the parent's files: it
+// starts as the program did, and installs the guards again when it needs them.
+void RestoreInChild() {
+  Guards& guards = TheGuards();
+  guards.files.clear();
+  guards.folders.clear();
+  if (guards.installed) {
+    guards.installed = false;
+    for (std::size_t i = 0; i < std::size(kIgnoredSignals); ++i)
+      sigaction(kIgnoredSignals[i], &guards.ignored_before[i], nullptr);
+    pthread_sigmask(SIG_UNBLOCK, &guards.ending, nullptr);
+  }
+  guards.mutex.unlock();
+}
+
+void Install() {
+  Guards& guards = TheGuards();
+  const std::lock_guard lock(guards.mutex);
+  InstallLocked(guards);
+}
+
+mode_t UsualMode() {
+  Guards& guards = TheGuards();
+  const std::lock_guard lock(guards.mutex);
+  InstallLocked(guards);
+  return 0666 & ~guards.umask_value;
 }
 
 }  // namespace
+
+int MakeGuarded(std::string& path, bool folder, const std::function<int(std::string&)>& make) {
+  Guards& guards = TheGuards();
+  const std::lock_guard lock(guards.mutex);
+  InstallLocked(guards);
+  const int made = make(path);
+  if (made >= 0) {
+    const int error = errno;
+    (folder ? guards.folders : guards.files).push_back(path);
+    errno = error;
+  }
+  return made;
+}
+
+void Unguard(const std::string& path) {
+  Guards& guards = TheGuards();
+  const std::lock_guard lock(guards.mutex);
+  std::erase(guards.files, path);
+  std::erase(guards.folders, path);
+}
+
+bool UnnamedFilesAllowed() {
+  // TAVREL_UNNAMED_FILES=0 turns them off for a whole run (the tests of the
+  // named files, and a file system that takes them badly).
+  static const bool turned_off = [] {
+    const char* setting = std::getenv("TAVREL_UNNAMED_FILES");
+    return setting != nullptr && std::string_view(setting) == "0";
+  }();
+  return unnamed_files_allowed && !turned_off && access("/proc/self/fd", X_OK) == 0;
+}
+
+NativeFile OpenOwnSpool(const std::string& path) {
+  if (!path.starts_with("/proc/self/fd/")) return -1;
+  // Only a file with no name left, of the user's own: one of this program's.
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 0 ||
+      st.st_uid != geteuid()) {
+    return -1;
+  }
+  const int fd = Retrying([&] { return open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC); });
+  if (fd < 0) throw FileError(errno);
+  return fd;
+}
+
+namespace {}  // namespace
 
 void AllowUnnamedFiles(bool allowed) {
   unnamed_files_allowed = allowed;
 }
 
 }  // namespace platform
+
+void PrepareProcess() {
+  platform::Install();
+}
 
 NumberSettings NumberSettingsFromCLocale() {
   NumberSettings settings;
@@ -446,6 +596,9 @@ TemporaryFileLease::TemporaryFileLease() {
     path_ = stem + ".TMP";
     lock_path_ = lock_path;
     lock_ = fd;
+    // An ending signal removes both, as the window's exit would.
+    for (std::string path : {path_, lock_path_})
+      platform::MakeGuarded(path, false, [](std::string&) { return 0; });
     return;
   }
   throw MakeError(err::kTooManyFiles);
@@ -455,6 +608,8 @@ TemporaryFileLease::~TemporaryFileLease() {
   if (lock_ < 0) return;
   unlink(lock_path_.c_str());  // while still held: no other copy holds this name
   close(static_cast<int>(lock_));
+  platform::Unguard(path_);
+  platform::Unguard(lock_path_);
 }
 
 void CheckReplaceable(const std::string& path) {
@@ -474,7 +629,6 @@ struct NewFile::State {
   std::string folder;
   int fd = -1;
   std::string hidden;  // the hidden sibling; empty for an unnamed file
-  int pending = -1;    // its slot among the names removed on a signal
   bool placed = false;
 };
 
@@ -482,33 +636,32 @@ NewFile::NewFile(const std::string& destination) : state_(std::make_unique<State
   State& s = *state_;
   s.destination = destination;
   s.folder = FolderOf(destination);
-  platform::NewFileBorn();
-  if (platform::unnamed_files_allowed && access("/proc/self/fd", X_OK) == 0) {
-    s.fd = platform::Retrying([&] {
-      return open(s.folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, platform::UsualMode());
-    });
+  const mode_t mode = platform::UsualMode();
+  if (platform::UnnamedFilesAllowed()) {
+    s.fd = platform::Retrying(
+        [&] { return open(s.folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode); });
     if (s.fd >= 0) return;
   }
-  // No unnamed files here: a hidden sibling with a short name of its own.
-  const platform::EndingSignalsHeld held;
+  // No unnamed files here: a hidden sibling with a short name of its own,
+  // which an ending signal removes.
   std::string hidden = JoinPath(s.folder, ".tavconv-XXXXXX");
-  s.fd = mkostemp(hidden.data(), O_CLOEXEC);
+  s.fd = platform::MakeGuarded(hidden, false,
+                               [](std::string& name) { return mkostemp(name.data(), O_CLOEXEC); });
   if (s.fd < 0) {
     const int error = errno;
-    platform::NewFileGone();
     state_.reset();
     throw platform::OpenError(error, destination);
   }
   s.hidden = hidden;
-  s.pending = platform::RememberPending(hidden);
 }
 
 NewFile::~NewFile() {
   if (!state_) return;
-  if (!state_->hidden.empty()) unlink(state_->hidden.c_str());
-  platform::ForgetPending(state_->pending);
+  if (!state_->hidden.empty()) {
+    unlink(state_->hidden.c_str());
+    platform::Unguard(state_->hidden);
+  }
   if (state_->fd >= 0) close(state_->fd);
-  platform::NewFileGone();
 }
 
 const std::string& NewFile::destination() const {
@@ -524,7 +677,12 @@ void NewFile::Place(bool replace) {
     CheckReplaceable(to);
     struct stat old;
     if (lstat(to.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-      if (fchown(s.fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+      // The replaced file's group where the user may give it, and its owner
+      // when the administrator replaces it.  Its permission bits only: no
+      // set-user or set-group bit is carried onto a new content.
+      const uid_t owner = geteuid() == 0 ? old.st_uid : static_cast<uid_t>(-1);
+      if (fchown(s.fd, owner, old.st_gid) != 0 &&
+          fchown(s.fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
         // Not a group of the user's: the file keeps the user's own.
       }
       mode = old.st_mode & 0777;
@@ -533,7 +691,6 @@ void NewFile::Place(bool replace) {
   if (fchmod(s.fd, mode) != 0) throw FileError(errno);
   if (replace && fsync(s.fd) != 0) throw FileError(errno);
 
-  const platform::EndingSignalsHeld held;
   if (s.hidden.empty()) {
     // An unnamed file gets its name by a link through /proc.
     const std::string self = "/proc/self/fd/" + std::to_string(s.fd);
@@ -546,20 +703,22 @@ void NewFile::Place(bool replace) {
       // A hidden name first, then renamed over the destination.
       static std::atomic<unsigned> counter{0};
       std::string hidden;
-      do {
-        hidden = JoinPath(s.folder,
+      const int made = platform::MakeGuarded(hidden, false, [&](std::string& name) {
+        for (;;) {
+          name = JoinPath(s.folder,
                           ".tavconv-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
-        if (link_as(hidden)) break;
-        if (errno != EEXIST) throw platform::OpenError(errno, to);
-      } while (true);
-      int pending = platform::RememberPending(hidden);
+          if (link_as(name)) return 0;
+          if (errno != EEXIST) return -1;
+        }
+      });
+      if (made < 0) throw platform::OpenError(errno, to);
       if (rename(hidden.c_str(), to.c_str()) != 0) {
         const int error = errno;
         unlink(hidden.c_str());
-        platform::ForgetPending(pending);
+        platform::Unguard(hidden);
         throw FileError(error);
       }
-      platform::ForgetPending(pending);
+      platform::Unguard(hidden);
     }
   } else {
     if (!replace) {
@@ -576,8 +735,8 @@ void NewFile::Place(bool replace) {
     } else if (rename(s.hidden.c_str(), to.c_str()) != 0) {
       throw FileError(errno);
     }
+    platform::Unguard(s.hidden);
     s.hidden.clear();
-    platform::ForgetPending(s.pending);
   }
   s.placed = true;
 }

@@ -40,8 +40,9 @@ RuntimeError FileError(int os_error, bool path_part) {
       return MakeError(err::kPermission);
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_FILE_TOO_LARGE:
       return MakeError(err::kDiskFull);
+    case ERROR_FILE_TOO_LARGE:
+      return FileTooLarge();
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS:
       return MakeError(err::kFileExists);
@@ -58,6 +59,8 @@ RuntimeError FileError(int os_error, bool path_part) {
     case ERROR_READ_FAULT:
     case ERROR_GEN_FAILURE:
     case ERROR_IO_DEVICE:
+    case ERROR_BROKEN_PIPE:  // the reader of a pipe is gone: the output failed
+    case ERROR_NO_DATA:
       return MakeError(err::kDeviceIo);
     case ERROR_NOT_ENOUGH_MEMORY:
     case ERROR_OUTOFMEMORY:
@@ -590,9 +593,26 @@ TemporaryFileLease::~TemporaryFileLease() {
   if (lock_ != -1) CloseHandle(AsHandle(lock_));  // deletes the lock file
 }
 
-// Windows has no unnamed files: always a hidden sibling, removed by the
-// destructor or, on Ctrl-C, Ctrl-Break or the console's closing, by the
-// console handler.
+namespace {
+
+// Marks an open file to be deleted by the system when its last handle is
+// closed, or clears the mark; false when the file system cannot.
+bool MarkForDeletion(HANDLE handle, bool deleted) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = deleted ? TRUE : FALSE;
+  return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                    sizeof disposition) != 0;
+}
+
+}  // namespace
+
+void PrepareProcess() {}
+
+// Windows has no unnamed files: always a hidden sibling.  It is marked for
+// deletion while it is written, so that the system removes it when the
+// program ends however it ends (even killed); the mark is cleared just before
+// it is moved into place.  The destructor removes it too, and so does the
+// console handler on Ctrl-C, Ctrl-Break or the console's closing.
 struct NewFile::State {
   std::string destination;
   HANDLE handle = INVALID_HANDLE_VALUE;
@@ -614,10 +634,14 @@ NewFile::NewFile(const std::string& destination) : state_(std::make_unique<State
     const std::wstring wide = Wide(hidden);
     // Registered first, so that Ctrl-C never leaves a file it did not know.
     AddPending(wide);
-    s.handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    s.handle =
+        CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (s.handle != INVALID_HANDLE_VALUE) {
       s.hidden = hidden;
+      // A file system that cannot mark it still has the destructor and the
+      // console handler.
+      MarkForDeletion(s.handle, true);
       break;
     }
     const DWORD error = GetLastError();
@@ -648,6 +672,8 @@ void NewFile::Place(bool replace) {
   if (replace) CheckReplaceable(s.destination);
   if (s.handle != INVALID_HANDLE_VALUE) {  // still open unless a Place failed before
     if (replace && !FlushFileBuffers(s.handle)) throw LastError();
+    // Kept from now on: closing the handle no longer deletes it.
+    MarkForDeletion(s.handle, false);
     const HANDLE handle = s.handle;
     s.handle = INVALID_HANDLE_VALUE;
     if (!CloseHandle(handle)) throw LastError();
@@ -888,14 +914,24 @@ bool StandardErrorIsTerminal() {
           SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0);
 }
 
-PrivateFile::PrivateFile() {
+PrivateFile::PrivateFile() : PrivateFile(std::string()) {}
+
+// Always in the user's temporary folder: a file with a name would be seen
+// beside the destination.  Held open, marked to be deleted when the last
+// handle goes (however the program ends); others open it while it is held,
+// sharing its deletion.
+PrivateFile::PrivateFile(const std::string&) {
   const std::string folder = FolderOf(TemporaryFilePath());
   for (unsigned n = GetCurrentProcessId() & 0xFFFFFF;; ++n) {
     const std::string name = JoinPath(folder, "tavconv-" + std::to_string(n) + ".tmp");
-    const Handle file{CreateFileW(Wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (file.handle != INVALID_HANDLE_VALUE) {
+    const HANDLE file = CreateFileW(
+        Wide(name).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        CREATE_NEW,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_FLAG_DELETE_ON_CLOSE,
+        nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
       path_ = name;
+      file_ = AsNative(file);
       return;
     }
     if (GetLastError() != ERROR_FILE_EXISTS) throw LastError(true);
@@ -903,19 +939,21 @@ PrivateFile::PrivateFile() {
 }
 
 PrivateFile::~PrivateFile() {
-  DeleteFileW(Wide(path_).c_str());
+  if (file_ != -1) CloseHandle(AsHandle(file_));  // deletes the file
 }
 
 void CopyStandardInputTo(const std::string& path) {
-  const Handle file{CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+  const Handle file{CreateFileW(Wide(path).c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr)};
   if (file.handle == INVALID_HANDLE_VALUE) throw LastError();
   CopyHandle(GetStdHandle(STD_INPUT_HANDLE), file.handle);
 }
 
 void CopyToStandardOutput(const std::string& path) {
-  const Handle file{CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  const Handle file{CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr)};
   if (file.handle == INVALID_HANDLE_VALUE) throw LastError();
   CopyHandle(file.handle, GetStdHandle(STD_OUTPUT_HANDLE));
 }

@@ -62,6 +62,9 @@ RuntimeError MakeError(int number);
 // (76 when `path_part` is true), EACCES 70, ENOSPC 61.
 RuntimeError FileError(int os_error, bool path_part = false);
 [[noreturn]] void Raise(int number);
+// Error 61 told apart from a full disk: the file grew past what its
+// destination takes (the file system's largest file, or a file-size limit).
+RuntimeError FileTooLarge();
 
 // The analysis handler's message: "Si è verificato l'errore ", the number with
 // one leading blank, " = ", the description, CR, "Il programma verrà terminato".
@@ -289,8 +292,8 @@ void CheckReplaceable(const std::string& path);
 // file has no name until then (nothing is left even when the program is
 // killed); elsewhere it is a hidden sibling, removed when the object goes or
 // when an interrupt, hang-up, quit or termination signal ends the program.
-// While any NewFile exists a file-size limit makes the writing fail with
-// error 61 instead of ending the program.
+// A file-size limit or a closed pipe makes the writing fail with an error
+// instead of ending the program (see PrepareProcess).
 class NewFile {
  public:
   // RuntimeError when the folder cannot take a file.
@@ -311,6 +314,20 @@ class NewFile {
   friend class platform::OutputFile;
   std::unique_ptr<State> state_;
 };
+
+// Called first in main, before any other thread starts (later the first
+// NewFile, PrivateFile or TemporaryFileLease does it, but threads already
+// running then are not covered).  Reads the umask once for the whole run;
+// makes a closed pipe (SIGPIPE) and a file-size limit (SIGXFSZ) failed writes
+// instead of the end of the program; and takes the signals that end a
+// program (interrupt, termination, hang-up, quit; those not ignored at the
+// start) away from every thread into one of its own, which removes every
+// hidden sibling, named spool file, window temporary file and its lock that
+// the program holds, and then ends the program by the same signal.  On
+// Windows nothing needs preparing: the console's Ctrl-C handler is set by the
+// first NewFile, and files that must not outlive the program are marked for
+// deletion by the system.
+void PrepareProcess();
 
 // Copies `from` to `to` through a NewFile placed with replacing.  RuntimeError
 // on failure, when `to` is left as it was.
@@ -390,11 +407,19 @@ void MakeFolders(const std::string& path);
 // Windows a console, switched to them).
 bool StandardErrorIsTerminal();
 
-// A new empty file of the user's own in the private temporary folder,
-// removed with the object.
+// A new empty spool file of the user's own, gone with the object.  Where the
+// file system allows it the file has no name at all (nothing outlives the
+// program, however it ends) and path() reaches it through the program's
+// descriptor (/proc/self/fd/N); else it is named in the private folder under
+// the temporary folder ($TMPDIR, else /tmp), and an ending signal removes it.
+// On Windows it is named in the user's temporary folder and the system
+// deletes it when the program ends, however it ends.
 class PrivateFile {
  public:
   PrivateFile();  // RuntimeError when there is no private place
+  // Beside `destination` (in its folder) when an unnamed file can be made
+  // there, where there is room for what is converted into it; else as above.
+  explicit PrivateFile(const std::string& destination);
   ~PrivateFile();
   PrivateFile(const PrivateFile&) = delete;
   PrivateFile& operator=(const PrivateFile&) = delete;
@@ -402,8 +427,10 @@ class PrivateFile {
 
  private:
   std::string path_;
+  std::intptr_t file_ = -1;  // the platform's handle, held open for the life
+  bool named_ = false;       // path_ is a name of its own, removed at the end
 };
-// Reads standard input to its end into the file at `path`.
+// Reads standard input to its end into the file at `path` (a PrivateFile's).
 void CopyStandardInputTo(const std::string& path);
 // Writes the file's bytes to standard output.
 void CopyToStandardOutput(const std::string& path);

@@ -3,8 +3,10 @@
 // error, and long lines streamed across the reading blocks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "reference_transform.h"
 #include "tavrel.h"
@@ -133,6 +135,186 @@ TEST_F(ConvertTest, LongLinesAcrossTheReadingBlocksAreStreamed) {
       EXPECT_TRUE(Convert(kH40 + letter + "\n" + unknown + "\r\n-it\r\n", threads) ==
                   kH35 + banner + "\r\n-t60\r\n")
           << length;
+    }
+  }
+}
+
+TEST_F(ConvertTest, LongNumericRecordsGiveWhatTheReferenceGives) {
+  // Longer than a reading block: more than 100 fields (50 values of an
+  // option) is error 9 as soon as field 101 begins; up to 100 fields,
+  // whatever their length, the line is converted.  A blank after field 100 at the line's end opens
+  // an empty field 101, also when its carriage return and line feed fall in different reading
+  // blocks.
+  std::string hundred = "4 1 0.1 1 2 0.5 90 3 0";
+  for (int field = 10; field < 100; ++field)
+    hundred += " T" + std::to_string(field);
+  auto padded = [](std::string line, std::size_t length) {
+    line += " ";
+    while (line.size() < length)
+      line += static_cast<char>('a' + line.size() % 26);
+    return line;
+  };
+  const std::string many_values = [] {
+    std::string line = "0";
+    while (line.size() < 600'000)
+      line += " 1";
+    return line;
+  }();
+  const std::string lines[] = {
+      many_values,
+      "1 " + many_values.substr(1),
+      "6" + many_values.substr(1),
+      padded("4 1 0.1 1 2 0.5 90 3 0 TEXT", 300'000),
+      padded(hundred, (1u << 18) - 5) + " ",
+      padded(hundred, (1u << 18) - 2) + " ",
+      padded(hundred, (1u << 18) - 1) + " ",
+      padded(hundred, 1u << 19) + " ",
+      padded(hundred, 1u << 19) + " x",
+      padded(hundred, 1u << 19) + "  ",
+      // The texts of records "4" and "6", copied as they are read: blanks at
+      // the end, a text of blanks only, an error before the text, with or
+      // without a field 101 after it.
+      padded("4 1 0.1 1.25 2.5 0.5 90 5 1 ", 300'000) + "   ",
+      "4 1 0.1 1.25 2.5 0.5 90 5 0 " + std::string(300'000, ' '),
+      "4 1 0.1 1.25 2.5 0.5 90 5 0 T" + std::string(300'000, ' ') + "\t",
+      padded("6 2 90 1 2 0.5 0.25 ", 300'000) + " A  B ",
+      padded("4 1 1e999 1.25 2.5 0.5 90 5 0", 300'000),
+      padded("4 1 1e999 1.25 2.5 0.5 90 5 0", 300'000) + many_values,
+      padded(std::string(hundred).replace(4, 3, "1e999"), 1u << 19) + " ",
+      padded("4 1 0.1 1.25 2.5 0.5 90 5 3", 1u << 19) + " x\r",
+      // Values of a record "0" or "1" or an option that cannot fit a double
+      // whatever follows them: error 6, known before the line is held; and
+      // those that an exponent brings back, or that are worth 0.
+      "1 " + std::string(1'000'000, '7'),
+      "0 12  " + std::string(400'000, '1') + "e-399990,2",
+      "0 12  0." + std::string(300'000, '0') + "1e300010",
+      "0 12    " + std::string(300'000, '0') + "   ",
+      "1 " + std::string(300'000, '1') + many_values.substr(1, 200),
+      "-gx5e" + std::string(300'000, '0') + "400",
+      "-gx1," + std::string(300'000, '\t') + std::string(400, '9') + "e-95,2",
+      "-gx" + std::string(300'000, '9') + "e-" + std::string(12, '9'),
+      "-dp" + std::string(300'000, '8') + "e1",
+      "1 " + std::string(309, '9') + std::string(300'000, '\t'),
+      // Options that scale their values: at most 50.
+      "-gx" + many_values.substr(1),
+      "-dp1,2" + many_values.substr(1),
+      padded("-gx1,2,3", 300'000),
+      padded("-dp", 300'000) + std::string(49, ',') + "1",
+      padded("-gx", 300'000) + std::string(49, ',') + " 1",
+      padded("-gx", 300'000) + std::string(49, ','),
+  };
+  for (const std::string& line : lines) {
+    std::string expected;
+    try {
+      std::string riga = line;
+      expected = kH35 + "-t60\r\n" + reference::Trasforma(riga) + "\r\n-t60\r\n";
+    } catch (const RuntimeError& error) {
+      expected = "error " + std::to_string(error.number()) + " at line 3";
+    }
+    for (unsigned threads : {1u, 2u}) {
+      EXPECT_TRUE(Convert(kH40 + "-it\r\n" + line + "\r\n-it\r\n", threads) == expected)
+          << line.substr(0, 40) << "... " << line.size() << " " << expected.substr(0, 40);
+    }
+  }
+}
+
+TEST_F(ConvertTest, RandomLongLinesGiveWhatTheReferenceGives) {
+  // Lines longer than a reading block of the kinds converted while they are
+  // read, made of pieces that matter to them: long runs of digits, zeros,
+  // blanks, commas, tabs, carriage returns, exponents, colons.
+  const std::string starts[] = {
+      "0 12  ", "1 ",    "4 1 0.1 1.25 2.5 0.5 90 5 1 ", "6 2 90 1 2 .5 .25 ",
+      "-gx",    "-dp1,", "-y3:00FF00FF,0,0,0,00,9,",     "-y255:1"};
+  const std::string pieces[] = {"7",  "0",  " ", ",", "\t", "\r", "e",
+                                "e-", "e9", ".", ":", "x",  "1"};
+  std::mt19937 random(19);
+  for (int n = 0; n < 40; ++n) {
+    std::string line = starts[random() % std::size(starts)];
+    while (line.size() < 300'000) {
+      const std::string& piece = pieces[random() % std::size(pieces)];
+      // Mostly long runs of one piece, a few single ones; separators few,
+      // so that the lines do not all have too many fields.
+      const bool separator = piece == " " || piece == ",";
+      const std::size_t count =
+          separator || random() % 4 == 0 ? 1 + random() % 2 : 1 + random() % 60'000;
+      for (std::size_t i = 0; i < count && line.size() < 400'000; ++i)
+        line += piece;
+    }
+    std::string expected;
+    try {
+      std::string riga = line;
+      expected = kH35 + reference::Trasforma(riga) + "\r\n";
+    } catch (const RuntimeError& error) {
+      expected = "error " + std::to_string(error.number()) + " at line 2";
+    }
+    EXPECT_TRUE(Convert(kH40 + line + "\r\n", 1) == expected)
+        << n << ": " << line.substr(0, 40) << "... " << expected.substr(0, 60);
+  }
+}
+
+// Records what an observer is told, one text per account.
+class RecordingObserver : public LineObserver {
+ public:
+  void Lost(std::uint64_t line, LossKind kind, const std::string& detail) override {
+    told.push_back(std::to_string(line) + " " + std::to_string(static_cast<int>(kind)) + " " +
+                   detail);
+  }
+  std::vector<std::string> told;
+};
+
+TEST_F(ConvertTest, LongLayerLinesAreConvertedWhileTheyAreRead) {
+  // Longer than a reading block, and some names longer than what is held in
+  // memory: the same text and the same accounts as the whole line gives.
+  auto letters = [](std::size_t length, char first) {
+    std::string text;
+    while (text.size() < length)
+      text += static_cast<char>(first + text.size() % 26);
+    return text;
+  };
+  const std::string big_name = letters(5 << 20, 'a');
+  const std::string lines[] = {
+      "-y3:00FFFFFF,0,0,0,00,9," + letters(300'000, 'a'),
+      "-y3:00FFFFFF,0,0,0,00,9," + big_name,
+      "-y3:00FFFFFF,0,0,0,00,9," + big_name + ",Top Silk",
+      "-y3:00FFFFFF,0,0,0,00,9," + big_name + "," + big_name + ",Gnd",
+      "-y255:00FF0000,1,0,0,00,9," + letters(300'000, 'A') + ",Symbols",
+      "-y3" + letters(300'000, 'a'),
+      "-y3:" + letters(300'000, 'a'),
+      "-y" + letters(300'000, 'a') + ":00FFFFFF,0,0,0,00,9,Vcc",
+      "-y12:000000FF,0,0,0,00,9,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20," +
+          letters(300'000, 'a') + "\r\r",
+      "-y1,2:1" + letters(300'000, 'a'),
+  };
+  for (const std::string& line : lines) {
+    std::string riga = line;
+    const std::string text = reference::Trasforma(riga);
+    RecordingObserver whole;
+    riga = line;
+    if (riga.starts_with("-y255")) riga.replace(0, 5, "-y15");
+    DescribeLosses(riga, 3, whole);
+    for (const std::string& end : {std::string("\r\n-it\r\n"), std::string("\r")}) {
+      const bool last = end == "\r";
+      const unsigned threads = last ? 2 : 1;
+      Write("IN.PCB", kH40 + "-it\r\n" + line + end);
+      RecordingSink sink;
+      RecordingObserver streamed;
+      AnalysisRequest request{dir_, "IN.PCB", output_, kPoint};
+      request.threads = threads;
+      request.observer = &streamed;
+      ASSERT_TRUE(Analizza(request, sink).converted) << sink.failed_number;
+      // A carriage return that ends the file is part of the line.
+      std::string expected = kH35 + "-t60\r\n" + text;
+      if (last) {
+        riga = line + "\r";
+        expected = kH35 + "-t60\r\n" + reference::Trasforma(riga) + "\r\n";
+      } else {
+        expected += "\r\n-t60\r\n";
+        // The accounts of line 3 (the "-it" lines around it have theirs).
+        std::erase_if(streamed.told,
+                      [](const std::string& told) { return !told.starts_with("3 "); });
+        EXPECT_EQ(streamed.told, whole.told) << line.substr(0, 40);
+      }
+      EXPECT_TRUE(Read(output_) == expected) << line.substr(0, 40) << "... " << line.size();
     }
   }
 }

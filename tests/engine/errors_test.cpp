@@ -39,9 +39,13 @@ TEST(Errors, SystemErrorsMapToFileErrors) {
       {ENOENT, false, 53}, {ENOENT, true, 76},  {ENOTDIR, false, 76}, {EACCES, false, 70},
       {EPERM, false, 70},  {EROFS, false, 70},  {ENOSPC, false, 61},  {EEXIST, false, 58},
       {EIO, false, 57},    {EMFILE, false, 67}, {ELOOP, false, 75},   {EISDIR, false, 75},
+      {EPIPE, false, 57},  {EFBIG, false, 61},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(FileError(c.os_error, c.path_part).number(), c.number);
+    EXPECT_EQ(FileError(c.os_error, c.path_part).number(), c.number) << c.os_error;
+  // A full disk and a file too large for its destination are told apart.
+  EXPECT_EQ(FileError(ENOSPC).description(), "Disco pieno");
+  EXPECT_EQ(FileError(EFBIG).description(), "File troppo grande per la destinazione");
 }
 
 }  // namespace

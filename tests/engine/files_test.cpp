@@ -1,6 +1,7 @@
 // The file objects the save step and tavconv share: a new file put in place
 // (never over what is not a regular file, never leaving debris, even when a
-// signal ends the program), the private temporary file of each running copy.
+// signal ends the program), spool files, the private temporary file of each
+// running copy.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -12,9 +13,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform.h"
@@ -96,16 +101,30 @@ TEST_F(FilesTest, ReplacingKeepsModeAndGroupAndALinksTarget) {
   for (bool unnamed : {true, false}) {
     platform::AllowUnnamedFiles(unnamed);
     const std::string file = dir_ + "/file", link = dir_ + "/link", target = dir_ + "/target";
+    // The administrator keeps the replaced file's owner too; a set-user or
+    // set-group bit is never carried onto the new content.
     Write("file", "old");
-    ASSERT_EQ(chmod(file.c_str(), 0640), 0);
-    const gid_t group = geteuid() == 0 ? 65534 : getegid();
-    ASSERT_EQ(chown(file.c_str(), static_cast<uid_t>(-1), group), 0);
+    const bool root = geteuid() == 0;
+    const uid_t owner = root ? 65534 : geteuid();
+    const gid_t group = root ? 65534 : getegid();
+    ASSERT_EQ(chown(file.c_str(), owner, group), 0);
+    ASSERT_EQ(chmod(file.c_str(), 06750), 0);
     Place(file, "new", true);
     struct stat st;
     ASSERT_EQ(lstat(file.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_mode & 07777, 0750u);
+    EXPECT_EQ(st.st_uid, owner);
     EXPECT_EQ(st.st_gid, group);
     EXPECT_EQ(Read(file), "new");
+    // Copied as the window's save copies.
+    Write("copy", "copied");
+    ASSERT_EQ(chmod(file.c_str(), 02640), 0);
+    CopyFileReplacing(dir_ + "/copy", file);
+    ASSERT_EQ(lstat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_uid, owner);
+    EXPECT_EQ(Read(file), "copied");
+    fs::remove(dir_ + "/copy");
 
     Write("target", "keep");
     fs::create_symlink(target, link);
@@ -158,7 +177,10 @@ TEST_F(FilesTest, ASignalThatEndsTheProgramLeavesNoHiddenFile) {
         NewFile file(dest);
         platform::OutputFile output(file);
         output.Write(std::string(1 << 20, 'x'));
-        raise(signal);
+        // From outside, to the whole process, as a user or the system sends it.
+        kill(getpid(), signal);
+        for (;;)
+          pause();
       });
       EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal << " " << unnamed;
       EXPECT_EQ(Names(dir_), (std::vector<std::string>{"dest", "out"})) << signal << " " << unnamed;
@@ -173,6 +195,7 @@ TEST_F(FilesTest, ASignalThatEndsTheProgramLeavesNoHiddenFile) {
       _exit(ErrorNumberOf([&] { Place(dest, std::string(1 << 20, 'x'), true); }));
     });
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == err::kDiskFull) << status;
+    EXPECT_EQ(ErrorNumberOf([] { throw FileTooLarge(); }), err::kDiskFull);
     EXPECT_EQ(Names(dir_), (std::vector<std::string>{"dest", "out"}));
     EXPECT_EQ(Read(dest), "old");
   }
@@ -222,13 +245,159 @@ TEST_F(FilesTest, PrivatePlacesAreTheUsersOwn) {
 
   const std::string folder = dir_ + "/pemblix-" + std::to_string(getuid());
   EXPECT_EQ(platform::PrivateFolder(dir_), folder);
-  ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
-  try {
-    platform::PrivateFolder(dir_);
-    ADD_FAILURE() << "an open folder was taken";
-  } catch (const RuntimeError& error) {
-    EXPECT_EQ(error.number(), err::kPermission);
-    EXPECT_NE(error.description().find(folder), std::string::npos) << error.description();
+  // A folder of that name that others may enter, or another user's planted
+  // there, is left alone: a fresh private folder of the run's own is made
+  // beside it, once, and removed when the run ends.
+  for (bool other_owner : {false, true}) {
+    if (other_owner && geteuid() != 0) continue;  // needs the right to give files away
+    const int status = InChild([&] {
+      const std::string base = dir_ + (other_owner ? "/other" : "/open");
+      mkdir(base.c_str(), 0700);
+      const std::string planted = base + "/pemblix-" + std::to_string(getuid());
+      mkdir(planted.c_str(), 0755);
+      if (other_owner && chown(planted.c_str(), 65534, 65534) != 0) _exit(10);
+      const std::string fresh = platform::PrivateFolder(base);
+      struct stat st;
+      const bool usable = fresh.starts_with(planted + "-") && lstat(fresh.c_str(), &st) == 0 &&
+                          S_ISDIR(st.st_mode) && (st.st_mode & 0777) == 0700 &&
+                          st.st_uid == getuid() && platform::PrivateFolder(base) == fresh;
+      std::exit(usable ? 0 : 11);  // atexit removes the fresh folder
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const std::string base = dir_ + (other_owner ? "/other" : "/open");
+    EXPECT_EQ(Names(base), (std::vector<std::string>{"pemblix-" + std::to_string(getuid())}));
+  }
+}
+
+// Spool files: unnamed where the file system allows it, reached through the
+// program's descriptor; named in the private folder otherwise.  Beside a
+// destination when one is given.  Nothing is left once the object goes.
+TEST_F(FilesTest, SpoolFilesLeaveNothing) {
+  const std::string temporary = dir_ + "/tmp";
+  fs::create_directory(temporary);
+  const char* saved = std::getenv("TMPDIR");
+  const std::string saved_value = saved ? saved : "";
+  setenv("TMPDIR", temporary.c_str(), 1);
+  const std::string private_folder = temporary + "/pemblix-" + std::to_string(getuid());
+  for (bool unnamed : {true, false}) {
+    platform::AllowUnnamedFiles(unnamed);
+    for (const std::string& beside : {std::string(), out_dir_ + "/DEST.PCB"}) {
+      {
+        PrivateFile spool = beside.empty() ? PrivateFile() : PrivateFile(beside);
+        if (unnamed) {
+          EXPECT_TRUE(spool.path().starts_with("/proc/self/fd/")) << spool.path();
+          // Unnamed: where it lies shows only in the link's text.
+          EXPECT_EQ(fs::read_symlink(spool.path())
+                        .string()
+                        .rfind(beside.empty() ? temporary : out_dir_, 0),
+                    0u)
+              << fs::read_symlink(spool.path());
+        } else {
+          EXPECT_EQ(FolderOf(spool.path()), private_folder);
+        }
+        // Written, rewritten shorter, read back; the analysis' output too.
+        {
+          platform::OutputFile output(spool.path());
+          output.Write("first, longer");
+          output.Close();
+        }
+        {
+          platform::OutputFile output(spool.path());
+          output.Write("second");
+          output.Close();
+        }
+        platform::InputFile input(spool.path());
+        std::string line;
+        input.ReadLine(line);
+        EXPECT_EQ(line, "second");
+        EXPECT_TRUE(input.AtEnd());
+      }
+      EXPECT_TRUE(!fs::exists(private_folder) || fs::is_empty(private_folder));
+      EXPECT_EQ(Names(out_dir_), std::vector<std::string>{});
+    }
+  }
+  // A path that merely looks like a spool's is written as any other path.
+  EXPECT_EQ(platform::OpenOwnSpool("/proc/self/fd/0"), -1);
+  if (saved) {
+    setenv("TMPDIR", saved_value.c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
+}
+
+// Every file of the run that has a name is removed when an ending signal
+// arrives, whichever thread holds it, and the program ends by that signal:
+// named spool files, hidden siblings being written by other threads, the
+// window's temporary file and its lock.
+TEST_F(FilesTest, AnEndingSignalRemovesEveryFileOfTheRun) {
+  const std::string temporary = dir_ + "/tmp";
+  fs::create_directory(temporary);
+  ASSERT_EQ(chmod(out_dir_.c_str(), 0700), 0);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const int status = InChild([&] {
+      setenv("TMPDIR", temporary.c_str(), 1);
+      setenv("XDG_RUNTIME_DIR", out_dir_.c_str(), 1);
+      PrepareProcess();
+      platform::AllowUnnamedFiles(false);
+      TemporaryFileLease lease;
+      WriteFile(lease.path(), "the window's temporary file");
+      PrivateFile spool;
+      std::atomic<int> ready = 0;
+      std::vector<std::thread> workers;
+      for (int i = 0; i < 4; ++i) {
+        workers.emplace_back([&, i] {
+          NewFile file(dir_ + "/dest" + std::to_string(i));
+          platform::OutputFile output(file);
+          output.Write("half");
+          ++ready;
+          for (;;)
+            pause();
+        });
+      }
+      while (ready < 4)
+        std::this_thread::yield();
+      kill(getpid(), signal);
+      for (;;)
+        pause();
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(Names(dir_), (std::vector<std::string>{"out", "tmp"})) << signal;
+    EXPECT_EQ(Names(out_dir_), std::vector<std::string>{}) << signal;
+    const std::string private_folder = temporary + "/pemblix-" + std::to_string(getuid());
+    EXPECT_TRUE(fs::is_empty(private_folder)) << signal;
+  }
+}
+
+// The mode of a new file follows the umask the program started with, even
+// while many threads make files at once.
+TEST_F(FilesTest, ModesFollowTheUmaskInEveryThread) {
+  for (bool unnamed : {true, false}) {
+    const int status = InChild([&] {
+      umask(077);
+      PrepareProcess();
+      platform::AllowUnnamedFiles(unnamed);
+      std::vector<std::thread> workers;
+      for (int t = 0; t < 8; ++t) {
+        workers.emplace_back([&, t] {
+          for (int i = 0; i < 40; ++i)
+            Place(out_dir_ + "/" + std::to_string(t) + "-" + std::to_string(i), "x", false);
+        });
+      }
+      for (std::thread& worker : workers)
+        worker.join();
+      _exit(0);
+    });
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(out_dir_)) {
+      struct stat st;
+      ASSERT_EQ(lstat(entry.path().c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, 0600u) << entry.path();
+      ++files;
+    }
+    EXPECT_EQ(files, 320);
+    fs::remove_all(out_dir_);
+    fs::create_directory(out_dir_);
   }
 }
 
@@ -261,6 +430,51 @@ TEST_F(FilesTest, TheAnalysisWritesOnlyAFileItCreated) {
     Run("A.PCB", refused);
     EXPECT_EQ(refused.failed_number, err::kPermission);
     EXPECT_EQ(Read(output_), "planted");
+  }
+}
+
+// A line of any kind, however long, is converted in bounded memory: 64 MB
+// lines here, a quarter of the 256 MB that must run in 64 MB.  The file is
+// written and converted in a child, whose growth of resident memory is
+// measured.
+TEST_F(FilesTest, LongLinesTakeBoundedMemory) {
+  constexpr std::size_t kLength = 64 << 20;
+  constexpr long kMostKilobytes = 16 << 10;
+  const struct {
+    const char* start;
+    const char* repeated;
+    int error;  // the conversion's error, 0 for none
+  } cases[] = {
+      {"0", " 1", err::kSubscript},                 // a record 0 of many values
+      {"-gx", "1,", err::kSubscript},               // an option's values
+      {"1 ", "1234567890", err::kOverflow},         // one value of digits
+      {"-y3:00FFFFFF,0,0,0,00,9,", "layer", 0},     // a layer's name
+      {"4 1 0.1 1.25 2.5 0.5 90 5 1 ", "text", 0},  // a text record
+      {"6 2 90 1 2 0.5 0.25 ", "text", 0},
+  };
+  for (const auto& c : cases) {
+    const int status = InChild([&] {
+      {
+        std::FILE* file = std::fopen((dir_ + "/LONG.PCB").c_str(), "wb");
+        std::fputs("TAVREL Version 4.0 -- Data File.\r\n", file);
+        std::fputs(c.start, file);
+        for (std::size_t written = 0; written < kLength; written += std::strlen(c.repeated))
+          std::fputs(c.repeated, file);
+        std::fputs("\r\n", file);
+        std::fclose(file);
+      }
+      rusage before{}, after{};
+      getrusage(RUSAGE_SELF, &before);
+      RecordingSink sink;
+      AnalysisRequest request{dir_, "LONG.PCB", output_, kPoint};
+      request.threads = 2;
+      const AnalysisOutcome outcome = Analizza(request, sink);
+      getrusage(RUSAGE_SELF, &after);
+      const bool as_expected = c.error == 0 ? outcome.converted : sink.failed_number == c.error;
+      if (!as_expected) _exit(1);
+      _exit(after.ru_maxrss - before.ru_maxrss < kMostKilobytes ? 0 : 2);
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.start << ": " << status;
   }
 }
 

@@ -1,6 +1,7 @@
 // What the platform layer does on Windows only: system error numbers, paths
 // with drives, shares and backslashes, names Windows reserves, replacing an
-// existing file, names beyond the ANSI code page and sizes beyond 32 bits.
+// existing file, names beyond the ANSI code page and sizes beyond 32 bits,
+// files that go with the program however it ends.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <winioctl.h>
@@ -51,6 +52,8 @@ TEST(Win32, SystemErrorsMapToFileErrors) {
       {ERROR_INVALID_NAME, false, 52},        {ERROR_FILENAME_EXCED_RANGE, false, 52},
       {ERROR_TOO_MANY_OPEN_FILES, false, 67}, {ERROR_NOT_READY, false, 57},
       {ERROR_OUTOFMEMORY, false, 7},          {ERROR_INVALID_FUNCTION, false, 75},
+      {ERROR_BROKEN_PIPE, false, 57},         {ERROR_NO_DATA, false, 57},
+      {ERROR_FILE_TOO_LARGE, false, 61},
   };
   for (const auto& c : cases)
     EXPECT_EQ(FileError(static_cast<int>(c.os_error), c.path_part).number(), c.number)
@@ -247,6 +250,82 @@ TEST_F(Win32FileTest, SizesBeyondThirtyTwoBits) {
   EXPECT_FALSE(outcome.failed) << sink.failed_number;
   EXPECT_EQ(outcome.code, 99);
   EXPECT_EQ(sink.label(Label::kFileSize), "Dimensione: 5.368.709.121 bytes");
+}
+
+// The child's part of the next test: a hidden sibling and a spool file being
+// written when the process is ended hard (no destructor, no handler runs).
+TEST(Win32, HardEndChild) {
+  const char* dest = std::getenv("TAVREL_HARD_END_DEST");
+  if (dest == nullptr) GTEST_SKIP() << "run by HiddenAndSpoolFilesGoWhenTheProgramIsEndedHard";
+  auto file = new NewFile(dest);
+  auto output = new platform::OutputFile(*file);
+  output->Write(std::string(1 << 16, 'x'));
+  auto spool = new PrivateFile();
+  {
+    platform::OutputFile into(spool->path());
+    into.Write("spooled");
+    into.Close();
+  }
+  TerminateProcess(GetCurrentProcess(), 3);
+}
+
+TEST_F(Win32FileTest, HiddenAndSpoolFilesGoWhenTheProgramIsEndedHard) {
+  const std::string temporary = dir_ + "\\tmp";
+  fs::create_directory(temporary);
+  Write("DEST.PCB", "old");
+  // The child's environment: where it writes, and its temporary folder.
+  auto variable = [](const wchar_t* name) {
+    wchar_t value[MAX_PATH + 1] = L"";
+    GetEnvironmentVariableW(name, value, MAX_PATH + 1);
+    return std::wstring(value);
+  };
+  const std::wstring tmp = variable(L"TMP"), temp = variable(L"TEMP");
+  SetEnvironmentVariableW(L"TAVREL_HARD_END_DEST", fs::path(dir_ + "\\DEST.PCB").c_str());
+  SetEnvironmentVariableW(L"TMP", fs::path(temporary).c_str());
+  SetEnvironmentVariableW(L"TEMP", fs::path(temporary).c_str());
+  wchar_t self[MAX_PATH];
+  ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+  std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=Win32.HardEndChild";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child{};
+  const BOOL started = CreateProcessW(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                      nullptr, &startup, &child);
+  SetEnvironmentVariableW(L"TAVREL_HARD_END_DEST", nullptr);
+  SetEnvironmentVariableW(L"TMP", tmp.empty() ? nullptr : tmp.c_str());
+  SetEnvironmentVariableW(L"TEMP", temp.empty() ? nullptr : temp.c_str());
+  ASSERT_TRUE(started);
+  WaitForSingleObject(child.hProcess, 60000);
+  DWORD code = 0;
+  GetExitCodeProcess(child.hProcess, &code);
+  CloseHandle(child.hProcess);
+  CloseHandle(child.hThread);
+  EXPECT_EQ(code, 3u);
+  EXPECT_EQ(Names(dir_), (std::vector<std::string>{"DEST.PCB", "out", "tmp"}));
+  EXPECT_EQ(Read(dir_ + "/DEST.PCB"), "old");
+  EXPECT_EQ(Names(temporary), std::vector<std::string>{});
+}
+
+// A spool file is written and read through its path while it is held, and
+// is gone with the object; the hidden sibling keeps its content once placed.
+TEST_F(Win32FileTest, SpoolFilesAreSharedWhileHeldAndGoneAfter) {
+  std::string path;
+  {
+    PrivateFile spool(dir_ + "\\DEST.PCB");
+    path = spool.path();
+    EXPECT_TRUE(FileExists(path));
+    {
+      platform::OutputFile output(path);
+      output.Write(kH36 + "A\r\n");
+      output.Close();
+    }
+    RecordingSink sink;
+    AnalysisRequest request{FolderOf(path), NameOf(path), out_dir_ + "\\3_A.PCB", kPoint};
+    EXPECT_TRUE(Analizza(request, sink).converted) << sink.failed_number;
+  }
+  EXPECT_FALSE(FileExists(path));
+  EXPECT_EQ(Names(dir_), (std::vector<std::string>{"out"}));
+  EXPECT_EQ(Names(out_dir_), (std::vector<std::string>{"3_A.PCB"}));
 }
 
 }  // namespace

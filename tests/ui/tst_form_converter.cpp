@@ -187,6 +187,14 @@ class FormConverterTest : public QObject {
     QTest::mouseClick(Button("ConveSalva"), Qt::LeftButton);
     QVERIFY(boxes_.shown.empty());
     QVERIFY(exists(home + "/" + folder + "/3_INNER.PCB"));
+
+    // Given from outside as the system's bytes (the program's argument), the
+    // file opens as the click opened it.
+    form_->Open(FromEngine(home + "/" + file));
+    QVERIFY(boxes_.shown.empty());
+    QCOMPARE(Get<FolderList>("SourceDir")->Path(), home_);
+    QCOMPARE(Text("SourceFile"), QStringLiteral("Nome: ") + shown_file);
+    QCOMPARE(ReadAll(temp_), "TAVREL Version 3.5 -- DATA FILE\r\nA\r\n");
   }
 
   void endAndPageDownMoveAsInAnyList() {

@@ -187,12 +187,16 @@ void FormConverterWindow::AcceptDroppedFiles() {
 }
 
 void FormConverterWindow::Open(const QString& path) {
-  const QFileInfo target(path);
-  if (!target.exists()) {
+  // Looked up by its bytes, as a click's name is: a name that is not UTF-8
+  // (its bytes kept, see FromEngine) is found as well.
+  const std::string bytes = ToEngine(path);
+  const bool folder = tavrel::IsFolder(bytes);
+  if (!folder && !tavrel::FileExists(bytes)) {
     form_.Say(texts::Fill(texts::kOpenMissing, {ToEngine(Native(path))}));
     return;
   }
-  const QString file = target.isDir() ? QString() : target.fileName();
+  const QFileInfo target(path);  // for the names only
+  const QString file = folder ? QString() : target.fileName();
   if (!OpenSourceFolder(CleanFolder(file.isEmpty() ? path : target.absolutePath()))) return;
   if (!file.isEmpty() && !SourceFileList->Select(file))
     form_.Say(texts::Fill(texts::kOpenNotListed, {ToEngine(Native(target.absoluteFilePath()))}));
