@@ -24,6 +24,7 @@ bool FileList::SetPath(const QString& folder) {
   if (!names) return false;
   path_ = clean;
   Fill(*names, QString());
+  scrollToTop();  // a new folder starts at its first file
   return true;
 }
 

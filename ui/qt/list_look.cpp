@@ -9,6 +9,8 @@
 #include <algorithm>
 
 #include "folders.h"
+#include "layout.h"
+#include "twips.h"
 
 namespace tavrel::ui {
 
@@ -36,9 +38,11 @@ void ListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
 }
 
 QSize ListDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
-  // The list never scrolls sideways.
+  // The list never scrolls sideways; its lines are as high as the Win32
+  // window's, so both show as many.
   const QSize natural = QStyledItemDelegate::sizeHint(option, index);
-  return {std::min(natural.width(), view_->viewport()->width()), natural.height()};
+  return {std::min(natural.width(), view_->viewport()->width()),
+          std::max(natural.height(), Pixels(form::layout::kListLineHeight))};
 }
 
 bool ListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
