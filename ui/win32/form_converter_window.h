@@ -54,6 +54,9 @@ class FormConverterWindow : private form::FormView {
     bool quit_on_close = true;      // the program ends with the window
     // The drives' root folders ("C:\"); empty for the machine's drives.
     std::vector<std::wstring> drives;
+    // The faces the window's font is chosen from, in order; empty for the
+    // usual ones (see ApplyFont).
+    std::vector<std::wstring> faces;
   };
 
   explicit FormConverterWindow(const Options& options);
@@ -93,6 +96,9 @@ class FormConverterWindow : private form::FormView {
   void LayoutInfo();
   void ApplyFont();
   bool FitsEverywhere(HDC dc) const;
+  int MaxTipWidth() const;
+  // Scrolls the list as little as needed to show its line `index` whole.
+  void ScrollIntoView(HWND list, int index) const;
   int Px(int twips) const { return MulDiv(twips, dpi_, 1440); }
 
   // The lists.
@@ -141,6 +147,7 @@ class FormConverterWindow : private form::FormView {
   HCURSOR cursor_before_wait_ = nullptr;
   int waiting_ = 0;
 
+  std::vector<std::wstring> faces_;              // the fonts' faces to choose from
   std::vector<std::wstring> drives_;             // root folders, "C:\"
   int drive_ = -1;                               // the drive accepted last
   std::map<std::wstring, std::wstring> opened_;  // each drive's folder opened last
