@@ -176,6 +176,24 @@ LRESULT CALLBACK KeepCaretWhereItIs(HWND hwnd, UINT message, WPARAM wparam, LPAR
 
 }  // namespace
 
+// While it lives, a folder's listing is kept for the next list that shows
+// the same folder; the outermost one forgets it.
+class FormConverterWindow::Batch {
+ public:
+  explicit Batch(FormConverterWindow& window) : window_(window) { ++window_.batch_; }
+  ~Batch() {
+    if (--window_.batch_ == 0) {
+      window_.listed_ = false;
+      window_.listing_ = {};
+    }
+  }
+  Batch(const Batch&) = delete;
+  Batch& operator=(const Batch&) = delete;
+
+ private:
+  FormConverterWindow& window_;
+};
+
 // ---------------------------------------------------------------------------
 // Creation
 
@@ -184,6 +202,7 @@ FormConverterWindow::FormConverterWindow(const Options& options)
       boxes_(options.boxes != nullptr ? options.boxes : own_boxes_.get()),
       quit_on_close_(options.quit_on_close),
       faces_(options.faces) {
+  const Batch batch(*this);
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   static const bool registered = [instance] {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
@@ -512,9 +531,20 @@ const std::wstring& FormConverterWindow::PathOf(List list) const {
   return paths_[static_cast<std::size_t>(list)];
 }
 
+const Listing* FormConverterWindow::ListingOf(const std::wstring& folder) {
+  if (listed_ && listed_folder_ == folder) return &listing_;
+  Listing fresh;
+  if (!ReadListing(folder, fresh)) return nullptr;
+  listing_ = std::move(fresh);
+  listed_folder_ = folder;
+  listed_ = batch_ > 0;  // kept only while a batch lives
+  return &listing_;
+}
+
 bool FormConverterWindow::FillFolderList(List list, const std::wstring& folder) {
-  std::vector<std::wstring> subfolders;
-  if (!ReadFolder(folder, true, subfolders)) return false;
+  const Listing* const listing = ListingOf(folder);
+  if (listing == nullptr) return false;
+  const std::vector<std::wstring>& subfolders = listing->folders;
   PathOf(list) = folder;
   const HWND control = Control(ListId(list));
   SendMessageW(control, WM_SETREDRAW, FALSE, 0);
@@ -536,8 +566,9 @@ bool FormConverterWindow::FillFolderList(List list, const std::wstring& folder) 
 }
 
 bool FormConverterWindow::FillFileList(List list, const std::wstring& folder) {
-  std::vector<std::wstring> names;
-  if (!ReadFolder(folder, false, names)) return false;
+  const Listing* const listing = ListingOf(folder);
+  if (listing == nullptr) return false;
+  const std::vector<std::wstring>& names = listing->files;
   PathOf(list) = folder;
   const HWND control = Control(ListId(list));
   SendMessageW(control, WM_SETREDRAW, FALSE, 0);
@@ -656,6 +687,7 @@ void FormConverterWindow::ListTip(NMTTDISPINFOW& info) {
 }
 
 void FormConverterWindow::Open(const std::wstring& path) {
+  const Batch batch(*this);
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     form_->Say(texts::Fill(texts::kOpenMissing, {Utf8(path)}));
@@ -961,6 +993,7 @@ LRESULT CALLBACK FormConverterWindow::Procedure(HWND hwnd, UINT message, WPARAM 
   }
   auto* window = reinterpret_cast<FormConverterWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (window == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
+  const Batch batch(*window);
   return window->Handle(message, wparam, lparam);
 }
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "folders.h"
 #include "form_converter.h"
 #include "form_view.h"
 #include "message_boxes.h"
@@ -101,7 +102,11 @@ class FormConverterWindow : private form::FormView {
   void ScrollIntoView(HWND list, int index) const;
   int Px(int twips) const { return MulDiv(twips, dpi_, 1440); }
 
-  // The lists.
+  // The lists.  While one message is handled (a user's action, the start,
+  // a file opened from outside) each folder is read once for all the lists
+  // that show it.
+  class Batch;
+  const Listing* ListingOf(const std::wstring& folder);
   void FillDrives(std::vector<std::wstring> drives);
   int DriveOf(const std::wstring& folder) const;
   std::wstring& PathOf(form::List list);
@@ -153,6 +158,10 @@ class FormConverterWindow : private form::FormView {
   std::map<std::wstring, std::wstring> opened_;  // each drive's folder opened last
   std::wstring paths_[4];                        // each list's folder, by form::List
   std::wstring tip_text_;                        // a list's tip being shown
+  int batch_ = 0;                                // Batch depth
+  bool listed_ = false;                          // listing_ holds listed_folder_
+  std::wstring listed_folder_;
+  Listing listing_;
 
   // Last: it starts the window's lists, so everything above exists.
   std::unique_ptr<form::FormConverter> form_;
