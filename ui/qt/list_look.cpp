@@ -65,11 +65,6 @@ bool ListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
   return false;
 }
 
-void SetEntryName(QListWidgetItem* item, const QString& name) {
-  item->setText(Shown(name));
-  item->setData(kNameRole, name);
-}
-
 void PaintFocusMark(QWidget* widget) {
   QPainter painter(widget);
   painter.setPen(QPen(widget->palette().color(QPalette::Highlight), 1));
