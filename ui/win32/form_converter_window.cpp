@@ -531,6 +531,10 @@ const std::wstring& FormConverterWindow::PathOf(List list) const {
   return paths_[static_cast<std::size_t>(list)];
 }
 
+bool FormConverterWindow::Readable(const std::wstring& folder) const {
+  return (listed_ && listed_folder_ == folder) || IsReadableFolder(folder);
+}
+
 const Listing* FormConverterWindow::ListingOf(const std::wstring& folder) {
   if (listed_ && listed_folder_ == folder) return &listing_;
   Listing fresh;
@@ -793,9 +797,9 @@ std::string FormConverterWindow::DriveFolder() const {
   const auto opened = opened_.find(root);
   std::wstring folder = opened != opened_.end() ? opened->second : FullFolder(root.substr(0, 2));
   // A folder removed since: its nearest parent.
-  while (!IsReadableFolder(folder) && folder.size() > root.size())
+  while (!Readable(folder) && folder.size() > root.size())
     folder = ParentOf(folder);
-  return IsReadableFolder(folder) ? Utf8(folder) : std::string();
+  return Readable(folder) ? Utf8(folder) : std::string();
 }
 
 void FormConverterWindow::RememberFolder(const std::string& folder) {

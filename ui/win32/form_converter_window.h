@@ -107,6 +107,8 @@ class FormConverterWindow : private form::FormView {
   // that show it.
   class Batch;
   const Listing* ListingOf(const std::wstring& folder);
+  // Whether the folder can be read: listed already, or its first entry read.
+  bool Readable(const std::wstring& folder) const;
   void FillDrives(std::vector<std::wstring> drives);
   int DriveOf(const std::wstring& folder) const;
   std::wstring& PathOf(form::List list);
