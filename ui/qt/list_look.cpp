@@ -3,12 +3,10 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QHelpEvent>
-#include <QListWidgetItem>
 #include <QPainter>
 #include <QToolTip>
 #include <algorithm>
 
-#include "folders.h"
 #include "layout.h"
 #include "twips.h"
 

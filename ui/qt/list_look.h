@@ -7,7 +7,6 @@
 #include <QStyledItemDelegate>
 
 class QAbstractItemView;
-class QListWidgetItem;
 class QWidget;
 
 namespace tavrel::ui {
