@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 
+#include "layout.h"
 #include "recording_view.h"
 #include "tavrel.h"
 
@@ -243,6 +244,7 @@ TEST_F(FormConverterTest, SaveOverAnExistingFileAsksFirst) {
     EXPECT_EQ(box.text, "Il file 3_BOARD.PCB esiste già. Lo sovrascrivo?");
     EXPECT_TRUE(box.icon == BoxIcon::kExclamation && box.buttons == BoxButtons::kYesNo);
     EXPECT_TRUE(box.default_answer == BoxAnswer::kYes);
+    EXPECT_TRUE(box.cancel_answer == BoxAnswer::kNo);  // Esc keeps the old file
     EXPECT_EQ(ReadAll(Home("3_BOARD.PCB")), replace ? kH35 + "\r\nA\r\n" : "old");
     EXPECT_EQ(Exists(temp_), !replace);
     EXPECT_EQ(view_->conve_salva_enabled, !replace);
@@ -354,6 +356,7 @@ TEST_F(FormConverterTest, ANameThatIsNot83IsSavedWhenTheUserInsists) {
   form_->ConveSalva_Click();
   ASSERT_EQ(view_->boxes.size(), 1u);
   EXPECT_TRUE(view_->boxes[0].default_answer == BoxAnswer::kNo);
+  EXPECT_TRUE(view_->boxes[0].cancel_answer == BoxAnswer::kNo);
   EXPECT_TRUE(Exists(Home("scheda lunga.pcb")));
   EXPECT_FALSE(Exists(temp_));
 }
@@ -376,6 +379,41 @@ TEST_F(FormConverterTest, InfoWindowDisablesTheMainWindowUntilItCloses) {
   form_->Exit_Click();  // the main window's end closes it too
   EXPECT_FALSE(view_->info_window_open);
   EXPECT_TRUE(view_->closed);
+}
+
+TEST_F(FormConverterTest, TheTitleBarsCloseIsIgnoredWhileTheInfoWindowIsOpen) {
+  Write("board.pcb", kH36 + "\r\nA\r\n");
+  Analyse("board.pcb");
+  form_->Info_Click();
+  EXPECT_FALSE(form_->Form_QueryUnload());
+  EXPECT_TRUE(view_->info_window_open && form_->info_window_open());
+  EXPECT_TRUE(Exists(temp_));
+  EXPECT_FALSE(view_->closed);
+  form_->ButtInfoOk_Click();
+  EXPECT_TRUE(form_->Form_QueryUnload());  // now the window may close
+  EXPECT_FALSE(Exists(temp_));
+  EXPECT_TRUE(view_->boxes.empty());
+}
+
+TEST(LayoutTest, TheInfoWindowOpensCentredOnTheMainWindowAndOnTheScreen) {
+  const layout::Rect screen{0, 0, 1024, 768};
+  const struct {
+    layout::Rect over;
+    layout::Rect expected;  // a 300 x 250 window
+  } cases[] = {
+      {{100, 100, 480, 400}, {190, 175, 300, 250}},
+      {{-200, 50, 480, 400}, {0, 125, 300, 250}},     // main window half off the left
+      {{800, 600, 480, 400}, {724, 518, 300, 250}},   // off the bottom right
+      {{10, 10, 100, 100}, {0, 0, 300, 250}},         // a small window in the corner
+      {{1124, 100, 480, 400}, {724, 175, 300, 250}},  // all off the screen
+  };
+  for (const auto& [over, expected] : cases) {
+    EXPECT_TRUE(layout::CentredOn(over, 300, 250, screen) == expected)
+        << over.left << "," << over.top;
+  }
+  // A window larger than the screen shows its top-left corner.
+  EXPECT_TRUE(
+      (layout::CentredOn({0, 0, 100, 100}, 2000, 1000, screen) == layout::Rect{0, 0, 2000, 1000}));
 }
 
 TEST_F(FormConverterTest, ExitDeletesTheTemporaryFileAndCloses) {

@@ -1,5 +1,7 @@
 // The main window driven as a user works it: lists, analysis, save, exit.
 #include <QAbstractScrollArea>
+#include <QAccessible>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,6 +9,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -355,6 +358,81 @@ class FormConverterTest : public QObject {
     QVERIFY(boxes_.shown.front().text.startsWith(QStringLiteral("Impossibile aprire la cartella")));
     QCOMPARE(Get<FolderList>("SourceDir")->Path(), sub);
     QCOMPARE(Get<FolderList>("DestDir")->Path(), home_);
+  }
+
+  void aNewFolderStartsAtItsFirstFile() {
+    const QDir home(home_);
+    QVERIFY(home.mkdir(QStringLiteral("sub")));
+    for (int i = 0; i < 12; ++i) {
+      const QString name = QStringLiteral("f%1.pcb").arg(i, 2, 10, QLatin1Char('0'));
+      QVERIFY(Write(name, "x") && Write(QStringLiteral("sub/") + name, "x"));
+    }
+    Start();
+    for (const char* name : {"SourceFileList", "DestFileList"}) {
+      // The tenth file clicked: the list scrolls down to it.
+      QVERIFY(ClickItem(Get<FileList>(name), QStringLiteral("f09.pcb")));
+      QVERIFY(Get<FileList>(name)->verticalScrollBar()->value() > 0);
+    }
+    QVERIFY(DoubleClickItem(Get<FolderList>("SourceDir"), QStringLiteral("sub")));
+    for (const char* name : {"SourceFileList", "DestFileList"}) {
+      FileList* list = Get<FileList>(name);
+      QCOMPARE(list->Path(), home.filePath(QStringLiteral("sub")));
+      QCOMPARE(list->indexAt(QPoint(2, 2)).row(), 0);
+      QCOMPARE(list->verticalScrollBar()->value(), 0);
+    }
+  }
+
+  void listsShowAsManyLinesAsTheWin32Window() {
+    QVERIFY(Write("a.pcb", "x"));
+    Start();
+    // Whole lines of 240 twips (16 pixels) in each list.
+    const std::pair<const char*, int> lines[] = {
+        {"SourceDir", 4}, {"SourceFileList", 4}, {"DestDir", 4}, {"DestFileList", 3}};
+    for (const auto& [name, expected] : lines) {
+      QListWidget* list = Get<QListWidget>(name);
+      QVERIFY(list->count() > 0);
+      const int height = list->visualItemRect(list->item(0)).height();
+      QCOMPARE(height, 16);
+      QCOMPARE(list->viewport()->height() / height, expected);
+    }
+  }
+
+  void controlsHaveAccessibleNamesThatReadTheirLabels() {
+    QVERIFY(Write("b.pcb", kH36 + "\r\nA\r\n"));
+    Start();
+    const std::pair<const char*, const char*> names[] = {
+        {"Drive", "Unità del file sorgente"},
+        {"SourceDir", "Cartella del file sorgente"},
+        {"SourceFileList", "File sorgente"},
+        {"DestDir", "Cartella di destinazione"},
+        {"DestFileName", "Nome File (formato Dos 8+3 caratteri):"},
+        {"DestFileList", "File di destinazione"},
+        {"ConveSalva", "Converte & Salva"},
+        {"Info", "Informazioni"},
+        {"Exit", "Esci"},
+        {"SourceFile", "Nome: "},
+        {"TipoFile", "Formato: "},
+        {"FileSize", "Dimensione: "},
+        {"FileDate", "Data Creazione: "},
+        {"ConvPreview", "Conversione: "},
+    };
+    for (const auto& [control, name] : names) {
+      QWidget* widget = Get<QWidget>(control);
+      QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+      QVERIFY2(accessible != nullptr, control);
+      // On Linux a drop-down list's name is the item it shows; its own name
+      // is told apart.
+      QCOMPARE(qobject_cast<QComboBox*>(widget) != nullptr ? widget->accessibleName()
+                                                           : accessible->text(QAccessible::Name),
+               QString::fromUtf8(name));
+    }
+    // After an analysis a screen reader reads its outcome.  (The name
+    // change the window announces reaches only an active assistive
+    // technology, which the headless platform has not.)
+    QVERIFY(ClickItem(Get<FileList>("SourceFileList"), QStringLiteral("b.pcb")));
+    QCOMPARE(
+        QAccessible::queryAccessibleInterface(Get<QWidget>("ConvPreview"))->text(QAccessible::Name),
+        QStringLiteral("Conversione: Rapida (modifica intestazione)"));
   }
 
   void driveChangeMovesEveryListAndEachVolumeRemembersItsFolder() {

@@ -179,12 +179,40 @@ class InfoWindowTest : public QObject {
     }
   }
 
-  void closingTheMainWindowClosesTheInfoWindow() {
+  void theInfoWindowOpensCentredOnTheMainWindow() {
+    form_->move(40, 30);
+    QTest::mouseClick(form_->findChild<QPushButton*>(QStringLiteral("Info")), Qt::LeftButton);
+    InfoWindow* info = OpenInfoWindow();
+    QVERIFY(info != nullptr);
+    const QPoint offset = info->frameGeometry().center() - form_->frameGeometry().center();
+    QVERIFY2(offset.manhattanLength() <= 2,
+             qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
+  }
+
+  void theTitleBarsCloseWaitsForTheInfoWindow() {
     QTest::mouseClick(form_->findChild<QPushButton*>(QStringLiteral("Info")), Qt::LeftButton);
     QPointer<InfoWindow> info = OpenInfoWindow();
     QVERIFY(info != nullptr);
-    form_->close();
-    QTRY_VERIFY(info.isNull() && form_.isNull());
+    QVERIFY(!form_->close());  // the main window does not react while it is disabled
+    QVERIFY(form_ != nullptr && form_->isVisible() && info->isVisible());
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(info));
+    QTest::keyClick(info, Qt::Key_Return);
+    QTRY_VERIFY(info.isNull());
+    QVERIFY(form_->close());
+    QTRY_VERIFY(form_.isNull());
+  }
+
+  void theInstructionsTakeTheFocusAtTheirTopWithNothingSelected() {
+    QTest::mouseClick(form_->findChild<QPushButton*>(QStringLiteral("Info")), Qt::LeftButton);
+    InfoWindow* info = OpenInfoWindow();
+    QVERIFY(info != nullptr);
+    QTRY_VERIFY(QApplication::focusWidget() != nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    auto* text = info->findChild<QPlainTextEdit*>(QStringLiteral("Istruzioni"));
+    QTRY_VERIFY(text->hasFocus());
+    QVERIFY(!text->textCursor().hasSelection());
+    QCOMPARE(text->textCursor().position(), 0);
+    QCOMPARE(text->verticalScrollBar()->value(), 0);
   }
 
   void theInfoWindowComesBackOnTopOfTheMainWindow() {
@@ -253,23 +281,40 @@ class InfoWindowTest : public QObject {
     QTest::addColumn<BoxButtons>("buttons");
     QTest::addColumn<BoxAnswer>("default_answer");
     QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<BoxAnswer>("answer");
-    const QStringList yes_no = {QStringLiteral("Sì"), QStringLiteral("No")};
-    QTest::newRow("OK") << BoxButtons::kOk << BoxAnswer::kYes << int(Qt::Key_Return)
-                        << QStringList{QStringLiteral("OK")} << BoxAnswer::kOk;
-    QTest::newRow("Enter, Yes default") << BoxButtons::kYesNo << BoxAnswer::kYes
-                                        << int(Qt::Key_Return) << yes_no << BoxAnswer::kYes;
-    QTest::newRow("Enter, No default")
-        << BoxButtons::kYesNo << BoxAnswer::kNo << int(Qt::Key_Return) << yes_no << BoxAnswer::kNo;
-    QTest::newRow("Esc") << BoxButtons::kYesNo << BoxAnswer::kYes << int(Qt::Key_Escape) << yes_no
-                         << BoxAnswer::kNo;
+    const QStringList yes_no = {QStringLiteral("&Sì"), QStringLiteral("&No")};
+    const int none = Qt::NoModifier, alt = Qt::AltModifier;
+    const struct {
+      const char* name;
+      BoxButtons buttons;
+      BoxAnswer default_answer;
+      int key, modifiers;
+      BoxAnswer answer;
+    } rows[] = {
+        {"OK", BoxButtons::kOk, BoxAnswer::kYes, Qt::Key_Return, none, BoxAnswer::kOk},
+        {"Esc, OK", BoxButtons::kOk, BoxAnswer::kYes, Qt::Key_Escape, none, BoxAnswer::kOk},
+        {"Enter, Yes default", BoxButtons::kYesNo, BoxAnswer::kYes, Qt::Key_Return, none,
+         BoxAnswer::kYes},
+        {"Enter, No default", BoxButtons::kYesNo, BoxAnswer::kNo, Qt::Key_Return, none,
+         BoxAnswer::kNo},
+        {"Esc", BoxButtons::kYesNo, BoxAnswer::kYes, Qt::Key_Escape, none, BoxAnswer::kNo},
+        {"Alt+S", BoxButtons::kYesNo, BoxAnswer::kNo, Qt::Key_S, alt, BoxAnswer::kYes},
+        {"Alt+N", BoxButtons::kYesNo, BoxAnswer::kYes, Qt::Key_N, alt, BoxAnswer::kNo},
+    };
+    for (const auto& row : rows) {
+      QTest::newRow(row.name) << row.buttons << row.default_answer << row.key << row.modifiers
+                              << (row.buttons == BoxButtons::kOk ? QStringList{"OK"} : yes_no)
+                              << row.answer;
+    }
   }
 
   void realBoxesHaveItalianButtons() {
     QFETCH(BoxButtons, buttons);
     QFETCH(BoxAnswer, default_answer);
     QFETCH(int, key);
+    QFETCH(int, modifiers);
     QFETCH(QStringList, texts);
     QFETCH(BoxAnswer, answer);
     QStringList seen;
@@ -286,7 +331,7 @@ class InfoWindowTest : public QObject {
         seen.append(button->text());
       title = box->windowTitle();
       icon = box->icon();
-      QTest::keyClick(box, static_cast<Qt::Key>(key));
+      QTest::keyClick(box, static_cast<Qt::Key>(key), Qt::KeyboardModifiers(modifiers));
     });
     answerer.start();
     QtMessageBoxes boxes;

@@ -6,7 +6,9 @@
 #include "form_converter_window.h"
 
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -107,10 +109,10 @@ class FormConverterWindowTest : public ::testing::Test {
     fs::remove_all(folder_, ignored);
     EXPECT_TRUE(temporary_.empty() || !fs::exists(temporary_)) << "temporary file left behind";
   }
-  void Start(std::vector<std::wstring> drives) {
+  void Start(std::vector<std::wstring> drives, std::vector<std::wstring> faces = {}) {
     window_.reset();
     window_ = std::make_unique<FormConverterWindow>(
-        FormConverterWindow::Options{&boxes_, false, std::move(drives)});
+        FormConverterWindow::Options{&boxes_, false, std::move(drives), std::move(faces)});
     window_->Show(SW_SHOWNOACTIVATE);
     temporary_ = window_->TemporaryFile();
     ASSERT_FALSE(temporary_.empty());
@@ -369,23 +371,288 @@ TEST_F(FormConverterWindowTest, ExitAndTheTitleBarDeleteTheTemporaryFileAndClose
     Start({});
     Pick(kSourceFileList, 0);
     ASSERT_TRUE(fs::exists(temporary_));
-    HWND info = nullptr;
     if (title_bar) {
-      // Closed from the task bar while the information window is open: that
-      // window goes with it.
-      Press(kInfo);
-      info = window_->InfoWindow();
       SendMessageW(window_->Window(), WM_CLOSE, 0, 0);
     } else {
       Press(kExit);
     }
     EXPECT_FALSE(fs::exists(temporary_)) << title_bar;
     EXPECT_TRUE(window_->Closed()) << title_bar;
-    if (info != nullptr) {
-      EXPECT_FALSE(IsWindow(info));
-    }
     EXPECT_TRUE(boxes_.shown.empty()) << title_bar;
   }
+}
+
+TEST_F(FormConverterWindowTest, TheTitleBarsCloseWaitsWhileTheInformationWindowIsOpen) {
+  Pick(kSourceFileList, 0);
+  Press(kInfo);
+  const HWND info = window_->InfoWindow();
+  ASSERT_NE(info, nullptr);
+  // From the task bar: the disabled main window does not react, and the
+  // information window comes to the front.
+  SendMessageW(window_->Window(), WM_CLOSE, 0, 0);
+  Pump();
+  EXPECT_FALSE(window_->Closed());
+  EXPECT_EQ(window_->InfoWindow(), info);
+  EXPECT_EQ(GetForegroundWindow(), info);
+  EXPECT_TRUE(fs::exists(temporary_));
+  Key(GetDlgItem(info, IDOK), WM_KEYDOWN, VK_RETURN);
+  SendMessageW(window_->Window(), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(window_->Closed());
+  EXPECT_FALSE(fs::exists(temporary_));
+}
+
+TEST_F(FormConverterWindowTest, TheInformationWindowOpensCentredAndTabKeepsItsTextAtTheTop) {
+  SetWindowPos(window_->Window(), nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  Press(kInfo);
+  const HWND info = window_->InfoWindow();
+  ASSERT_NE(info, nullptr);
+  RECT main{}, box{};
+  GetWindowRect(window_->Window(), &main);
+  GetWindowRect(info, &box);
+  EXPECT_LE(std::abs((main.left + main.right) - (box.left + box.right)), 2);
+  EXPECT_LE(std::abs((main.top + main.bottom) - (box.top + box.bottom)), 2);
+  // Tab from OK into the instructions: the caret stays at the top, nothing
+  // selected, as the Qt window does.
+  const HWND text = GetDlgItem(info, 201);
+  Key(GetFocus(), WM_KEYDOWN, VK_TAB);
+  ASSERT_EQ(GetFocus(), text);
+  DWORD start = 1, end = 1;
+  SendMessageW(text, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, 0u);
+  EXPECT_EQ(SendMessageW(text, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+  Key(GetFocus(), WM_KEYDOWN, VK_ESCAPE);
+  EXPECT_EQ(window_->InfoWindow(), nullptr);
+}
+
+TEST_F(FormConverterWindowTest, ListsShowAsManyLinesAsTheQtWindowAndASavedRowStaysInSight) {
+  // Whole lines of 240 twips (16 pixels) in each list.
+  const std::pair<int, int> lines[] = {
+      {kSourceDir, 4}, {kSourceFileList, 4}, {kDestDir, 4}, {kDestFileList, 3}};
+  for (const auto& [id, expected] : lines) {
+    RECT client{};
+    GetClientRect(Control(id), &client);
+    const auto height = SendMessageW(Control(id), LB_GETITEMHEIGHT, 0, 0);
+    EXPECT_EQ(height, 16) << id;
+    EXPECT_EQ(client.bottom / height, expected) << id;
+  }
+  // The fifth line, cut by the list's bottom, picked and saved: it is in
+  // sight whole afterwards.
+  for (const char* name : {"A1.SCH", "A2.SCH", "A3.SCH", "A4.SCH"})
+    std::ofstream(folder_ / name, std::ios::binary) << "x";
+  const HWND list = Control(kSourceFileList);
+  Key(list, WM_KEYDOWN, VK_F5);
+  ASSERT_EQ(Lines(list)[4], "BOARD40.PCB");
+  Pick(kSourceFileList, 4);
+  SendMessageW(list, LB_SETTOPINDEX, 0, 0);
+  Press(kConveSalva);
+  ASSERT_FALSE(IsWindowEnabled(Control(kConveSalva)));  // saved
+  RECT row{}, client{};
+  SendMessageW(list, LB_GETITEMRECT, 4, reinterpret_cast<LPARAM>(&row));
+  GetClientRect(list, &client);
+  EXPECT_GE(row.top, 0);
+  EXPECT_LE(row.bottom, client.bottom);
+}
+
+// Whether a font of that face is there.
+bool FaceExists(const std::wstring& face) {
+  LOGFONTW wanted{};
+  wanted.lfCharSet = DEFAULT_CHARSET;
+  wcsncpy(wanted.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+  bool found = false;
+  const HDC dc = GetDC(nullptr);
+  EnumFontFamiliesExW(
+      dc, &wanted,
+      [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
+        *reinterpret_cast<bool*>(found) = true;
+        return 0;
+      },
+      reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, dc);
+  return found;
+}
+
+// The width `text` takes in the control's font.
+int TextWidth(HWND control, const std::wstring& text, bool prefix) {
+  const HDC dc = GetDC(control);
+  const HGDIOBJ old =
+      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  RECT rect{0, 0, 0, 0};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect,
+            DT_CALCRECT | DT_SINGLELINE | (prefix ? 0 : DT_NOPREFIX));
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return rect.right;
+}
+
+TEST_F(FormConverterWindowTest, EveryTextFitsItsControlInEachFaceThereIs) {
+  std::vector<std::wstring> faces;
+  // The faces the window chooses from.
+  for (const wchar_t* face : {L"Microsoft Sans Serif", L"MS Shell Dlg 2", L"Tahoma",
+                              L"Arial Narrow", L"DejaVu Sans Condensed"}) {
+    if (FaceExists(face)) faces.push_back(face);
+  }
+  ASSERT_FALSE(faces.empty());
+  std::string tried;
+  for (const std::wstring& face : faces)
+    tried += (tried.empty() ? "" : ", ") + Utf8(face);
+  RecordProperty("faces", tried);
+  // The widest texts the result labels show, in the label's width.
+  const std::vector<std::string> results = {"Conversione: Attendere... analisi del file in corso",
+                                            "Conversione: Rapida (modifica intestazione)",
+                                            "Formato: Libreria TAVREL 3.5 per Dos",
+                                            "Data Creazione: 30/12/2003 23:59:59"};
+  for (const std::wstring& face : faces) {
+    SCOPED_TRACE(Utf8(face));
+    Start({}, {face});
+    LOGFONTW look{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Control(kLabel22), WM_GETFONT, 0, 0)),
+               sizeof look, &look);
+    EXPECT_EQ(std::wstring(look.lfFaceName), face);
+    const int inset = 2 * 10;  // a frame's caption keeps off its edges
+    const int button_edges = 2 * 4;
+    Press(kInfo);
+    const HWND info = window_->InfoWindow();
+    ASSERT_NE(info, nullptr);
+    std::vector<HWND> controls;
+    for (HWND parent : {window_->Window(), info}) {
+      for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
+           child = GetWindow(child, GW_HWNDNEXT))
+        controls.push_back(child);
+    }
+    for (const HWND control : controls) {
+      wchar_t kind[32] = {};
+      GetClassNameW(control, kind, 32);
+      const LONG style = GetWindowLongW(control, GWL_STYLE);
+      const bool button = _wcsicmp(kind, L"Button") == 0;
+      const bool frame = button && (style & BS_TYPEMASK) == BS_GROUPBOX;
+      if (!button && _wcsicmp(kind, L"Static") != 0) continue;
+      const std::wstring text = Wide(Text(control));
+      if (text.empty()) continue;
+      RECT client{};
+      GetClientRect(control, &client);
+      const int room = client.right - (frame ? inset : button ? button_edges : 0);
+      EXPECT_LE(TextWidth(control, text, button), room) << Utf8(text);
+    }
+    for (const std::string& text : results)
+      EXPECT_LE(TextWidth(Control(kConvPreview), Wide(text), false), [&] {
+        RECT client{};
+        GetClientRect(Control(kConvPreview), &client);
+        return static_cast<int>(client.right);
+      }()) << text;
+    Key(GetDlgItem(info, IDOK), WM_KEYDOWN, VK_RETURN);
+  }
+}
+
+TEST_F(FormConverterWindowTest, AScreenReaderNamesEachControlAndHearsTheOutcome) {
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  const auto name = [](HWND control) {
+    IAccessible* accessible = nullptr;
+    // __uuidof: oleacc's import library has no IID_IAccessible as data.
+    if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&accessible))) ||
+        accessible == nullptr)
+      return std::string("(none)");
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR text = nullptr;
+    std::string found;
+    if (accessible->get_accName(self, &text) == S_OK && text != nullptr) found = Utf8(text);
+    SysFreeString(text);
+    accessible->Release();
+    return found;
+  };
+  const std::pair<int, const char*> names[] = {
+      {kSourceDir, "Cartella del file sorgente"},
+      {kSourceFileList, "File sorgente"},
+      {kDestDir, "Cartella di destinazione"},
+      {kDestFileName, "Nome File (formato Dos 8+3 caratteri):"},
+      {kDestFileList, "File di destinazione"},
+      {kConveSalva, "Converte & Salva"},
+      {kInfo, "Informazioni"},
+      {kExit, "Esci"},
+      {kSourceFile, "Nome: "},
+      {kTipoFile, "Formato: "},
+      {kFileSize, "Dimensione: "},
+      {kFileDate, "Data Creazione: "},
+      {kConvPreview, "Conversione: "},
+  };
+  for (const auto& [id, expected] : names) {
+    std::string got = name(Control(id));
+    // Wine takes out only the first "&" of a caption; Windows reads "&&" as "&".
+    if (const auto at = got.find("&&"); at != std::string::npos) got.erase(at, 1);
+    EXPECT_EQ(got, expected) << id;
+  }
+  // The outcome of an analysis is announced.
+  static std::vector<HWND> renamed;
+  renamed.clear();
+  const HWINEVENTHOOK hook = SetWinEventHook(
+      EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
+      [](HWINEVENTHOOK, DWORD, HWND hwnd, LONG, LONG, DWORD, DWORD) { renamed.push_back(hwnd); },
+      GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(hook, nullptr);
+  Pick(kSourceFileList, 0);
+  Pump();
+  UnhookWinEvent(hook);
+  EXPECT_NE(std::find(renamed.begin(), renamed.end(), Control(kConvPreview)), renamed.end());
+  EXPECT_EQ(name(Control(kConvPreview)), "Conversione: Possibile!");
+  CoUninitialize();
+}
+
+// The real boxes, answered by keys sent once they are up.
+TEST(ItalianMessageBoxesTest, EscAnswersNoAndTheAccessKeysAnswer) {
+  struct Case {
+    WPARAM key;
+    bool alt;
+    BoxAnswer default_answer, expected;
+  };
+  const Case cases[] = {
+      {VK_ESCAPE, false, BoxAnswer::kYes, BoxAnswer::kNo},
+      {'s', true, BoxAnswer::kNo, BoxAnswer::kYes},
+      {'n', true, BoxAnswer::kYes, BoxAnswer::kNo},
+      {VK_RETURN, false, BoxAnswer::kYes, BoxAnswer::kYes},
+  };
+  // The boxes are task dialogs of the common controls 6, as the program's
+  // manifest asks for.
+  ACTCTXW context{};
+  context.cbSize = sizeof context;
+  const std::wstring manifest = Wide(TAVREL_MANIFEST);
+  context.lpSource = manifest.c_str();
+  const HANDLE activation = CreateActCtxW(&context);
+  ASSERT_NE(activation, INVALID_HANDLE_VALUE);
+  ULONG_PTR cookie = 0;
+  ASSERT_TRUE(ActivateActCtx(activation, &cookie));
+  static const Case* current = nullptr;
+  static int ticks = 0;
+  for (const auto& c : cases) {
+    current = &c;
+    ticks = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+      const HWND box = FindWindowW(nullptr, L"Attenzione!");
+      if (box == nullptr || !IsWindowVisible(box)) return;
+      if (++ticks > 40) {  // the keys did nothing: end it, and the test fails
+        EndDialog(box, IDABORT);
+        return;
+      }
+      HWND focus = GetFocus();
+      if (focus == nullptr) focus = box;
+      if (current->alt) {
+        PostMessageW(focus, WM_SYSCHAR, current->key, 1 << 29);
+      } else {
+        PostMessageW(focus, WM_KEYDOWN, current->key, 0);
+      }
+    });
+    ItalianMessageBoxes boxes;
+    const BoxAnswer answer =
+        boxes.Show(nullptr, {"Attenzione!", "Il file X esiste già. Lo sovrascrivo?",
+                             form::BoxIcon::kExclamation, BoxButtons::kYesNo, c.default_answer});
+    KillTimer(nullptr, timer);
+    EXPECT_TRUE(answer == c.expected) << c.key;
+    EXPECT_LE(ticks, 40) << c.key;
+  }
+  DeactivateActCtx(0, cookie);
+  ReleaseActCtx(activation);
 }
 
 // Each line of `text`: no run without a blank over 40 characters, and the

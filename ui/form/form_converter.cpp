@@ -256,6 +256,12 @@ void FormConverter::InfoWindow_Closed() {
   view_.SetWindowEnabled(true);
 }
 
+bool FormConverter::Form_QueryUnload() {
+  if (info_window_open_) return false;
+  Form_Unload();
+  return true;
+}
+
 void FormConverter::Exit_Click() {
   Form_Unload();
   view_.CloseWindow();
@@ -297,8 +303,9 @@ void FormConverter::Say(const std::string& text, BoxIcon icon) {
 }
 
 BoxAnswer FormConverter::Ask(const std::string& text, BoxAnswer default_answer) {
-  return view_.ShowBox(
-      {texts::kWarningTitle, text, BoxIcon::kExclamation, BoxButtons::kYesNo, default_answer});
+  // Esc answers No: nothing changes.
+  return view_.ShowBox({texts::kWarningTitle, text, BoxIcon::kExclamation, BoxButtons::kYesNo,
+                        default_answer, BoxAnswer::kNo});
 }
 
 std::string FormConverter::TemporaryFile() {

@@ -71,6 +71,12 @@ class FormConverter {
   // The information window was closed some other way (its title bar): the
   // main window works again.
   void InfoWindow_Closed();
+  // The main window's title bar (or the task bar) asks it to close.  While
+  // the information window is open the main window does not react, as to
+  // any other of its controls: false, nothing changes, and the binding
+  // brings the information window to the front.  Otherwise Form_Unload
+  // runs and the window may close: true.
+  bool Form_QueryUnload();
   // The exit operation: Form_Unload, then the main window is closed.
   void Exit_Click();
   // The main window is closing, however that came (Exit, the title bar,

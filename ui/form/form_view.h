@@ -32,6 +32,8 @@ struct Box {
   BoxIcon icon = BoxIcon::kExclamation;
   BoxButtons buttons = BoxButtons::kOk;
   BoxAnswer default_answer = BoxAnswer::kYes;  // for Yes and No
+  // What Esc and the box's own close answer to Yes and No.
+  BoxAnswer cancel_answer = BoxAnswer::kNo;
 };
 
 class FormView {
@@ -85,11 +87,13 @@ class FormView {
   virtual void SetDestFileNameText(const std::string& name) = 0;
 
   // --- Message boxes: shown over the main window, application-modal, with
-  // the Italian buttons "Sì", "No" and "OK"; returns the button pressed.
+  // the buttons texts::kYes, kNo and kOk (access keys S and N); Esc answers
+  // the box's cancel_answer.  Returns the answer.
   virtual BoxAnswer ShowBox(const Box& box) = 0;
 
   // --- The information window (InfoWindow) and the main window's end.
-  // Creates and shows the information window, not modal, with no owner.
+  // Creates and shows the information window, not modal, with no owner,
+  // centred on the main window (layout::CentredOn).
   virtual void ShowInfoWindow() = 0;
   // Closes and discards the information window when it is open.
   virtual void CloseInfoWindow() = 0;

@@ -45,6 +45,30 @@ inline constexpr Twips kIstruzioni{240, 240, 3855, 1695};
 inline constexpr Twips kLabel4{1200, 3120, 1575, 255};
 inline constexpr Twips kLine1{1080, 2760, 1800, 0};  // a horizontal rule
 
+// The height of a line of the folder and file lists: every list shows as
+// many whole lines in each window (at 96 DPI a line is 16 pixels, room for a
+// folder's picture).
+inline constexpr int kListLineHeight = 240;
+
+// A window's place on the screen, in pixels.
+struct Rect {
+  int left, top, width, height;
+  friend constexpr bool operator==(const Rect&, const Rect&) = default;
+};
+
+// A window `width` x `height` centred on the window `over`, moved as little as
+// needed to lie within `screen` (its top-left corner on the screen when it is
+// larger).
+constexpr Rect CentredOn(const Rect& over, int width, int height, const Rect& screen) {
+  int left = over.left + (over.width - width) / 2;
+  int top = over.top + (over.height - height) / 2;
+  if (left + width > screen.left + screen.width) left = screen.left + screen.width - width;
+  if (top + height > screen.top + screen.height) top = screen.top + screen.height - height;
+  if (left < screen.left) left = screen.left;
+  if (top < screen.top) top = screen.top;
+  return {left, top, width, height};
+}
+
 // The widest texts against the narrowest controls that show them: a window's
 // font shows each of them whole (and "di " with the author's name in Label2).
 struct TightText {

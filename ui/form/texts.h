@@ -26,6 +26,13 @@ inline constexpr char kConveSalva[] = "&Converte && Salva";
 inline constexpr char kInfo[] = "&Informazioni";
 inline constexpr char kExit[] = "&Esci";
 
+// What a screen reader calls the lists, which have no label of their own.
+inline constexpr char kDriveName[] = "Unità del file sorgente";
+inline constexpr char kSourceDirName[] = "Cartella del file sorgente";
+inline constexpr char kSourceFileListName[] = "File sorgente";
+inline constexpr char kDestDirName[] = "Cartella di destinazione";
+inline constexpr char kDestFileListName[] = "File di destinazione";
+
 // Tooltips.
 inline constexpr char kDriveTip[] = "Seleziona l'unità dove si trova il file da convertire";
 inline constexpr char kSourceDirTip[] = "Seleziona la cartella dove si trova il file da convertire";
@@ -42,6 +49,11 @@ inline constexpr char kConveSalvaTip[] =
     "destinazione";
 inline constexpr char kInfoTip[] = "Informazioni sul programma";
 inline constexpr char kExitTip[] = "Esce immediatamente dal programma";
+
+// The message boxes' buttons.
+inline constexpr char kYes[] = "&Sì";
+inline constexpr char kNo[] = "&No";
+inline constexpr char kOk[] = "OK";
 
 // Message titles.
 inline constexpr char kWarningTitle[] = "Attenzione!";

@@ -8,6 +8,16 @@
 
 namespace tavrel::ui {
 
+namespace {
+
+// The file's name as the folder holds it.
+QString NameOf(const QListWidgetItem* item) {
+  const QVariant name = item->data(kNameRole);
+  return name.isValid() ? name.toString() : item->text();
+}
+
+}  // namespace
+
 FileList::FileList(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
@@ -24,18 +34,19 @@ bool FileList::SetPath(const QString& folder) {
   if (!names) return false;
   path_ = clean;
   Fill(*names, QString());
+  scrollToTop();  // a new folder starts at its first file
   return true;
 }
 
 void FileList::Refresh() {
-  const auto names = ReadFolder(path_, EntryKind::kFiles);
+  const auto names = ReadFolder(path_, EntryKind::kFiles, true);
   if (names) Fill(*names, FileName());
 }
 
 bool FileList::Select(const QString& name) {
   QListWidgetItem* found = nullptr;
   for (int row = 0; row < count() && found == nullptr; ++row) {
-    if (item(row)->data(kNameRole).toString() == name) found = item(row);
+    if (NameOf(item(row)) == name) found = item(row);
   }
   if (found == nullptr) return false;
   if (found->isSelected()) clearSelection();  // so that Click comes again
@@ -46,17 +57,21 @@ bool FileList::Select(const QString& name) {
 
 QString FileList::FileName() const {
   const QListWidgetItem* item = currentItem();
-  return item != nullptr && item->isSelected() ? item->data(kNameRole).toString() : QString();
+  return item != nullptr && item->isSelected() ? NameOf(item) : QString();
 }
 
 void FileList::Fill(const QStringList& names, const QString& selected) {
   const QSignalBlocker blocker(this);
   clear();
-  for (const QString& name : names) {
-    // Filled before it joins the list, so the list is told once.
-    auto* item = new QListWidgetItem();
-    SetEntryName(item, name);
-    addItem(item);
+  // All in one insertion, so the list lays itself out once; a name shown
+  // otherwise than its bytes keeps them aside.
+  QStringList shown;
+  shown.reserve(names.size());
+  for (const QString& name : names)
+    shown.append(Shown(name));
+  addItems(shown);
+  for (qsizetype row = 0; row < names.size(); ++row) {
+    if (shown[row] != names[row]) item(static_cast<int>(row))->setData(kNameRole, names[row]);
   }
   const int row = selected.isEmpty() ? -1 : static_cast<int>(names.indexOf(selected));
   if (row >= 0) setCurrentRow(row, QItemSelectionModel::ClearAndSelect);

@@ -40,7 +40,7 @@ FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
 bool FolderList::SetPath(const QString& folder) {
   const QString clean = CleanFolder(folder);
   const bool changed = clean != path_;
-  if (!Fill(clean, clean)) return false;
+  if (!Fill(clean, clean, false)) return false;
   if (changed) emit Change();
   return true;
 }
@@ -48,15 +48,15 @@ bool FolderList::SetPath(const QString& folder) {
 void FolderList::Refresh() {
   const QListWidgetItem* line = currentItem();
   const QString current = line != nullptr ? line->data(kNameRole).toString() : path_;
-  if (Fill(path_, current)) return;
+  if (Fill(path_, current, true)) return;
   QString folder = path_;
   while (folder != QDir::rootPath() && !IsReadableFolder(folder))
     folder = CleanFolder(folder + QStringLiteral("/.."));
   SetPath(folder);
 }
 
-bool FolderList::Fill(const QString& folder, const QString& current) {
-  const auto subfolders = ReadFolder(folder, EntryKind::kFolders);
+bool FolderList::Fill(const QString& folder, const QString& current, bool again) {
+  const auto subfolders = ReadFolder(folder, EntryKind::kFolders, again);
   if (!subfolders) return false;
   path_ = folder;
   {

@@ -37,7 +37,8 @@ class FolderList : public QListWidget {
 
  private:
   void Open(const QListWidgetItem* item);
-  bool Fill(const QString& folder, const QString& current);
+  // `again`: the folder is read anew, not taken from the last reading.
+  bool Fill(const QString& folder, const QString& current, bool again);
 
   QString path_;
 };

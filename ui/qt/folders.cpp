@@ -1,6 +1,8 @@
 #include "folders.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -9,26 +11,61 @@ namespace tavrel::ui {
 
 namespace fs = std::filesystem;
 
-std::optional<QStringList> ReadFolder(const QString& folder, EntryKind kind) {
+namespace {
+
+// The last folder read, until the event loop runs again.
+struct Listing {
+  QString folder;
+  QStringList folders, files;
+  bool kept = false;
+};
+
+Listing& LastListing() {
+  static Listing listing;
+  return listing;
+}
+
+bool ReadListing(const QString& folder, Listing& listing) {
   std::error_code error;
   fs::directory_iterator it(fs::path(ToEngine(folder)), error);
-  if (error) return std::nullopt;
-  QStringList names;
+  if (error) return false;
+  listing.folders.clear();
+  listing.files.clear();
   for (; it != fs::directory_iterator(); it.increment(error)) {
-    if (error) return std::nullopt;
+    if (error) return false;
     const std::string name = it->path().filename().string();
     if (name.empty() || name.front() == '.') continue;
     std::error_code ignored;  // a dangling link is simply not listed
-    const bool wanted =
-        kind == EntryKind::kFolders ? it->is_directory(ignored) : it->is_regular_file(ignored);
-    if (wanted) names.append(FromEngine(name));
+    if (it->is_directory(ignored)) {
+      listing.folders.append(FromEngine(name));
+    } else if (it->is_regular_file(ignored)) {
+      listing.files.append(FromEngine(name));
+    }
   }
-  if (error) return std::nullopt;
-  std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
-    return folded != 0 ? folded < 0 : a < b;
-  });
-  return names;
+  if (error) return false;
+  for (QStringList* names : {&listing.folders, &listing.files}) {
+    std::sort(names->begin(), names->end(), [](const QString& a, const QString& b) {
+      const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+      return folded != 0 ? folded < 0 : a < b;
+    });
+  }
+  listing.folder = folder;
+  return true;
+}
+
+}  // namespace
+
+std::optional<QStringList> ReadFolder(const QString& folder, EntryKind kind, bool again) {
+  Listing& listing = LastListing();
+  if (again || !listing.kept || listing.folder != folder) {
+    listing.kept = false;
+    if (!ReadListing(folder, listing)) return std::nullopt;
+    if (QCoreApplication::instance() != nullptr) {
+      listing.kept = true;
+      QTimer::singleShot(0, QCoreApplication::instance(), [] { LastListing().kept = false; });
+    }
+  }
+  return kind == EntryKind::kFolders ? listing.folders : listing.files;
 }
 
 bool IsReadableFolder(const QString& folder) {

@@ -13,8 +13,11 @@ enum class EntryKind { kFolders, kFiles };
 // The names of the visible subfolders or ordinary files of `folder`, sorted
 // as a user reads them (case folded first).  Hidden entries (names starting
 // with a dot) are left out, and so are sockets, pipes and devices.  Nothing
-// when the folder cannot be read.
-std::optional<QStringList> ReadFolder(const QString& folder, EntryKind kind);
+// when the folder cannot be read.  Both kinds are read in one pass and kept
+// until the event loop runs again, so that the lists showing one folder
+// during one user action read it once; `again` reads it anew (F5, after a
+// save).
+std::optional<QStringList> ReadFolder(const QString& folder, EntryKind kind, bool again = false);
 
 // Whether `folder` can be listed.
 bool IsReadableFolder(const QString& folder);

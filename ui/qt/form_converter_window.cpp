@@ -1,5 +1,6 @@
 #include "form_converter_window.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QLocale>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QTimer>
 #include <QUrl>
@@ -154,6 +156,17 @@ void FormConverterWindow::CreateControls(const QStringList& volumes) {
   Exit = Named(new QPushButton(Text(texts::kExit), this), "Exit", texts::kExitTip);
   PlaceTwips(Exit, layout::kExit);
 
+  // What a screen reader says for each control: the lists' names, the name
+  // box's label; the buttons and labels read their own texts.
+  const std::pair<QWidget*, const char*> names[] = {{Drive, texts::kDriveName},
+                                                    {SourceDir, texts::kSourceDirName},
+                                                    {SourceFileList, texts::kSourceFileListName},
+                                                    {DestDir, texts::kDestDirName},
+                                                    {DestFileList, texts::kDestFileListName}};
+  for (const auto& [control, name] : names)
+    control->setAccessibleName(Text(name));
+  Label22->setBuddy(DestFileName);
+
   QWidget* const order[] = {Drive,        SourceDir,  SourceFileList, DestDir, DestFileName,
                             DestFileList, ConveSalva, Info,           Exit};
   for (std::size_t i = 1; i < std::size(order); ++i)
@@ -257,9 +270,18 @@ void FormConverterWindow::changeEvent(QEvent* event) {
 }
 
 void FormConverterWindow::closeEvent(QCloseEvent* event) {
-  // Exit and the title bar's close end the program alike.
-  form_.Form_Unload();
-  event->accept();
+  // Exit and the title bar's close end the program alike; while the
+  // information window is open the title bar's close brings it to the front
+  // instead, as the Win32 window's disabled title bar does nothing.
+  if (form_.Form_QueryUnload()) {
+    event->accept();
+    return;
+  }
+  event->ignore();
+  if (info_window_ != nullptr) {
+    info_window_->raise();
+    info_window_->activateWindow();
+  }
 }
 
 // --- The view of the form logic.
@@ -293,7 +315,11 @@ void FormConverterWindow::SetLabel(Label label, const std::string& text) {
       target = ConvPreview;
       break;
   }
-  if (target != nullptr) target->setText(QString::fromUtf8(text.data(), std::ssize(text)));
+  if (target == nullptr) return;
+  target->setText(QString::fromUtf8(text.data(), std::ssize(text)));
+  // A screen reader tells the user the analysis' outcome.
+  QAccessibleEvent changed(target, QAccessible::NameChanged);
+  QAccessible::updateAccessibility(&changed);
 }
 
 void FormConverterWindow::Repaint() {
@@ -375,7 +401,7 @@ void FormConverterWindow::SetDestFileNameText(const std::string& name) {
 
 form::BoxAnswer FormConverterWindow::ShowBox(const form::Box& box) {
   return boxes_->Show(this, {QString::fromStdString(box.title), FromEngine(box.text), box.icon,
-                             box.buttons, box.default_answer});
+                             box.buttons, box.default_answer, box.cancel_answer});
 }
 
 void FormConverterWindow::ShowInfoWindow() {
@@ -387,6 +413,18 @@ void FormConverterWindow::ShowInfoWindow() {
   connect(window, &QDialog::finished, this, [form] { form->InfoWindow_Closed(); });
   connect(window, &QObject::destroyed, this, [form] { form->InfoWindow_Closed(); });
   info_window_ = window;
+  // Centred on this window, on the screen.
+  const QRect main = frameGeometry();
+  const QRect screen = this->screen()->availableGeometry();
+  // Its frame is not there before it is shown: the same as this one's.
+  const QRect inner = geometry();
+  const QSize outer =
+      window->size().grownBy({inner.left() - main.left(), inner.top() - main.top(),
+                              main.right() - inner.right(), main.bottom() - inner.bottom()});
+  const layout::Rect place =
+      layout::CentredOn({main.x(), main.y(), main.width(), main.height()}, outer.width(),
+                        outer.height(), {screen.x(), screen.y(), screen.width(), screen.height()});
+  window->move(place.left, place.top);
   window->show();
 }
 

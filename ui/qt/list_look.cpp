@@ -3,12 +3,12 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QHelpEvent>
-#include <QListWidgetItem>
 #include <QPainter>
 #include <QToolTip>
 #include <algorithm>
 
-#include "folders.h"
+#include "layout.h"
+#include "twips.h"
 
 namespace tavrel::ui {
 
@@ -36,9 +36,11 @@ void ListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
 }
 
 QSize ListDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
-  // The list never scrolls sideways.
+  // The list never scrolls sideways; its lines are as high as the Win32
+  // window's, so both show as many.
   const QSize natural = QStyledItemDelegate::sizeHint(option, index);
-  return {std::min(natural.width(), view_->viewport()->width()), natural.height()};
+  return {std::min(natural.width(), view_->viewport()->width()),
+          std::max(natural.height(), Pixels(form::layout::kListLineHeight))};
 }
 
 bool ListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
@@ -59,11 +61,6 @@ bool ListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
   // An entry that fits: the list's own tooltip.
   event->ignore();
   return false;
-}
-
-void SetEntryName(QListWidgetItem* item, const QString& name) {
-  item->setText(Shown(name));
-  item->setData(kNameRole, name);
 }
 
 void PaintFocusMark(QWidget* widget) {

@@ -7,12 +7,12 @@
 #include <QStyledItemDelegate>
 
 class QAbstractItemView;
-class QListWidgetItem;
 class QWidget;
 
 namespace tavrel::ui {
 
-// The entry's own name or path (file system bytes kept, see ToEngine).
+// The entry's own name or path (file system bytes kept, see ToEngine); a
+// file list sets it only where the shown text differs.
 inline constexpr int kNameRole = Qt::UserRole;
 // How far an entry is shifted right: its depth in the folder tree.
 inline constexpr int kDepthRole = Qt::UserRole + 1;
@@ -36,9 +36,6 @@ class ListDelegate : public QStyledItemDelegate {
 
   QAbstractItemView* view_;
 };
-
-// An entry showing `name` (see Shown) that keeps it in kNameRole.
-void SetEntryName(QListWidgetItem* item, const QString& name);
 
 // Draws the focus mark, a frame in the highlight colour, just inside
 // `widget`'s edge.

@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "folders.h"
+#include "texts.h"
 
 namespace tavrel::ui {
 
@@ -39,16 +40,17 @@ BoxAnswer QtMessageBoxes::Show(QWidget* parent, const BoxRequest& request) {
   box.setIcon(request.icon == BoxIcon::kCritical ? QMessageBox::Critical : QMessageBox::Warning);
   box.setWindowModality(Qt::ApplicationModal);
   if (request.buttons == BoxButtons::kOk) {
-    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    QPushButton* ok = box.addButton(QString::fromUtf8(form::texts::kOk), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
     box.exec();
     return BoxAnswer::kOk;
   }
-  QPushButton* yes = box.addButton(QStringLiteral("Sì"), QMessageBox::YesRole);
-  QPushButton* no = box.addButton(QStringLiteral("No"), QMessageBox::NoRole);
+  // Alt+S and Alt+N answer too.
+  QPushButton* yes = box.addButton(QString::fromUtf8(form::texts::kYes), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(QString::fromUtf8(form::texts::kNo), QMessageBox::NoRole);
   box.setDefaultButton(request.default_answer == BoxAnswer::kNo ? no : yes);
-  box.setEscapeButton(no);
+  box.setEscapeButton(request.cancel_answer == BoxAnswer::kYes ? yes : no);
   box.exec();
   return box.clickedButton() == yes ? BoxAnswer::kYes : BoxAnswer::kNo;
 }

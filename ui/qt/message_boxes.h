@@ -20,6 +20,7 @@ struct BoxRequest {
   BoxIcon icon = BoxIcon::kExclamation;
   BoxButtons buttons = BoxButtons::kOk;
   BoxAnswer default_answer = BoxAnswer::kYes;  // for Yes and No
+  BoxAnswer cancel_answer = BoxAnswer::kNo;    // Esc, for Yes and No
 };
 
 class MessageBoxes {
@@ -29,7 +30,7 @@ class MessageBoxes {
   virtual BoxAnswer Show(QWidget* parent, const BoxRequest& request) = 0;
 };
 
-// Application-modal boxes with the Italian buttons "Sì", "No" and "OK".
+// Application-modal boxes with the Italian buttons "&Sì", "&No" and "OK".
 class QtMessageBoxes : public MessageBoxes {
  public:
   BoxAnswer Show(QWidget* parent, const BoxRequest& request) override;

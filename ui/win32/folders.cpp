@@ -1,6 +1,7 @@
 #include "folders.h"
 
 #include <algorithm>
+#include <cwchar>
 
 namespace tavrel::win32 {
 
@@ -72,22 +73,38 @@ HANDLE FindEntries(const std::wstring& folder, bool folders, WIN32_FIND_DATAW& f
 
 }  // namespace
 
-bool ReadFolder(const std::wstring& folder, bool folders, std::vector<std::wstring>& names) {
-  names.clear();
+namespace {
+
+// Reads the folder's visible entries into `folders` and `files`; `files`
+// null: the search asks for folders only.
+bool Scan(const std::wstring& folder, std::vector<std::wstring>* folders,
+          std::vector<std::wstring>* files) {
   WIN32_FIND_DATAW found;
-  const HANDLE search = FindEntries(folder, folders, found);
+  const HANDLE search = FindEntries(folder, files == nullptr, found);
   if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
     const DWORD attributes = found.dwFileAttributes;
-    const std::wstring name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
+    const wchar_t* const name = found.cFileName;
+    if (std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0) continue;
     if (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE))
       continue;
-    if (((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folders) names.push_back(name);
+    std::vector<std::wstring>* const kind =
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? folders : files;
+    if (kind != nullptr) kind->emplace_back(name);
   } while (FindNextFileW(search, &found));
   FindClose(search);
-  std::sort(names.begin(), names.end(), LessFolded);
+  for (std::vector<std::wstring>* names : {folders, files}) {
+    if (names != nullptr) std::sort(names->begin(), names->end(), LessFolded);
+  }
   return true;
+}
+
+}  // namespace
+
+bool ReadListing(const std::wstring& folder, Listing& listing) {
+  listing.folders.clear();
+  listing.files.clear();
+  return Scan(folder, &listing.folders, &listing.files);
 }
 
 bool IsReadableFolder(const std::wstring& folder) {

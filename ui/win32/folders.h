@@ -23,9 +23,13 @@ std::wstring ParentOf(const std::wstring& folder);
 // backslash at the end except the root's.
 std::wstring FullFolder(const std::wstring& path);
 
-// The folder's ordinary files or its folders, hidden and system ones left
-// out, sorted without regard to case; false when the folder cannot be read.
-bool ReadFolder(const std::wstring& folder, bool folders, std::vector<std::wstring>& names);
+// A folder's subfolders and ordinary files from one reading, hidden and
+// system ones left out, each sorted without regard to case.
+struct Listing {
+  std::vector<std::wstring> folders, files;
+};
+// False when the folder cannot be read.
+bool ReadListing(const std::wstring& folder, Listing& listing);
 bool IsReadableFolder(const std::wstring& folder);
 
 // No "insert the disk" box from the system for a drive without a medium,

@@ -158,7 +158,41 @@ void SizeWindow(HWND hwnd, int width, int height, DWORD style, int dpi, bool cen
   SetWindowPos(hwnd, nullptr, x, y, rect.right - rect.left, rect.bottom - rect.top, flags);
 }
 
+// How far a frame's caption keeps from the frame's left and right edges.
+int FrameInset(int dpi) {
+  return MulDiv(10, dpi, 96);
+}
+
+// The instructions box taking the focus by Tab keeps its caret where it is
+// (at first the top) and selects nothing: a box that says it would select
+// all its text, and the dialog keys would scroll it to the end.
+LRESULT CALLBACK KeepCaretWhereItIs(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                                    UINT_PTR id, DWORD_PTR /*data*/) {
+  if (message == WM_GETDLGCODE)
+    return DefSubclassProc(hwnd, message, wparam, lparam) & ~DLGC_HASSETSEL;
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, KeepCaretWhereItIs, id);
+  return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
 }  // namespace
+
+// While it lives, a folder's listing is kept for the next list that shows
+// the same folder; the outermost one forgets it.
+class FormConverterWindow::Batch {
+ public:
+  explicit Batch(FormConverterWindow& window) : window_(window) { ++window_.batch_; }
+  ~Batch() {
+    if (--window_.batch_ == 0) {
+      window_.listed_ = false;
+      window_.listing_ = {};
+    }
+  }
+  Batch(const Batch&) = delete;
+  Batch& operator=(const Batch&) = delete;
+
+ private:
+  FormConverterWindow& window_;
+};
 
 // ---------------------------------------------------------------------------
 // Creation
@@ -166,7 +200,9 @@ void SizeWindow(HWND hwnd, int width, int height, DWORD style, int dpi, bool cen
 FormConverterWindow::FormConverterWindow(const Options& options)
     : own_boxes_(options.boxes != nullptr ? nullptr : std::make_unique<ItalianMessageBoxes>()),
       boxes_(options.boxes != nullptr ? options.boxes : own_boxes_.get()),
-      quit_on_close_(options.quit_on_close) {
+      quit_on_close_(options.quit_on_close),
+      faces_(options.faces) {
+  const Batch batch(*this);
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   static const bool registered = [instance] {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
@@ -251,20 +287,22 @@ void FormConverterWindow::CreateControls() {
   };
   const DWORD list = WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
                      LBS_NOINTEGRALHEIGHT;
-  // Created in the order of the focus.
+  // Created in the order of the focus.  A list's text is not shown: it is
+  // the name a screen reader gives it.  The name box's label comes just
+  // before it, which names it for a screen reader.
   make(kDrive, WC_COMBOBOXW, "",
        WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS);
-  make(kSourceDir, WC_LISTBOXW, "", list, WS_EX_CLIENTEDGE);
-  make(kSourceFileList, WC_LISTBOXW, "", list, WS_EX_CLIENTEDGE);
-  make(kDestDir, WC_LISTBOXW, "", list, WS_EX_CLIENTEDGE);
+  make(kSourceDir, WC_LISTBOXW, texts::kSourceDirName, list, WS_EX_CLIENTEDGE);
+  make(kSourceFileList, WC_LISTBOXW, texts::kSourceFileListName, list, WS_EX_CLIENTEDGE);
+  make(kDestDir, WC_LISTBOXW, texts::kDestDirName, list, WS_EX_CLIENTEDGE);
+  make(kLabel22, WC_STATICW, texts::kLabel22, SS_NOPREFIX | SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS);
   make(kDestFileName, WC_EDITW, "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
-  make(kDestFileList, WC_LISTBOXW, "", list, WS_EX_CLIENTEDGE);
+  make(kDestFileList, WC_LISTBOXW, texts::kDestFileListName, list, WS_EX_CLIENTEDGE);
   make(kConveSalva, WC_BUTTONW, texts::kConveSalva, WS_TABSTOP | BS_PUSHBUTTON);
   make(kInfo, WC_BUTTONW, texts::kInfo, WS_TABSTOP | BS_PUSHBUTTON);
   make(kExit, WC_BUTTONW, texts::kExit, WS_TABSTOP | BS_PUSHBUTTON);
   make(kFrame1, WC_BUTTONW, texts::kFrame1, BS_GROUPBOX);
   make(kFrame3, WC_BUTTONW, texts::kFrame3, BS_GROUPBOX);
-  make(kLabel22, WC_STATICW, texts::kLabel22, SS_NOPREFIX | SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS);
   make(kFrame2, WC_BUTTONW, texts::kFrame2, BS_GROUPBOX);
   // A long name ends in "..." where it does not fit.
   const std::pair<int, const char*> labels[] = {{kSourceFile, texts::kSourceFile},
@@ -308,12 +346,15 @@ void FormConverterWindow::ApplyFont() {
   metrics.cbSize = sizeof metrics;
   SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
                              static_cast<UINT>(dpi_));
-  // The largest font, up to the system's dialog font, that shows the widest
-  // texts whole: the classic face of such forms first, then the system's,
-  // then narrow ones.  None fits: the system's face at the smallest size,
-  // and the labels end in "...".
-  const std::wstring faces[] = {L"Microsoft Sans Serif", metrics.lfMessageFont.lfFaceName,
-                                L"Tahoma", L"Arial Narrow", L"DejaVu Sans Condensed"};
+  // The largest font, up to the system's dialog font, that shows every text
+  // whole in its control: the classic face of such forms first, then the
+  // system's, then narrow ones.  None fits: the system's face at the
+  // smallest size, and the labels end in "...".
+  std::vector<std::wstring> faces = faces_;
+  if (faces.empty()) {
+    faces = {L"Microsoft Sans Serif", metrics.lfMessageFont.lfFaceName, L"Tahoma", L"Arial Narrow",
+             L"DejaVu Sans Condensed"};
+  }
   const int largest = std::max<int>(std::abs(metrics.lfMessageFont.lfHeight), MulDiv(11, dpi_, 96));
   const int smallest = MulDiv(9, dpi_, 96);
   const HDC dc = GetDC(hwnd_);
@@ -348,25 +389,61 @@ void FormConverterWindow::ApplyFont() {
   font_ = font;
 }
 
-// Whether the font selected in `dc` shows the widest texts whole in their
-// controls, and a line of a label within its height.
+// Whether the font selected in `dc` shows every fixed text whole in its
+// control (a frame's caption within the frame's inset, a button's within
+// its edges), the widest texts the labels show, a line of a label within
+// its height, and each tooltip on one line.
 bool FormConverterWindow::FitsEverywhere(HDC dc) const {
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc, &metrics);
   if (metrics.tmHeight > Px(layout::kLabelHeight)) return false;
   // A button reads "&" as the mark of its access key; a label shows it.
-  const auto width = [dc](const std::wstring& text, bool button) {
+  const auto width = [dc](const std::string& text, bool button) {
+    const std::wstring wide = Wide(text);
     RECT rect{0, 0, 0, 0};
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect,
+    DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rect,
               DT_CALCRECT | DT_SINGLELINE | (button ? 0 : DT_NOPREFIX));
     return static_cast<int>(rect.right);
   };
+  const int button_margin = MulDiv(12, dpi_, 96);  // its edge and focus mark, each side
   for (const layout::TightText& fit : layout::kTightestTexts) {
-    // A button keeps a margin each side for its edge and focus mark.
-    const int margin = fit.button ? MulDiv(12, dpi_, 96) : 0;
-    if (width(Wide(fit.text), fit.button) + margin > Px(fit.width_twips)) return false;
+    if (width(fit.text, fit.button) + (fit.button ? button_margin : 0) > Px(fit.width_twips))
+      return false;
   }
-  return width(Wide(texts::AuthorLine()), false) <= Px(layout::kLabel2.width);
+  const int inset = 2 * FrameInset(dpi_);
+  const struct {
+    std::string text;
+    int width;  // pixels
+    bool button;
+  } fixed[] = {
+      {texts::kFrame1, Px(layout::kFrame1.width) - inset, false},
+      {texts::kFrame3, Px(layout::kFrame3.width) - inset, false},
+      {texts::kFrame2, Px(layout::kFrame2.width) - inset, false},
+      {texts::kLabel22, Px(layout::kLabel22.width), false},
+      {texts::kConveSalva, Px(layout::kConveSalva.width) - button_margin, true},
+      {texts::kInfo, Px(layout::kInfo.width) - button_margin, true},
+      {texts::kExit, Px(layout::kExit.width) - button_margin, true},
+      {texts::kButtInfoOk, Px(layout::kButtInfoOk.width) - button_margin, true},
+      {texts::kFreeware, Px(layout::kLabel1.width), false},
+      {texts::AuthorLine(), Px(layout::kLabel2.width), false},
+      {texts::kEmail, Px(layout::kLabel3.width), false},
+      {texts::kWeb, Px(layout::kLabel4.width), false},
+  };
+  for (const auto& fit : fixed) {
+    if (width(fit.text, fit.button) > fit.width) return false;
+  }
+  for (const Tip& tip : kTips) {
+    if (width(tip.text, false) > MaxTipWidth()) return false;
+  }
+  return true;
+}
+
+int FormConverterWindow::MaxTipWidth() const {
+  // A tip breaks its text into lines only when it could not show it on the
+  // screen.
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  return std::max<int>(Px(6000), work.right - work.left - MulDiv(16, dpi_, 96));
 }
 
 void FormConverterWindow::Layout() {
@@ -382,7 +459,8 @@ void FormConverterWindow::Layout() {
   GetTextMetricsW(dc, &metrics);
   SelectObject(dc, old);
   ReleaseDC(hwnd_, dc);
-  const int line = std::max<int>(metrics.tmHeight, MulDiv(16, dpi_, 96));
+  // As high as the Qt window's lines, so both show as many.
+  const int line = std::max<int>(metrics.tmHeight, Px(layout::kListLineHeight));
   for (int id : {kSourceDir, kSourceFileList, kDestDir, kDestFileList})
     SendMessageW(Control(id), LB_SETITEMHEIGHT, 0, line);
   // The closed drive list is as tall as its place.
@@ -398,7 +476,7 @@ void FormConverterWindow::Layout() {
   tool.rect = {Px(frame.left), Px(frame.top), Px(frame.left + frame.width),
                Px(frame.top + frame.height)};
   SendMessageW(tooltips_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
-  SendMessageW(tooltips_, TTM_SETMAXTIPWIDTH, 0, Px(6000));
+  SendMessageW(tooltips_, TTM_SETMAXTIPWIDTH, 0, MaxTipWidth());
 }
 
 // ---------------------------------------------------------------------------
@@ -453,9 +531,24 @@ const std::wstring& FormConverterWindow::PathOf(List list) const {
   return paths_[static_cast<std::size_t>(list)];
 }
 
+bool FormConverterWindow::Readable(const std::wstring& folder) const {
+  return (listed_ && listed_folder_ == folder) || IsReadableFolder(folder);
+}
+
+const Listing* FormConverterWindow::ListingOf(const std::wstring& folder) {
+  if (listed_ && listed_folder_ == folder) return &listing_;
+  Listing fresh;
+  if (!ReadListing(folder, fresh)) return nullptr;
+  listing_ = std::move(fresh);
+  listed_folder_ = folder;
+  listed_ = batch_ > 0;  // kept only while a batch lives
+  return &listing_;
+}
+
 bool FormConverterWindow::FillFolderList(List list, const std::wstring& folder) {
-  std::vector<std::wstring> subfolders;
-  if (!ReadFolder(folder, true, subfolders)) return false;
+  const Listing* const listing = ListingOf(folder);
+  if (listing == nullptr) return false;
+  const std::vector<std::wstring>& subfolders = listing->folders;
   PathOf(list) = folder;
   const HWND control = Control(ListId(list));
   SendMessageW(control, WM_SETREDRAW, FALSE, 0);
@@ -477,8 +570,9 @@ bool FormConverterWindow::FillFolderList(List list, const std::wstring& folder) 
 }
 
 bool FormConverterWindow::FillFileList(List list, const std::wstring& folder) {
-  std::vector<std::wstring> names;
-  if (!ReadFolder(folder, false, names)) return false;
+  const Listing* const listing = ListingOf(folder);
+  if (listing == nullptr) return false;
+  const std::vector<std::wstring>& names = listing->files;
   PathOf(list) = folder;
   const HWND control = Control(ListId(list));
   SendMessageW(control, WM_SETREDRAW, FALSE, 0);
@@ -597,6 +691,7 @@ void FormConverterWindow::ListTip(NMTTDISPINFOW& info) {
 }
 
 void FormConverterWindow::Open(const std::wstring& path) {
+  const Batch batch(*this);
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     form_->Say(texts::Fill(texts::kOpenMissing, {Utf8(path)}));
@@ -653,6 +748,8 @@ void FormConverterWindow::SetLabel(Label label, const std::string& text) {
       break;
   }
   SetWindowTextW(Control(id), Wide(text).c_str());
+  // A screen reader tells the user the analysis' outcome.
+  NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, Control(id), OBJID_CLIENT, CHILDID_SELF);
 }
 
 void FormConverterWindow::Repaint() {
@@ -700,9 +797,9 @@ std::string FormConverterWindow::DriveFolder() const {
   const auto opened = opened_.find(root);
   std::wstring folder = opened != opened_.end() ? opened->second : FullFolder(root.substr(0, 2));
   // A folder removed since: its nearest parent.
-  while (!IsReadableFolder(folder) && folder.size() > root.size())
+  while (!Readable(folder) && folder.size() > root.size())
     folder = ParentOf(folder);
-  return IsReadableFolder(folder) ? Utf8(folder) : std::string();
+  return Readable(folder) ? Utf8(folder) : std::string();
 }
 
 void FormConverterWindow::RememberFolder(const std::string& folder) {
@@ -756,6 +853,19 @@ void FormConverterWindow::Refresh(List list) {
   const int line = chosen.empty() ? -1 : FindLine(control, chosen);
   if (line >= 0) SendMessageW(control, LB_SETCURSEL, static_cast<WPARAM>(line), 0);
   SendMessageW(control, LB_SETTOPINDEX, static_cast<WPARAM>(std::max<LRESULT>(top, 0)), 0);
+  if (line >= 0) ScrollIntoView(control, line);
+}
+
+void FormConverterWindow::ScrollIntoView(HWND list, int index) const {
+  RECT client{};
+  GetClientRect(list, &client);
+  const auto height = std::max<LRESULT>(1, SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+  const int whole = std::max(1, static_cast<int>(client.bottom / height));
+  const auto top = static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
+  int wanted = top;
+  if (index < top) wanted = index;
+  if (index >= top + whole) wanted = index - whole + 1;
+  if (wanted != top) SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(wanted), 0);
 }
 
 std::string FormConverterWindow::FileName(List list) const {
@@ -796,11 +906,21 @@ void FormConverterWindow::ShowInfoWindow() {
   make(kLabel4, WC_STATICW, texts::kWeb, SS_CENTER | SS_NOPREFIX);
   make(kLine1, WC_STATICW, "", SS_BLACKRECT);
   SendDlgItemMessageW(info_, kFennokIcon, STM_SETICON, reinterpret_cast<WPARAM>(fennok_), 0);
+  SetWindowSubclass(GetDlgItem(info_, kIstruzioni), KeepCaretWhereItIs, 0, 0);
   LayoutInfo();
-  RECT main{};
+  // Centred on the main window, on its monitor's work area.
+  RECT main{}, info{};
   GetWindowRect(hwnd_, &main);
-  SetWindowPos(info_, nullptr, main.left + Px(600), main.top + Px(600), 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER);
+  GetWindowRect(info_, &info);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT& work = monitor.rcWork;
+  const layout::Rect place =
+      layout::CentredOn({main.left, main.top, main.right - main.left, main.bottom - main.top},
+                        info.right - info.left, info.bottom - info.top,
+                        {work.left, work.top, work.right - work.left, work.bottom - work.top});
+  SetWindowPos(info_, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   ShowWindow(info_, SW_SHOW);
   SendMessageW(info_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
   SetFocus(GetDlgItem(info_, kButtInfoOk));
@@ -877,6 +997,7 @@ LRESULT CALLBACK FormConverterWindow::Procedure(HWND hwnd, UINT message, WPARAM 
   }
   auto* window = reinterpret_cast<FormConverterWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (window == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
+  const Batch batch(*window);
   return window->Handle(message, wparam, lparam);
 }
 
@@ -929,7 +1050,7 @@ LRESULT FormConverterWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) 
       return 0;  // the main window has no default button
     case WM_MEASUREITEM: {
       auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lparam);
-      item->itemHeight = static_cast<UINT>(MulDiv(16, dpi_, 96));
+      item->itemHeight = static_cast<UINT>(Px(layout::kListLineHeight));
       return TRUE;
     }
     case WM_DRAWITEM:
@@ -978,8 +1099,16 @@ LRESULT FormConverterWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) 
                    SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
-    case WM_CLOSE:  // the title bar's close ends the program as Exit does
-      if (form_ != nullptr) form_->Exit_Click();
+    case WM_CLOSE:
+      // The title bar's (or the task bar's) close ends the program as Exit
+      // does; while the information window is open the main window does not
+      // react, and the information window comes to the front.
+      if (form_ == nullptr) return 0;
+      if (form_->Form_QueryUnload()) {
+        form_->Exit_Click();
+      } else if (info_ != nullptr) {
+        SetForegroundWindow(info_);
+      }
       return 0;
     case WM_DESTROY:
       SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "folders.h"
 #include "form_converter.h"
 #include "form_view.h"
 #include "message_boxes.h"
@@ -54,6 +55,9 @@ class FormConverterWindow : private form::FormView {
     bool quit_on_close = true;      // the program ends with the window
     // The drives' root folders ("C:\"); empty for the machine's drives.
     std::vector<std::wstring> drives;
+    // The faces the window's font is chosen from, in order; empty for the
+    // usual ones (see ApplyFont).
+    std::vector<std::wstring> faces;
   };
 
   explicit FormConverterWindow(const Options& options);
@@ -93,9 +97,18 @@ class FormConverterWindow : private form::FormView {
   void LayoutInfo();
   void ApplyFont();
   bool FitsEverywhere(HDC dc) const;
+  int MaxTipWidth() const;
+  // Scrolls the list as little as needed to show its line `index` whole.
+  void ScrollIntoView(HWND list, int index) const;
   int Px(int twips) const { return MulDiv(twips, dpi_, 1440); }
 
-  // The lists.
+  // The lists.  While one message is handled (a user's action, the start,
+  // a file opened from outside) each folder is read once for all the lists
+  // that show it.
+  class Batch;
+  const Listing* ListingOf(const std::wstring& folder);
+  // Whether the folder can be read: listed already, or its first entry read.
+  bool Readable(const std::wstring& folder) const;
   void FillDrives(std::vector<std::wstring> drives);
   int DriveOf(const std::wstring& folder) const;
   std::wstring& PathOf(form::List list);
@@ -141,11 +154,16 @@ class FormConverterWindow : private form::FormView {
   HCURSOR cursor_before_wait_ = nullptr;
   int waiting_ = 0;
 
+  std::vector<std::wstring> faces_;              // the fonts' faces to choose from
   std::vector<std::wstring> drives_;             // root folders, "C:\"
   int drive_ = -1;                               // the drive accepted last
   std::map<std::wstring, std::wstring> opened_;  // each drive's folder opened last
   std::wstring paths_[4];                        // each list's folder, by form::List
   std::wstring tip_text_;                        // a list's tip being shown
+  int batch_ = 0;                                // Batch depth
+  bool listed_ = false;                          // listing_ holds listed_folder_
+  std::wstring listed_folder_;
+  Listing listing_;
 
   // Last: it starts the window's lists, so everything above exists.
   std::unique_ptr<form::FormConverter> form_;
