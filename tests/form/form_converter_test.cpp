@@ -212,6 +212,16 @@ TEST_F(FormConverterTest, DriveChangeMovesEveryListOrSaysTheDriveCannotBeRead) {
   EXPECT_EQ(view_->Path(List::kSourceDir), Home("other"));
 }
 
+TEST_F(FormConverterTest, ADottedNamesProposalIsSavedWithoutAQuestion) {
+  // A dot inside the proposed base becomes "_": the proposal is a DOS name.
+  Write("a.b.sch", kH36 + "\r\nA\r\n");
+  Analyse("a.b.sch");
+  EXPECT_EQ(view_->dest_file_name, "3_A_B.S");
+  form_->ConveSalva_Click();
+  EXPECT_TRUE(view_->boxes.empty());
+  EXPECT_TRUE(Exists(Home("3_A_B.S")));
+}
+
 TEST_F(FormConverterTest, SaveCopiesTheConversionWithoutAsking) {
   Write("board.pcb", kH36 + "\r\nA\r\nB\r\n");
   Analyse("board.pcb");
