@@ -16,6 +16,16 @@ status_is() {  # status_is EXPECTED COMMAND...: standard output and error in $wo
   [ "$got" -eq "$expected" ] || { echo "  exit status $got, expected $expected: $*"; cat "$work/stderr"; return 1; }
 }
 crlf() { printf '%s\r\n' "$@"; }
+# wait_for COMMAND...: true once COMMAND succeeds (checked every 20 ms, for
+# at most 30 s).
+wait_for() {
+  local tries=1500
+  until "$@"; do
+    tries=$((tries - 1))
+    [ "$tries" -gt 0 ] || return 1
+    sleep 0.02
+  done
+}
 lacks() { ! grep -q "$@"; }
 # The end of a script: the counts, and its status.
 report() {

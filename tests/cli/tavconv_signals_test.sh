@@ -14,16 +14,6 @@ tmp=$work/tmp
 mkdir "$tmp"
 export TMPDIR=$tmp
 
-# wait_for COMMAND...: true once COMMAND succeeds (checked every 20 ms, for
-# at most 20 s).
-wait_for() {
-  local tries=1000
-  until "$@"; do
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || return 1
-    sleep 0.02
-  done
-}
 # Whether process $1 holds a file with no name left (an unnamed spool).
 holds_unnamed() { ls -l "/proc/$1/fd" 2>>"$work/discard" | grep -q '(deleted)'; }
 # Whether $1 files named like $2 exist below folder $3.

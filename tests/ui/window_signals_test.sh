@@ -16,14 +16,6 @@ name=$(printf 'lat\xe9in.pcb')
 crlf "$h36" A >"$work/disegni/$name"
 
 converted() { [ "$(cat "$runtime/PEMBLIX.TMP" 2>>"$work/discard")" = "$(crlf "$h35" A)" ]; }
-wait_for() {  # true once COMMAND succeeds (every 20 ms, at most 30 s)
-  local tries=1500
-  until "$@"; do
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || return 1
-    sleep 0.02
-  done
-}
 
 for signal in TERM HUP; do
   number=$(kill -l "$signal")
