@@ -59,6 +59,16 @@ std::optional<tavrel::RuntimeError> FolderTrouble(const std::string& folder) {
   }
 }
 
+// Whether the source is a convertible drawing; true when that cannot be
+// told beforehand (a link, a pipe): its analysis says what it is.
+bool WillConvert(const std::string& source) {
+  try {
+    return tavrel::IsConvertible(tavrel::RecogniseFile(source));
+  } catch (const tavrel::RuntimeError&) {
+    return true;
+  }
+}
+
 }  // namespace
 
 std::string Complaint(const std::string& what, const std::string& why) {
@@ -166,9 +176,15 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
       spool.emplace();
       request.output_path = spool->path();
     } else {
-      tavrel::MakeFolders(tavrel::FolderOf(dest));
-      file.emplace(dest);
-      request.output_file = &*file;
+      // No folder is made for a file that will not be converted.
+      const std::string folder = tavrel::FolderOf(dest);
+      if (!tavrel::IsFolder(folder) && !WillConvert(read_from)) {
+        request.convert = false;
+      } else {
+        tavrel::MakeFolders(folder);
+        file.emplace(dest);
+        request.output_file = &*file;
+      }
     }
   } catch (const tavrel::RuntimeError& error) {
     return fail_with(to_stdout || dry_run ? std::string("file temporaneo") : dest, error);

@@ -77,6 +77,10 @@ check "a pipe named" grep -A1 'fifo.pcb$' "$work/stdout" | grep -q 'saltato: non
 check "a dangling link named" grep -A1 'dangling.pcb$' "$work/stdout" | grep -q 'saltato: non è un file ordinario'
 check "counted" grep -q '^Convertiti 1, già 3.5 0, non convertibili 3, errori 0' "$work/stdout"
 check "no folder for skipped files alone" test ! -e "$work/wout/pipes"
+mkdir "$work/w/notes"
+crlf 'Appunti' >"$work/w/notes/readme.txt"
+check "not convertible alone" status_is 1 "$tavconv" -r "$work/w" "$work/wout2"
+check "no folder for it" test ! -e "$work/wout2/notes"
 
 # One destination reached twice through a link is written once.
 mkdir -p "$work/l/src/a" "$work/l/src/b" "$work/l/out/b"
