@@ -32,7 +32,10 @@ icotool -l "$icon" >"$work/sizes"
 for size in 16 24 32 48 64 256; do
   check "icon of $size pixels" grep -q -- "--width=$size --height=$size" "$work/sizes"
 done
-check "the 256-pixel icon is a PNG" grep -q -- '--width=256 .*--icon .*png\|--width=256.*--bit-depth' "$work/sizes"
+# The last image of the directory: its offset is the entry's last 4 bytes.
+png_at=$(od -An -tu4 -j$((6 + 16 * 5 + 12)) -N4 "$icon" | tr -d ' ')
+check "the 256-pixel icon is a PNG" \
+  [ "$(od -An -c -j"${png_at:-0}" -N4 "$icon" | tr -d ' ')" = '211PNG' ]
 
 check "wixl builds the installer" "$make_msi" "$window" "$tavconv" "$icon" "$version" "$work/new.msi"
 check "wixl builds an older installer" "$make_msi" "$window" "$tavconv" "$icon" 1.0 "$work/old.msi"
