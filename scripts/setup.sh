@@ -6,13 +6,16 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 packages=(cmake ninja-build g++ make libgtest-dev libbenchmark-dev qt6-base-dev
           qt6-translations-l10n locales xvfb xauth fonts-dejavu-core clang libclang-rt-14-dev
           dpkg-dev desktop-file-utils libxml2-utils shared-mime-info xdg-utils
-          libfile-mimeinfo-perl man-db nlohmann-json3-dev)
+          libfile-mimeinfo-perl man-db nlohmann-json3-dev bash-completion lintian devscripts
+          appstream)
 
 # The Windows build: mingw-w64 (the -posix compilers), Wine to run its
 # programs, GoogleTest's sources, xdotool and xwininfo to drive and measure
-# its window, zip for the release.  Installed by the stages that need them.
+# its window, zip for the release, wixl (with msitools) for the installer and
+# icoutils to list the programs' resources.  Installed by the stages that need
+# them.
 windows_packages=(g++-mingw-w64-x86-64-posix mingw-w64 wine wine64 googletest xdotool x11-utils
-                  zip)
+                  zip wixl msitools icoutils)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -10,6 +10,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 silent() {  # silent COMMAND...: succeeds and says nothing at all
   "$@" >"$work/out" 2>&1 && [ ! -s "$work/out" ] || { cat "$work/out"; return 1; }
 }
+silent_ok() {  # silent_ok COMMAND...: succeeds, its words shown only on failure
+  "$@" >"$work/out" 2>&1 || { cat "$work/out"; return 1; }
+}
 key() { sed -n "s/^$1=//p" "$desktop"; }
 
 # The menu entry.
@@ -70,5 +73,59 @@ while read -r option; do
 done <"$work/options"
 
 check "tavconv --version" [ "$("$tavconv" --version)" = "tavconv (Tavrel Converter) $version" ]
+
+# The window's manual page.
+window_page=$build_dir/tavrel-converter.1.gz
+check "window's manual renders without warnings" quiet_render "$window_page"
+MANWIDTH=80 man -l "$window_page" 2>/dev/null >"$work/window_page"
+check "window's manual in Italian" grep -q '^SINTESI' "$work/window_page"
+check "window's manual names the version" grep -q "Tavrel Converter $version" "$work/window_page"
+
+# The software centres' metadata, and the package's description (a line
+# starting with a full stop is a control line there).
+metainfo=$build_dir/org.example.tavrel_converter.metainfo.xml
+check "appstreamcli validate" silent_ok appstreamcli validate --no-net "$metainfo"
+check "metainfo names the menu entry" grep -q '>tavrel-converter.desktop</launchable>' "$metainfo"
+check "metainfo names the MIME type" grep -q "<mediatype>$(key MimeType | tr -d ';')</mediatype>" "$metainfo"
+check "metainfo names the version" grep -q "<release version=\"$version\"" "$metainfo"
+check "description without control lines" lacks -e '^\.' "$source_dir/description.txt"
+
+# tavconv's bash completion, as bash-completion loads it: the line typed, and
+# what its last word completes to.
+completion=$(realpath "$source_dir/tavconv.bash-completion")
+mkdir -p "$work/drawings/SUB"
+touch "$work/drawings/BOARD.PCB" "$work/drawings/BASE.SCH" "$work/drawings/-dash.pcb"
+complete_line() {  # complete_line LINE: the completions, one a line, sorted
+  # The words as bash splits them: at blanks, and "=" a word of its own.
+  local spaced=${1//=/ = } words
+  read -r -a words <<<"$spaced"
+  [[ $1 == *[\ =] ]] && words+=("")
+  (cd "$work/drawings" && bash -c '
+    source /usr/share/bash-completion/bash_completion
+    source "$1"
+    COMP_LINE=$2 COMP_POINT=${#2}
+    shift 2
+    COMP_WORDBREAKS=$'"'"' \t\n"\x27><=;|&(:'"'"'
+    COMP_WORDS=("$@") COMP_CWORD=$(($# - 1))
+    _tavconv tavconv "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}" 2>/dev/null
+    printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" "$1" "${words[@]}" | sort)
+}
+completes() {  # completes LINE EXPECTED...: exactly these completions
+  local line=$1; shift
+  [ "$(complete_line "$line")" = "$(printf '%s\n' "$@" | sort)" ] ||
+    { echo "  $line: $(complete_line "$line" | tr '\n' ' ')"; return 1; }
+}
+check "completion: -j takes 1 to 8" completes "tavconv -j " 1 2 3 4 5 6 7 8
+check "completion: --jobs= takes 1 to 8" completes "tavconv --jobs=" 1 2 3 4 5 6 7 8
+check "completion: --jobs=N" completes "tavconv --jobs=3" 3
+check "completion: --report= takes json" completes "tavconv --report=" json
+check "completion: long options" completes "tavconv --re" --recursive --report --report=
+check "completion: files and folders" completes "tavconv -f B" BASE.SCH BOARD.PCB
+check "completion: folders" completes "tavconv S" SUB
+check "completion: after -- a dash is a file" completes "tavconv -- -" -dash.pcb
+complete_line "tavconv -" >"$work/offered"
+while read -r option; do
+  check "completion offers $option" grep -qx -e "$option" "$work/offered"
+done <"$work/options"
 
 report

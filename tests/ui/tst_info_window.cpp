@@ -104,8 +104,10 @@ class InfoWindowTest : public QObject {
 
   void picturesAreSmallSixteenColourIcons() {
     const QIcon icon = WindowIcon();
-    QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
-    QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
+    for (const int size : {16, 32, 48, 64, 256})
+      QVERIFY(icon.availableSizes().contains(QSize(size, size)));
+    // At 200 % a 32-pixel place takes the 64-pixel picture, not a blurred 32.
+    QCOMPARE(icon.pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64));
     for (const QSize& size : icon.availableSizes())
       QVERIFY(ColourCount(icon.pixmap(size)) <= 16);
     const QPixmap fennok = FennokPicture();

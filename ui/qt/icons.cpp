@@ -10,6 +10,9 @@ QIcon WindowIcon() {
   QIcon icon;
   icon.addPixmap(QPixmap(kWindowIcon32));
   icon.addPixmap(QPixmap(kWindowIcon16));
+  // For high DPI: Qt takes the size nearest the scaled one.
+  for (const int size : {48, 64, 256})
+    icon.addPixmap(QPixmap::fromImage(DesktopIcon(size)));
   return icon;
 }
 

@@ -9,7 +9,8 @@
 namespace tavrel::ui {
 
 // The windows' icon: a circuit board with an arrow back to the older
-// format, 32 x 32 and 16 x 16.
+// format, 32 x 32 and 16 x 16, and for high DPI the same scaled up by whole
+// pixels to 48, 64 and 256 (see DesktopIcon).
 QIcon WindowIcon();
 // The windows' icon for the desktop, `size` pixels square: the 16 or the
 // 32 picture with each pixel made a whole square of pixels, so that it stays

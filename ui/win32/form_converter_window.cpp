@@ -213,8 +213,11 @@ FormConverterWindow::FormConverterWindow(const Options& options)
     window.hInstance = instance;
     window.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     window.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    window.hIcon = LoadPicture(kIconWindow, 32);
-    window.hIconSm = LoadPicture(kIconWindow, 16);
+    // The program's icon at the sizes of the system's DPI: the icon file
+    // holds 16 to 256 pixels, and the next larger one is scaled down where
+    // none fits (LoadIconWithScaleDown at the system metrics).
+    LoadIconMetric(instance, MAKEINTRESOURCEW(kIconWindow), LIM_LARGE, &window.hIcon);
+    LoadIconMetric(instance, MAKEINTRESOURCEW(kIconWindow), LIM_SMALL, &window.hIconSm);
     window.lpszClassName = kMainClass;
     window.lpfnWndProc = Procedure;
     RegisterClassExW(&window);
