@@ -191,8 +191,6 @@ Job SourceJob(const std::string& source, const Options& options) {
   return job;
 }
 
-Plan MakeJobs(const Options& options);
-
 // Each destination to one source, the first in the order of the run, even
 // where links or a folder that ignores case lead two paths to one file: the
 // real run and -n refuse the same sources.
@@ -211,16 +209,6 @@ void ClaimDestinations(std::vector<Job>& jobs) {
   }
 }
 
-}  // namespace
-
-Plan MakePlan(const Options& options) {
-  Plan plan = MakeJobs(options);
-  ClaimDestinations(plan.jobs);
-  return plan;
-}
-
-namespace {
-
 Plan MakeJobs(const Options& options) {
   Plan plan;
   std::vector<std::string> operands;
@@ -229,7 +217,7 @@ Plan MakeJobs(const Options& options) {
       for (std::string& each : tavrel::ExpandWildcards(operand))
         operands.push_back(std::move(each));
     } catch (const tavrel::RuntimeError&) {
-      plan.wrong = operand + ": nessun file corrisponde";
+      plan.wrong = Printable(operand) + ": nessun file corrisponde";
       return plan;
     }
   }
@@ -241,8 +229,8 @@ Plan MakeJobs(const Options& options) {
     }
     const std::string& source = operands[0];
     if (!tavrel::IsFolder(source)) {
-      plan.wrong = tavrel::FileExists(source) ? source + " non è una cartella"
-                                              : source + ": la cartella non esiste";
+      plan.wrong = Printable(source) + (tavrel::FileExists(source) ? " non è una cartella"
+                                                                   : ": la cartella non esiste");
       return plan;
     }
     plan.batch = true;
@@ -269,7 +257,7 @@ Plan MakeJobs(const Options& options) {
   }
   const std::string folder = operands.back();
   if (!tavrel::IsFolder(folder)) {
-    plan.wrong = "la destinazione di più sorgenti deve essere una cartella: " + folder;
+    plan.wrong = "la destinazione di più sorgenti deve essere una cartella: " + Printable(folder);
     return plan;
   }
   operands.pop_back();
@@ -291,5 +279,11 @@ Plan MakeJobs(const Options& options) {
 }
 
 }  // namespace
+
+Plan MakePlan(const Options& options) {
+  Plan plan = MakeJobs(options);
+  ClaimDestinations(plan.jobs);
+  return plan;
+}
 
 }  // namespace tavconv
