@@ -750,8 +750,8 @@ std::atomic<BlockScaler> block_scaler{ChosenBlockScaler(BlocksWanted())};
 
 // A token the word could not hold, in sixteen bytes where they are chosen;
 // else 0 with nothing written.
-unsigned ScaleBlockIfChosen(const char* p, const char* list, const char* end, bool decimal_point,
-                            char*& out) {
+[[gnu::noinline]] unsigned ScaleBlockIfChosen(const char* p, const char* list, const char* end,
+                                              bool decimal_point, char*& out) {
   const BlockScaler blocks = block_scaler.load(std::memory_order_relaxed);
   return blocks != nullptr ? blocks(p, list, end, decimal_point, out) : 0;
 }
