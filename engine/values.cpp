@@ -15,9 +15,10 @@
 #include "internal.h"
 #include "tavrel.h"
 
-// Value lists are scaled sixteen bytes at a time with SSSE3 where the
-// processor has it (chosen when the program runs); every build also has the
-// plain way, which TAVREL_SCALAR=1 in the environment forces.
+// A token of a value list that one eight-byte word cannot hold (a minus, 8
+// to 15 bytes) is scaled in sixteen bytes with SSSE3 where the processor has
+// it (chosen when the program runs); every build also has the plain way,
+// which TAVREL_SCALAR=1 in the environment forces.
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #define TAVREL_SIMD_VALUES 1
 #include <immintrin.h>
@@ -624,7 +625,7 @@ __attribute__((target("ssse3"))) inline __m128i BlockAt(const char* p, const cha
 // A token of a value list scaled within one block of sixteen bytes, which
 // hold the token from its first byte and the separator after it: an
 // optional minus, up to twelve digits, maybe a point and more digits.
-// Writes the token's value times 1000 at `out` (up to sixteen bytes, of
+// Writes the token's value times 1000 at `out` (up to seventeen bytes, of
 // which the value keeps the first) and returns the token's length; returns
 // 0 for any other token, with nothing written.  The digits kept are the
 // whole part and three decimals, the missing ones as zeros, laid out at the
