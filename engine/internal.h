@@ -118,6 +118,11 @@ char* WriteScaled(std::string_view valori, bool decimal_point, char* out);
 char* WriteScaledFields(std::initializer_list<std::string_view> fields, bool decimal_point,
                         char* out);
 char* WriteRad(std::string_view gradi, float base, char* out);
+// Whether value lists are scaled sixteen bytes at a time (where the
+// processor can) or only the plain way, for every call from now on; returns
+// whether the blocks were used until now.  The environment decides at the
+// start: TAVREL_SCALAR=1 asks for the plain way.
+bool UseValueBlocks(bool blocks);
 // `value` is whole (or -0); at most 330 characters.
 char* WriteIntegerText(double value, char* out);
 // NumberText of `value`, which the caller computed from decimal texts; at

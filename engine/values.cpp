@@ -1,10 +1,12 @@
 // The number reader, integer and number texts, Moltiplica and Rad.
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -12,6 +14,17 @@
 
 #include "internal.h"
 #include "tavrel.h"
+
+// A token of a value list that one eight-byte word cannot hold (a minus, 8
+// to 15 bytes) is scaled in sixteen bytes with SSSE3 where the processor has
+// it (chosen when the program runs); every build also has the plain way,
+// which TAVREL_SCALAR=1 in the environment forces.
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#define TAVREL_SIMD_VALUES 1
+#include <immintrin.h>
+#else
+#define TAVREL_SIMD_VALUES 0
+#endif
 
 namespace tavrel {
 
@@ -583,6 +596,123 @@ bool WriteScaledShort(const char*& p, const char* end, char*& out) {
   return true;
 }
 
+#if TAVREL_SIMD_VALUES
+
+// The sixteen bytes from `p` on, of a list that ends at `end`; those past
+// the end are blanks, which end the last token as a separator would.
+__attribute__((target("ssse3"))) inline __m128i BlockAt(const char* p, const char* list,
+                                                        const char* end) {
+  alignas(16) static constexpr signed char kFrom[32] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
+                                                        11, 12, 13, 14, 15, -1, -1, -1, -1, -1, -1,
+                                                        -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+  const std::size_t left = static_cast<std::size_t>(end - p);
+  if (left >= 16) return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  if (end - list >= 16) {
+    // The list's last sixteen bytes, moved down to begin at `p`; the bytes
+    // moved in (zeros) become blanks.
+    const __m128i from = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFrom + 16 - left));
+    const __m128i moved =
+        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16)), from);
+    return _mm_or_si128(
+        moved, _mm_and_si128(_mm_cmplt_epi8(from, _mm_setzero_si128()), _mm_set1_epi8(' ')));
+  }
+  alignas(16) char bytes[16];
+  std::memset(bytes, ' ', sizeof bytes);
+  std::memcpy(bytes, p, left);
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
+}
+
+// A token of a value list scaled within one block of sixteen bytes, which
+// hold the token from its first byte and the separator after it: an
+// optional minus, up to twelve digits, maybe a point and more digits.
+// Writes the token's value times 1000 at `out` (up to seventeen bytes, of
+// which the value keeps the first) and returns the token's length; returns
+// 0 for any other token, with nothing written.  The digits kept are the
+// whole part and three decimals, the missing ones as zeros, laid out at the
+// block's end; their leading zeros are dropped.
+__attribute__((target("ssse3"))) unsigned ScaleBlock(const char* p, const char* list,
+                                                     const char* end, bool decimal_point,
+                                                     char*& out) {
+  const __m128i block = BlockAt(p, list, end);
+  const __m128i offsets = _mm_sub_epi8(block, _mm_set1_epi8('0'));
+  const __m128i is_digit = _mm_cmpeq_epi8(_mm_min_epu8(offsets, _mm_set1_epi8(9)), offsets);
+  const __m128i is_zero = _mm_cmpeq_epi8(block, _mm_set1_epi8('0'));
+  const unsigned digits = static_cast<unsigned>(_mm_movemask_epi8(is_digit));
+  const unsigned points =
+      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8('.'))));
+  const unsigned separators = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+      _mm_cmpeq_epi8(block, _mm_set1_epi8(',')), _mm_cmpeq_epi8(block, _mm_set1_epi8(' ')))));
+  // A token's first byte is its own, even a separator.
+  const unsigned after = separators & ~1u;
+  if (after == 0) return 0;
+  const unsigned size = static_cast<unsigned>(std::countr_zero(after));
+  const bool negative = (static_cast<unsigned>(_mm_cvtsi128_si32(block)) & 0xFF) == '-';
+  const unsigned sign = negative ? 1 : 0;
+  const unsigned body = ((1u << size) - 1) & ~((1u << sign) - 1);
+  const unsigned point_in = points & body;
+  if (((digits | point_in) & body) != body || (digits & body) == 0 ||
+      (point_in & (point_in - 1)) != 0) {
+    return 0;
+  }
+  // Where the whole part ends: at the point, or at the token's end.
+  const unsigned point = point_in != 0 ? static_cast<unsigned>(std::countr_zero(point_in)) : size;
+  const unsigned whole = point - sign;
+  if (whole > 12) return 0;
+  const unsigned nonzero = digits & ~static_cast<unsigned>(_mm_movemask_epi8(is_zero));
+  if ((nonzero & body) == 0) {
+    // A value of 0 keeps its text.
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+    out += size;
+    return size;
+  }
+  const unsigned kept = std::min(size - std::min(size, point + 1), 3u);  // decimals kept
+  // Any digit other than 0 past the third decimal is cut off.
+  const bool cut = (nonzero & body & ~((2u << std::min(point + 3, 15u)) - 1)) != 0;
+  // Byte i of the layout: the whole part ends at byte 12, the decimals fill
+  // bytes 13 to 15; anything else is a 0.
+  const __m128i lanes = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  const __m128i skip_point = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1);
+  const __m128i from = _mm_add_epi8(_mm_add_epi8(lanes, skip_point),
+                                    _mm_set1_epi8(static_cast<char>(static_cast<int>(point) - 13)));
+  const __m128i used =
+      _mm_and_si128(_mm_cmpgt_epi8(lanes, _mm_set1_epi8(static_cast<char>(12 - whole))),
+                    _mm_cmplt_epi8(lanes, _mm_set1_epi8(static_cast<char>(13 + kept))));
+  __m128i layout = _mm_or_si128(
+      _mm_shuffle_epi8(block, _mm_or_si128(from, _mm_xor_si128(used, _mm_set1_epi8(-1)))),
+      _mm_set1_epi8('0'));
+  if (negative && cut && decimal_point) {
+    // Rounded down: one more in the last place, the nines before it carried.
+    alignas(16) static constexpr signed char kCarry[32] = {
+        0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  1,
+        -9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9};
+    const unsigned nines =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(layout, _mm_set1_epi8('9'))));
+    // Byte 0 is always a 0 (twelve whole digits at most): the carry stops.
+    const unsigned carried =
+        static_cast<unsigned>(std::countl_one(static_cast<std::uint16_t>(nines)));
+    layout =
+        _mm_add_epi8(layout, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kCarry + carried)));
+  }
+  const unsigned zeros = static_cast<unsigned>(std::countr_one(
+      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(layout, _mm_set1_epi8('0'))))));
+  if (zeros == 16) {
+    // Less than a thousandth, cut to 0 (toward zero).
+    *out++ = '0';
+    return size;
+  }
+  alignas(16) static constexpr signed char kFrom[32] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
+                                                        11, 12, 13, 14, 15, -1, -1, -1, -1, -1, -1,
+                                                        -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+  if (negative) *out++ = '-';
+  _mm_storeu_si128(
+      reinterpret_cast<__m128i*>(out),
+      _mm_shuffle_epi8(layout, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFrom + zeros))));
+  out += 16 - zeros;
+  return size;
+}
+
+#endif  // TAVREL_SIMD_VALUES
+
 // The number of tokens of a value list, and whether the last one is empty.
 int TokenCount(std::string_view valori, bool& last_empty) {
   const char* p = valori.data();
@@ -600,9 +730,40 @@ int TokenCount(std::string_view valori, bool& last_empty) {
   return count;
 }
 
+using BlockScaler = unsigned (*)(const char*, const char*, const char*, bool, char*&);
+
+// The scaler of sixteen bytes this processor can run, unless `blocks` is
+// false; nullptr for none.
+BlockScaler ChosenBlockScaler(bool blocks) {
+#if TAVREL_SIMD_VALUES
+  if (blocks && __builtin_cpu_supports("ssse3")) return &ScaleBlock;
+#endif
+  (void)blocks;
+  return nullptr;
+}
+
+bool BlocksWanted() {
+  const char* scalar = std::getenv("TAVREL_SCALAR");
+  return scalar == nullptr || scalar[0] == '\0' || std::string_view(scalar) == "0";
+}
+
+std::atomic<BlockScaler> block_scaler{ChosenBlockScaler(BlocksWanted())};
+
+// A token the word could not hold, in sixteen bytes where they are chosen;
+// else 0 with nothing written.
+[[gnu::noinline]] unsigned ScaleBlockIfChosen(const char* p, const char* list, const char* end,
+                                              bool decimal_point, char*& out) {
+  const BlockScaler blocks = block_scaler.load(std::memory_order_relaxed);
+  return blocks != nullptr ? blocks(p, list, end, decimal_point, out) : 0;
+}
+
 }  // namespace
 
 namespace detail {
+
+bool UseValueBlocks(bool blocks) {
+  return block_scaler.exchange(ChosenBlockScaler(blocks), std::memory_order_relaxed) != nullptr;
+}
 
 char* WriteScaled(std::string_view valori, bool decimal_point, char* out) {
   constexpr int kMaxTokens = 50;
@@ -628,10 +789,14 @@ char* WriteScaled(std::string_view valori, bool decimal_point, char* out) {
   bool mixed = false;
   for (;;) {
     // The common token, a plain decimal, is read once, as it is split off.
-    // A token here begins before `end`.
+    // A token here begins before `end`.  The shortest and most common fit
+    // one word; those with a minus or longer ones, sixteen bytes.
     const char* const start = p;
     if (const unsigned size = ScaleWord(WordAt(p, list, end), out); size != 0) {
       p += size;
+    } else if (const unsigned block_size = ScaleBlockIfChosen(p, list, end, decimal_point, out);
+               block_size != 0) {
+      p += block_size;
     } else if (!WriteScaledShort(p, end, out)) {
       p = start + 1;  // a token's first character is its own, even a separator
       while (p < end && *p != ',' && *p != ' ')

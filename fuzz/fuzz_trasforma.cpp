@@ -1,13 +1,15 @@
 // Trasforma on arbitrary bytes taken as one line, under both number settings.
 // A line may come out as a result or as run-time error 5, 6 or 9; the same
 // line must give the same outcome twice (no state between calls), and the
-// same outcome as the reference transformer (tests/reference).
+// same outcome as the reference transformer (tests/reference), on both ways
+// of scaling value lists (sixteen bytes at a time and the plain way).
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "fuzz_common.h"
+#include "internal.h"
 #include "reference_transform.h"
 #include "tavrel.h"
 
@@ -45,6 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::optional<std::string> reference = Outcome(line, numbers, reference_error, true);
     tavrel::fuzz::Require(first == reference && first_error == reference_error,
                           "the line differs from the reference transformer");
+    const bool blocks = tavrel::detail::UseValueBlocks(false);
+    int plain_error = 0;
+    const std::optional<std::string> plain = Outcome(line, numbers, plain_error);
+    tavrel::detail::UseValueBlocks(blocks);
+    tavrel::fuzz::Require(plain == reference && plain_error == reference_error,
+                          "the plain way of scaling differs from the reference transformer");
   }
   return 0;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "internal.h"
 #include "reference_transform.h"
 #include "tavrel.h"
 #include "test_util.h"
@@ -202,6 +203,85 @@ TEST(Differential, RandomPadsAndTexts) {
                     decimal() + " " + std::to_string(random() % 4 * 90) + " 1 U1");
   }
   EXPECT_TRUE(SameAsReference(lines));
+}
+
+// Value lists of every record family and option that scales them, on both
+// ways of scaling (sixteen bytes at a time and the plain way): values of 0
+// to 12 characters with the point in every place or none, a minus or not,
+// digits drawn mostly from 0 and 9 (zeros, leading zeros, carries), in every
+// position of lists of both separators, short and long ones.
+TEST(Differential, ValueListsOnBothWays) {
+  std::mt19937 random(1000);
+  auto digit = [&] {
+    const unsigned roll = random() % 4;
+    return roll == 0 ? '0' : roll == 1 ? '9' : static_cast<char>('0' + random() % 10);
+  };
+  std::vector<std::string> values;
+  for (std::size_t length = 0; length <= 12; ++length) {
+    for (std::size_t point = 0; point <= length; ++point) {  // at `length`: none
+      for (const std::string sign : {"", "-"}) {
+        for (int fill = 0; fill < 3; ++fill) {
+          std::string value = sign;
+          for (std::size_t i = sign.size(); i < length; ++i)
+            value += i == point ? '.' : digit();
+          values.push_back(value);
+        }
+      }
+    }
+  }
+  for (const char* value : {"0.5", "0.06", "-0.5", "-0.06", "5", ".5", "0.0005", "-0.0005",
+                            "-.9999", "9.9999", "-9.9999", "-999999999999.9999", "999999999999.999",
+                            "0000000000000", "-0", "-0.", "1.", "12.3456"}) {
+    values.push_back(value);
+  }
+  const std::string filler[] = {"1.25", "0.5", "-12.0625", "7"};
+  std::vector<std::string> lists;
+  for (const std::string& value : values) {
+    for (const std::string sep : {",", " "}) {
+      for (std::size_t count = 1; count <= 4; ++count) {
+        const std::size_t at = random() % count;
+        std::string list;
+        for (std::size_t i = 0; i < count; ++i) {
+          if (i > 0) list += sep;
+          list += i == at ? value : filler[random() % std::size(filler)];
+        }
+        lists.push_back(list);
+      }
+    }
+  }
+  std::vector<std::string> lines;
+  auto field = [&](const std::string& list) {  // a list's values one by one, none empty
+    std::vector<std::string> values;
+    std::istringstream in(list);
+    for (std::string value;
+         std::getline(in, value, list.find(',') != std::string::npos ? ',' : ' ');)
+      values.push_back(value.empty() ? "1" : value);
+    while (values.size() < 4)
+      values.push_back("2.5");
+    return values;
+  };
+  for (const std::string& list : lists) {
+    lines.push_back("0 12  " + list);
+    lines.push_back("1 3 " + list);
+    lines.push_back("-gx" + list);
+    lines.push_back("-dp" + list);
+    const std::vector<std::string> v = field(list);
+    lines.push_back("2 5 " + v[0] + " " + v[1] + " " + v[2] + " " + v[3] + " 90 90 1 0");
+    lines.push_back("3 " + v[0] + " " + v[1] + " " + v[2] + " " + v[3] + " " + v[1] + " " + v[0] +
+                    " " + v[2] + " 90 1 U1");
+    lines.push_back("4 1 " + v[0] + " " + v[1] + " " + v[2] + " " + v[3] + " 90 5 0 NAME");
+    lines.push_back("6 1 0 " + v[0] + " " + v[1] + " 1 " + v[2] + " X");
+  }
+  const bool before = detail::UseValueBlocks(true);
+#if defined(__x86_64__)
+  EXPECT_TRUE(detail::UseValueBlocks(true)) << "every x86-64 processor we run on has SSSE3";
+#endif
+  for (const bool blocks : {true, false}) {
+    SCOPED_TRACE(blocks ? "sixteen bytes at a time" : "the plain way");
+    detail::UseValueBlocks(blocks);
+    EXPECT_TRUE(SameAsReference(lines));
+  }
+  detail::UseValueBlocks(before);
 }
 
 }  // namespace
