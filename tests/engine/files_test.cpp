@@ -440,6 +440,13 @@ TEST_F(FilesTest, TheAnalysisWritesOnlyAFileItCreated) {
 TEST_F(FilesTest, LongLinesTakeBoundedMemory) {
   constexpr std::size_t kLength = 64 << 20;
   constexpr long kMostKilobytes = 16 << 10;
+#if defined(__SANITIZE_ADDRESS__)
+  // AddressSanitizer keeps freed memory in quarantine: resident memory then
+  // tells nothing about the conversion's own.
+  constexpr bool kMeasured = false;
+#else
+  constexpr bool kMeasured = true;
+#endif
   const struct {
     const char* start;
     const char* repeated;
@@ -472,7 +479,7 @@ TEST_F(FilesTest, LongLinesTakeBoundedMemory) {
       getrusage(RUSAGE_SELF, &after);
       const bool as_expected = c.error == 0 ? outcome.converted : sink.failed_number == c.error;
       if (!as_expected) _exit(1);
-      _exit(after.ru_maxrss - before.ru_maxrss < kMostKilobytes ? 0 : 2);
+      _exit(!kMeasured || after.ru_maxrss - before.ru_maxrss < kMostKilobytes ? 0 : 2);
     });
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.start << ": " << status;
   }
