@@ -128,8 +128,14 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
 
   // The destination's checks, in the order the user needs them.
   if (!to_stdout) {
-    if (tavrel::SameFile(read_from, write_to)) return fail(dest, "è il file sorgente stesso");
-    if (tavrel::FileExists(write_to)) {
+    tavrel::FileIdentity found;
+    const bool there = tavrel::IdentityOf(write_to, found);
+    if (there) {
+      tavrel::FileIdentity own;
+      if (tavrel::IdentityOf(read_from, own) && own == found)
+        return fail(dest, "è il file sorgente stesso");
+    }
+    if (there && !tavrel::IsFolder(write_to)) {
       int code = 99;
       try {
         code = tavrel::RecogniseFile(write_to);
@@ -242,37 +248,61 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
   return result;
 }
 
-std::string Destinations::Key(const std::string& dest) {
+Destinations::Keys Destinations::KeysOf(const std::string& dest) {
+  Keys keys;
   const std::string folder = tavrel::FolderOf(dest);
   auto known = folders_.find(folder);
   if (known == folders_.end()) {
     tavrel::FileIdentity identity;
-    // A folder not made yet is known by its path until it is.
-    if (!tavrel::IdentityOf(tavrel::ShortPath(folder).get(), identity)) return "p" + dest;
-    known = folders_
-                .emplace(folder, "d" + std::to_string(identity.volume) + ":" +
-                                     std::to_string(identity.index) + "/")
-                .first;
+    if (tavrel::IdentityOf(tavrel::ShortPath(folder).get(), identity)) {
+      known = folders_
+                  .emplace(folder, "d" + std::to_string(identity.volume) + ":" +
+                                       std::to_string(identity.index) + "/")
+                  .first;
+    } else if (settled_) {
+      known = folders_.emplace(folder, "p" + folder + "/").first;
+    } else {
+      // A folder not made yet is known by its path until it is.
+      keys.by_name = "p" + dest;
+      return keys;
+    }
   }
-  return known->second + tavrel::NameOf(dest);
+  keys.by_name = known->second + tavrel::NameOf(dest);
+  // Where the folder itself is missing, so is the file.
+  if (known->second[0] == 'p') return keys;
+  tavrel::FileIdentity identity;
+  if (tavrel::IdentityOf(tavrel::ShortPath(dest).get(), identity))
+    keys.by_file = "f" + std::to_string(identity.volume) + ":" + std::to_string(identity.index);
+  return keys;
+}
+
+std::string Destinations::Find(const Keys& keys) const {
+  for (const std::string* key : {&keys.by_file, &keys.by_name}) {
+    if (key->empty()) continue;
+    const auto found = by_key_.find(*key);
+    if (found != by_key_.end()) return found->second;
+  }
+  return {};
 }
 
 std::string Destinations::WrittenBy(const std::string& dest) {
-  tavrel::FileIdentity identity;
-  if (tavrel::IdentityOf(tavrel::ShortPath(dest).get(), identity)) {
-    const auto found =
-        by_key_.find("f" + std::to_string(identity.volume) + ":" + std::to_string(identity.index));
-    if (found != by_key_.end()) return found->second;
-  }
-  const auto found = by_key_.find(Key(dest));
-  return found == by_key_.end() ? std::string() : found->second;
+  return Find(KeysOf(dest));
 }
 
 void Destinations::Add(const std::string& dest, const std::string& source) {
-  by_key_[Key(dest)] = source;
-  tavrel::FileIdentity identity;
-  if (tavrel::IdentityOf(tavrel::ShortPath(dest).get(), identity))
-    by_key_["f" + std::to_string(identity.volume) + ":" + std::to_string(identity.index)] = source;
+  const Keys keys = KeysOf(dest);
+  by_key_[keys.by_name] = source;
+  if (!keys.by_file.empty()) by_key_[keys.by_file] = source;
+}
+
+std::string Destinations::Claim(const std::string& dest, const std::string& source) {
+  const Keys keys = KeysOf(dest);
+  std::string earlier = Find(keys);
+  if (earlier.empty()) {
+    by_key_[keys.by_name] = source;
+    if (!keys.by_file.empty()) by_key_[keys.by_file] = source;
+  }
+  return earlier;
 }
 
 }  // namespace tavconv

@@ -197,14 +197,11 @@ Job SourceJob(const std::string& source, const Options& options) {
 // where links or a folder that ignores case lead two paths to one file: the
 // real run and -n refuse the same sources.
 void ClaimDestinations(std::vector<Job>& jobs) {
-  Destinations claimed;
+  Destinations claimed(true);
   for (Job& job : jobs) {
     if (job.kind != Job::Kind::kConvert || job.dest == "-") continue;
-    const std::string earlier = claimed.WrittenBy(job.dest);
-    if (earlier.empty()) {
-      claimed.Add(job.dest, job.source);
-      continue;
-    }
+    const std::string earlier = claimed.Claim(job.dest, job.source);
+    if (earlier.empty()) continue;
     job.kind = Job::Kind::kRefuse;
     job.why = "è già la destinazione di " + Printable(earlier) +
               " in questa esecuzione: " + Printable(job.source) + " non viene convertito";
