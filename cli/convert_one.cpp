@@ -53,8 +53,9 @@ class PrintingSink : public tavrel::AnalysisSink {
 // the error of making it.
 std::optional<tavrel::RuntimeError> FolderTrouble(const std::string& folder) {
   for (std::string at = folder;; at = tavrel::FolderOf(at)) {
-    if (tavrel::IsFolder(at)) return std::nullopt;
-    if (tavrel::FileExists(at)) return tavrel::MakeError(tavrel::err::kPathFileAccess);
+    const tavrel::ShortPath reach(at);
+    if (tavrel::IsFolder(reach.get())) return std::nullopt;
+    if (tavrel::FileExists(reach.get())) return tavrel::MakeError(tavrel::err::kPathFileAccess);
     if (tavrel::FolderOf(at) == at) return std::nullopt;
   }
 }
@@ -117,15 +118,27 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
   } catch (const tavrel::RuntimeError& error) {
     return fail("standard input", ErrorText(error), error.number());
   }
-  const std::string read_from = from_stdin ? input->path() : source;
+  // Every use of a path goes through its short form (the same path, unless
+  // the tree is deeper than the system's longest path); messages name the
+  // path itself.
+  const tavrel::ShortPath source_at(from_stdin ? std::string() : source);
+  const std::string read_from = from_stdin ? input->path() : source_at.get();
+  const tavrel::ShortPath dest_at(to_stdout ? std::string() : dest);
+  const std::string& write_to = to_stdout ? dest : dest_at.get();
 
   // The destination's checks, in the order the user needs them.
   if (!to_stdout) {
-    if (tavrel::SameFile(read_from, dest)) return fail(dest, "è il file sorgente stesso");
-    if (tavrel::FileExists(dest)) {
+    tavrel::FileIdentity found;
+    const bool there = tavrel::IdentityOf(write_to, found);
+    if (there) {
+      tavrel::FileIdentity own;
+      if (tavrel::IdentityOf(read_from, own) && own == found)
+        return fail(dest, "è il file sorgente stesso");
+    }
+    if (there && !tavrel::IsFolder(write_to)) {
       int code = 99;
       try {
-        code = tavrel::RecogniseFile(dest);
+        code = tavrel::RecogniseFile(write_to);
       } catch (const tavrel::RuntimeError&) {
         // Not readable as a drawing: the checks below decide.
       }
@@ -133,7 +146,7 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
         return fail(dest, "è un disegno Tavrel ancora da convertire e non viene mai sostituito");
       }
       std::int64_t dest_time = 0, source_time = 0;
-      if (options.update && tavrel::ChangeTimeOf(dest, dest_time) &&
+      if (options.update && tavrel::ChangeTimeOf(write_to, dest_time) &&
           tavrel::ChangeTimeOf(read_from, source_time) && dest_time >= source_time) {
         messages.Out("  già aggiornato: " + Printable(dest) + "\n");
         result.kind = Outcome::Kind::kUpToDate;
@@ -142,7 +155,7 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
       if (!options.force && !options.update)
         return fail(dest, "esiste già (usare -f per sovrascriverlo)");
       try {
-        tavrel::CheckReplaceable(dest);
+        tavrel::CheckReplaceable(write_to);
       } catch (const tavrel::RuntimeError& error) {
         return fail_with(dest, error);
       }
@@ -168,6 +181,7 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
   request.threads = threads;
   Report losses(options.report);
   if (options.report != ReportForm::kNone) request.observer = &losses;
+  std::optional<tavrel::ShortPath> placed;  // outlives the file placed through it
   std::optional<tavrel::NewFile> file;
   try {
     if (to_stdout || dry_run) {
@@ -177,12 +191,12 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
       request.output_path = spool->path();
     } else {
       // No folder is made for a file that will not be converted.
-      const std::string folder = tavrel::FolderOf(dest);
-      if (!tavrel::IsFolder(folder) && !WillConvert(read_from)) {
+      if (!tavrel::IsFolder(tavrel::FolderOf(write_to)) && !WillConvert(read_from)) {
         request.convert = false;
       } else {
-        tavrel::MakeFolders(folder);
-        file.emplace(dest);
+        placed.emplace(dest, true);
+        tavrel::MakeFolders(tavrel::FolderOf(placed->get()));
+        file.emplace(placed->get());
         request.output_file = &*file;
       }
     }
@@ -201,7 +215,7 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
     return result;
   }
   if (dry_run) {
-    const bool replaces = !to_stdout && tavrel::FileExists(dest);
+    const bool replaces = !to_stdout && tavrel::FileExists(write_to);
     messages.Out("  -> " + Printable(to_stdout ? std::string("standard output") : dest) +
                  (replaces ? " (-n: non scritto; sostituirebbe il file esistente)\n"
                            : " (-n: non scritto)\n"));
@@ -234,37 +248,61 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
   return result;
 }
 
-std::string Destinations::Key(const std::string& dest) {
+Destinations::Keys Destinations::KeysOf(const std::string& dest) {
+  Keys keys;
   const std::string folder = tavrel::FolderOf(dest);
   auto known = folders_.find(folder);
   if (known == folders_.end()) {
     tavrel::FileIdentity identity;
-    // A folder not made yet is known by its path until it is.
-    if (!tavrel::IdentityOf(folder, identity)) return "p" + dest;
-    known = folders_
-                .emplace(folder, "d" + std::to_string(identity.volume) + ":" +
-                                     std::to_string(identity.index) + "/")
-                .first;
+    if (tavrel::IdentityOf(tavrel::ShortPath(folder).get(), identity)) {
+      known = folders_
+                  .emplace(folder, "d" + std::to_string(identity.volume) + ":" +
+                                       std::to_string(identity.index) + "/")
+                  .first;
+    } else if (settled_) {
+      known = folders_.emplace(folder, "p" + folder + "/").first;
+    } else {
+      // A folder not made yet is known by its path until it is.
+      keys.by_name = "p" + dest;
+      return keys;
+    }
   }
-  return known->second + tavrel::NameOf(dest);
+  keys.by_name = known->second + tavrel::NameOf(dest);
+  // Where the folder itself is missing, so is the file.
+  if (known->second[0] == 'p') return keys;
+  tavrel::FileIdentity identity;
+  if (tavrel::IdentityOf(tavrel::ShortPath(dest).get(), identity))
+    keys.by_file = "f" + std::to_string(identity.volume) + ":" + std::to_string(identity.index);
+  return keys;
+}
+
+std::string Destinations::Find(const Keys& keys) const {
+  for (const std::string* key : {&keys.by_file, &keys.by_name}) {
+    if (key->empty()) continue;
+    const auto found = by_key_.find(*key);
+    if (found != by_key_.end()) return found->second;
+  }
+  return {};
 }
 
 std::string Destinations::WrittenBy(const std::string& dest) {
-  tavrel::FileIdentity identity;
-  if (tavrel::IdentityOf(dest, identity)) {
-    const auto found =
-        by_key_.find("f" + std::to_string(identity.volume) + ":" + std::to_string(identity.index));
-    if (found != by_key_.end()) return found->second;
-  }
-  const auto found = by_key_.find(Key(dest));
-  return found == by_key_.end() ? std::string() : found->second;
+  return Find(KeysOf(dest));
 }
 
 void Destinations::Add(const std::string& dest, const std::string& source) {
-  by_key_[Key(dest)] = source;
-  tavrel::FileIdentity identity;
-  if (tavrel::IdentityOf(dest, identity))
-    by_key_["f" + std::to_string(identity.volume) + ":" + std::to_string(identity.index)] = source;
+  const Keys keys = KeysOf(dest);
+  by_key_[keys.by_name] = source;
+  if (!keys.by_file.empty()) by_key_[keys.by_file] = source;
+}
+
+std::string Destinations::Claim(const std::string& dest, const std::string& source) {
+  const Keys keys = KeysOf(dest);
+  std::string earlier = Find(keys);
+  if (earlier.empty()) {
+    by_key_[keys.by_name] = source;
+    if (!keys.by_file.empty()) by_key_[keys.by_file] = source;
+  }
+  return earlier;
 }
 
 }  // namespace tavconv

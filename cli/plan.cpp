@@ -81,7 +81,7 @@ class Walk {
   void Into(const std::string& folder, const std::string& target, bool top) {
     std::vector<tavrel::FolderEntry> entries;
     try {
-      entries = tavrel::ListFolder(folder, top);
+      entries = tavrel::ListFolder(tavrel::ShortPath(folder).get(), top);
     } catch (const tavrel::RuntimeError& error) {
       Add(Failed(folder, error), false);
       return;
@@ -94,7 +94,8 @@ class Walk {
       switch (entry.type) {
         case Type::kFolder:
           // The destination may lie inside the source: it is not walked into.
-          if (tavrel::SameFile(path, dest_)) continue;
+          if (tavrel::SameFile(tavrel::ShortPath(path).get(), tavrel::ShortPath(dest_).get()))
+            continue;
           Into(path, tavrel::JoinPath(target, entry.name), false);
           continue;
         case Type::kFile:
@@ -153,7 +154,8 @@ void NameDestinations(std::vector<Job>& jobs, const std::vector<bool>& named) {
       bool counts = true;
       if (count[tavrel::ProposedName(name)] > 1) {
         try {
-          counts = tavrel::IsConvertible(tavrel::RecogniseFile(jobs[i].source));
+          counts =
+              tavrel::IsConvertible(tavrel::RecogniseFile(tavrel::ShortPath(jobs[i].source).get()));
         } catch (const tavrel::RuntimeError&) {
           // A link, or unreadable now: it keeps a name of its own.
         }
@@ -195,14 +197,11 @@ Job SourceJob(const std::string& source, const Options& options) {
 // where links or a folder that ignores case lead two paths to one file: the
 // real run and -n refuse the same sources.
 void ClaimDestinations(std::vector<Job>& jobs) {
-  Destinations claimed;
+  Destinations claimed(true);
   for (Job& job : jobs) {
     if (job.kind != Job::Kind::kConvert || job.dest == "-") continue;
-    const std::string earlier = claimed.WrittenBy(job.dest);
-    if (earlier.empty()) {
-      claimed.Add(job.dest, job.source);
-      continue;
-    }
+    const std::string earlier = claimed.Claim(job.dest, job.source);
+    if (earlier.empty()) continue;
     job.kind = Job::Kind::kRefuse;
     job.why = "è già la destinazione di " + Printable(earlier) +
               " in questa esecuzione: " + Printable(job.source) + " non viene convertito";

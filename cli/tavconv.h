@@ -114,15 +114,26 @@ std::vector<std::string> DistinctNames(const std::vector<std::string>& names);
 // in one run, whatever link or spelling leads to it.
 class Destinations {
  public:
+  // `settled`: no folder is made while the object is used (a plan), so a
+  // folder found missing is not looked for again.
+  explicit Destinations(bool settled = false) : settled_(settled) {}
   // The source that wrote (or would write) `dest` earlier in this run, or "".
   std::string WrittenBy(const std::string& dest);
   void Add(const std::string& dest, const std::string& source);
+  // WrittenBy, and Add when it is free: "" when `dest` is now `source`'s.
+  std::string Claim(const std::string& dest, const std::string& source);
   std::mutex& mutex() { return mutex_; }
 
  private:
-  // The file itself where it exists; else its folder's identity (or path)
-  // and its name.
-  std::string Key(const std::string& dest);
+  // The keys of `dest`: its folder's identity (or path) and its name; and,
+  // where the file exists, the file itself.
+  struct Keys {
+    std::string by_name;
+    std::string by_file;  // "" when there is no file
+  };
+  Keys KeysOf(const std::string& dest);
+  std::string Find(const Keys& keys) const;
+  bool settled_;
   std::mutex mutex_;
   std::map<std::string, std::string> by_key_;
   std::map<std::string, std::string> folders_;  // a folder's path: its key

@@ -403,6 +403,24 @@ bool ChangeTimeOf(const std::string& path, std::int64_t& time);
 std::vector<std::string> ExpandWildcards(const std::string& operand);
 // Makes the folder and those above it that are missing.
 void MakeFolders(const std::string& path);
+// A path the system takes for `path`, however long `path` is: `path` itself
+// when it is short enough, else one that leads through a handle held open
+// on its folder (/proc/self/fd/N/name), so that trees deeper than the
+// system's longest path still convert.  With `make_folders`, the missing
+// folders of a long path are made on the way (RuntimeError when one cannot
+// be).  Valid while the object lives; on Windows, `path` itself.
+class ShortPath {
+ public:
+  explicit ShortPath(const std::string& path, bool make_folders = false);
+  ~ShortPath();
+  ShortPath(const ShortPath&) = delete;
+  ShortPath& operator=(const ShortPath&) = delete;
+  const std::string& get() const { return path_; }
+
+ private:
+  std::string path_;
+  std::intptr_t folder_ = -1;  // the platform's handle on the folder, when held
+};
 // Whether standard error is a terminal that takes escape sequences (on
 // Windows a console, switched to them).
 bool StandardErrorIsTerminal();

@@ -92,6 +92,25 @@ check "the second write refused" grep -q 'è già la destinazione di .*src/a/x.p
 check "the first drawing kept" cmp -s "$work/l/out/b/3_X.PCB" <(crlf "$h35" primo)
 check "-n predicts it" status_is 2 "$tavconv" -n -r -f "$work/l/src" "$work/l/out"
 
+# A tree deeper than the longest path the system takes converts whole, and
+# its destinations are checked like any other.
+in_deep() {  # in_deep ROOT COMMAND...: COMMAND run 20 levels of 220-character names below ROOT
+  local root=$1 i
+  shift
+  (cd "$root" && for i in $(seq 1 20); do cd "$(printf 'd%0220d' "$i")" || exit 1; done && "$@")
+}
+mkdir "$work/deep"
+(cd "$work/deep" && for i in $(seq 1 20); do mkdir "$(printf 'd%0220d' "$i")" && cd "$_"; done &&
+  crlf "$h40" '-gz1' >a.pcb && crlf "$h36" uno >b.pcb)
+check "-n on a deep tree" status_is 0 "$tavconv" -n -r "$work/deep" "$work/deepout"
+check "-n made nothing there" test ! -e "$work/deepout"
+check "a deep tree" status_is 0 "$tavconv" -r "$work/deep" "$work/deepout"
+check "both deep files converted" grep -q '^Convertiti 2, già 3.5 0, non convertibili 0, errori 0' "$work/stdout"
+check "the deep output" in_deep "$work/deepout" cmp -s 3_A.PCB <(crlf "$h35" '-gz0,0')
+check "deep outputs not replaced without -f" status_is 2 "$tavconv" -r "$work/deep" "$work/deepout"
+check "both refused" test "$(grep -c 'esiste già' "$work/stderr")" = 2
+check "-f replaces them" status_is 0 "$tavconv" -r -f "$work/deep" "$work/deepout"
+
 # Errors name what failed; names cannot drive the terminal.
 check "a source in a missing folder" status_is 2 "$tavconv" "$work/nofolder/x.pcb" "$work/d"
 check "error 53 on the source" grep -q 'nofolder/x.pcb: errore 53 = Impossibile trovare il file' "$work/stderr"
