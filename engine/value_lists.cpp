@@ -235,35 +235,32 @@ bool WriteScaledShort(const char*& p, const char* end, char*& out) {
   return true;
 }
 
-// Which scalers this processor can run and the user wants, as bits.
-enum ListScaler : unsigned {
-  kWindows = 1,  // whole lists 32 bytes at a time (SSE2, SSSE3, POPCNT)
-  kWide = 2,     // the same with AVX2 (and BMI, BMI2, POPCNT)
-  kBlocks = 4,   // single tokens in sixteen bytes (SSSE3)
-};
-
-unsigned ChosenScalers(bool wanted) {
+// The scalers among `wanted` (kScaleWindows ...) this processor can run.
+unsigned ChosenScalers(unsigned wanted) {
   unsigned scalers = 0;
 #if TAVREL_SIMD_VALUES
-  if (wanted) {
-    if (__builtin_cpu_supports("ssse3")) scalers |= kBlocks;
-    if (__builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt")) scalers |= kWindows;
-    if ((scalers & kWindows) != 0 && __builtin_cpu_supports("avx2") &&
-        __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2")) {
-      scalers |= kWide;
+  if (__builtin_cpu_supports("ssse3")) scalers |= kScaleBlocks;
+  if (__builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt")) {
+    scalers |= kScaleWindows;
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+        __builtin_cpu_supports("bmi2")) {
+      scalers |= kScaleWide;
     }
   }
 #endif
-  (void)wanted;
+  scalers &= wanted;
+  if ((scalers & kScaleWindows) == 0) scalers &= ~kScaleWide;
   return scalers;
 }
+
+constexpr unsigned kAllScalers = kScaleWindows | kScaleWide | kScaleBlocks;
 
 bool ScalersWanted() {
   const char* scalar = std::getenv("TAVREL_SCALAR");
   return scalar == nullptr || scalar[0] == '\0' || std::string_view(scalar) == "0";
 }
 
-std::atomic<unsigned> list_scalers{ChosenScalers(ScalersWanted())};
+std::atomic<unsigned> list_scalers{ChosenScalers(ScalersWanted() ? kAllScalers : 0)};
 
 // The number of tokens of a value list, and whether the last one is empty.
 int TokenCount(std::string_view valori, bool& last_empty) {
@@ -338,7 +335,11 @@ const char* ScaleToken(const char* p, const char* list, const char* end, bool de
 }
 
 bool UseValueBlocks(bool blocks) {
-  return list_scalers.exchange(ChosenScalers(blocks), std::memory_order_relaxed) != 0;
+  return UseValueScalers(blocks ? kAllScalers : 0) != 0;
+}
+
+unsigned UseValueScalers(unsigned scalers) {
+  return list_scalers.exchange(ChosenScalers(scalers), std::memory_order_relaxed);
 }
 
 char* WriteScaled(std::string_view valori, bool decimal_point, char* out) {
@@ -357,12 +358,12 @@ char* WriteScaled(std::string_view valori, bool decimal_point, char* out) {
   const char* const end = list + valori.size();
   if (list == end) return out;
   const unsigned scalers = list_scalers.load(std::memory_order_relaxed);
-  const bool blocks = (scalers & kBlocks) != 0;
+  const bool blocks = (scalers & kScaleBlocks) != 0;
 #if TAVREL_SIMD_VALUES
-  if ((scalers & kWindows) != 0) {
+  if ((scalers & kScaleWindows) != 0) {
     // Mixed separators are rare: the list is scaled again the plain way,
     // which puts them right.
-    char* const scaled = (scalers & kWide) != 0
+    char* const scaled = (scalers & kScaleWide) != 0
                              ? ScaleListInWideWindows(list, end, decimal_point, blocks, out)
                              : ScaleListInWindows(list, end, decimal_point, blocks, out);
     if (scaled != nullptr) return scaled;

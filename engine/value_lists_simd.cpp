@@ -137,36 +137,39 @@ __attribute__((target("ssse3"))) unsigned ScaleBlock(const char* p, const char* 
 
 namespace {
 
-constexpr unsigned kWindow = 32;  // bytes classified at once
+constexpr unsigned kWindow = 64;  // bytes classified at once
 
 // Which bytes of a window hold what, one bit a byte, the first byte in the
-// lowest bit.
+// lowest bit.  Of a list that ends in the window only the bytes up to the
+// one past its end are classified, the rest left as none of these.
 struct WindowBytes {
-  std::uint64_t digits;
-  std::uint64_t zeros;
-  std::uint64_t points;
-  std::uint64_t separators;  // commas and blanks
-  std::uint64_t minus;
+  std::uint64_t digits = 0;
+  std::uint64_t zeros = 0;
+  std::uint64_t points = 0;
+  std::uint64_t commas = 0;
+  std::uint64_t blanks = 0;
+  std::uint64_t minus = 0;
 };
 
-// Bit masks of sixteen bytes, of `is` true where a byte equals `c`.
 __attribute__((target("sse2"))) inline std::uint64_t Equal16(__m128i w, char c) {
   return static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(w, _mm_set1_epi8(c))));
 }
-__attribute__((target("sse2"))) inline std::uint64_t Digits16(__m128i w) {
-  const __m128i offsets = _mm_sub_epi8(w, _mm_set1_epi8('0'));
-  return static_cast<std::uint16_t>(
-      _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(offsets, _mm_set1_epi8(9)), offsets)));
-}
 
-__attribute__((target("sse2"))) inline WindowBytes Classify16(const char* bytes) {
-  const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-  const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16));
-  return {
-      Digits16(low) | Digits16(high) << 16, Equal16(low, '0') | Equal16(high, '0') << 16,
-      Equal16(low, '.') | Equal16(high, '.') << 16,
-      Equal16(low, ',') | Equal16(high, ',') << 16 | Equal16(low, ' ') | Equal16(high, ' ') << 16,
-      Equal16(low, '-') | Equal16(high, '-') << 16};
+__attribute__((target("sse2"))) inline WindowBytes Classify16(const char* bytes, std::size_t left) {
+  WindowBytes in;
+  for (unsigned i = 0; i < kWindow && i <= left; i += 16) {
+    const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    const __m128i offsets = _mm_sub_epi8(w, _mm_set1_epi8('0'));
+    const std::uint64_t digits = static_cast<std::uint16_t>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(offsets, _mm_set1_epi8(9)), offsets)));
+    in.digits |= digits << i;
+    in.zeros |= Equal16(w, '0') << i;
+    in.points |= Equal16(w, '.') << i;
+    in.commas |= Equal16(w, ',') << i;
+    in.blanks |= Equal16(w, ' ') << i;
+    in.minus |= Equal16(w, '-') << i;
+  }
+  return in;
 }
 
 __attribute__((target("avx2"))) inline std::uint64_t Equal32(__m256i w, char c) {
@@ -174,12 +177,21 @@ __attribute__((target("avx2"))) inline std::uint64_t Equal32(__m256i w, char c) 
       _mm256_movemask_epi8(_mm256_cmpeq_epi8(w, _mm256_set1_epi8(c))));
 }
 
-__attribute__((target("avx2"))) inline WindowBytes Classify32(const char* bytes) {
-  const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
-  const __m256i offsets = _mm256_sub_epi8(w, _mm256_set1_epi8('0'));
-  const __m256i digits = _mm256_cmpeq_epi8(_mm256_min_epu8(offsets, _mm256_set1_epi8(9)), offsets);
-  return {static_cast<std::uint32_t>(_mm256_movemask_epi8(digits)), Equal32(w, '0'),
-          Equal32(w, '.'), Equal32(w, ',') | Equal32(w, ' '), Equal32(w, '-')};
+__attribute__((target("avx2"))) inline WindowBytes Classify32(const char* bytes, std::size_t left) {
+  WindowBytes in;
+  for (unsigned i = 0; i < kWindow && i <= left; i += 32) {
+    const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
+    const __m256i offsets = _mm256_sub_epi8(w, _mm256_set1_epi8('0'));
+    const __m256i digits =
+        _mm256_cmpeq_epi8(_mm256_min_epu8(offsets, _mm256_set1_epi8(9)), offsets);
+    in.digits |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(digits))} << i;
+    in.zeros |= Equal32(w, '0') << i;
+    in.points |= Equal32(w, '.') << i;
+    in.commas |= Equal32(w, ',') << i;
+    in.blanks |= Equal32(w, ' ') << i;
+    in.minus |= Equal32(w, '-') << i;
+  }
+  return in;
 }
 
 // For each set of bytes to keep out of eight, the pshufb indexes that pack
@@ -201,8 +213,8 @@ alignas(16) constexpr auto kPack = [] {
 // bytes written).
 __attribute__((target("ssse3"))) inline void Pack(const char* from, unsigned kept, char* out) {
   const __m128i word = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from));
-  const __m128i packed = _mm_shuffle_epi8(
-      word, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPack[kept].data())));
+  const __m128i packed =
+      _mm_shuffle_epi8(word, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPack[kept].data())));
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
 }
 
@@ -219,12 +231,11 @@ template <bool kWide>
 [[gnu::always_inline]] inline char* ScaleInWindows(const char* list, const char* end,
                                                    bool decimal_point, bool blocks, char* out) {
   constexpr int kMaxTokens = 50;
-  constexpr std::uint64_t kAll = (std::uint64_t{1} << kWindow) - 1;
   // Where a window (or a word loaded within one) would run past the list,
   // its bytes are copied here, the rest blanks: a blank past the end ends
   // the last token as a separator would.
   constexpr std::size_t kRoom = kWindow + 8;
-  alignas(32) char tail[kRoom];
+  alignas(16) char tail[kRoom];
   const char* p = list;  // a token's first byte, before `end`
   int count = 0;         // the separators written
   char previous = 0;     // the separator before
@@ -246,15 +257,35 @@ template <bool kWide>
   for (;;) {
     const std::size_t left = static_cast<std::size_t>(end - p);
     const char* bytes = p;
+    std::uint64_t ending = 0;
     if (left < kRoom) {
-      std::memset(tail, ' ', kRoom);
-      std::memcpy(tail, p, left);
+      // Blanks, then the bytes in two copies that overlap.
+      std::memset(tail, ' ', sizeof tail);
+      if (left >= 64) {
+        std::memcpy(tail, p, 64);
+        std::memcpy(tail + left - 8, end - 8, 8);
+      } else if (left >= 32) {
+        std::memcpy(tail, p, 32);
+        std::memcpy(tail + left - 32, end - 32, 32);
+      } else if (left >= 16) {
+        std::memcpy(tail, p, 16);
+        std::memcpy(tail + left - 16, end - 16, 16);
+      } else if (left >= 8) {
+        std::memcpy(tail, p, 8);
+        std::memcpy(tail + left - 8, end - 8, 8);
+      } else {
+        for (std::size_t i = 0; i < left; ++i)
+          tail[i] = p[i];
+      }
       bytes = tail;
     }
-    const WindowBytes in = kWide ? Classify32(bytes) : Classify16(bytes);
-    const std::uint64_t seps = in.separators;
+    // The list's last byte and the one past it, where the window holds them:
+    // a token there ends the list.
+    if (left <= kWindow) ending = std::uint64_t{3} << (left - 1);
+    const WindowBytes in = kWide ? Classify32(bytes, left) : Classify16(bytes, left);
+    const std::uint64_t seps = in.commas | in.blanks;
     const std::uint64_t not_seps = ~seps;
-    const std::uint64_t starts = ((seps << 1) | 1) & kAll;  // a token's first byte
+    const std::uint64_t starts = (seps << 1) | 1;  // a token's first byte
     // From each point to the separator after it, then the decimals, and
     // those past the third.
     const std::uint64_t from_point = ((not_seps + in.points) ^ not_seps) & not_seps;
@@ -263,58 +294,91 @@ template <bool kWide>
         decimals & ~((in.points << 1) | (in.points << 2) | (in.points << 3));
     const std::uint64_t nonzero = in.digits & ~in.zeros;
     // The digits begin after a minus; zeros and points from there on lead.
-    const std::uint64_t digits_start = (starts & ~in.minus) | ((starts & in.minus) << 1);
+    std::uint64_t digits_start = starts;
+    std::uint64_t unusual =
+        ~(in.digits | in.points | seps) | (in.points & ~from_point) | (starts & seps);
+    if (in.minus != 0) {
+      digits_start = (starts & ~in.minus) | ((starts & in.minus) << 1);
+      unusual = (unusual & ~in.minus) | (in.minus & ~starts);
+      if (decimal_point) {
+        // A negative with a digit other than 0 past the third decimal is
+        // rounded down.
+        const std::uint64_t negative = ((not_seps + in.minus) ^ not_seps) & not_seps;
+        unusual |= negative & nonzero & past_third;
+      }
+    }
     const std::uint64_t lead = in.zeros | in.points;
     const std::uint64_t carried = lead + (digits_start & lead);
     const std::uint64_t leading = (carried ^ lead) & lead;
     // The first byte after the leading zeros: a digit kept, other than 0,
     // in a token of the common form; the separator in a value of 0.
     const std::uint64_t first = (carried & ~lead) | (digits_start & ~lead);
-    std::uint64_t unusual = (~(in.digits | in.points | seps | in.minus) & kAll) |
-                            (in.minus & ~starts) | (in.points & ~from_point) | (starts & seps) |
-                            (first & ~(nonzero | seps));
-    if (decimal_point) {
-      // A negative with a digit other than 0 past the third decimal is
-      // rounded down.
-      const std::uint64_t negative = ((not_seps + in.minus) ^ not_seps) & not_seps;
-      unusual |= negative & nonzero & past_third;
+    unusual |= first & ~(nonzero | seps);
+    if (count == 0) {
+      // Until a separator is written, the first in the window is taken for
+      // the list's; any other is checked as it comes.
+      previous = (seps & in.commas & -seps) != 0 ? ',' : ' ';
     }
-    // A value of 0 keeps its text, less than a thousandth is cut to 0.
-    std::uint64_t zero_value = first & seps;
-    std::uint64_t special = unusual | zero_value | (first & past_third);
-    std::uint64_t keep = (in.digits | in.minus) & ~past_third & ~leading;
-    std::uint64_t kept_decimals = decimals & ~past_third;
+    // A value of 0 keeps its text, less than a thousandth is cut to 0; the
+    // separators not like the one before and the tokens at the end of the
+    // list are written one by one.
+    // A token of more than eight bytes is taken one by one too: a byte with
+    // eight more before it and no separator among them.
+    std::uint64_t long_tokens = not_seps & (not_seps << 1);
+    long_tokens &= long_tokens << 2;
+    long_tokens &= long_tokens << 4;
+    long_tokens &= not_seps << 8;
+    const std::uint64_t zero_value = first & seps;
+    std::uint64_t special = unusual | zero_value | (first & past_third) | ending | long_tokens |
+                            (previous == ',' ? in.blanks : in.commas);
+    // Near the 50th separator, each is counted where it is written.
+    if (count + std::popcount(seps) >= kMaxTokens - 1) special |= seps;
+    const std::uint64_t keep = (in.digits | in.minus) & ~past_third & ~leading;
+    const std::uint64_t kept_decimals = decimals & ~past_third;
+    // The missing decimals and the separator after them, in a word, for a
+    // token with 0 to 3 decimals.
+    const std::uint64_t separator_gap = static_cast<std::uint64_t>('0' - previous);
+    const std::uint64_t padding[4] = {kZeros - (separator_gap << 24),
+                                      kZeros - (separator_gap << 16), kZeros - (separator_gap << 8),
+                                      kZeros - separator_gap};
     std::uint64_t rest = seps;  // the separators from the token on
+    std::uint64_t done = 0;     // the bytes before the token
     unsigned s = 0;             // the token's first byte in the window
     while (rest != 0) {
-      const unsigned e = static_cast<unsigned>(std::countr_zero(rest));
-      const std::uint64_t token = rest ^ (rest - 1);  // its bytes and the separator
-      if ((special & token) != 0 || e > 8) {
-        if ((unusual & token) != 0 || e > 8) break;
+      const unsigned e = static_cast<unsigned>(std::countr_zero(rest)) - s;
+      const std::uint64_t through = rest ^ (rest - 1);  // to the token's separator
+      const std::uint64_t token = through ^ done;       // its bytes and the separator
+      const unsigned kept = static_cast<unsigned>((keep & token) >> s);
+      const unsigned decimals_kept = static_cast<unsigned>(std::popcount(kept_decimals & token));
+      if ((special & token) != 0) {
+        if (((unusual | long_tokens) & token) != 0) break;
         if ((zero_value & token) != 0) {
           out = Put(out, {bytes + s, e});
-        } else {
+        } else if ((first & past_third & token) != 0) {
           *out++ = '0';
+        } else {
+          Pack(bytes + s, kept, out);
+          out += std::popcount(kept);
+          StoreWord(kZeros, out);
+          out += 3 - decimals_kept;
         }
+        if (!separator(p + s + e)) return out;
       } else {
-        const unsigned kept = static_cast<unsigned>(keep & token & 0xFF);
+        ++count;
         Pack(bytes + s, kept, out);
         out += std::popcount(kept);
-        StoreWord(kZeros, out);
-        out += 3 - static_cast<unsigned>(std::popcount(kept_decimals & token));
+        StoreWord(padding[decimals_kept], out);
+        out += 4 - decimals_kept;
       }
-      if (!separator(p + s + e)) return out;
       s += e + 1;
-      rest >>= e + 1;
-      special >>= e + 1;
-      unusual >>= e + 1;
-      zero_value >>= e + 1;
-      keep >>= e + 1;
-      kept_decimals >>= e + 1;
+      done = through;
+      rest &= rest - 1;
     }
     if (s == 0) {
       // A token of another form, or longer than the window.
-      const char* const stop = ScaleToken(p, list, end, decimal_point, blocks, out);
+      char* o = out;  // not `out`, which then stays in a register
+      const char* const stop = ScaleToken(p, list, end, decimal_point, blocks, o);
+      out = o;
       if (!separator(stop)) return out;
       p = stop + 1;
     } else {
