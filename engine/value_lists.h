@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "internal.h"
+
 // The value lists are also scaled with the vector instructions of x86
 // processors, chosen when the program runs; every build has the plain way.
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
@@ -41,7 +43,16 @@ struct PlainDecimal {
 bool ParsePlainDecimal(std::string_view text, PlainDecimal& number);
 
 // The digits of `value`, at `out`; returns their end.
-char* WriteUnsigned(std::uint64_t value, char* out);
+inline char* WriteUnsigned(std::uint64_t value, char* out) {
+  char buffer[20];
+  char* const end = buffer + sizeof buffer;
+  char* first = end;
+  do {
+    *--first = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  return Put(out, {first, static_cast<std::size_t>(end - first)});
+}
 
 // Eight bytes of text as one number, the first byte in the lowest bits, and
 // back.

@@ -40,17 +40,6 @@ bool ParsePlainDecimal(std::string_view text, PlainDecimal& number) {
   return p == end || !(is_skipped(*p) || *p == 'e' || *p == 'E');
 }
 
-char* WriteUnsigned(std::uint64_t value, char* out) {
-  char buffer[20];
-  char* const end = buffer + sizeof buffer;
-  char* first = end;
-  do {
-    *--first = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  return Put(out, {first, static_cast<std::size_t>(end - first)});
-}
-
 }  // namespace detail
 
 namespace {
