@@ -1,7 +1,9 @@
 // The value lists scaled with the vector instructions of x86 processors:
-// whole lists sixteen or thirty-two bytes at a time, and single tokens in
-// sixteen bytes.  Each function carries the instruction set it needs, and
-// value_lists.cpp calls it only where the processor has that set.
+// whole lists in windows of 64 bytes (classified 16 bytes at a time with
+// SSE2, or 32 with AVX2), and single tokens in sixteen bytes.  Each function
+// carries the instruction set it needs (no build option asks for more than
+// the processor's base), and value_lists.cpp calls it only where the
+// processor has that set.
 #include "value_lists.h"
 
 #if TAVREL_SIMD_VALUES
@@ -218,7 +220,7 @@ __attribute__((target("ssse3"))) inline void Pack(const char* from, unsigned kep
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
 }
 
-// A list scaled in windows of 32 bytes, each classified at once: masks of
+// A list scaled in windows of 64 bytes, each classified at once: masks of
 // the bytes of the window tell, for all its tokens together, which bytes
 // are dropped (the point, decimals past the third, leading zeros), how many
 // decimals each token has, and which tokens are of an unusual form.  Then
