@@ -123,6 +123,12 @@ char* WriteRad(std::string_view gradi, float base, char* out);
 // whether the blocks were used until now.  The environment decides at the
 // start: TAVREL_SCALAR=1 asks for the plain way.
 bool UseValueBlocks(bool blocks);
+// The vector scalers of value lists one by one, as bits (each used only
+// where the processor has what it needs): whole lists in windows with SSSE3,
+// the same with AVX2, single tokens in sixteen bytes with SSSE3.  Returns the
+// bits in use until now.
+inline constexpr unsigned kScaleWindows = 1, kScaleWide = 2, kScaleBlocks = 4;
+unsigned UseValueScalers(unsigned scalers);
 // `value` is whole (or -0); at most 330 characters.
 char* WriteIntegerText(double value, char* out);
 // NumberText of `value`, which the caller computed from decimal texts; at

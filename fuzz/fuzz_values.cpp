@@ -1,6 +1,7 @@
-// The value helpers on arbitrary bytes: the number reader, Moltiplica, Rad
-// with the three angle bases the records use, Ega, and the integer text of
-// what the reader gives.
+// The value helpers on arbitrary bytes: the number reader, Moltiplica (the
+// same with every set of vector scalers as the plain way), Rad with the three
+// angle bases the records use, Ega, and the integer text of what the reader
+// gives.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string_view>
 
 #include "fuzz_common.h"
+#include "internal.h"
 #include "tavrel.h"
 
 namespace {
@@ -60,16 +62,33 @@ void CheckRad(const std::string& text, bool readable, double value) {
   }
 }
 
+// Moltiplica's text, or its error number as "error N".
+std::string ScaledOutcome(const std::string& text, const tavrel::NumberSettings& numbers) {
+  try {
+    return tavrel::Moltiplica(text, numbers);
+  } catch (const tavrel::RuntimeError& e) {
+    ExpectError(e, {err::kOverflow, err::kSubscript}, "Moltiplica");
+    return "error " + std::to_string(e.number());
+  }
+}
+
+// Each set of value scalers (whole lists in windows with and without AVX2,
+// single tokens in sixteen bytes) gives what the plain way gives.
 void CheckMoltiplica(const std::string& text) {
   static const tavrel::NumberSettings kSettings[] = {{".", ","}, {",", "."}};
+  namespace detail = tavrel::detail;
   for (const tavrel::NumberSettings& numbers : kSettings) {
-    try {
-      const std::string scaled = tavrel::Moltiplica(text, numbers);
-      // Scaling keeps the separators; an empty list stays empty.
-      Require(text.empty() == scaled.empty(), "Moltiplica of an empty list is empty");
-    } catch (const tavrel::RuntimeError& e) {
-      ExpectError(e, {err::kOverflow, err::kSubscript}, "Moltiplica");
+    const unsigned before = detail::UseValueScalers(0);
+    const std::string plain = ScaledOutcome(text, numbers);
+    // Scaling keeps the separators; an empty list stays empty.
+    Require(text.empty() == plain.empty(), "Moltiplica of an empty list is empty");
+    for (const unsigned scalers :
+         {detail::kScaleWindows | detail::kScaleWide | detail::kScaleBlocks,
+          detail::kScaleWindows | detail::kScaleBlocks, detail::kScaleBlocks}) {
+      detail::UseValueScalers(scalers);
+      Require(ScaledOutcome(text, numbers) == plain, "a vector scaler differs from the plain way");
     }
+    detail::UseValueScalers(before);
   }
 }
 

@@ -205,8 +205,29 @@ TEST(Differential, RandomPadsAndTexts) {
   EXPECT_TRUE(SameAsReference(lines));
 }
 
-// Value lists of every record family and option that scales them, on both
-// ways of scaling (sixteen bytes at a time and the plain way): values of 0
+// The same as the reference with each set of value scalers this processor
+// has: whole lists in windows (with AVX2 and without), single tokens in
+// sixteen bytes, and the plain way.
+bool SameOnEveryScaler(const std::vector<std::string>& lines) {
+  const unsigned before = detail::UseValueScalers(detail::kScaleWindows | detail::kScaleBlocks);
+#if defined(__x86_64__)
+  EXPECT_EQ(detail::UseValueScalers(0), detail::kScaleWindows | detail::kScaleBlocks)
+      << "every x86-64 processor we run on has SSSE3 and POPCNT";
+#endif
+  bool same = true;
+  for (const unsigned scalers :
+       {detail::kScaleWindows | detail::kScaleWide | detail::kScaleBlocks,
+        detail::kScaleWindows | detail::kScaleBlocks, detail::kScaleBlocks, 0u}) {
+    SCOPED_TRACE("value scalers " + std::to_string(scalers));
+    detail::UseValueScalers(scalers);
+    same = SameAsReference(lines) && same;
+  }
+  detail::UseValueScalers(before);
+  return same;
+}
+
+// Value lists of every record family and option that scales them, on every
+// way of scaling (see SameOnEveryScaler): values of 0
 // to 12 characters with the point in every place or none, a minus or not,
 // digits drawn mostly from 0 and 9 (zeros, leading zeros, carries), in every
 // position of lists of both separators, short and long ones.
@@ -272,16 +293,61 @@ TEST(Differential, ValueListsOnBothWays) {
     lines.push_back("4 1 " + v[0] + " " + v[1] + " " + v[2] + " " + v[3] + " 90 5 0 NAME");
     lines.push_back("6 1 0 " + v[0] + " " + v[1] + " 1 " + v[2] + " X");
   }
-  const bool before = detail::UseValueBlocks(true);
-#if defined(__x86_64__)
-  EXPECT_TRUE(detail::UseValueBlocks(true)) << "every x86-64 processor we run on has SSSE3";
-#endif
-  for (const bool blocks : {true, false}) {
-    SCOPED_TRACE(blocks ? "sixteen bytes at a time" : "the plain way");
-    detail::UseValueBlocks(blocks);
-    EXPECT_TRUE(SameAsReference(lines));
+  EXPECT_TRUE(SameOnEveryScaler(lines));
+}
+
+// Whole value lists as the window scaler sees them: up to 55 tokens (past
+// the 50 allowed, across several windows), each drawn from the table of
+// shapes below with random digits, joined by one separator, sometimes by
+// the other one too, doubled, or with one at the start or the end.
+TEST(Differential, GeneratedValueLists) {
+  // In a shape, 'd' is any digit, 'z' a 0, 'n' a digit other than 0; the
+  // rest stands for itself.
+  static const char* const kShapes[] = {
+      "d.ddd",   "d.dddd", "d.d",     "d.dd", "0.n",         "0.0n",       "0.00n",
+      "0.000n",  "0.0000", "0",       "00",   "-0",          "-0.000",     "-d.ddd",
+      "-d.dddd", "-0.0n",  "-0.000n", "ddd",  "dddd",        "ddddd",      "dddddddd",
+      "z.ddd",   "zzd.dd", ".ddd",    "d.",   "-.d",         ".",          "-",
+      "-.",      "d.d.d",  "dd-d",    "+d.d", "d.ddddddddd", "ddddddd.dd", "dddd.dddd",
+      "d.ddde3", "d\td",   "",
+  };
+  std::mt19937 random(64);
+  auto token = [&] {
+    std::string text;
+    for (const char* c = kShapes[random() % std::size(kShapes)]; *c != '\0'; ++c) {
+      if (*c == 'd') {
+        text += static_cast<char>('0' + random() % 10);
+      } else if (*c == 'n') {
+        text += static_cast<char>('1' + random() % 9);
+      } else if (*c == 'z') {
+        text += '0';
+      } else if (*c == '\\') {
+        text += *++c == 't' ? '\t' : *c;
+      } else {
+        text += *c;
+      }
+    }
+    return text;
+  };
+  std::vector<std::string> lines;
+  for (int i = 0; i < 6000; ++i) {
+    const std::size_t count = 1 + random() % (random() % 8 == 0 ? 55 : 14);
+    const char separator = random() % 2 == 0 ? ',' : ' ';
+    std::string list = random() % 20 == 0 ? std::string(1, separator) : "";
+    for (std::size_t n = 0; n < count; ++n) {
+      if (n > 0) {
+        const unsigned roll = random() % 40;
+        list += roll == 0 ? (separator == ',' ? ' ' : ',') : separator;
+        if (roll == 1) list += separator;
+      }
+      list += token();
+    }
+    if (random() % 20 == 0) list += separator;
+    lines.push_back("0 12  " + list);
+    lines.push_back("1 3 " + list);
+    lines.push_back("-gx" + list);
   }
-  detail::UseValueBlocks(before);
+  EXPECT_TRUE(SameOnEveryScaler(lines));
 }
 
 }  // namespace

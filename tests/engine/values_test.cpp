@@ -99,6 +99,13 @@ TEST(Moltiplica, ScalesListsByAThousand) {
       {" 0", " 0"},
       {"abc,2", "abc,2000"},
       {",", ","},  // the first character always goes into token 1
+      // Fewer than three decimals are made up with zeros, leading zeros go.
+      {"0.5,0.06,0.025,1.2500,0.0625", "500,60,25,1250,62"},
+      {"-0.5 -0.06 7 05 .5 5. -0 -", "-500 -60 7000 5000 500 5000 -0 -"},
+      {"0.0001 0.0010 00.000", "0 1 00.000"},
+      // A list longer than the vector scaler's window of 64 bytes.
+      {"1.125,2.250,3.375,4.500,5.625,6.750,7.875,8.000,9.125,10.250,11.375,12.5",
+       "1125,2250,3375,4500,5625,6750,7875,8000,9125,10250,11375,12500"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Moltiplica(c.valori, kPoint), c.scaled) << '"' << c.valori << '"';

@@ -1,0 +1,112 @@
+// Pieces shared by the number reader and writers (values.cpp) and the
+// scalers of value lists (value_lists.cpp, value_lists_simd.cpp).
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "internal.h"
+
+// The value lists are also scaled with the vector instructions of x86
+// processors, chosen when the program runs; every build has the plain way.
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#define TAVREL_SIMD_VALUES 1
+#else
+#define TAVREL_SIMD_VALUES 0
+#endif
+
+namespace tavrel::detail {
+
+inline bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+inline constexpr auto kPowersOfTen = [] {
+  std::array<std::uint64_t, 20> powers{1};
+  for (std::size_t i = 1; i < powers.size(); ++i)
+    powers[i] = powers[i - 1] * 10;
+  return powers;
+}();
+
+// A number in the common form "-12.345": sign, digits, point, digits, and
+// after them nothing that the full reader would read on (a blank or an
+// exponent).  Its value is digits / 10^fraction.
+struct PlainDecimal {
+  std::uint64_t digits = 0;  // all digits as one whole number
+  int fraction = 0;          // digits after the point
+  bool negative = false;
+};
+bool ParsePlainDecimal(std::string_view text, PlainDecimal& number);
+
+// The digits of `value`, at `out`; returns their end.
+inline char* WriteUnsigned(std::uint64_t value, char* out) {
+  char buffer[20];
+  char* const end = buffer + sizeof buffer;
+  char* first = end;
+  do {
+    *--first = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  return Put(out, {first, static_cast<std::size_t>(end - first)});
+}
+
+// Eight bytes of text as one number, the first byte in the lowest bits, and
+// back.
+inline std::uint64_t LoadWord(const char* p) {
+  std::uint64_t word = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&word, p, sizeof word);
+  } else {
+    for (int i = 7; i >= 0; --i)
+      word = word << 8 | static_cast<unsigned char>(p[i]);
+  }
+  return word;
+}
+inline void StoreWord(std::uint64_t word, char* out) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out, &word, sizeof word);
+  } else {
+    for (int i = 0; i < 8; ++i, word >>= 8)
+      out[i] = static_cast<char>(word & 0xFF);
+  }
+}
+
+inline constexpr std::uint64_t kZeros = 0x3030303030303030ULL;   // "00000000"
+inline constexpr std::uint64_t kBlanks = 0x2020202020202020ULL;  // eight blanks
+
+// The low `bytes` bytes of a word set, for 0 to 9 bytes.
+inline constexpr auto kLowBytes = [] {
+  std::array<std::uint64_t, 10> masks{};
+  for (std::size_t i = 0; i < masks.size(); ++i)
+    masks[i] = i >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * i)) - 1;
+  return masks;
+}();
+
+// One token of a value list scaled, whatever it holds: the token begins at
+// `p` (before `end`; the list begins at `list`), its text times 1000 made
+// whole is written at `out`.  Returns the token's end (a separator or
+// `end`).  `blocks`: the sixteen-byte scaler may be used.
+const char* ScaleToken(const char* p, const char* list, const char* end, bool decimal_point,
+                       bool blocks, char*& out);
+
+#if TAVREL_SIMD_VALUES
+// A token of a value list scaled within sixteen bytes with SSSE3 (see
+// value_lists_simd.cpp); 0 with nothing written for a token it cannot take.
+unsigned ScaleBlock(const char* p, const char* list, const char* end, bool decimal_point,
+                    char*& out);
+// A whole value list scaled 32 bytes at a time with SSSE3 and POPCNT, the tokens of
+// an unusual form one by one (ScaleToken); as WriteScaled, except that it
+// returns nullptr, having written anything, for a list whose separators are
+// mixed.  At most 50 tokens; the caller checked for a 51st.
+char* ScaleListInWindows(const char* list, const char* end, bool decimal_point, bool blocks,
+                         char* out);
+// The same with AVX2, BMI and BMI2.
+char* ScaleListInWideWindows(const char* list, const char* end, bool decimal_point, bool blocks,
+                             char* out);
+#endif
+
+}  // namespace tavrel::detail
