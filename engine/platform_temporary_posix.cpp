@@ -57,8 +57,8 @@ std::string PrivateFolder(const std::string& base) {
   }
   if (fresh.empty()) {
     std::atexit([] {
-      for (const auto& [made_in, made] : fresh)
-        rmdir(made.c_str());
+      for (const auto& [made_in, made_folder] : fresh)
+        rmdir(made_folder.c_str());
     });
   }
   fresh.emplace_back(base, made);
