@@ -53,6 +53,13 @@ build_windows() {  # build_windows DIR [CMAKE OPTIONS...]: the engine, tavconv a
   cmake --build "$dir" -j2
 }
 
+build_sanitized() {  # build_sanitized DIR [CMAKE OPTIONS...]: clang, ASan and UBSan, the fuzz targets too
+  local dir=$1; shift
+  CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTAVREL_SANITIZE=ON -DTAVREL_FUZZ=ON -DTAVREL_BUILD_UI=OFF "$@" >/dev/null
+  cmake --build "$dir" -j2
+}
+
 wine_prefix() {  # wine_prefix DIR: a private Wine in DIR, its server kept running
   export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   if [ ! -f "$WINEPREFIX/system.reg" ]; then

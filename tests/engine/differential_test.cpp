@@ -272,14 +272,14 @@ TEST(Differential, ValueListsOnBothWays) {
   }
   std::vector<std::string> lines;
   auto field = [&](const std::string& list) {  // a list's values one by one, none empty
-    std::vector<std::string> values;
+    std::vector<std::string> parts;
     std::istringstream in(list);
     for (std::string value;
          std::getline(in, value, list.find(',') != std::string::npos ? ',' : ' ');)
-      values.push_back(value.empty() ? "1" : value);
-    while (values.size() < 4)
-      values.push_back("2.5");
-    return values;
+      parts.push_back(value.empty() ? "1" : value);
+    while (parts.size() < 4)
+      parts.push_back("2.5");
+    return parts;
   };
   for (const std::string& list : lists) {
     lines.push_back("0 12  " + list);

@@ -463,8 +463,8 @@ bool FaceExists(const std::wstring& face) {
   const HDC dc = GetDC(nullptr);
   EnumFontFamiliesExW(
       dc, &wanted,
-      [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
-        *reinterpret_cast<bool*>(found) = true;
+      [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM flag) -> int {
+        *reinterpret_cast<bool*>(flag) = true;
         return 0;
       },
       reinterpret_cast<LPARAM>(&found), 0);

@@ -1,0 +1,209 @@
+// Files on a POSIX system: reading and writing through descriptors, and
+// what the program asks about files.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "platform.h"
+#include "platform_internal_posix.h"
+#include "tavrel.h"
+
+namespace tavrel {
+
+namespace platform {
+
+namespace {
+
+constexpr std::size_t kChunk = 1 << 16;
+constexpr char kDosEndOfFile = 0x1A;
+
+}  // namespace
+
+std::size_t ReadSome(NativeFile fd, char* into, std::size_t size) {
+  ssize_t got;
+  do {
+    got = read(fd, into, size);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) throw FileError(errno);
+  return static_cast<std::size_t>(got);
+}
+
+void WriteAll(NativeFile fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(errno);
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+InputFile::InputFile(const std::string& path) {
+  fd_ = Retrying([&] { return open(path.c_str(), O_RDONLY | O_CLOEXEC); });
+  if (fd_ < 0) throw SourceError(errno);
+  struct stat st;
+  if (fstat(fd_, &st) != 0) {
+    const int error = errno;
+    close(fd_);
+    throw FileError(error);
+  }
+  if (S_ISDIR(st.st_mode)) {
+    close(fd_);
+    throw FileError(EISDIR);
+  }
+  remaining_ = UINT64_MAX;
+  regular_ = S_ISREG(st.st_mode);
+  if (regular_) {
+    // Read no further than the length seen now, and leave a final DOS
+    // end-of-file mark out.
+    remaining_ = static_cast<std::uint64_t>(st.st_size);
+    char last = 0;
+    if (remaining_ > 0 && pread(fd_, &last, 1, static_cast<off_t>(remaining_ - 1)) == 1 &&
+        last == kDosEndOfFile) {
+      --remaining_;
+    }
+  }
+}
+
+InputFile::~InputFile() {
+  if (fd_ >= 0) close(fd_);
+}
+
+OutputFile::OutputFile(const std::string& path) {
+  // A spool file of the program's own, reached through its descriptor.
+  fd_ = OpenOwnSpool(path);
+  if (fd_ >= 0) {
+    buffer_.Reserve(kFlushAt * 2);
+    return;
+  }
+  // Only a file this program made: a leftover of the user's own goes first,
+  // anything else is not the program's to write or remove.
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) throw MakeError(err::kPathFileAccess);
+    if (st.st_uid != geteuid() || st.st_nlink != 1) throw MakeError(err::kPermission);
+    if (unlink(path.c_str()) != 0 && errno != ENOENT) throw FileError(errno);
+  }
+  fd_ = Retrying([&] {
+    return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  });
+  if (fd_ < 0) throw OpenError(errno, path);
+  buffer_.Reserve(kFlushAt * 2);
+}
+
+OutputFile::~OutputFile() {
+  if (fd_ >= 0 && owned_) close(fd_);
+}
+
+void OutputFile::WriteCopyOf(std::string_view bytes, NativeFile from, std::uint64_t offset) {
+  if (bytes.size() < kFlushAt) return Write(bytes);
+  Flush();
+  auto in = static_cast<loff_t>(offset);
+  while (!bytes.empty()) {
+    const ssize_t copied = copy_file_range(from, &in, fd_, nullptr, bytes.size(), 0);
+    if (copied < 0 && errno == EINTR) continue;
+    if (copied < 0 && (errno == ENOSPC || errno == EDQUOT || errno == EIO || errno == EFBIG)) {
+      throw FileError(errno);
+    }
+    if (copied <= 0) break;  // not between these files, or the source shrank
+    bytes.remove_prefix(static_cast<std::size_t>(copied));
+  }
+  WriteAll(fd_, bytes.data(), bytes.size());
+}
+
+void OutputFile::Close() {
+  Flush();
+  const int fd = fd_;
+  fd_ = -1;
+  if (owned_ && close(fd) != 0 && errno != EINTR) throw FileError(errno);
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::uint64_t FileLength(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) throw SourceError(errno);
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::string FileDateText(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) throw SourceError(errno);
+  struct tm local;
+  const time_t stamp = st.st_mtime;
+  if (localtime_r(&stamp, &local) == nullptr) return std::string();
+  auto two = [](int value) {
+    return std::string{static_cast<char>('0' + value / 10 % 10),
+                       static_cast<char>('0' + value % 10)};
+  };
+  return two(local.tm_mday) + "/" + two(local.tm_mon + 1) + "/" +
+         std::to_string(local.tm_year + 1900) + " " + two(local.tm_hour) + ":" + two(local.tm_min) +
+         ":" + two(local.tm_sec);
+}
+
+}  // namespace platform
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+void DeleteFileIfExists(const std::string& path) {
+  if (unlink(path.c_str()) != 0 && errno != ENOENT) throw FileError(errno);
+}
+
+void CheckReplaceable(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return;
+  if (!S_ISREG(st.st_mode)) {
+    throw RuntimeError(err::kPathFileAccess, MakeError(err::kPathFileAccess).description() +
+                                                 " (non è un file ordinario)");
+  }
+  if (access(path.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0) {
+    throw MakeError(err::kPermission);
+  }
+}
+
+void CopyFileReplacing(const std::string& from, const std::string& to) {
+  CheckReplaceable(to);
+  struct Descriptor {
+    int fd;
+    ~Descriptor() {
+      if (fd >= 0) close(fd);
+    }
+  } in{platform::Retrying([&] { return open(from.c_str(), O_RDONLY | O_CLOEXEC); })};
+  if (in.fd < 0) throw platform::OpenError(errno, from);
+
+  NewFile file(to);
+  platform::OutputFile output(file);
+  std::string buffer(platform::kChunk, '\0');
+  for (;;) {
+    const ssize_t got = read(in.fd, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw FileError(errno);
+    if (got == 0) break;
+    output.Write(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+  }
+  output.Close();
+  file.Place(true);
+}
+
+}  // namespace tavrel
