@@ -109,6 +109,12 @@ void StreamTextRecord(platform::InputFile& source, ByteBuffer& block, bool crlf,
 void StreamLayerLine(platform::InputFile& source, ByteBuffer& block, bool crlf,
                      platform::OutputFile& output, LineObserver* observer, std::uint64_t line);
 
+// Converts a numeric record or an option line that scales its values, too
+// long to be held, in bounded memory: its error as soon as it is known (too
+// many fields or values), else the same 3.5 text as the whole line gives.
+void ConvertValueLine(platform::InputFile& source, ByteBuffer& block, bool crlf, bool decimal_point,
+                      platform::OutputFile& output, LineObserver* observer, std::uint64_t line);
+
 // A line too long for a block, whose beginning is in `block`: converted
 // while it is read (`flush` first writes the lines before it), and then
 // true; or false when it was read whole into `block` (and a line end), to be

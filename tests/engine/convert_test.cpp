@@ -195,6 +195,39 @@ TEST_F(ConvertTest, LongNumericRecordsGiveWhatTheReferenceGives) {
       "-gx" + std::string(300'000, '9') + "e-" + std::string(12, '9'),
       "-dp" + std::string(300'000, '8') + "e1",
       "1 " + std::string(309, '9') + std::string(300'000, '\t'),
+      // Records "2" and "3" with a long field in every place, and records
+      // "4" and "6" whose fields before the text are long: the fields that
+      // are read as numbers stand for what they are worth, those that are
+      // copied (a value worth 0, a pad's sizes and name) come out whole.
+      "2 5 " + std::string(300'000, '0') + " 1 2 3 90 90 1 0",
+      "2 5 1 2 0." + std::string(300'000, '0') + "1 3 90 90 1 0",
+      "2 5 1 2 3 4 " + std::string(300'000, '9') + "e-300200 90 1 0",
+      "2 5 1 2 3 4 90 90 " + std::string(300'000, '1') + " 0",
+      "2 5 1 2 3 4 90 90 1 0 " + std::string(300'000, 'x'),
+      "2" + std::string(300'000, 'x') + " 5 1 2 3 4 90 90 1 0",
+      "2 " + std::string(300'000, '5') + " 1 2 3 4 90 90 1 0",
+      "2 5 1," + std::string(300'000, ',') + " 2 3 4 90 90 1 0",
+      "2 5 1,2,3,4,5,6,7,8,9," + std::string(300'000, '0') + ",1 2 3 4 90 90 1 0",
+      "3 " + std::string(300'000, '7') + " 2 1 2 3 4 5 90 1 U1",
+      "3 1.5 " + std::string(300'000, '0') + " 1 2 3 4 5 90 1 U1",
+      "3 1.5 0." + std::string(300'000, '0') + "5 1 2 3 4 5 90 1 U1",
+      "3 1.5 2 1 2 3 4 5 " + std::string(300'000, '0') + "90 1 U1",
+      "3 1.5 2 1 2 3 4 5 90 " + std::string(300'000, 'T') + " U1",
+      "3 1.5 2 1 2 3 4 5 90 1 " + std::string(300'000, 'U'),
+      "3 1.5 2 1 2 3 4 5 90 1 " + std::string(300'000, 'U') + " 12",
+      "3 1.5 2 1 2 3 4 5 90 1 U1 " + std::string(300'000, '1'),
+      "3 1.5 2 1 " + std::string(300'000, '0') + "," + std::string(300'000, '0') + " 4 5 90 1 U1",
+      "3 1e999 2 1 2 3 4 5 90 1 " + std::string(300'000, 'U'),
+      "3 1e999 0 1 2 3 4 5 90 1 " + std::string(300'000, 'U'),
+      "4 1 " + std::string(300'000, '0') + " 1.25 2.5 0.5 90 5 1 TEXT",
+      "4 1 0.1 0." + std::string(300'000, '0') + "7 2.5 0.5 90 6 1 TEXT",
+      "4 1 0.1 1.25 2.5 0.5 " + std::string(300'000, '0') + "90 7 1 TEXT " +
+          std::string(300'000, 'T'),
+      "4 1 0.1 1.25 2.5 0.5 90 5 " + std::string(300'000, '1') + " TEXT",
+      "4 " + std::string(300'000, '1') + " 0.1 1.25 2.5 0.5 90 5 1 TEXT",
+      "6 2 " + std::string(300'000, '3') + "e-299990 1 2 0.5 0.25 TEXT",
+      "6 2 90 1 2 " + std::string(300'000, '0') + " 0.25 TEXT",
+      "6 2 90 1 2 0.5 0.25 " + std::string(300'000, '0') + " " + std::string(300'000, 'T'),
       // Options that scale their values: at most 50.
       "-gx" + many_values.substr(1),
       "-dp1,2" + many_values.substr(1),
@@ -222,13 +255,27 @@ TEST_F(ConvertTest, RandomLongLinesGiveWhatTheReferenceGives) {
   // Lines longer than a reading block of the kinds converted while they are
   // read, made of pieces that matter to them: long runs of digits, zeros,
   // blanks, commas, tabs, carriage returns, exponents, colons.
-  const std::string starts[] = {
-      "0 12  ", "1 ",    "4 1 0.1 1.25 2.5 0.5 90 5 1 ", "6 2 90 1 2 .5 .25 ",
-      "-gx",    "-dp1,", "-y3:00FF00FF,0,0,0,00,9,",     "-y255:1"};
-  const std::string pieces[] = {"7",  "0",  " ", ",", "\t", "\r", "e",
-                                "e-", "e9", ".", ":", "x",  "1"};
+  const std::string starts[] = {"0 12  ",
+                                "1 ",
+                                "4 1 0.1 1.25 2.5 0.5 90 5 1 ",
+                                "6 2 90 1 2 .5 .25 ",
+                                "-gx",
+                                "-dp1,",
+                                "-y3:00FF00FF,0,0,0,00,9,",
+                                "-y255:1",
+                                "2 ",
+                                "2 5 1 ",
+                                "3 ",
+                                "3 1.5 0 1 2 ",
+                                "3 1.5 2 1 2 3 4 5 90 ",
+                                "4 1 ",
+                                "4 1 0.1 1.25 ",
+                                "6 2 ",
+                                "6 2 90 1 "};
+  const std::string pieces[] = {"7", "0", " ", ",", "\t", "\r", "e", "e-", "e9",
+                                ".", ":", "x", "1", "-",  "+",  "E", "0."};
   std::mt19937 random(19);
-  for (int n = 0; n < 40; ++n) {
+  for (int n = 0; n < 120; ++n) {
     std::string line = starts[random() % std::size(starts)];
     while (line.size() < 300'000) {
       const std::string& piece = pieces[random() % std::size(pieces)];

@@ -1,0 +1,604 @@
+// Long numeric records and option lines that scale their values, converted
+// in bounded memory: while the line is read, each of its pieces too long to
+// be held is replaced by a short text that the transformer reads the same
+// way (a number text of the same value, or the first bytes of a field that
+// is not read), and the bytes of those that may be copied to the 3.5 text
+// are kept as runs of one byte (a spool file beyond a limit).  The short
+// line that stands for the line is transformed, and a piece copied to its
+// text is replaced by its bytes as they are written.
+#include <algorithm>
+#include <array>
+#include <bitset>
+#include <charconv>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "internal.h"
+#include "long_lines.h"
+#include "platform.h"
+#include "tavrel.h"
+
+namespace tavrel::detail {
+
+namespace {
+
+// A piece up to this size is kept as it is.
+constexpr std::size_t kShortPiece = 64;
+// More significant digits than these never change the double a decimal
+// text reads as, only whether any digit after them is not 0.
+constexpr std::size_t kKeptDigits = 800;
+// Bytes of runs kept in memory for one line; beyond, the pieces are spooled.
+constexpr std::size_t kHeldRuns = 16 << 20;
+// Past this many tokens a value list is an error whatever follows.
+constexpr int kListTokensKept = kMaxValues + 3;
+
+bool Skipped(char c) {
+  return c == ' ' || c == '\t' || c == '\n';
+}
+bool Digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// Reads a text a piece at a time as the number reader reads it, keeping only
+// what decides its value: the sign, at most kKeptDigits significant digits
+// (and whether a later one is not 0), where the first of them stands, and
+// the exponent.
+class NumberReducer {
+ public:
+  void Take(std::string_view bytes) {
+    for (const char c : bytes) {
+      if (phase_ == Phase::kRest) return;
+      Step(c);
+    }
+  }
+  // Nothing after this point changes the value.
+  bool decided() const { return phase_ == Phase::kRest; }
+
+  // A short text the number reader reads as it reads the whole: the same
+  // value, or the same overflow.
+  std::string Text() const {
+    if (!digits_) return "0";
+    if (significant_ == 0) return negative_ ? "-0" : "0";
+    const std::int64_t exponent = !exponent_digits_    ? 0
+                                  : exponent_negative_ ? -exponent_
+                                                       : exponent_;
+    const std::int64_t position = (whole_ > 0 ? whole_ : -fraction_zeros_) + exponent;
+    std::string text = negative_ ? "-0." : "0.";
+    text += kept_;
+    if (sticky_) text += '1';
+    text += 'e';
+    char number[24];
+    const auto [end, ec] = std::to_chars(number, number + sizeof number, position);
+    (void)ec;
+    text.append(number, end);
+    return text;
+  }
+
+ private:
+  enum class Phase { kLead, kMantissa, kExponentLead, kExponent, kRest };
+  // Far beyond what any double or any line can make up for.
+  static constexpr std::int64_t kExponentCap = 1'000'000'000'000'000;
+
+  void Step(char c) {
+    switch (phase_) {
+      case Phase::kLead:
+        if (Skipped(c)) return;
+        phase_ = Phase::kMantissa;
+        if (c == '+' || c == '-') {
+          negative_ = c == '-';
+          return;
+        }
+        [[fallthrough]];
+      case Phase::kMantissa:
+        if (Skipped(c)) return;
+        if (Digit(c)) {
+          digits_ = true;
+          MantissaDigit(c);
+        } else if (c == '.' && !point_) {
+          point_ = true;
+        } else {
+          phase_ = digits_ && (c == 'e' || c == 'E') ? Phase::kExponentLead : Phase::kRest;
+        }
+        return;
+      case Phase::kExponentLead:
+        if (Skipped(c)) return;
+        phase_ = Phase::kExponent;
+        if (c == '+' || c == '-') {
+          exponent_negative_ = c == '-';
+          return;
+        }
+        [[fallthrough]];
+      case Phase::kExponent:
+        if (Skipped(c)) return;
+        if (!Digit(c)) {
+          phase_ = Phase::kRest;
+          return;
+        }
+        exponent_digits_ = true;
+        exponent_ = std::min(exponent_ * 10 + (c - '0'), kExponentCap);
+        return;
+      case Phase::kRest:
+        return;
+    }
+  }
+
+  void MantissaDigit(char c) {
+    if (significant_ == 0 && c == '0') {  // a leading zero
+      if (point_) ++fraction_zeros_;
+      return;
+    }
+    if (!point_) ++whole_;
+    ++significant_;
+    if (kept_.size() < kKeptDigits) {
+      kept_ += c;
+    } else if (c != '0') {
+      sticky_ = true;
+    }
+  }
+
+  Phase phase_ = Phase::kLead;
+  bool negative_ = false, digits_ = false, point_ = false, sticky_ = false;
+  bool exponent_negative_ = false, exponent_digits_ = false;
+  std::int64_t whole_ = 0;           // significant digits before the point
+  std::int64_t fraction_zeros_ = 0;  // zeros after the point before the first significant digit
+  std::int64_t significant_ = 0;
+  std::int64_t exponent_ = 0;
+  std::string kept_;
+};
+
+// The bytes of a long piece, kept as runs of one byte (the byte and the
+// run's length), in memory while the line's `budget` lasts, else in a spool
+// file.
+class HeldText {
+ public:
+  explicit HeldText(std::size_t& budget) : budget_(budget) {}
+
+  void Add(std::string_view bytes) {
+    while (!bytes.empty()) {
+      if (count_ == 0 || bytes.front() != byte_) {
+        EndRun();
+        byte_ = bytes.front();
+      }
+      std::size_t run = bytes.find_first_not_of(byte_);
+      if (run == std::string_view::npos) run = bytes.size();
+      count_ += run;
+      bytes.remove_prefix(run);
+    }
+  }
+
+  // Writes the bytes as they were.
+  void WriteTo(platform::OutputFile& output) {
+    EndRun();
+    if (spooled_) {
+      spooled_->Close();
+      spooled_.reset();
+      platform::InputFile in(spool_->path());
+      char buffer[1 << 16];
+      while (const std::size_t got = in.ReadBytes(buffer, sizeof buffer))
+        output.Write(std::string_view(buffer, got));
+      return;
+    }
+    WriteRuns(output);
+  }
+
+ private:
+  void WriteRuns(platform::OutputFile& output) const {
+    for (std::size_t at = 0; at < runs_.size();) {
+      const char byte = runs_[at++];
+      std::uint64_t count = 0;
+      for (int shift = 0;; shift += 7) {
+        const auto group = static_cast<unsigned char>(runs_[at++]);
+        count |= static_cast<std::uint64_t>(group & 0x7f) << shift;
+        if (group < 0x80) break;
+      }
+      WriteRun(output, byte, count);
+    }
+  }
+
+  static void WriteRun(platform::OutputFile& output, char byte, std::uint64_t count) {
+    std::array<char, 4096> same;
+    same.fill(byte);
+    while (count > 0) {
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, same.size()));
+      output.Write(std::string_view(same.data(), n));
+      count -= n;
+    }
+  }
+
+  void EndRun() {
+    if (count_ == 0) return;
+    if (spooled_) {
+      WriteRun(*spooled_, byte_, count_);
+    } else {
+      const std::size_t before = runs_.size();
+      runs_ += byte_;
+      for (std::uint64_t count = count_;; count >>= 7) {
+        runs_ += static_cast<char>((count & 0x7f) | (count >= 0x80 ? 0x80 : 0));
+        if (count < 0x80) break;
+      }
+      const std::size_t added = runs_.size() - before;
+      if (added <= budget_) {
+        budget_ -= added;
+      } else {
+        budget_ = 0;
+        Spill();
+      }
+    }
+    count_ = 0;
+  }
+
+  void Spill() {
+    spool_.emplace();
+    spooled_.emplace(spool_->path());
+    WriteRuns(*spooled_);
+    runs_.clear();
+    runs_.shrink_to_fit();
+  }
+
+  std::size_t& budget_;
+  std::string runs_;
+  char byte_ = 0;
+  std::uint64_t count_ = 0;  // of the run not yet ended
+  std::optional<PrivateFile> spool_;
+  std::optional<platform::OutputFile> spooled_;
+};
+
+// Gives the bytes of a line to `put`, blanks at its start and at its end left
+// out (as TrimBlanks leaves them out).
+class Trimmed {
+ public:
+  template <typename Put>
+  void Take(std::string_view bytes, Put&& put) {
+    static constexpr std::string_view kBlanks = "                                ";
+    while (!bytes.empty()) {
+      const std::size_t text = bytes.find_first_not_of(' ');
+      if (text == std::string_view::npos) {
+        if (started_) blanks_ += bytes.size();
+        return;
+      }
+      if (started_) blanks_ += text;
+      while (blanks_ > 0) {
+        const std::size_t n = std::min(blanks_, kBlanks.size());
+        put(kBlanks.substr(0, n));
+        blanks_ -= n;
+      }
+      started_ = true;
+      std::size_t blank = bytes.find(' ', text);
+      if (blank == std::string_view::npos) blank = bytes.size();
+      put(bytes.substr(text, blank - text));
+      bytes.remove_prefix(blank);
+    }
+  }
+
+ private:
+  bool started_ = false;
+  std::size_t blanks_ = 0;  // read and not given yet
+};
+
+// How a field of a numeric record is read by the transformer.
+enum class Role {
+  kUnused,        // not at all (its first characters may be in the prefix)
+  kNumber,        // as one number
+  kList,          // as values of a value list, each copied when it is 0
+  kCopiedNumber,  // as one number, and copied
+  kCopied,        // copied
+};
+
+Role FieldRole(char record, int field) {
+  switch (record) {
+    case '2':
+      return field >= 3 && field <= 6    ? Role::kList
+             : field >= 7 && field <= 10 ? Role::kNumber
+                                         : Role::kUnused;
+    case '3':
+      return field == 2 || field == 3     ? Role::kCopiedNumber
+             : field >= 4 && field <= 8   ? Role::kList
+             : field == 9                 ? Role::kNumber
+             : field == 10 || field == 11 ? Role::kCopied
+                                          : Role::kUnused;
+    case '4':
+      return field >= 3 && field <= 6   ? Role::kList
+             : field == 7 || field == 8 ? Role::kNumber
+             : field >= 10              ? Role::kCopied
+                                        : Role::kUnused;
+    default:  // '6'
+      return field == 3                 ? Role::kNumber
+             : field >= 4 && field <= 7 ? Role::kList
+             : field >= 8               ? Role::kCopied
+                                        : Role::kUnused;
+  }
+}
+
+// The short line that stands for a long one, built while the line is read.
+class ReducedLine {
+ public:
+  explicit ReducedLine(std::string_view start)
+      : record_(start.front()),
+        numeric_(std::string_view("012346").find(record_) != std::string_view::npos),
+        width_(record_ == '0'   ? 6
+               : record_ == '1' ? 4
+               : numeric_       ? 0
+                                : 3),
+        fields_(FieldTable::kMaxFields, " "),
+        values_(kMaxValues, ", ") {}
+
+  void Take(std::string_view bytes) {
+    if (numeric_ && !fields_.Add(bytes)) Raise(err::kSubscript);
+    if (width_ == 0) {
+      for (const char c : bytes)
+        FieldByte(c);
+      return;
+    }
+    if (position_ < width_) {
+      const std::size_t n = std::min(bytes.size(), width_ - position_);
+      line_.append(bytes.substr(0, n));
+      position_ += n;
+      bytes.remove_prefix(n);
+    }
+    if (bytes.empty()) return;
+    if (numeric_) {
+      trimmed_.Take(bytes, [this](std::string_view listed) { ListBytes(listed); });
+    } else {
+      ListBytes(bytes);
+    }
+  }
+
+  // Transforms the line and writes its 3.5 text and a line end; tells
+  // `observer` what it loses.
+  void Finish(bool decimal_point, platform::OutputFile& output, LineObserver* observer,
+              std::uint64_t line) {
+    EndPiece();
+    const std::string marker = Marker();
+    std::string standing;  // the line with a marker after each piece kept
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < pieces_.size(); ++i) {
+      standing.append(line_, from, pieces_[i].end - from);
+      standing += marker;
+      standing += static_cast<char>('a' + i / 26);
+      standing += static_cast<char>('a' + i % 26);
+      from = pieces_[i].end;
+    }
+    standing.append(line_, from);
+    std::string text(LineBound(standing.size()), '\0');
+    const char* end = TransformInto(standing, decimal_point, text.data());
+    std::string_view rest(text.data(), static_cast<std::size_t>(end - text.data()));
+    for (std::size_t at; (at = rest.find(marker)) != std::string_view::npos;) {
+      const std::size_t index = static_cast<std::size_t>(rest[at + marker.size()] - 'a') * 26 +
+                                static_cast<std::size_t>(rest[at + marker.size() + 1] - 'a');
+      Piece& piece = pieces_[index];
+      // The short text in front of the marker stands for the piece.
+      output.Write(rest.substr(0, at - piece.text.size()));
+      piece.held->WriteTo(output);
+      rest.remove_prefix(at + marker.size() + 2);
+    }
+    output.Write(rest);
+    output.Write(kLineEnd);
+    if (observer != nullptr) DescribeLosses(line_, line, *observer);
+  }
+
+ private:
+  struct Piece {
+    std::size_t end;   // where its short text ends in line_
+    std::string text;  // its short text
+    std::unique_ptr<HeldText> held;
+  };
+
+  // Record 0 and 1 lists and option lists: split into values.
+  void ListBytes(std::string_view bytes) {
+    if (!values_.Add(bytes)) Raise(err::kSubscript);
+    for (const char c : bytes) {
+      if (!in_token_) {
+        StartToken(Role::kList, c);
+      } else if (c == ',' || c == ' ') {
+        EndPiece();
+        line_ += c;
+        in_token_ = false;
+      } else {
+        PieceByte(c);
+      }
+    }
+  }
+
+  // Records 2 to 6: split into fields, and the fields read as value lists
+  // into values.
+  void FieldByte(char c) {
+    if (!in_field_) {
+      in_field_ = true;
+      ++field_;
+      role_ = FieldRole(record_, field_);
+      dropping_ = false;
+      StartToken(role_, c);
+      return;
+    }
+    if (c == ' ') {
+      EndPiece();
+      line_ += c;
+      in_field_ = false;
+      return;
+    }
+    if (dropping_) return;
+    if (role_ == Role::kList && c == ',') {
+      if (list_tokens_ >= kListTokensKept) {
+        // The list is an error already; the field's first value, which
+        // may be read alone, is all that is kept of it.
+        EndPiece();
+        dropping_ = true;
+        return;
+      }
+      EndPiece();
+      line_ += c;
+      in_token_ = false;
+      return;
+    }
+    if (!in_token_) {
+      StartToken(role_, c);
+      return;
+    }
+    PieceByte(c);
+  }
+
+  void StartToken(Role role, char first) {
+    in_token_ = true;
+    token_role_ = role;
+    if (role == Role::kList) ++list_tokens_;
+    short_.assign(1, first);
+    long_ = false;
+    decided_ = false;
+  }
+
+  void PieceByte(char c) {
+    if (!long_) {
+      short_ += c;
+      if (short_.size() > kShortPiece) BecomeLong();
+      return;
+    }
+    reducer_->Take(std::string_view(&c, 1));
+    if (keeping_) {
+      held_->Add(std::string_view(&c, 1));
+      if (token_role_ == Role::kList && !decided_ && reducer_->decided()) Decide();
+    }
+  }
+
+  // A piece grown past kShortPiece.
+  void BecomeLong() {
+    long_ = true;
+    reducer_.emplace();
+    held_.reset();
+    keeping_ = token_role_ == Role::kList || token_role_ == Role::kCopiedNumber ||
+               token_role_ == Role::kCopied;
+    if (token_role_ == Role::kUnused) {
+      // Its first bytes, which the line's prefix may show.
+      keeping_ = false;
+      return;
+    }
+    reducer_->Take(short_);
+    if (keeping_) {
+      held_ = std::make_unique<HeldText>(budget_);
+      held_->Add(short_);
+      if (token_role_ == Role::kList && reducer_->decided()) Decide();
+    }
+  }
+
+  // A value whose number is read: copied only when it is 0.
+  void Decide() {
+    double value = 1.0;
+    try {
+      value = ReadNumber(reducer_->Text());
+    } catch (const RuntimeError&) {
+    }
+    if (value != 0.0) {
+      keeping_ = false;
+      held_.reset();
+    }
+    decided_ = true;
+  }
+
+  void EndPiece() {
+    if (!in_token_) return;
+    in_token_ = false;
+    if (!long_) {
+      line_ += short_;
+      return;
+    }
+    if (token_role_ == Role::kUnused) {
+      line_ += short_;
+      return;
+    }
+    if (keeping_ && token_role_ == Role::kList && !decided_) Decide();
+    decided_ = false;
+    std::string text = token_role_ == Role::kCopied ? std::string("x") : reducer_->Text();
+    line_ += text;
+    if (keeping_) pieces_.push_back({line_.size(), std::move(text), std::move(held_)});
+    held_.reset();
+    reducer_.reset();
+    long_ = false;
+  }
+
+  // Bytes that the standing line does not hold, followed by two letters:
+  // one byte where one is free, else two, else three.
+  std::string Marker() const {
+    std::string candidates;
+    for (int b = 1; b < 256; ++b) {
+      const char c = static_cast<char>(b);
+      if (c != ' ' && c != ',' && c != '.' && c != '+' && c != '-' && c != 'e' && c != 'E' &&
+          !Skipped(c) && !Digit(c) && !(c >= 'a' && c <= 'z') && !(c >= 'A' && c <= 'Z'))
+        candidates += c;
+    }
+    std::bitset<256> ones;
+    for (const char c : line_)
+      ones.set(static_cast<unsigned char>(c));
+    for (const char c : candidates) {
+      if (!ones.test(static_cast<unsigned char>(c))) return std::string(1, c);
+    }
+    std::unordered_set<std::uint32_t> pairs;
+    for (std::size_t i = 0; i + 1 < line_.size(); ++i)
+      pairs.insert(static_cast<unsigned char>(line_[i]) << 8 |
+                   static_cast<unsigned char>(line_[i + 1]));
+    for (const char a : candidates) {
+      for (const char b : candidates) {
+        if (a != b &&
+            !pairs.count(static_cast<unsigned char>(a) << 8 | static_cast<unsigned char>(b)))
+          return std::string{a, b};
+      }
+    }
+    std::unordered_set<std::uint32_t> triples;
+    for (std::size_t i = 0; i + 2 < line_.size(); ++i)
+      triples.insert(static_cast<unsigned char>(line_[i]) << 16 |
+                     static_cast<unsigned char>(line_[i + 1]) << 8 |
+                     static_cast<unsigned char>(line_[i + 2]));
+    for (const char a : candidates) {
+      for (const char b : candidates) {
+        for (const char c : candidates) {
+          if (!triples.count(static_cast<unsigned char>(a) << 16 |
+                             static_cast<unsigned char>(b) << 8 | static_cast<unsigned char>(c)))
+            return std::string{a, b, c};
+        }
+      }
+    }
+    return {};  // not reached: the line is far shorter than the triples
+  }
+
+  const char record_;
+  const bool numeric_;
+  const std::size_t width_;  // the prefix before a value list
+  FieldCounter fields_;
+  FieldCounter values_;
+  Trimmed trimmed_;
+  std::size_t position_ = 0;  // bytes of the prefix taken
+  std::string line_;          // the standing line so far
+  std::vector<Piece> pieces_;
+  std::size_t budget_ = kHeldRuns;
+
+  // The field being read (records 2 to 6).
+  bool in_field_ = false;
+  int field_ = 0;
+  Role role_ = Role::kUnused;
+  bool dropping_ = false;
+  int list_tokens_ = 0;
+
+  // The piece being read: a value, or a field read whole.
+  bool in_token_ = false;
+  Role token_role_ = Role::kUnused;
+  std::string short_;  // its bytes while it is short; then its first ones
+  bool long_ = false;
+  bool keeping_ = false;  // its bytes are kept
+  bool decided_ = false;
+  std::optional<NumberReducer> reducer_;
+  std::unique_ptr<HeldText> held_;
+};
+
+}  // namespace
+
+void ConvertValueLine(platform::InputFile& source, ByteBuffer& block, bool crlf, bool decimal_point,
+                      platform::OutputFile& output, LineObserver* observer, std::uint64_t line) {
+  ReducedLine reduced(block.view());
+  ForEachPiece(source, block, crlf, 0, [&](std::string_view bytes) { reduced.Take(bytes); });
+  reduced.Finish(decimal_point, output, observer, line);
+}
+
+}  // namespace tavrel::detail
