@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "byte_buffer.h"
@@ -100,6 +102,40 @@ class FieldCounter {
 // begins in `start`, the beginning of its line as FieldTable splits it; npos
 // when it does not begin there.
 std::size_t TextFieldStart(std::string_view start);
+// A record "4" or "6" too long to be held whose fields before its text lie
+// in `head` (up to the text's first character): converted while it is read.
+// The fields before the text give their 3.5 text as the record with a short
+// text would, written by `write_head` when given; the text is copied as it is
+// read, its blanks at the end left out, as FieldsFromAndTrim does.  Its
+// fields are counted on the way; the errors come in the order the whole line
+// would give them.  The observer is shown `shown_head` when given.
+class TextRecordStream {
+ public:
+  using HeadWriter = std::function<void(std::string_view)>;
+  TextRecordStream(std::string_view head, bool decimal_point, platform::OutputFile& output,
+                   HeadWriter write_head = {}, std::string_view shown_head = {});
+
+  // The text's bytes, a piece at a time.
+  void Take(std::string_view bytes);
+  // The end of the line: its errors, else the rest of its 3.5 text.
+  void Finish(LineObserver* observer, std::uint64_t line);
+
+ private:
+  static constexpr std::string_view kBlanks = "                                ";
+
+  void WriteHead(std::string_view text);
+
+  platform::OutputFile& output_;
+  HeadWriter write_head_;
+  FieldCounter fields_;
+  std::string synthetic_;  // the fields before the text and a short text
+  std::string shown_;
+  std::string head_out_;  // their 3.5 text, up to where the text goes
+  std::exception_ptr head_error_;
+  bool head_written_ = false;
+  std::size_t blanks_ = 0;  // blanks read and not yet written
+};
+
 // Converts a record "4" or "6" too long to be held while it is read: its
 // beginning is in `block`, its text begins at `text` there.  Line `line`.
 void StreamTextRecord(platform::InputFile& source, ByteBuffer& block, bool crlf, std::size_t text,

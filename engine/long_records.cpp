@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "internal.h"
 #include "long_lines.h"
@@ -28,81 +29,71 @@ std::size_t TextFieldStart(std::string_view start) {
   return std::string_view::npos;
 }
 
-namespace {
-
-// A record "4" or "6" too long to be held whose fields before its text lie
-// in `head` (up to the text's first character): converted while it is read.
-// The fields before the text give their 3.5 text as the record with a short
-// text would; the text is copied as it is read, its blanks at the end left
-// out, as FieldsFromAndTrim does.  Its fields are counted on the way; the
-// errors come in the order the whole line would give them.
-class TextRecordStream {
- public:
-  TextRecordStream(std::string_view head, bool decimal_point, platform::OutputFile& output)
-      : output_(output), fields_(FieldTable::kMaxFields, " ") {
-    synthetic_.assign(head);
-    synthetic_ += 'X';  // a text that ends in no blank
-    try {
-      std::string out(LineBound(synthetic_.size()), '\0');
-      const char* end = NumericRecord(synthetic_, decimal_point, out.data());
-      head_out_.assign(out.data(), static_cast<std::size_t>(end - out.data()) - 1);
-    } catch (...) {
-      head_error_ = std::current_exception();
-    }
-    // The fields before the text are counted now.
-    if (!fields_.Add(head)) Raise(err::kSubscript);
+TextRecordStream::TextRecordStream(std::string_view head, bool decimal_point,
+                                   platform::OutputFile& output, HeadWriter write_head,
+                                   std::string_view shown_head)
+    : output_(output), write_head_(std::move(write_head)), fields_(FieldTable::kMaxFields, " ") {
+  synthetic_.assign(head);
+  synthetic_ += 'X';  // a text that ends in no blank
+  shown_.assign(shown_head.data() != nullptr ? shown_head : head);
+  shown_ += 'X';
+  try {
+    std::string out(LineBound(synthetic_.size()), '\0');
+    const char* end = NumericRecord(synthetic_, decimal_point, out.data());
+    head_out_.assign(out.data(), static_cast<std::size_t>(end - out.data()) - 1);
+  } catch (...) {
+    head_error_ = std::current_exception();
   }
+  // The fields before the text are counted now.
+  if (!fields_.Add(head)) Raise(err::kSubscript);
+}
 
-  // The text's bytes, a piece at a time.
-  void Take(std::string_view bytes) {
-    if (!fields_.Add(bytes)) Raise(err::kSubscript);  // a character in field 101
-    if (head_error_) return;  // raised at the end unless field 101 comes first
-    for (std::size_t at = 0; at < bytes.size();) {
-      const std::size_t text = bytes.find_first_not_of(' ', at);
-      if (text == std::string_view::npos) {
-        blanks_ += bytes.size() - at;
-        break;
-      }
-      blanks_ += text - at;
-      if (!head_written_) {
-        output_.Write(head_out_);
-        head_written_ = true;
-      }
-      for (; blanks_ > 0; blanks_ -= std::min<std::size_t>(blanks_, kBlanks.size()))
-        output_.Write(kBlanks.substr(0, std::min<std::size_t>(blanks_, kBlanks.size())));
-      std::size_t blank = bytes.find(' ', text);
-      if (blank == std::string_view::npos) blank = bytes.size();
-      output_.Write(bytes.substr(text, blank - text));
-      at = blank;
-    }
+void TextRecordStream::WriteHead(std::string_view text) {
+  if (write_head_) {
+    write_head_(text);
+  } else {
+    output_.Write(text);
   }
+}
 
-  // The end of the line: its errors, else the rest of its 3.5 text.
-  void Finish(LineObserver* observer, std::uint64_t line) {
-    if (head_error_) std::rethrow_exception(head_error_);
-    // An empty field 101 (a blank after field 100 at the end of the line).
-    if (fields_.count() > FieldTable::kMaxFields) Raise(err::kSubscript);
+void TextRecordStream::Take(std::string_view bytes) {
+  if (!fields_.Add(bytes)) Raise(err::kSubscript);  // a character in field 101
+  if (head_error_) return;  // raised at the end unless field 101 comes first
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t text = bytes.find_first_not_of(' ', at);
+    if (text == std::string_view::npos) {
+      blanks_ += bytes.size() - at;
+      break;
+    }
+    blanks_ += text - at;
     if (!head_written_) {
-      std::string_view trimmed = head_out_;
-      while (trimmed.ends_with(' '))
-        trimmed.remove_suffix(1);
-      output_.Write(trimmed);
+      WriteHead(head_out_);
+      head_written_ = true;
     }
-    output_.Write(kLineEnd);
-    if (observer != nullptr) DescribeLosses(synthetic_, line, *observer);
+    for (; blanks_ > 0; blanks_ -= std::min<std::size_t>(blanks_, kBlanks.size()))
+      output_.Write(kBlanks.substr(0, std::min<std::size_t>(blanks_, kBlanks.size())));
+    std::size_t blank = bytes.find(' ', text);
+    if (blank == std::string_view::npos) blank = bytes.size();
+    output_.Write(bytes.substr(text, blank - text));
+    at = blank;
   }
+}
 
- private:
-  static constexpr std::string_view kBlanks = "                                ";
+void TextRecordStream::Finish(LineObserver* observer, std::uint64_t line) {
+  if (head_error_) std::rethrow_exception(head_error_);
+  // An empty field 101 (a blank after field 100 at the end of the line).
+  if (fields_.count() > FieldTable::kMaxFields) Raise(err::kSubscript);
+  if (!head_written_) {
+    std::string_view trimmed = head_out_;
+    while (trimmed.ends_with(' '))
+      trimmed.remove_suffix(1);
+    WriteHead(trimmed);
+  }
+  output_.Write(kLineEnd);
+  if (observer != nullptr) DescribeLosses(shown_, line, *observer);
+}
 
-  platform::OutputFile& output_;
-  FieldCounter fields_;
-  std::string synthetic_;  // the fields before the text and a short text
-  std::string head_out_;   // their 3.5 text, up to where the text goes
-  std::exception_ptr head_error_;
-  bool head_written_ = false;
-  std::size_t blanks_ = 0;  // blanks read and not yet written
-};
+namespace {
 
 // A layer line too long to be held, converted as LayerLine converts it while
 // it is read: the prefix (up to the first colon, or the whole line when it

@@ -317,8 +317,10 @@ Role FieldRole(char record, int field) {
 // The short line that stands for a long one, built while the line is read.
 class ReducedLine {
  public:
-  explicit ReducedLine(std::string_view start)
-      : record_(start.front()),
+  ReducedLine(std::string_view start, bool decimal_point, platform::OutputFile& output)
+      : decimal_point_(decimal_point),
+        output_(output),
+        record_(start.front()),
         numeric_(std::string_view("012346").find(record_) != std::string_view::npos),
         width_(record_ == '0'   ? 6
                : record_ == '1' ? 4
@@ -330,8 +332,11 @@ class ReducedLine {
   void Take(std::string_view bytes) {
     if (numeric_ && !fields_.Add(bytes)) Raise(err::kSubscript);
     if (width_ == 0) {
-      for (const char c : bytes)
-        FieldByte(c);
+      std::size_t i = 0;
+      while (i < bytes.size() && !text_)
+        FieldByte(bytes[i++]);
+      // The text of a record "4" or "6", once it has begun, is copied.
+      if (text_) text_->Take(bytes.substr(i));
       return;
     }
     if (position_ < width_) {
@@ -350,34 +355,18 @@ class ReducedLine {
 
   // Transforms the line and writes its 3.5 text and a line end; tells
   // `observer` what it loses.
-  void Finish(bool decimal_point, platform::OutputFile& output, LineObserver* observer,
-              std::uint64_t line) {
+  void Finish(LineObserver* observer, std::uint64_t line) {
+    if (text_) {
+      text_->Finish(observer, line);
+      return;
+    }
     EndPiece();
-    const std::string marker = Marker();
-    std::string standing;  // the line with a marker after each piece kept
-    std::size_t from = 0;
-    for (std::size_t i = 0; i < pieces_.size(); ++i) {
-      standing.append(line_, from, pieces_[i].end - from);
-      standing += marker;
-      standing += static_cast<char>('a' + i / 26);
-      standing += static_cast<char>('a' + i % 26);
-      from = pieces_[i].end;
-    }
-    standing.append(line_, from);
+    marker_ = Marker();
+    const std::string standing = Standing();
     std::string text(LineBound(standing.size()), '\0');
-    const char* end = TransformInto(standing, decimal_point, text.data());
-    std::string_view rest(text.data(), static_cast<std::size_t>(end - text.data()));
-    for (std::size_t at; (at = rest.find(marker)) != std::string_view::npos;) {
-      const std::size_t index = static_cast<std::size_t>(rest[at + marker.size()] - 'a') * 26 +
-                                static_cast<std::size_t>(rest[at + marker.size() + 1] - 'a');
-      Piece& piece = pieces_[index];
-      // The short text in front of the marker stands for the piece.
-      output.Write(rest.substr(0, at - piece.text.size()));
-      piece.held->WriteTo(output);
-      rest.remove_prefix(at + marker.size() + 2);
-    }
-    output.Write(rest);
-    output.Write(kLineEnd);
+    const char* end = TransformInto(standing, decimal_point_, text.data());
+    WriteSubstituted({text.data(), static_cast<std::size_t>(end - text.data())});
+    output_.Write(kLineEnd);
     if (observer != nullptr) DescribeLosses(line_, line, *observer);
   }
 
@@ -387,6 +376,46 @@ class ReducedLine {
     std::string text;  // its short text
     std::unique_ptr<HeldText> held;
   };
+
+  // The line so far with a marker after each piece whose bytes are kept.
+  std::string Standing() const {
+    std::string standing;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < pieces_.size(); ++i) {
+      standing.append(line_, from, pieces_[i].end - from);
+      standing += marker_;
+      standing += static_cast<char>('a' + i / 26);
+      standing += static_cast<char>('a' + i % 26);
+      from = pieces_[i].end;
+    }
+    standing.append(line_, from);
+    return standing;
+  }
+
+  // Writes the 3.5 text of the standing line with each piece whose marker it
+  // holds written as it was.
+  void WriteSubstituted(std::string_view rest) {
+    for (std::size_t at; (at = rest.find(marker_)) != std::string_view::npos;) {
+      const std::size_t index = static_cast<std::size_t>(rest[at + marker_.size()] - 'a') * 26 +
+                                static_cast<std::size_t>(rest[at + marker_.size() + 1] - 'a');
+      Piece& piece = pieces_[index];
+      // The short text in front of the marker stands for the piece.
+      output_.Write(rest.substr(0, at - piece.text.size()));
+      piece.held->WriteTo(output_);
+      rest.remove_prefix(at + marker_.size() + 2);
+    }
+    output_.Write(rest);
+  }
+
+  // The text of a record "4" or "6" begins with `first`: the fields before
+  // it are converted, and it is copied from now on.
+  void StartText(char first) {
+    marker_ = Marker();
+    text_.emplace(
+        Standing(), decimal_point_, output_,
+        [this](std::string_view text) { WriteSubstituted(text); }, line_);
+    text_->Take(std::string_view(&first, 1));
+  }
 
   // Record 0 and 1 lists and option lists: split into values.
   void ListBytes(std::string_view bytes) {
@@ -410,6 +439,10 @@ class ReducedLine {
     if (!in_field_) {
       in_field_ = true;
       ++field_;
+      if (field_ == (record_ == '4' ? 10 : record_ == '6' ? 8 : 0)) {
+        StartText(c);
+        return;
+      }
       role_ = FieldRole(record_, field_);
       dropping_ = false;
       StartToken(role_, c);
@@ -563,6 +596,8 @@ class ReducedLine {
     return {};  // not reached: the line is far shorter than the triples
   }
 
+  const bool decimal_point_;
+  platform::OutputFile& output_;
   const char record_;
   const bool numeric_;
   const std::size_t width_;  // the prefix before a value list
@@ -573,6 +608,8 @@ class ReducedLine {
   std::string line_;          // the standing line so far
   std::vector<Piece> pieces_;
   std::size_t budget_ = kHeldRuns;
+  std::string marker_;
+  std::optional<TextRecordStream> text_;  // a record's text being copied
 
   // The field being read (records 2 to 6).
   bool in_field_ = false;
@@ -596,9 +633,9 @@ class ReducedLine {
 
 void ConvertValueLine(platform::InputFile& source, ByteBuffer& block, bool crlf, bool decimal_point,
                       platform::OutputFile& output, LineObserver* observer, std::uint64_t line) {
-  ReducedLine reduced(block.view());
+  ReducedLine reduced(block.view(), decimal_point, output);
   ForEachPiece(source, block, crlf, 0, [&](std::string_view bytes) { reduced.Take(bytes); });
-  reduced.Finish(decimal_point, output, observer, line);
+  reduced.Finish(observer, line);
 }
 
 }  // namespace tavrel::detail
