@@ -11,6 +11,7 @@
 #include <bitset>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,7 +34,7 @@ constexpr std::size_t kShortPiece = 64;
 // text reads as, only whether any digit after them is not 0.
 constexpr std::size_t kKeptDigits = 800;
 // Bytes of runs kept in memory for one line; beyond, the pieces are spooled.
-constexpr std::size_t kHeldRuns = 16 << 20;
+constexpr std::size_t kHeldRuns = 8 << 20;
 // Past this many tokens a value list is an error whatever follows.
 constexpr int kListTokensKept = kMaxValues + 3;
 
@@ -159,6 +160,11 @@ class HeldText {
   explicit HeldText(std::size_t& budget) : budget_(budget) {}
 
   void Add(std::string_view bytes) {
+    if (spooled_) {
+      EndRun();
+      spooled_->Write(bytes);
+      return;
+    }
     while (!bytes.empty()) {
       if (count_ == 0 || bytes.front() != byte_) {
         EndRun();
@@ -201,6 +207,12 @@ class HeldText {
   }
 
   static void WriteRun(platform::OutputFile& output, char byte, std::uint64_t count) {
+    if (count <= 16) {
+      char* at = output.Reserve(16);
+      std::memset(at, byte, 16);
+      output.Commit(at + count);
+      return;
+    }
     std::array<char, 4096> same;
     same.fill(byte);
     while (count > 0) {
@@ -333,8 +345,14 @@ class ReducedLine {
     if (numeric_ && !fields_.Add(bytes)) Raise(err::kSubscript);
     if (width_ == 0) {
       std::size_t i = 0;
-      while (i < bytes.size() && !text_)
+      while (i < bytes.size() && !text_) {
+        if (in_field_ && (dropping_ || (in_token_ && long_))) {
+          // The rest of a long piece, or of a field dropped, at once.
+          i = LongBytes(bytes, i, role_ == Role::kList && !dropping_ ? " ," : " ");
+          if (i == bytes.size()) break;
+        }
         FieldByte(bytes[i++]);
+      }
       // The text of a record "4" or "6", once it has begun, is copied.
       if (text_) text_->Take(bytes.substr(i));
       return;
@@ -420,7 +438,12 @@ class ReducedLine {
   // Record 0 and 1 lists and option lists: split into values.
   void ListBytes(std::string_view bytes) {
     if (!values_.Add(bytes)) Raise(err::kSubscript);
-    for (const char c : bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      if (in_token_ && long_) {  // the rest of a long value, at once
+        i = LongBytes(bytes, i, ", ");
+        if (i == bytes.size()) break;
+      }
+      const char c = bytes[i];
       if (!in_token_) {
         StartToken(Role::kList, c);
       } else if (c == ',' || c == ' ') {
@@ -490,9 +513,24 @@ class ReducedLine {
       if (short_.size() > kShortPiece) BecomeLong();
       return;
     }
-    reducer_->Take(std::string_view(&c, 1));
+    LongPiece(std::string_view(&c, 1));
+  }
+
+  // The bytes of `bytes` from `at` up to the first of `separators` (or its
+  // end) go to the long piece being read, or are dropped; returns where they
+  // end.
+  std::size_t LongBytes(std::string_view bytes, std::size_t at, std::string_view separators) {
+    std::size_t end = bytes.find_first_of(separators, at);
+    if (end == std::string_view::npos) end = bytes.size();
+    if (!dropping_) LongPiece(bytes.substr(at, end - at));
+    return end;
+  }
+
+  void LongPiece(std::string_view bytes) {
+    if (token_role_ == Role::kUnused) return;
+    reducer_->Take(bytes);
     if (keeping_) {
-      held_->Add(std::string_view(&c, 1));
+      held_->Add(bytes);
       if (token_role_ == Role::kList && !decided_ && reducer_->decided()) Decide();
     }
   }

@@ -154,6 +154,12 @@ TEST_F(ConvertTest, LongNumericRecordsGiveWhatTheReferenceGives) {
       line += static_cast<char>('a' + line.size() % 26);
     return line;
   };
+  const std::string letters = [] {
+    std::string text;
+    while (text.size() < (9u << 20))
+      text += static_cast<char>('a' + text.size() * 7 % 26);
+    return text;
+  }();
   const std::string many_values = [] {
     std::string line = "0";
     while (line.size() < 600'000)
@@ -228,6 +234,9 @@ TEST_F(ConvertTest, LongNumericRecordsGiveWhatTheReferenceGives) {
       "6 2 " + std::string(300'000, '3') + "e-299990 1 2 0.5 0.25 TEXT",
       "6 2 90 1 2 " + std::string(300'000, '0') + " 0.25 TEXT",
       "6 2 90 1 2 0.5 0.25 " + std::string(300'000, '0') + " " + std::string(300'000, 'T'),
+      // Copied pieces past what is held in memory, which are spooled.
+      "3 1.5 2 1 2 3 4 5 90 1 " + letters,
+      "-gx1,0x" + letters + ",2",
       // Options that scale their values: at most 50.
       "-gx" + many_values.substr(1),
       "-dp1,2" + many_values.substr(1),
