@@ -34,7 +34,7 @@ constexpr std::size_t kShortPiece = 64;
 // text reads as, only whether any digit after them is not 0.
 constexpr std::size_t kKeptDigits = 800;
 // Bytes of runs kept in memory for one line; beyond, the pieces are spooled.
-constexpr std::size_t kHeldRuns = 8 << 20;
+constexpr std::size_t kHeldRuns = 4 << 20;
 // Past this many tokens a value list is an error whatever follows.
 constexpr int kListTokensKept = kMaxValues + 3;
 
