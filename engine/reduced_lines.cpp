@@ -12,6 +12,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -345,7 +346,7 @@ class ReducedLine {
     if (numeric_ && !fields_.Add(bytes)) Raise(err::kSubscript);
     if (width_ == 0) {
       std::size_t i = 0;
-      while (i < bytes.size() && !text_) {
+      while (i < bytes.size() && !text_ && !pad_name_) {
         if (in_field_ && (dropping_ || (in_token_ && long_))) {
           // The rest of a long piece, or of a field dropped, at once.
           i = LongBytes(bytes, i, role_ == Role::kList && !dropping_ ? " ," : " ");
@@ -355,6 +356,7 @@ class ReducedLine {
       }
       // The text of a record "4" or "6", once it has begun, is copied.
       if (text_) text_->Take(bytes.substr(i));
+      if (pad_name_) PadNameBytes(bytes.substr(i));
       return;
     }
     if (position_ < width_) {
@@ -376,6 +378,16 @@ class ReducedLine {
   void Finish(LineObserver* observer, std::uint64_t line) {
     if (text_) {
       text_->Finish(observer, line);
+      return;
+    }
+    if (pad_name_) {
+      if (head_error_) std::rethrow_exception(head_error_);
+      if (fields_.count() == 11) {
+        output_.Write(" ");
+        if (eleventh_) eleventh_->WriteTo(output_);
+      }
+      output_.Write(kLineEnd);
+      if (observer != nullptr) DescribeLosses(line_ + "X", line, *observer);
       return;
     }
     EndPiece();
@@ -425,6 +437,51 @@ class ReducedLine {
     output_.Write(rest);
   }
 
+  // The 10th field of a pad record begins with `first`: the fields before
+  // it are converted, and it is copied from now on; the 11th, copied only
+  // when it is the last, is kept.
+  void StartPadName(char first) {
+    marker_ = Marker();
+    const std::string standing = Standing() + "X";
+    try {
+      std::string text(LineBound(standing.size()), '\0');
+      const char* end = TransformInto(standing, decimal_point_, text.data());
+      // Up to the short 10th field, the last of the text.
+      WriteSubstituted({text.data(), static_cast<std::size_t>(end - text.data()) - 1});
+    } catch (const RuntimeError&) {
+      head_error_ = std::current_exception();  // raised at the end, unless field 101 is first
+    }
+    pad_name_ = true;
+    PadField(std::string_view(&first, 1));
+  }
+
+  void PadNameBytes(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+      if (!in_field_) {  // a field's first character is its own
+        in_field_ = true;
+        ++field_;
+        if (field_ == 11) eleventh_ = std::make_unique<HeldText>(budget_);
+        if (field_ == 12) eleventh_.reset();
+        PadField(bytes.substr(i++, 1));
+        continue;
+      }
+      std::size_t blank = bytes.find(' ', i);
+      if (blank == std::string_view::npos) blank = bytes.size();
+      PadField(bytes.substr(i, blank - i));
+      i = blank;
+      if (i < bytes.size()) {
+        in_field_ = false;
+        ++i;
+      }
+    }
+  }
+
+  void PadField(std::string_view bytes) {
+    if (field_ == 10 && !head_error_) output_.Write(bytes);
+    if (field_ == 11) eleventh_->Add(bytes);
+  }
+
   // The text of a record "4" or "6" begins with `first`: the fields before
   // it are converted, and it is copied from now on.
   void StartText(char first) {
@@ -464,6 +521,10 @@ class ReducedLine {
       ++field_;
       if (field_ == (record_ == '4' ? 10 : record_ == '6' ? 8 : 0)) {
         StartText(c);
+        return;
+      }
+      if (record_ == '3' && field_ == 10) {
+        StartPadName(c);
         return;
       }
       role_ = FieldRole(record_, field_);
@@ -648,6 +709,9 @@ class ReducedLine {
   std::size_t budget_ = kHeldRuns;
   std::string marker_;
   std::optional<TextRecordStream> text_;  // a record's text being copied
+  bool pad_name_ = false;                 // a pad's 10th field being copied
+  std::exception_ptr head_error_;         // of the fields before it
+  std::unique_ptr<HeldText> eleventh_;
 
   // The field being read (records 2 to 6).
   bool in_field_ = false;

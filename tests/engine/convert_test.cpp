@@ -225,6 +225,11 @@ TEST_F(ConvertTest, LongNumericRecordsGiveWhatTheReferenceGives) {
       "3 1.5 2 1 " + std::string(300'000, '0') + "," + std::string(300'000, '0') + " 4 5 90 1 U1",
       "3 1e999 2 1 2 3 4 5 90 1 " + std::string(300'000, 'U'),
       "3 1e999 0 1 2 3 4 5 90 1 " + std::string(300'000, 'U'),
+      "3 1e999 0 1 2 3 4 5 90 1 " + std::string(300'000, 'U') + many_values.substr(1, 200),
+      "3 1.5 2 1 2 3 4 5 90  " + std::string(300'000, 'T') + " ",
+      "3 1.5 2 1 2 3 4 5 90 " + std::string(300'000, 'T') + many_values.substr(1, 180),
+      "3 1.5 2 1 2 3 4 5 90 " + std::string(300'000, 'T') + many_values.substr(1, 181),
+      "3 1.5 2 1 2 3 4 5 90 " + std::string(300'000, 'T') + many_values.substr(1, 182),
       "4 1 " + std::string(300'000, '0') + " 1.25 2.5 0.5 90 5 1 TEXT",
       "4 1 0.1 0." + std::string(300'000, '0') + "7 2.5 0.5 90 6 1 TEXT",
       "4 1 0.1 1.25 2.5 0.5 " + std::string(300'000, '0') + "90 7 1 TEXT " +
