@@ -539,6 +539,10 @@ class ReducedLine {
       return;
     }
     if (dropping_) return;
+    if (!in_token_) {  // a value's first character is its own, even a comma
+      StartToken(role_, c);
+      return;
+    }
     if (role_ == Role::kList && c == ',') {
       if (list_tokens_ >= kListTokensKept) {
         // The list is an error already; the field's first value, which
@@ -550,10 +554,6 @@ class ReducedLine {
       EndPiece();
       line_ += c;
       in_token_ = false;
-      return;
-    }
-    if (!in_token_) {
-      StartToken(role_, c);
       return;
     }
     PieceByte(c);

@@ -214,6 +214,9 @@ TEST_F(ConvertTest, LongNumericRecordsGiveWhatTheReferenceGives) {
       "2 " + std::string(300'000, '5') + " 1 2 3 4 90 90 1 0",
       "2 5 1," + std::string(300'000, ',') + " 2 3 4 90 90 1 0",
       "2 5 1,2,3,4,5,6,7,8,9," + std::string(300'000, '0') + ",1 2 3 4 90 90 1 0",
+      // A value's first character is its own, even a comma: worth 0.
+      "2 5 1 " + std::string(300'000, ':') + ",," + std::string(300'000, '7') + " 2 90 90 1 0",
+      "6 2 90 1 2," + std::string(300'000, '0') + ",,1" + std::string(300'000, '1') + " 1 T",
       "3 " + std::string(300'000, '7') + " 2 1 2 3 4 5 90 1 U1",
       "3 1.5 " + std::string(300'000, '0') + " 1 2 3 4 5 90 1 U1",
       "3 1.5 0." + std::string(300'000, '0') + "5 1 2 3 4 5 90 1 U1",
@@ -289,7 +292,7 @@ TEST_F(ConvertTest, RandomLongLinesGiveWhatTheReferenceGives) {
   const std::string pieces[] = {"7", "0", " ", ",", "\t", "\r", "e", "e-", "e9",
                                 ".", ":", "x", "1", "-",  "+",  "E", "0."};
   std::mt19937 random(19);
-  for (int n = 0; n < 120; ++n) {
+  for (int n = 0; n < 160; ++n) {
     std::string line = starts[random() % std::size(starts)];
     while (line.size() < 300'000) {
       const std::string& piece = pieces[random() % std::size(pieces)];
