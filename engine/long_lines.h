@@ -75,17 +75,21 @@ class FieldCounter {
 
  private:
   bool Take(std::string_view bytes) {
-    for (const char c : bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
       if (past_) return false;  // a character after the blank after field 100
       if (starting_) {
         starting_ = false;  // a field's first character, whatever it is
-      } else if (separators_.find(c) != std::string_view::npos) {
-        if (count_ == most_) {
-          past_ = true;
-        } else {
-          ++count_;
-          starting_ = true;
-        }
+        ++i;
+        continue;
+      }
+      const std::size_t separator = bytes.find_first_of(separators_, i);
+      if (separator == std::string_view::npos) break;
+      i = separator + 1;
+      if (count_ == most_) {
+        past_ = true;
+      } else {
+        ++count_;
+        starting_ = true;
       }
     }
     return true;

@@ -131,7 +131,7 @@ class ReducedLine {
         if (eleventh_) eleventh_->WriteTo(output_);
       }
       output_.Write(kLineEnd);
-      if (observer != nullptr) DescribeLosses(line_ + "X", line, *observer);
+      if (observer != nullptr) DescribeLosses(line_ + pad_shown_, line, *observer);
       return;
     }
     EndPiece();
@@ -217,11 +217,17 @@ class ReducedLine {
       if (i < bytes.size()) {
         in_field_ = false;
         ++i;
+        pad_shown_ += ' ';
+        shown_of_field_ = 0;
       }
     }
   }
 
   void PadField(std::string_view bytes) {
+    // The first characters of each field, as an account shows them.
+    const std::size_t shown = std::min(bytes.size(), kShortPiece + 1 - shown_of_field_);
+    pad_shown_.append(bytes.substr(0, shown));
+    shown_of_field_ += shown;
     if (field_ == 10 && !head_error_) output_.Write(bytes);
     if (field_ == 11) eleventh_->Add(bytes);
   }
@@ -456,6 +462,8 @@ class ReducedLine {
   bool pad_name_ = false;                 // a pad's 10th field being copied
   std::exception_ptr head_error_;         // of the fields before it
   std::unique_ptr<HeldText> eleventh_;
+  std::string pad_shown_;  // the fields from the 10th on, shown to the observer
+  std::size_t shown_of_field_ = 0;
 
   // The field being read (records 2 to 6).
   bool in_field_ = false;

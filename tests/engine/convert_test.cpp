@@ -326,6 +326,31 @@ class RecordingObserver : public LineObserver {
   std::vector<std::string> told;
 };
 
+TEST_F(ConvertTest, LongRecordsTellWhatTheWholeLineLoses) {
+  // Longer than a reading block, converted from a short line that stands
+  // for them: the accounts of the fields they lose are the whole line's.
+  const std::string lines[] = {
+      "2" + std::string(300'000, 'x') + " 5 1 2 3 4 90 90 1 0",
+      "2 5 1 2 3 4 90 90 1 0 " + std::string(300'000, 'x') + " y",
+      "3 1.5 2 1 2 3 4 5 90 1 U1 " + std::string(300'000, 'z'),
+      "3 1.5 2 1 2 3 4 5 45 " + std::string(300'000, 'T') + " U1 " + std::string(300'000, 'z'),
+      "6 " + std::string(300'000, 'x') + " 90 1 2 0.5 0.25 T",
+  };
+  for (const std::string& line : lines) {
+    RecordingObserver whole;
+    DescribeLosses(line, 2, whole);
+    ASSERT_FALSE(whole.told.empty()) << line.substr(0, 40);
+    Write("IN.PCB", kH40 + line + "\r\n");
+    RecordingSink sink;
+    RecordingObserver streamed;
+    AnalysisRequest request{dir_, "IN.PCB", output_, kPoint};
+    request.threads = 1;
+    request.observer = &streamed;
+    ASSERT_TRUE(Analizza(request, sink).converted) << sink.failed_number;
+    EXPECT_EQ(streamed.told, whole.told) << line.substr(0, 40);
+  }
+}
+
 TEST_F(ConvertTest, LongLayerLinesAreConvertedWhileTheyAreRead) {
   // Longer than a reading block, and some names longer than what is held in
   // memory: the same text and the same accounts as the whole line gives.

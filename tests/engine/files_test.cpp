@@ -433,12 +433,12 @@ TEST_F(FilesTest, TheAnalysisWritesOnlyAFileItCreated) {
   }
 }
 
-// A line of any kind, however long, is converted in bounded memory: 64 MB
-// lines here, a quarter of the 256 MB that must run in 64 MB.  The file is
-// written and converted in a child, whose growth of resident memory is
-// measured.
+// A line of any kind, however long, is converted in bounded memory: 32 MB
+// lines here, an eighth of the 256 MB that must run in 64 MB, in less than
+// half of what holding one line would take.  The file is written and
+// converted in a child, whose growth of resident memory is measured.
 TEST_F(FilesTest, LongLinesTakeBoundedMemory) {
-  constexpr std::size_t kLength = 64 << 20;
+  constexpr std::size_t kLength = 32 << 20;
   constexpr long kMostKilobytes = 16 << 10;
 #if defined(__SANITIZE_ADDRESS__)
   // AddressSanitizer keeps freed memory in quarantine: resident memory then
