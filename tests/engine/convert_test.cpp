@@ -154,6 +154,12 @@ TEST_F(ConvertTest, LongNumericRecordsGiveWhatTheReferenceGives) {
       line += static_cast<char>('a' + line.size() % 26);
     return line;
   };
+  const std::string letters = [] {
+    std::string text;
+    while (text.size() < (9u << 20))
+      text += static_cast<char>('a' + text.size() * 7 % 26);
+    return text;
+  }();
   const std::string many_values = [] {
     std::string line = "0";
     while (line.size() < 600'000)
@@ -195,6 +201,50 @@ TEST_F(ConvertTest, LongNumericRecordsGiveWhatTheReferenceGives) {
       "-gx" + std::string(300'000, '9') + "e-" + std::string(12, '9'),
       "-dp" + std::string(300'000, '8') + "e1",
       "1 " + std::string(309, '9') + std::string(300'000, '\t'),
+      // Records "2" and "3" with a long field in every place, and records
+      // "4" and "6" whose fields before the text are long: the fields that
+      // are read as numbers stand for what they are worth, those that are
+      // copied (a value worth 0, a pad's sizes and name) come out whole.
+      "2 5 " + std::string(300'000, '0') + " 1 2 3 90 90 1 0",
+      "2 5 1 2 0." + std::string(300'000, '0') + "1 3 90 90 1 0",
+      "2 5 1 2 3 4 " + std::string(300'000, '9') + "e-300200 90 1 0",
+      "2 5 1 2 3 4 90 90 " + std::string(300'000, '1') + " 0",
+      "2 5 1 2 3 4 90 90 1 0 " + std::string(300'000, 'x'),
+      "2" + std::string(300'000, 'x') + " 5 1 2 3 4 90 90 1 0",
+      "2 " + std::string(300'000, '5') + " 1 2 3 4 90 90 1 0",
+      "2 5 1," + std::string(300'000, ',') + " 2 3 4 90 90 1 0",
+      "2 5 1,2,3,4,5,6,7,8,9," + std::string(300'000, '0') + ",1 2 3 4 90 90 1 0",
+      // A value's first character is its own, even a comma: worth 0.
+      "2 5 1 " + std::string(300'000, ':') + ",," + std::string(300'000, '7') + " 2 90 90 1 0",
+      "6 2 90 1 2," + std::string(300'000, '0') + ",,1" + std::string(300'000, '1') + " 1 T",
+      "3 " + std::string(300'000, '7') + " 2 1 2 3 4 5 90 1 U1",
+      "3 1.5 " + std::string(300'000, '0') + " 1 2 3 4 5 90 1 U1",
+      "3 1.5 0." + std::string(300'000, '0') + "5 1 2 3 4 5 90 1 U1",
+      "3 1.5 2 1 2 3 4 5 " + std::string(300'000, '0') + "90 1 U1",
+      "3 1.5 2 1 2 3 4 5 90 " + std::string(300'000, 'T') + " U1",
+      "3 1.5 2 1 2 3 4 5 90 1 " + std::string(300'000, 'U'),
+      "3 1.5 2 1 2 3 4 5 90 1 " + std::string(300'000, 'U') + " 12",
+      "3 1.5 2 1 2 3 4 5 90 1 U1 " + std::string(300'000, '1'),
+      "3 1.5 2 1 " + std::string(300'000, '0') + "," + std::string(300'000, '0') + " 4 5 90 1 U1",
+      "3 1e999 2 1 2 3 4 5 90 1 " + std::string(300'000, 'U'),
+      "3 1e999 0 1 2 3 4 5 90 1 " + std::string(300'000, 'U'),
+      "3 1e999 0 1 2 3 4 5 90 1 " + std::string(300'000, 'U') + many_values.substr(1, 200),
+      "3 1.5 2 1 2 3 4 5 90  " + std::string(300'000, 'T') + " ",
+      "3 1.5 2 1 2 3 4 5 90 " + std::string(300'000, 'T') + many_values.substr(1, 180),
+      "3 1.5 2 1 2 3 4 5 90 " + std::string(300'000, 'T') + many_values.substr(1, 181),
+      "3 1.5 2 1 2 3 4 5 90 " + std::string(300'000, 'T') + many_values.substr(1, 182),
+      "4 1 " + std::string(300'000, '0') + " 1.25 2.5 0.5 90 5 1 TEXT",
+      "4 1 0.1 0." + std::string(300'000, '0') + "7 2.5 0.5 90 6 1 TEXT",
+      "4 1 0.1 1.25 2.5 0.5 " + std::string(300'000, '0') + "90 7 1 TEXT " +
+          std::string(300'000, 'T'),
+      "4 1 0.1 1.25 2.5 0.5 90 5 " + std::string(300'000, '1') + " TEXT",
+      "4 " + std::string(300'000, '1') + " 0.1 1.25 2.5 0.5 90 5 1 TEXT",
+      "6 2 " + std::string(300'000, '3') + "e-299990 1 2 0.5 0.25 TEXT",
+      "6 2 90 1 2 " + std::string(300'000, '0') + " 0.25 TEXT",
+      "6 2 90 1 2 0.5 0.25 " + std::string(300'000, '0') + " " + std::string(300'000, 'T'),
+      // Copied pieces past what is held in memory, which are spooled.
+      "3 1.5 2 1 2 3 4 5 90 1 " + letters,
+      "-gx1,0x" + letters + ",2",
       // Options that scale their values: at most 50.
       "-gx" + many_values.substr(1),
       "-dp1,2" + many_values.substr(1),
@@ -222,13 +272,27 @@ TEST_F(ConvertTest, RandomLongLinesGiveWhatTheReferenceGives) {
   // Lines longer than a reading block of the kinds converted while they are
   // read, made of pieces that matter to them: long runs of digits, zeros,
   // blanks, commas, tabs, carriage returns, exponents, colons.
-  const std::string starts[] = {
-      "0 12  ", "1 ",    "4 1 0.1 1.25 2.5 0.5 90 5 1 ", "6 2 90 1 2 .5 .25 ",
-      "-gx",    "-dp1,", "-y3:00FF00FF,0,0,0,00,9,",     "-y255:1"};
-  const std::string pieces[] = {"7",  "0",  " ", ",", "\t", "\r", "e",
-                                "e-", "e9", ".", ":", "x",  "1"};
+  const std::string starts[] = {"0 12  ",
+                                "1 ",
+                                "4 1 0.1 1.25 2.5 0.5 90 5 1 ",
+                                "6 2 90 1 2 .5 .25 ",
+                                "-gx",
+                                "-dp1,",
+                                "-y3:00FF00FF,0,0,0,00,9,",
+                                "-y255:1",
+                                "2 ",
+                                "2 5 1 ",
+                                "3 ",
+                                "3 1.5 0 1 2 ",
+                                "3 1.5 2 1 2 3 4 5 90 ",
+                                "4 1 ",
+                                "4 1 0.1 1.25 ",
+                                "6 2 ",
+                                "6 2 90 1 "};
+  const std::string pieces[] = {"7", "0", " ", ",", "\t", "\r", "e", "e-", "e9",
+                                ".", ":", "x", "1", "-",  "+",  "E", "0."};
   std::mt19937 random(19);
-  for (int n = 0; n < 40; ++n) {
+  for (int n = 0; n < 160; ++n) {
     std::string line = starts[random() % std::size(starts)];
     while (line.size() < 300'000) {
       const std::string& piece = pieces[random() % std::size(pieces)];
@@ -261,6 +325,31 @@ class RecordingObserver : public LineObserver {
   }
   std::vector<std::string> told;
 };
+
+TEST_F(ConvertTest, LongRecordsTellWhatTheWholeLineLoses) {
+  // Longer than a reading block, converted from a short line that stands
+  // for them: the accounts of the fields they lose are the whole line's.
+  const std::string lines[] = {
+      "2" + std::string(300'000, 'x') + " 5 1 2 3 4 90 90 1 0",
+      "2 5 1 2 3 4 90 90 1 0 " + std::string(300'000, 'x') + " y",
+      "3 1.5 2 1 2 3 4 5 90 1 U1 " + std::string(300'000, 'z'),
+      "3 1.5 2 1 2 3 4 5 45 " + std::string(300'000, 'T') + " U1 " + std::string(300'000, 'z'),
+      "6 " + std::string(300'000, 'x') + " 90 1 2 0.5 0.25 T",
+  };
+  for (const std::string& line : lines) {
+    RecordingObserver whole;
+    DescribeLosses(line, 2, whole);
+    ASSERT_FALSE(whole.told.empty()) << line.substr(0, 40);
+    Write("IN.PCB", kH40 + line + "\r\n");
+    RecordingSink sink;
+    RecordingObserver streamed;
+    AnalysisRequest request{dir_, "IN.PCB", output_, kPoint};
+    request.threads = 1;
+    request.observer = &streamed;
+    ASSERT_TRUE(Analizza(request, sink).converted) << sink.failed_number;
+    EXPECT_EQ(streamed.told, whole.told) << line.substr(0, 40);
+  }
+}
 
 TEST_F(ConvertTest, LongLayerLinesAreConvertedWhileTheyAreRead) {
   // Longer than a reading block, and some names longer than what is held in

@@ -433,12 +433,12 @@ TEST_F(FilesTest, TheAnalysisWritesOnlyAFileItCreated) {
   }
 }
 
-// A line of any kind, however long, is converted in bounded memory: 64 MB
-// lines here, a quarter of the 256 MB that must run in 64 MB.  The file is
-// written and converted in a child, whose growth of resident memory is
-// measured.
+// A line of any kind, however long, is converted in bounded memory: 32 MB
+// lines here, an eighth of the 256 MB that must run in 64 MB, in less than
+// half of what holding one line would take.  The file is written and
+// converted in a child, whose growth of resident memory is measured.
 TEST_F(FilesTest, LongLinesTakeBoundedMemory) {
-  constexpr std::size_t kLength = 64 << 20;
+  constexpr std::size_t kLength = 32 << 20;
   constexpr long kMostKilobytes = 16 << 10;
 #if defined(__SANITIZE_ADDRESS__)
   // AddressSanitizer keeps freed memory in quarantine: resident memory then
@@ -458,6 +458,16 @@ TEST_F(FilesTest, LongLinesTakeBoundedMemory) {
       {"-y3:00FFFFFF,0,0,0,00,9,", "layer", 0},     // a layer's name
       {"4 1 0.1 1.25 2.5 0.5 90 5 1 ", "text", 0},  // a text record
       {"6 2 90 1 2 0.5 0.25 ", "text", 0},
+      {"2 5 1 2 3 4 ", "11111111", err::kOverflow},  // a record 2's angle
+      {"2 5 ", "00000000", 0},                       // its value worth 0, copied
+      {"3 1.5 0.", "77777777", 0},                   // a pad's size, copied
+      {"3 1.5 2 1 2 3 4 5 90 1 ", "00000000", 0},    // its name
+      {"4 1 0.1 0.", "00000000", 0},                 // a text's place worth 0
+      {"6 2 ", "11111111", err::kOverflow},          // a text's angle
+      {"0 12  ", "00000000", 0},                     // a value of leading zeros
+      {"1 2 0.", "00000000", 0},                     // a value "0.000..."
+      {"-gx0.", "00000000", 0},
+      {"-dp1,", "0\t0\t0\t0\t", 0},  // zeros and tabs
   };
   for (const auto& c : cases) {
     const int status = InChild([&] {
