@@ -324,11 +324,11 @@ TEST_F(FormConverterWindowTest, AListShowsANameItCutsShortWholeInItsTip) {
 }
 
 TEST_F(FormConverterWindowTest, OpeningFromOutsideDoesWhatAClickDoes) {
-  window_->Open(folder_ / "BOARD40.PCB");
+  window_->Open(Utf8((folder_ / "BOARD40.PCB").wstring()));
   EXPECT_EQ(Selected(Control(kSourceFileList)), "BOARD40.PCB");
   EXPECT_TRUE(IsWindowEnabled(Control(kConveSalva)));
-  window_->Open(folder_ / "hidden.pcb");
-  window_->Open(folder_ / "missing.pcb");
+  window_->Open(Utf8((folder_ / "hidden.pcb").wstring()));
+  window_->Open(Utf8((folder_ / "missing.pcb").wstring()));
   ASSERT_EQ(boxes_.shown.size(), 2u);
   EXPECT_EQ(boxes_.shown[0].text.rfind("Il file " + Here() + "\\hidden.pcb non si può aprire", 0),
             0u)

@@ -3,7 +3,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "folders.h"
+#include "names.h"
 #include "texts.h"
 
 namespace tavrel::ui {

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <iterator>
 
-#include "folders.h"
 #include "layout.h"
 #include "resources.h"
 #include "texts.h"
@@ -49,10 +48,6 @@ int ListId(List list) {
       break;
   }
   return kDestFileList;
-}
-
-bool IsFolderList(List list) {
-  return list == List::kSourceDir || list == List::kDestDir;
 }
 
 // Where each control sits: its place, in the window or in a frame.
@@ -121,14 +116,6 @@ std::wstring LineText(HWND list, WPARAM index) {
   return text;
 }
 
-// The line holding exactly `text` (LB_FINDSTRINGEXACT ignores case), or -1.
-int FindLine(HWND list, const std::wstring& text) {
-  const auto count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i)
-    if (LineText(list, static_cast<WPARAM>(i)) == text) return i;
-  return -1;
-}
-
 std::wstring WindowText(HWND hwnd) {
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
   text.resize(
@@ -176,24 +163,6 @@ LRESULT CALLBACK KeepCaretWhereItIs(HWND hwnd, UINT message, WPARAM wparam, LPAR
 
 }  // namespace
 
-// While it lives, a folder's listing is kept for the next list that shows
-// the same folder; the outermost one forgets it.
-class FormConverterWindow::Batch {
- public:
-  explicit Batch(FormConverterWindow& window) : window_(window) { ++window_.batch_; }
-  ~Batch() {
-    if (--window_.batch_ == 0) {
-      window_.listed_ = false;
-      window_.listing_ = {};
-    }
-  }
-  Batch(const Batch&) = delete;
-  Batch& operator=(const Batch&) = delete;
-
- private:
-  FormConverterWindow& window_;
-};
-
 // ---------------------------------------------------------------------------
 // Creation
 
@@ -202,7 +171,6 @@ FormConverterWindow::FormConverterWindow(const Options& options)
       boxes_(options.boxes != nullptr ? options.boxes : own_boxes_.get()),
       quit_on_close_(options.quit_on_close),
       faces_(options.faces) {
-  const Batch batch(*this);
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   static const bool registered = [instance] {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
@@ -242,22 +210,11 @@ FormConverterWindow::FormConverterWindow(const Options& options)
   Layout();
   SizeWindow(hwnd_, Px(layout::kFormWidth), Px(layout::kFormHeight), kMainStyle, dpi_, true);
 
-  // Every list starts in the current folder; Form_Load takes it from there.
-  FillDrives(options.drives);
-  std::wstring start(32768, L'\0');
-  start.resize(GetCurrentDirectoryW(static_cast<DWORD>(start.size()), start.data()));
-  start = FullFolder(start);
-  drive_ = DriveOf(start);
-  if (drive_ >= 0) opened_[drives_[static_cast<std::size_t>(drive_)]] = start;
-  SendMessageW(Control(kDrive), CB_SETCURSEL, static_cast<WPARAM>(drive_), 0);
-  for (List list : {List::kSourceDir, List::kDestDir}) {
-    if (!FillFolderList(list, start)) PathOf(list) = start;
-  }
-  FillFileList(List::kDestFileList, start);
-  PathOf(List::kSourceFileList) = start;
-
+  std::vector<std::string> drives;
+  for (const std::wstring& drive : options.drives)
+    drives.push_back(Utf8(drive));
   form_ = std::make_unique<form::FormConverter>(static_cast<form::FormView&>(*this),
-                                                UserNumberSettings());
+                                                UserNumberSettings(), drives);
   form_->Form_Load();
 }
 
@@ -485,131 +442,8 @@ void FormConverterWindow::Layout() {
 // ---------------------------------------------------------------------------
 // The lists
 
-void FormConverterWindow::FillDrives(std::vector<std::wstring> drives) {
-  if (drives.empty()) {
-    std::wstring buffer(512, L'\0');
-    const DWORD length = GetLogicalDriveStringsW(static_cast<DWORD>(buffer.size()), buffer.data());
-    buffer.resize(std::min<std::size_t>(length, buffer.size()));
-    for (std::size_t start = 0; start < buffer.size();) {
-      const std::wstring root = buffer.c_str() + start;
-      if (root.empty()) break;
-      start += root.size() + 1;
-      drives.push_back(root);
-    }
-  }
-  drives_ = std::move(drives);
-  const HWND combo = Control(kDrive);
-  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
-  const NoCriticalErrorBoxes quiet;
-  for (const std::wstring& root : drives_) {
-    // As Windows shows it: "c: [LABEL]".  A removable drive is not asked
-    // for its label: an empty card reader would make the start wait.
-    std::wstring text = root.substr(0, 2);
-    CharLowerBuffW(text.data(), 1);
-    wchar_t label[MAX_PATH + 1] = {};
-    if (GetDriveTypeW(root.c_str()) != DRIVE_REMOVABLE &&
-        GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr,
-                              0) &&
-        label[0] != L'\0') {
-      text += L" [" + std::wstring(label) + L"]";
-    }
-    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-  }
-}
-
-int FormConverterWindow::DriveOf(const std::wstring& folder) const {
-  const std::wstring root = RootOf(folder);
-  for (std::size_t i = 0; i < drives_.size(); ++i) {
-    if (CompareStringOrdinal(drives_[i].c_str(), -1, root.c_str(), -1, TRUE) == CSTR_EQUAL)
-      return static_cast<int>(i);
-  }
-  return -1;
-}
-
-std::wstring& FormConverterWindow::PathOf(List list) {
-  return paths_[static_cast<std::size_t>(list)];
-}
-
-const std::wstring& FormConverterWindow::PathOf(List list) const {
-  return paths_[static_cast<std::size_t>(list)];
-}
-
-bool FormConverterWindow::Readable(const std::wstring& folder) const {
-  return (listed_ && listed_folder_ == folder) || IsReadableFolder(folder);
-}
-
-const Listing* FormConverterWindow::ListingOf(const std::wstring& folder) {
-  if (listed_ && listed_folder_ == folder) return &listing_;
-  Listing fresh;
-  if (!ReadListing(folder, fresh)) return nullptr;
-  listing_ = std::move(fresh);
-  listed_folder_ = folder;
-  listed_ = batch_ > 0;  // kept only while a batch lives
-  return &listing_;
-}
-
-bool FormConverterWindow::FillFolderList(List list, const std::wstring& folder) {
-  const Listing* const listing = ListingOf(folder);
-  if (listing == nullptr) return false;
-  const std::vector<std::wstring>& subfolders = listing->folders;
-  PathOf(list) = folder;
-  const HWND control = Control(ListId(list));
-  SendMessageW(control, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(control, LB_RESETCONTENT, 0, 0);
-  const std::vector<std::wstring> steps = Steps(folder);
-  LPARAM depth = 0;
-  for (const std::wstring& step : steps) {
-    const auto at = SendMessageW(control, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(step.c_str()));
-    SendMessageW(control, LB_SETITEMDATA, static_cast<WPARAM>(at), depth++ | kOpenLine);
-  }
-  for (const std::wstring& name : subfolders) {
-    const auto at = SendMessageW(control, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-    SendMessageW(control, LB_SETITEMDATA, static_cast<WPARAM>(at), depth);
-  }
-  SendMessageW(control, LB_SETCURSEL, steps.size() - 1, 0);
-  SendMessageW(control, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(control, nullptr, TRUE);
-  return true;
-}
-
-bool FormConverterWindow::FillFileList(List list, const std::wstring& folder) {
-  const Listing* const listing = ListingOf(folder);
-  if (listing == nullptr) return false;
-  const std::vector<std::wstring>& names = listing->files;
-  PathOf(list) = folder;
-  const HWND control = Control(ListId(list));
-  SendMessageW(control, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(control, LB_RESETCONTENT, 0, 0);
-  SendMessageW(control, LB_INITSTORAGE, names.size(), 0);
-  for (const std::wstring& name : names)
-    SendMessageW(control, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-  SendMessageW(control, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(control, nullptr, TRUE);
-  return true;
-}
-
-// A double click or Enter on a folder list's line opens that folder.
-void FormConverterWindow::OpenFolderLine(List list) {
-  const HWND control = Control(ListId(list));
-  const auto index = SendMessageW(control, LB_GETCURSEL, 0, 0);
-  if (index == LB_ERR) return;
-  const LPARAM data = SendMessageW(control, LB_GETITEMDATA, static_cast<WPARAM>(index), 0);
-  std::wstring target;
-  if (data & kOpenLine) {  // one of the path's folders: up to it
-    const std::vector<std::wstring> steps = Steps(PathOf(list));
-    target = steps[0];
-    for (LRESULT i = 1; i <= index && static_cast<std::size_t>(i) < steps.size(); ++i)
-      target = Join(target, steps[static_cast<std::size_t>(i)]);
-  } else {
-    target = Join(PathOf(list), LineText(control, static_cast<WPARAM>(index)));
-  }
-  if (!SetPath(list, Utf8(target))) form_->FolderOpenFailed(Utf8(target));
-}
-
-std::wstring FormConverterWindow::SelectedText(int id) const {
-  const HWND control = Control(id);
-  const auto index = SendMessageW(control, LB_GETCURSEL, 0, 0);
-  return index == LB_ERR ? std::wstring() : LineText(control, static_cast<WPARAM>(index));
+HWND FormConverterWindow::ListControl(List list) const {
+  return Control(ListId(list));
 }
 
 void FormConverterWindow::DrawLine(const DRAWITEMSTRUCT& item) {
@@ -693,39 +527,8 @@ void FormConverterWindow::ListTip(NMTTDISPINFOW& info) {
   }
 }
 
-void FormConverterWindow::Open(const std::wstring& path) {
-  const Batch batch(*this);
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    form_->Say(texts::Fill(texts::kOpenMissing, {Utf8(path)}));
-    return;
-  }
-  const std::wstring full = FullFolder(path);
-  const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  const std::wstring where = folder ? full : ParentOf(full);
-  // As the user opening it: the drive and the destination lists follow.
-  if (CompareStringOrdinal(where.c_str(), -1, PathOf(List::kSourceDir).c_str(), -1, TRUE) ==
-      CSTR_EQUAL) {
-    form_->SourceDir_Change();
-  } else if (!SetPath(List::kSourceDir, Utf8(where))) {
-    form_->FolderOpenFailed(Utf8(where));
-    return;
-  }
-  if (folder) return;
-  const std::wstring name = full.substr(where.size() + (where.back() == L'\\' ? 0 : 1));
-  const HWND list = Control(kSourceFileList);
-  int line = FindLine(list, name);
-  if (line < 0) {  // a name the system matched in another case
-    const auto at = SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                 reinterpret_cast<LPARAM>(name.c_str()));
-    line = at == LB_ERR ? -1 : static_cast<int>(at);
-  }
-  if (line < 0) {
-    form_->Say(texts::Fill(texts::kOpenNotListed, {Utf8(full)}));
-    return;
-  }
-  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(line), 0);
-  form_->SourceFileList_Click();
+void FormConverterWindow::Open(const std::string& path) {
+  form_->Open(path);
 }
 
 // ---------------------------------------------------------------------------
@@ -784,79 +587,68 @@ void FormConverterWindow::SetWaitCursor(bool waiting) {
   }
 }
 
-std::string FormConverterWindow::DriveRoot() const {
-  const auto index = SendMessageW(Control(kDrive), CB_GETCURSEL, 0, 0);
-  if (index < 0 || static_cast<std::size_t>(index) >= drives_.size()) return {};
-  return Utf8(drives_[static_cast<std::size_t>(index)]);
+void FormConverterWindow::ShowDrives(const std::vector<std::string>& captions) {
+  const HWND combo = Control(kDrive);
+  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+  for (const std::string& caption : captions)
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(caption).c_str()));
 }
 
-std::string FormConverterWindow::DriveFolder() const {
-  const std::wstring root = Wide(DriveRoot());
-  if (root.empty()) return {};
-  const NoCriticalErrorBoxes quiet;
-  if (!GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0))
-    return {};  // no medium, or a network drive gone
-  // The folder opened there last; at first the drive's current folder.
-  const auto opened = opened_.find(root);
-  std::wstring folder = opened != opened_.end() ? opened->second : FullFolder(root.substr(0, 2));
-  // A folder removed since: its nearest parent.
-  while (!Readable(folder) && folder.size() > root.size())
-    folder = ParentOf(folder);
-  return Readable(folder) ? Utf8(folder) : std::string();
+void FormConverterWindow::SelectDrive(int drive) {
+  SendMessageW(Control(kDrive), CB_SETCURSEL, static_cast<WPARAM>(drive), 0);
 }
 
-void FormConverterWindow::RememberFolder(const std::string& folder) {
-  const std::wstring wide = Wide(folder);
-  drive_ = DriveOf(wide);
-  if (drive_ >= 0) opened_[drives_[static_cast<std::size_t>(drive_)]] = wide;
-  SendMessageW(Control(kDrive), CB_SETCURSEL, static_cast<WPARAM>(drive_), 0);
+int FormConverterWindow::SelectedDrive() const {
+  return static_cast<int>(SendMessageW(Control(kDrive), CB_GETCURSEL, 0, 0));
 }
 
-void FormConverterWindow::UndoDrive() {
-  SendMessageW(Control(kDrive), CB_SETCURSEL, static_cast<WPARAM>(drive_), 0);
-}
-
-std::string FormConverterWindow::Path(List list) const {
-  return Utf8(PathOf(list));
-}
-
-bool FormConverterWindow::SetPath(List list, const std::string& folder) {
-  const std::wstring wide = Wide(folder);
-  if (!IsFolderList(list)) return FillFileList(list, wide);
-  const bool changed = PathOf(list) != wide;
-  if (!FillFolderList(list, wide)) return false;
-  if (changed) {  // the list's change event, at once
-    if (list == List::kSourceDir) {
-      form_->SourceDir_Change();
-    } else {
-      form_->DestDir_Change();
-    }
+void FormConverterWindow::ShowFolders(List list, const std::vector<form::FolderLine>& lines,
+                                      int current) {
+  const HWND control = ListControl(list);
+  SendMessageW(control, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(control, LB_RESETCONTENT, 0, 0);
+  for (const form::FolderLine& line : lines) {
+    const auto at =
+        SendMessageW(control, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(line.name).c_str()));
+    SendMessageW(control, LB_SETITEMDATA, static_cast<WPARAM>(at),
+                 line.depth | (line.open ? kOpenLine : 0));
   }
-  return true;
+  SendMessageW(control, LB_SETCURSEL, static_cast<WPARAM>(current), 0);
+  SendMessageW(control, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(control, nullptr, TRUE);
+  if (current >= 0) ScrollIntoView(control, current);
 }
 
-void FormConverterWindow::Refresh(List list) {
-  const HWND control = Control(ListId(list));
-  const std::wstring folder = PathOf(list);
-  if (IsFolderList(list)) {
-    if (!IsReadableFolder(folder)) {
-      // Gone: its nearest parent that can be read opens, as a user's pick.
-      std::wstring parent = folder;
-      do {
-        parent = ParentOf(parent);
-      } while (!IsReadableFolder(parent) && parent.size() > RootOf(parent).size());
-      SetPath(list, Utf8(parent));
-      return;
-    }
-  }
-  const std::wstring chosen = SelectedText(ListId(list));
+int FormConverterWindow::CurrentLine(List list) const {
+  const auto line = SendMessageW(ListControl(list), LB_GETCURSEL, 0, 0);
+  return line == LB_ERR ? -1 : static_cast<int>(line);
+}
+
+void FormConverterWindow::ShowFiles(List list, const std::vector<std::string>& names, int selected,
+                                    bool keep_place) {
+  const HWND control = ListControl(list);
   const auto top = SendMessageW(control, LB_GETTOPINDEX, 0, 0);
-  const bool read = IsFolderList(list) ? FillFolderList(list, folder) : FillFileList(list, folder);
-  if (!read) return;
-  const int line = chosen.empty() ? -1 : FindLine(control, chosen);
-  if (line >= 0) SendMessageW(control, LB_SETCURSEL, static_cast<WPARAM>(line), 0);
-  SendMessageW(control, LB_SETTOPINDEX, static_cast<WPARAM>(std::max<LRESULT>(top, 0)), 0);
-  if (line >= 0) ScrollIntoView(control, line);
+  SendMessageW(control, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(control, LB_RESETCONTENT, 0, 0);
+  SendMessageW(control, LB_INITSTORAGE, names.size(), 0);
+  for (const std::string& name : names)
+    SendMessageW(control, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(name).c_str()));
+  if (selected >= 0) SendMessageW(control, LB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+  if (keep_place)
+    SendMessageW(control, LB_SETTOPINDEX, static_cast<WPARAM>(std::max<LRESULT>(top, 0)), 0);
+  SendMessageW(control, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(control, nullptr, TRUE);
+  if (keep_place && selected >= 0) ScrollIntoView(control, selected);
+}
+
+int FormConverterWindow::SelectedFile(List list) const {
+  return CurrentLine(list);
+}
+
+void FormConverterWindow::SelectFile(List list, int file) {
+  const HWND control = ListControl(list);
+  SendMessageW(control, LB_SETCURSEL, static_cast<WPARAM>(file), 0);
+  ScrollIntoView(control, file);
 }
 
 void FormConverterWindow::ScrollIntoView(HWND list, int index) const {
@@ -869,10 +661,6 @@ void FormConverterWindow::ScrollIntoView(HWND list, int index) const {
   if (index < top) wanted = index;
   if (index >= top + whole) wanted = index - whole + 1;
   if (wanted != top) SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(wanted), 0);
-}
-
-std::string FormConverterWindow::FileName(List list) const {
-  return IsFolderList(list) ? std::string() : Utf8(SelectedText(ListId(list)));
 }
 
 std::string FormConverterWindow::DestFileNameText() const {
@@ -1000,7 +788,6 @@ LRESULT CALLBACK FormConverterWindow::Procedure(HWND hwnd, UINT message, WPARAM 
   }
   auto* window = reinterpret_cast<FormConverterWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (window == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
-  const Batch batch(*window);
   return window->Handle(message, wparam, lparam);
 }
 
@@ -1014,15 +801,14 @@ void FormConverterWindow::Command(int id, int code) {
       const HWND drives = Control(kDrive);
       const bool picked = code == CBN_SELENDOK || (code == CBN_SELCHANGE &&
                                                    !SendMessageW(drives, CB_GETDROPPEDSTATE, 0, 0));
-      if (picked && SendMessageW(drives, CB_GETCURSEL, 0, 0) != static_cast<LRESULT>(drive_))
-        form_->Drive_Change();
+      if (picked) form_->Drive_Change();
       break;
     }
     case kSourceDir:
-      if (code == LBN_DBLCLK) OpenFolderLine(List::kSourceDir);
+      if (code == LBN_DBLCLK) form_->Folder_Open(List::kSourceDir);
       break;
     case kDestDir:
-      if (code == LBN_DBLCLK) OpenFolderLine(List::kDestDir);
+      if (code == LBN_DBLCLK) form_->Folder_Open(List::kDestDir);
       break;
     case kSourceFileList:
       if (code == LBN_SELCHANGE) form_->SourceFileList_Click();
@@ -1088,7 +874,7 @@ LRESULT FormConverterWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) 
       std::wstring path(static_cast<std::size_t>(DragQueryFileW(drop, 0, nullptr, 0)) + 1, L'\0');
       path.resize(DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size())));
       DragFinish(drop);
-      if (!path.empty() && form_ != nullptr && info_ == nullptr) Open(path);
+      if (!path.empty() && form_ != nullptr && info_ == nullptr) Open(Utf8(path));
       return 0;
     }
     case WM_DPICHANGED: {
