@@ -2,7 +2,10 @@
 // placed in twips by the monitor's DPI, the drive, folder and file lists in
 // UTF-16, the information window, the keyboard.  What the window does lives
 // in form::FormConverter (ui/form), which this window serves as its view and
-// calls from the controls' notifications.
+// calls from the controls' notifications.  Its methods are written by seam:
+// creation and the simple view here, the placing and the font in
+// geometry.cpp, the lists in lists.cpp, the information window in
+// info_window.cpp, the messages in messages.cpp.
 #pragma once
 
 #ifndef NOMINMAX
