@@ -9,9 +9,9 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <random>
 #include <string>
 
+#include "files.h"
 #include "folders.h"
 #include "layout.h"
 #include "platform.h"
@@ -30,14 +30,9 @@ namespace {
 namespace fs = std::filesystem;
 using testing::RecordingView;
 
-const std::string kH36 = "TAVREL Version 3.6 -- DATA FILE";
-const std::string kH40 = "TAVREL Version 4.0 -- Data File.";
-const std::string kH35 = "TAVREL Version 3.5 -- DATA FILE";
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
+const std::string& kH36 = kDataHeader36;
+const std::string& kH40 = kDataHeader40;
+const std::string& kH35 = kDataHeader35;
 
 // A path of the engine's bytes as the standard library takes it (UTF-8 on
 // Windows, whatever the code page).
@@ -53,10 +48,7 @@ bool Exists(const std::string& path) {
 class FormConverterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device random;
-    home_ = (fs::temp_directory_path() / ("tavrel-form-" + std::to_string(random()))).string();
-    ASSERT_TRUE(fs::create_directory(home_));
-    home_ = platform::FullFolder(home_);
+    home_ = platform::FullFolder(NewTemporaryFolder("tavrel-form-"));
     start_ = fs::current_path();
     fs::current_path(home_);  // the program starts in its user's folder
     Restart({home_});
@@ -71,7 +63,8 @@ class FormConverterTest : public ::testing::Test {
     fs::current_path(start_, error);
     fs::remove_all(temp_, error);
     fs::remove_all(home_, error);
-    EXPECT_FALSE(view_->unexpected_question) << "a question came that the test did not expect";
+    EXPECT_FALSE(view_->script.unexpected_question)
+        << "a question came that the test did not expect";
     EXPECT_FALSE(view_->box_under_wait_cursor) << "a box came up under the wait cursor";
     EXPECT_FALSE(view_->waiting());
   }
@@ -150,23 +143,23 @@ TEST_F(FormConverterTest, AnalysisFillsTheLabelsAndSetsTheSaveButton) {
     EXPECT_EQ(view_->conve_salva_enabled, c.ready);
     EXPECT_EQ(form_->ready(), c.ready);
     if (c.ready) {
-      EXPECT_EQ(ReadAll(temp_), kH35 + "\r\nZ\r\n");
+      EXPECT_EQ(ReadFile(temp_), kH35 + "\r\nZ\r\n");
     }
   }
 }
 
 TEST_F(FormConverterTest, ClickProposesTheDestinationName) {
   const char* const cases[][2] = {
-      {"board.pcb", "3_BOARD.PCB"},
-      {"schema01.sch", "3_SCHEMA.SCH"},
-      {"x.longext", "3_X.LON"},
-      {"a.b.sch", "3_A_B.S"},
-      {"n.c", "3_N.C"},
-      {"makefile2", "3_MAKEFI"},
+    {"board.pcb", "3_BOARD.PCB"},
+    {"schema01.sch", "3_SCHEMA.SCH"},
+    {"x.longext", "3_X.LON"},
+    {"a.b.sch", "3_A_B.S"},
+    {"n.c", "3_N.C"},
+    {"makefile2", "3_MAKEFI"},
 #if !defined(_WIN32)
-      {"R&D <1>.pcb", "3_R&D__1.PCB"},  // no name on Windows
+    {"R&D <1>.pcb", "3_R&D__1.PCB"},  // no name on Windows
 #endif
-      {"space name.pcb", "3_SPACE_.PCB"},
+    {"space name.pcb", "3_SPACE_.PCB"},
   };
   for (const auto& [file, proposed] : cases)
     Write(file, "x");
@@ -389,11 +382,11 @@ TEST_F(FormConverterTest, ADottedNamesProposalIsSavedWithoutAQuestion) {
 TEST_F(FormConverterTest, SaveCopiesTheConversionWithoutAsking) {
   Write("board.pcb", kH36 + "\r\nA\r\nB\r\n");
   Analyse("board.pcb");
-  const std::string converted = ReadAll(temp_);
+  const std::string converted = ReadFile(temp_);
   EXPECT_EQ(converted, kH35 + "\r\nA\r\nB\r\n");
   form_->ConveSalva_Click();
   EXPECT_TRUE(view_->boxes.empty());
-  EXPECT_EQ(ReadAll(Home("3_BOARD.PCB")), converted);
+  EXPECT_EQ(ReadFile(Home("3_BOARD.PCB")), converted);
   EXPECT_FALSE(Exists(temp_));
   EXPECT_FALSE(view_->conve_salva_enabled);
   // The lists show the new file.
@@ -419,7 +412,7 @@ TEST_F(FormConverterTest, SaveOverAnExistingFileAsksFirst) {
     EXPECT_TRUE(box.icon == BoxIcon::kExclamation && box.buttons == BoxButtons::kYesNo);
     EXPECT_TRUE(box.default_answer == BoxAnswer::kYes);
     EXPECT_TRUE(box.cancel_answer == BoxAnswer::kNo);  // Esc keeps the old file
-    EXPECT_EQ(ReadAll(Home("3_BOARD.PCB")), replace ? kH35 + "\r\nA\r\n" : "old");
+    EXPECT_EQ(ReadFile(Home("3_BOARD.PCB")), replace ? kH35 + "\r\nA\r\n" : "old");
     EXPECT_EQ(Exists(temp_), !replace);
     EXPECT_EQ(view_->conve_salva_enabled, !replace);
   }
@@ -446,7 +439,7 @@ TEST_F(FormConverterTest, SaveRefusesUnsoundDestinations) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Analyse("board.pcb");
-    const std::string converted = ReadAll(temp_);
+    const std::string converted = ReadFile(temp_);
     if (c.folder == std::string("temporary")) {
       ASSERT_TRUE(view_->GoTo(List::kDestDir, fs::path(temp_).parent_path().string()));
     } else if (c.folder == std::string("removed")) {
@@ -463,7 +456,7 @@ TEST_F(FormConverterTest, SaveRefusesUnsoundDestinations) {
 
     ASSERT_EQ(view_->boxes.size(), 1u);
     EXPECT_NE(view_->boxes[0].text.find(c.message), std::string::npos) << view_->boxes[0].text;
-    EXPECT_EQ(ReadAll(temp_), converted);  // the conversion can still be saved
+    EXPECT_EQ(ReadFile(temp_), converted);  // the conversion can still be saved
     EXPECT_TRUE(view_->conve_salva_enabled);
     EXPECT_EQ(std::distance(fs::directory_iterator(home_), fs::directory_iterator()), entries);
     ASSERT_TRUE(view_->GoTo(List::kDestDir, home_));
@@ -483,7 +476,7 @@ TEST_F(FormConverterTest, SaveNeverReplacesWhatIsNotAFile) {
         0);
     view_->boxes.clear();
     Analyse("board.pcb");
-    const std::string converted = ReadAll(temp_);
+    const std::string converted = ReadFile(temp_);
     view_->answers.push_back(BoxAnswer::kYes);  // were it asked
     form_->ConveSalva_Click();
     ASSERT_EQ(view_->boxes.size(), 1u);
@@ -493,7 +486,7 @@ TEST_F(FormConverterTest, SaveNeverReplacesWhatIsNotAFile) {
     struct stat st;
     ASSERT_EQ(lstat(node.c_str(), &st), 0);
     EXPECT_TRUE(device ? S_ISCHR(st.st_mode) : S_ISFIFO(st.st_mode));
-    EXPECT_EQ(ReadAll(temp_), converted);
+    EXPECT_EQ(ReadFile(temp_), converted);
     EXPECT_TRUE(view_->conve_salva_enabled);
   }
 }
@@ -520,7 +513,7 @@ TEST_F(FormConverterTest, TwoRunningCopiesKeepTheirOwnConversions) {
   }
   form_->ConveSalva_Click();
   EXPECT_TRUE(view_->boxes.empty());
-  EXPECT_EQ(ReadAll(Home("3_A40.PCB")), kH35 + "\r\n5 a\r\n");
+  EXPECT_EQ(ReadFile(Home("3_A40.PCB")), kH35 + "\r\n5 a\r\n");
 }
 
 TEST_F(FormConverterTest, ANameThatIsNot83IsSavedWhenTheUserInsists) {

@@ -12,6 +12,7 @@
 #include "form_converter.h"
 #include "form_view.h"
 #include "platform.h"
+#include "scripted_answers.h"
 
 namespace tavrel::form::testing {
 
@@ -92,18 +93,10 @@ class RecordingView : public FormView {
   std::string DestFileNameText() const override { return dest_file_name; }
   void SetDestFileNameText(const std::string& name) override { dest_file_name = name; }
 
-  // OK boxes are answered at once, Yes/No boxes with the queued answers.
+  // Answered as the test scripted.
   BoxAnswer ShowBox(const Box& box) override {
-    boxes.push_back(box);
     if (waiting_ > 0) box_under_wait_cursor = true;
-    if (box.buttons == BoxButtons::kOk) return BoxAnswer::kOk;
-    if (answers.empty()) {
-      unexpected_question = true;
-      return BoxAnswer::kNo;
-    }
-    const BoxAnswer answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return script.Answer(box);
   }
 
   void ShowInfoWindow() override { info_window_open = true; }
@@ -129,15 +122,15 @@ class RecordingView : public FormView {
   std::vector<std::string> drives;
   int selected_drive = -1;
   std::string dest_file_name;
-  std::vector<Box> boxes;
+  tavrel::testing::ScriptedAnswers script;
+  std::vector<Box>& boxes = script.shown;
   bool info_window_open = false;
   bool closed = false;
 
   // What the test sets.
-  std::deque<BoxAnswer> answers;
+  std::deque<BoxAnswer>& answers = script.answers;
 
-  // Faults the test checks at its end.
-  bool unexpected_question = false;
+  // Faults the test checks at its end (and script.unexpected_question).
   bool box_under_wait_cursor = false;
   bool waiting() const { return waiting_ != 0; }
 

@@ -28,9 +28,9 @@ using tavrel::form::List;
 
 namespace {
 
-const QByteArray kH36 = "TAVREL Version 3.6 -- DATA FILE";
-const QByteArray kH40 = "TAVREL Version 4.0 -- Data File.";
-const QByteArray kLibrary = "TAVREL VERSION 3.5 -- SOURCE LIBRARY FILE";
+const QByteArray kH36 = QByteArray::fromStdString(kDataHeader36);
+const QByteArray kH40 = QByteArray::fromStdString(kDataHeader40);
+const QByteArray kLibrary = QByteArray::fromStdString(kLibraryHeader35);
 
 // Calls `seen` for every paint event of the object it watches.
 class PaintWatcher : public QObject {
@@ -356,7 +356,7 @@ class FormConverterTest : public QObject {
     QVERIFY(QDir(sub).rmdir(QStringLiteral("gone")));
     QVERIFY(DoubleClickItem(Get<FolderList>("SourceDir"), QStringLiteral("gone")));
     QCOMPARE(boxes_.shown.size(), std::size_t{1});
-    QVERIFY(boxes_.shown.front().text.startsWith(QStringLiteral("Impossibile aprire la cartella")));
+    QVERIFY(boxes_.shown.front().text.starts_with("Impossibile aprire la cartella"));
     QCOMPARE(PathOf(List::kSourceDir), sub);
     QCOMPARE(PathOf(List::kDestDir), home_);
   }
@@ -462,7 +462,7 @@ class FormConverterTest : public QObject {
 
     QTest::keyClick(drive, Qt::Key_Down);  // a volume that cannot be read
     QCOMPARE(boxes_.shown.size(), std::size_t{1});
-    QVERIFY(boxes_.shown.front().text.startsWith(QStringLiteral("Impossibile leggere l'unità")));
+    QVERIFY(boxes_.shown.front().text.starts_with("Impossibile leggere l'unità"));
     QCOMPARE(drive->currentText(), vb);
     QVERIFY(all_at(vb + QStringLiteral("/sub")));
   }

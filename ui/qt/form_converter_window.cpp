@@ -356,8 +356,7 @@ void FormConverterWindow::SetDestFileNameText(const std::string& name) {
 }
 
 form::BoxAnswer FormConverterWindow::ShowBox(const form::Box& box) {
-  return boxes_->Show(this, {QString::fromStdString(box.title), FromEngine(box.text), box.icon,
-                             box.buttons, box.default_answer, box.cancel_answer});
+  return boxes_->Show(this, box);
 }
 
 void FormConverterWindow::ShowInfoWindow() {
