@@ -54,9 +54,6 @@ class InputFile {
   // The text up to the next line end, without it.  Error 62 when nothing is
   // left.
   void ReadLine(std::string& line);
-  // The same line as a view: into the reading buffer when the line lies
-  // there whole, else into `scratch`.  Valid until the next read.
-  std::string_view ReadLineView(std::string& scratch);
   // No character left to read.
   bool AtEnd();
   // Writes every remaining line to `output` unchanged, each followed by
@@ -70,9 +67,8 @@ class InputFile {
   void Unread(std::string_view bytes);
 
   LineEnds line_ends() const { return ends_; }
-  // The line ends consumed so far by ReadFirstField, ReadLine and
-  // ReadLineView (CopyLines does not count): the next line read is physical
-  // line LinesEnded() + 1.
+  // The line ends consumed so far by ReadFirstField and ReadLine (CopyLines
+  // does not count): the next line read is physical line LinesEnded() + 1.
   std::uint64_t LinesEnded() const { return lines_ended_; }
 
  private:
