@@ -179,8 +179,12 @@ std::string VolumeLabel(const std::string& root) {
 }
 
 bool VolumeReady(const std::string& root) {
-  // A drive without a medium, or a network drive gone, cannot be listed.
-  return IsReadableFolder(root);
+  // A drive without a medium, or a network drive gone, has no volume
+  // information; asking for it does not read the drive's root folder.
+  if (root != RootOf(root)) return IsReadableFolder(root);
+  const NoCriticalErrorBoxes quiet;
+  return GetVolumeInformationW(Utf16(root).c_str(), nullptr, 0, nullptr, nullptr, nullptr, nullptr,
+                               0) != FALSE;
 }
 
 }  // namespace tavrel::platform

@@ -71,11 +71,13 @@ std::vector<FolderLine> FolderLines(const std::string& folder,
   return lines;
 }
 
-std::string NearestReadable(std::string folder, const std::string& root) {
-  while (!platform::IsReadableFolder(folder) && folder.size() > root.size() &&
-         platform::FolderHolds(root, folder))
+std::string NearestReadable(std::string folder, const std::string& root,
+                            const ReadableTest& readable) {
+  for (;;) {
+    if (readable(folder)) return folder;
+    if (folder.size() <= root.size() || !platform::FolderHolds(root, folder)) return {};
     folder = platform::ParentFolder(folder);
-  return platform::IsReadableFolder(folder) ? folder : std::string();
+  }
 }
 
 Drives::Drives(const std::vector<std::string>& roots) {
@@ -112,7 +114,7 @@ int Drives::DriveOf(const std::string& folder) const {
   return best;
 }
 
-std::string Drives::FolderOf(std::size_t drive) const {
+std::string Drives::FolderOf(std::size_t drive, const ReadableTest& readable) const {
   const std::string& root = Root(drive);
   if (!platform::VolumeReady(root)) return {};  // no medium, or a network drive gone
   const auto remembered = folders_.find(drive);
@@ -123,7 +125,7 @@ std::string Drives::FolderOf(std::size_t drive) const {
     folder = platform::FullFolder(root.substr(0, 2));  // the drive's own current folder
   }
   // A folder removed since it was left: its nearest parent on the drive.
-  return NearestReadable(folder, root);
+  return NearestReadable(folder, root, readable);
 }
 
 int Drives::Remember(const std::string& folder) {

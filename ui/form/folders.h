@@ -4,6 +4,7 @@
 // through the engine's platform layer.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -32,9 +33,14 @@ struct FolderLine {
 std::vector<FolderLine> FolderLines(const std::string& folder,
                                     const std::vector<std::string>& subfolders);
 
+// Whether a folder can be read; the form answers it from the listing it
+// keeps, so that a large folder is not read once more only to know that.
+using ReadableTest = std::function<bool(const std::string&)>;
+
 // `folder`, or when it cannot be read its nearest parent that can, not above
 // `root`; empty when none can.
-std::string NearestReadable(std::string folder, const std::string& root);
+std::string NearestReadable(std::string folder, const std::string& root,
+                            const ReadableTest& readable);
 
 // The drives the drive list shows; each remembers the last folder opened on
 // it: at first the current folder for its own drive, the root for the others.
@@ -52,7 +58,7 @@ class Drives {
   int DriveOf(const std::string& folder) const;
   // The folder to open on the drive: the one remembered, or its nearest
   // readable parent on the drive; empty when the drive cannot be read.
-  std::string FolderOf(std::size_t drive) const;
+  std::string FolderOf(std::size_t drive, const ReadableTest& readable) const;
   // The drive holding `folder` remembers it; returns that drive (or -1).
   int Remember(const std::string& folder);
 

@@ -124,7 +124,7 @@ void FormConverter::Form_Load() {
   drive_ = drives_.DriveOf(folder);
   view_.SelectDrive(drive_);
   if (drive_ >= 0) {
-    const std::string readable = drives_.FolderOf(static_cast<std::size_t>(drive_));
+    const std::string readable = drives_.FolderOf(static_cast<std::size_t>(drive_), Readable());
     if (!readable.empty()) folder = readable;
   }
   for (List list : {List::kSourceDir, List::kDestDir, List::kSourceFileList, List::kDestFileList}) {
@@ -139,7 +139,7 @@ void FormConverter::Drive_Change() {
   const Batch batch(*this);
   const int picked = view_.SelectedDrive();
   if (picked < 0 || picked == drive_) return;
-  const std::string folder = drives_.FolderOf(static_cast<std::size_t>(picked));
+  const std::string folder = drives_.FolderOf(static_cast<std::size_t>(picked), Readable());
   if (folder.empty()) {
     view_.SelectDrive(drive_);
     Say(Fill(texts::kDriveUnreadable, {drives_.Root(static_cast<std::size_t>(picked))}));
@@ -223,6 +223,10 @@ const platform::FolderContents* FormConverter::ListingOf(const std::string& fold
   return &listing_;
 }
 
+ReadableTest FormConverter::Readable() {
+  return [this](const std::string& folder) { return ListingOf(folder) != nullptr; };
+}
+
 bool FormConverter::SetPath(List list, const std::string& folder) {
   const std::string clean = platform::FullFolder(folder);
   const platform::FolderContents* listing = ListingOf(clean);
@@ -265,8 +269,8 @@ void FormConverter::Refresh(List list) {
   const platform::FolderContents* listing = ListingOf(state.path);
   if (listing == nullptr) {
     // Gone: its nearest parent that can be read opens, as a user's pick.
-    const std::string parent =
-        NearestReadable(platform::ParentFolder(state.path), platform::RootOf(state.path));
+    const std::string parent = NearestReadable(platform::ParentFolder(state.path),
+                                               platform::RootOf(state.path), Readable());
     if (!parent.empty()) SetPath(list, parent);
     return;
   }

@@ -131,6 +131,8 @@ class FormConverter {
   // The folder's listing, read once while a batch lives; null when it cannot
   // be read.
   const platform::FolderContents* ListingOf(const std::string& folder);
+  // Whether a folder can be read, by its listing.
+  ReadableTest Readable();
   // Points the list at `folder`, raising a folder list's change event when
   // its folder changes; false, and nothing changes, when it cannot be read.
   bool SetPath(List list, const std::string& folder);
