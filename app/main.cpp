@@ -2,9 +2,9 @@
 #include <QApplication>
 #include <QTimer>
 
-#include "folders.h"
 #include "form_converter_window.h"
 #include "look.h"
+#include "names.h"
 #include "tavrel.h"
 
 int main(int argc, char* argv[]) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "byte_buffer.h"
 
@@ -53,9 +54,6 @@ class InputFile {
   // The text up to the next line end, without it.  Error 62 when nothing is
   // left.
   void ReadLine(std::string& line);
-  // The same line as a view: into the reading buffer when the line lies
-  // there whole, else into `scratch`.  Valid until the next read.
-  std::string_view ReadLineView(std::string& scratch);
   // No character left to read.
   bool AtEnd();
   // Writes every remaining line to `output` unchanged, each followed by
@@ -69,9 +67,8 @@ class InputFile {
   void Unread(std::string_view bytes);
 
   LineEnds line_ends() const { return ends_; }
-  // The line ends consumed so far by ReadFirstField, ReadLine and
-  // ReadLineView (CopyLines does not count): the next line read is physical
-  // line LinesEnded() + 1.
+  // The line ends consumed so far by ReadFirstField and ReadLine (CopyLines
+  // does not count): the next line read is physical line LinesEnded() + 1.
   std::uint64_t LinesEnded() const { return lines_ended_; }
 
  private:
@@ -180,5 +177,59 @@ NativeFile OpenOwnSpool(const std::string& path);
 std::uint64_t FileLength(const std::string& path);
 // The date and time of the file's last change, as "gg/mm/aaaa hh:mm:ss".
 std::string FileDateText(const std::string& path);
+
+// ---------------------------------------------------------------------------
+// Folders as the windows' lists show them.  Paths and names are the file
+// system's bytes (UTF-8 on Windows); a folder is written without a separator
+// at its end, except a root ("/", "C:\", "\\server\share\").
+
+// A folder's visible subfolders and ordinary files (links followed), from one
+// reading, in the system's order.  Hidden entries (a leading dot; on Windows
+// the hidden and system attributes) are left out, and so are pipes, devices,
+// sockets and links to nothing.
+struct FolderContents {
+  std::vector<std::string> folders, files;
+};
+// False when the folder cannot be read.
+bool ReadFolderContents(const std::string& folder, FolderContents& contents);
+// Whether the folder can be listed.
+bool IsReadableFolder(const std::string& folder);
+// The program's current folder (the root when it cannot be known).
+std::string CurrentFolder();
+// `path` made absolute and clean ("." and ".." worked out), as a folder is
+// written.  On POSIX the text alone is worked on.
+std::string FullFolder(const std::string& path);
+// The root a path starts with.
+std::string RootOf(const std::string& path);
+// The folder above; the root is its own.
+std::string ParentFolder(const std::string& folder);
+// The folders from the root down to `folder`: "/", "home", "user".
+std::vector<std::string> FolderSteps(const std::string& folder);
+// Whether two folder paths name one folder by their text (letters without
+// regard to case on Windows).
+bool SameFolderText(const std::string& a, const std::string& b);
+// Whether `path` lies in `root` or is it, by their text.
+bool FolderHolds(const std::string& root, const std::string& path);
+
+// A volume of the drive list: its root and its label (empty when it has
+// none or is not asked, as a removable drive on Windows is not).
+struct Volume {
+  std::string root;
+  std::string label;
+};
+// The machine's drives on Windows; elsewhere the root, the mounted media
+// and the volume of the current folder.  Sorted by root.
+std::vector<Volume> Volumes();
+// The volume's label; empty when it has none.
+std::string VolumeLabel(const std::string& root);
+// Whether the volume can be read now (a medium in it, a network drive there).
+bool VolumeReady(const std::string& root);
+
+#if defined(_WIN32)
+// UTF-8 to UTF-16 and back, for the window's texts: whatever cannot be
+// converted (a byte that is not UTF-8, a lone surrogate) becomes U+FFFD.
+std::wstring Utf16(std::string_view text);
+std::string Utf8(std::wstring_view text);
+#endif
 
 }  // namespace tavrel::platform

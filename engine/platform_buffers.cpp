@@ -97,23 +97,6 @@ std::size_t InputFile::FindLineEnd(const char* start, std::size_t size, bool cr_
   return std::string_view::npos;
 }
 
-std::string_view InputFile::ReadLineView(std::string& scratch) {
-  if (AtEnd()) throw MakeError(err::kPastEnd);
-  const char* start = buffer_.get() + pos_;
-  const std::size_t available = size_ - pos_;
-  const std::size_t end = FindLineEnd(start, available, false);
-  if (end == std::string_view::npos) {
-    ReadLine(scratch);
-    return scratch;
-  }
-  std::size_t length = end;
-  pos_ += length + 1;
-  const bool cr = length > 0 && start[length - 1] == '\r';
-  if (cr) --length;
-  LineEnded(cr);
-  return std::string_view(start, length);
-}
-
 void InputFile::ReadLine(std::string& line) {
   if (AtEnd()) throw MakeError(err::kPastEnd);
   line.clear();

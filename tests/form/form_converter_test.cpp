@@ -9,10 +9,12 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <random>
 #include <string>
 
+#include "files.h"
+#include "folders.h"
 #include "layout.h"
+#include "platform.h"
 #include "recording_view.h"
 #include "tavrel.h"
 
@@ -28,13 +30,14 @@ namespace {
 namespace fs = std::filesystem;
 using testing::RecordingView;
 
-const std::string kH36 = "TAVREL Version 3.6 -- DATA FILE";
-const std::string kH40 = "TAVREL Version 4.0 -- Data File.";
-const std::string kH35 = "TAVREL Version 3.5 -- DATA FILE";
+const std::string& kH36 = kDataHeader36;
+const std::string& kH40 = kDataHeader40;
+const std::string& kH35 = kDataHeader35;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+// A path of the engine's bytes as the standard library takes it (UTF-8 on
+// Windows, whatever the code page).
+fs::path Native(const std::string& path) {
+  return fs::path(std::u8string(path.begin(), path.end()));
 }
 
 bool Exists(const std::string& path) {
@@ -45,13 +48,10 @@ bool Exists(const std::string& path) {
 class FormConverterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device random;
-    home_ = (fs::temp_directory_path() / ("tavrel-form-" + std::to_string(random()))).string();
-    ASSERT_TRUE(fs::create_directory(home_));
-    view_.emplace(home_);
-    view_->drive_folder = home_;
-    form_.emplace(*view_, NumberSettings{});
-    view_->Bind(*form_);
+    home_ = platform::FullFolder(NewTemporaryFolder("tavrel-form-"));
+    start_ = fs::current_path();
+    fs::current_path(home_);  // the program starts in its user's folder
+    Restart({home_});
     temp_ = form_->TemporaryFile();
     ASSERT_FALSE(temp_.empty());
     fs::remove_all(temp_);
@@ -60,36 +60,52 @@ class FormConverterTest : public ::testing::Test {
   void TearDown() override {
     form_.reset();
     std::error_code error;
+    fs::current_path(start_, error);
     fs::remove_all(temp_, error);
     fs::remove_all(home_, error);
-    EXPECT_FALSE(view_->unexpected_question) << "a question came that the test did not expect";
+    EXPECT_FALSE(view_->script.unexpected_question)
+        << "a question came that the test did not expect";
     EXPECT_FALSE(view_->box_under_wait_cursor) << "a box came up under the wait cursor";
     EXPECT_FALSE(view_->waiting());
   }
 
   void Write(const std::string& name, const std::string& bytes) {
-    std::ofstream(Home(name), std::ios::binary) << bytes;
+    std::ofstream(Native(Home(name)), std::ios::binary) << bytes;
   }
-  std::string Home(const std::string& name) const { return JoinPath(home_, name); }
+  std::string Home(const std::string& name) const {
+    return platform::FullFolder(JoinPath(home_, name));
+  }
+
+  // A new window on these drives, with a new view.
+  void Restart(const std::vector<std::string>& drives) {
+    form_.reset();
+    view_.emplace();
+    form_.emplace(*view_, NumberSettings{}, drives);
+    view_->Bind(*form_);
+  }
 
   // Form_Load, then a click on a source file.
   void Analyse(const std::string& name) {
     form_->Form_Load();
-    view_->Click(List::kSourceFileList, name);
+    EXPECT_TRUE(view_->Click(List::kSourceFileList, name)) << name;
   }
 
   std::string home_;
   std::string temp_;
+  fs::path start_;
   std::optional<RecordingView> view_;
   std::optional<FormConverter> form_;
 };
 
-TEST_F(FormConverterTest, StartsOnTheDrivesFolderWithNothingToSave) {
-  ASSERT_TRUE(fs::create_directory(Home("sub")));
-  view_->drive_folder = Home("sub");
+TEST_F(FormConverterTest, StartsOnTheCurrentFolderWithNothingToSave) {
+  ASSERT_TRUE(fs::create_directory(Native(Home("sub"))));
+  fs::current_path(Native(Home("sub")));
+  Restart({home_});
   form_->Form_Load();
+  EXPECT_EQ(view_->drives, std::vector<std::string>{home_});
+  EXPECT_EQ(view_->selected_drive, 0);
   for (List list : {List::kSourceDir, List::kSourceFileList, List::kDestDir, List::kDestFileList})
-    EXPECT_EQ(view_->Path(list), Home("sub"));
+    EXPECT_EQ(form_->Path(list), Home("sub"));
   EXPECT_FALSE(view_->conve_salva_enabled);
   EXPECT_FALSE(form_->ready());
   EXPECT_TRUE(view_->labels.empty());
@@ -127,30 +143,33 @@ TEST_F(FormConverterTest, AnalysisFillsTheLabelsAndSetsTheSaveButton) {
     EXPECT_EQ(view_->conve_salva_enabled, c.ready);
     EXPECT_EQ(form_->ready(), c.ready);
     if (c.ready) {
-      EXPECT_EQ(ReadAll(temp_), kH35 + "\r\nZ\r\n");
+      EXPECT_EQ(ReadFile(temp_), kH35 + "\r\nZ\r\n");
     }
   }
 }
 
 TEST_F(FormConverterTest, ClickProposesTheDestinationName) {
   const char* const cases[][2] = {
-      {"board.pcb", "3_BOARD.PCB"},
-      {"schema01.sch", "3_SCHEMA.SCH"},
-      {"x.longext", "3_X.LON"},
-      {"a.b.sch", "3_A_B.S"},
-      {"n.c", "3_N.C"},
-      {"makefile2", "3_MAKEFI"},
-      {"R&D <1>.pcb", "3_R&D__1.PCB"},
-      {"space name.pcb", "3_SPACE_.PCB"},
+    {"board.pcb", "3_BOARD.PCB"},
+    {"schema01.sch", "3_SCHEMA.SCH"},
+    {"x.longext", "3_X.LON"},
+    {"a.b.sch", "3_A_B.S"},
+    {"n.c", "3_N.C"},
+    {"makefile2", "3_MAKEFI"},
+#if !defined(_WIN32)
+    {"R&D <1>.pcb", "3_R&D__1.PCB"},  // no name on Windows
+#endif
+    {"space name.pcb", "3_SPACE_.PCB"},
   };
+  for (const auto& [file, proposed] : cases)
+    Write(file, "x");
   form_->Form_Load();
   for (List list : {List::kSourceFileList, List::kDestFileList}) {
     for (const auto& [file, proposed] : cases) {
       SCOPED_TRACE(file);
-      Write(file, "x");
       view_->dest_file_name = "TYPED.PCB";
       view_->labels.clear();
-      view_->Click(list, file);
+      ASSERT_TRUE(view_->Click(list, file));
       EXPECT_EQ(view_->dest_file_name, proposed);
       // Only a source file is analysed.
       EXPECT_EQ(view_->labels.empty(), list == List::kDestFileList);
@@ -170,46 +189,184 @@ TEST_F(FormConverterTest, ClickingTheSameFileAgainRepeatsTheAnalysis) {
 }
 
 TEST_F(FormConverterTest, FolderChangesMoveTheListsAndKeepTheAnalysis) {
-  ASSERT_TRUE(fs::create_directory(Home("sub")));
+  ASSERT_TRUE(fs::create_directory(Native(Home("sub"))));
   Write("top.pcb", kH36 + "\r\nA\r\n");
   Analyse("top.pcb");
   const std::string sub = Home("sub");
 
-  ASSERT_TRUE(view_->SetPath(List::kSourceDir, sub));  // the user opens a folder
+  ASSERT_TRUE(view_->OpenLine(List::kSourceDir, sub));  // the user opens a folder
   for (List list : {List::kSourceFileList, List::kDestDir, List::kDestFileList})
-    EXPECT_EQ(view_->Path(list), sub);
-  EXPECT_EQ(view_->remembered.back(), sub);
+    EXPECT_EQ(form_->Path(list), sub);
   // The last analysis stays on show and can still be saved.
   EXPECT_EQ(view_->labels[Label::kSourceFile], "Nome: top.pcb");
   EXPECT_EQ(view_->dest_file_name, "3_TOP.PCB");
   EXPECT_TRUE(view_->conve_salva_enabled);
 
-  ASSERT_TRUE(view_->SetPath(List::kDestDir, home_));  // the destination side moves alone
-  EXPECT_EQ(view_->Path(List::kDestFileList), home_);
-  EXPECT_EQ(view_->Path(List::kSourceDir), sub);
+  ASSERT_TRUE(view_->OpenLine(List::kDestDir, home_));  // the destination side moves alone
+  EXPECT_EQ(form_->Path(List::kDestFileList), home_);
+  EXPECT_EQ(form_->Path(List::kSourceDir), sub);
 
-  form_->FolderOpenFailed(Home("gone"));
+  // A folder removed while the list showed it cannot be opened.
+  ASSERT_TRUE(fs::create_directory(Native(Home("gone"))));
+  form_->Refresh();
+  ASSERT_TRUE(fs::remove(Native(Home("gone"))));
+  ASSERT_TRUE(view_->OpenLine(List::kDestDir, Home("gone")));
+  EXPECT_EQ(form_->Path(List::kDestDir), home_);
   ASSERT_EQ(view_->boxes.size(), 1u);
   EXPECT_EQ(view_->boxes[0].text.rfind("Impossibile aprire la cartella " + Home("gone"), 0), 0u);
 }
 
 TEST_F(FormConverterTest, DriveChangeMovesEveryListOrSaysTheDriveCannotBeRead) {
-  ASSERT_TRUE(fs::create_directory(Home("other")));
+  ASSERT_TRUE(fs::create_directories(Native(Home("other/deep"))));
+  Restart({home_, Home("other"), Home("no medium")});
   form_->Form_Load();
-  view_->drive_folder = Home("other");
-  form_->Drive_Change();
+  view_->PickDrive(1);
   for (List list : {List::kSourceDir, List::kSourceFileList, List::kDestDir, List::kDestFileList})
-    EXPECT_EQ(view_->Path(list), Home("other"));
-  EXPECT_EQ(view_->remembered.back(), Home("other"));
+    EXPECT_EQ(form_->Path(list), Home("other"));
+  EXPECT_EQ(view_->selected_drive, 1);
 
-  view_->drive_root = "E:\\";
-  view_->drive_folder.clear();  // no medium
-  form_->Drive_Change();
-  EXPECT_EQ(view_->drive_undos, 1);
+  view_->PickDrive(2);
+  EXPECT_EQ(view_->selected_drive, 1);  // the drive shown before
   ASSERT_EQ(view_->boxes.size(), 1u);
   EXPECT_EQ(view_->boxes[0].title, "Attenzione!");
-  EXPECT_EQ(view_->boxes[0].text.rfind("Impossibile leggere l'unità E:\\.", 0), 0u);
-  EXPECT_EQ(view_->Path(List::kSourceDir), Home("other"));
+  EXPECT_EQ(view_->boxes[0].text.rfind("Impossibile leggere l'unità " + Home("no medium") + ".", 0),
+            0u);
+  EXPECT_EQ(form_->Path(List::kSourceDir), Home("other"));
+}
+
+TEST_F(FormConverterTest, EachDriveRemembersItsLastFolderOrItsNearestReadableParent) {
+  for (const char* folder : {"a/work", "a/nested/deep/er", "b"})
+    ASSERT_TRUE(fs::create_directories(Native(Home(folder))));
+  fs::current_path(Native(Home("a/work")));
+  Restart({Home("a"), Home("a/nested"), Home("b")});
+  form_->Form_Load();
+  EXPECT_EQ(view_->selected_drive, 0);  // the drive of the current folder
+  EXPECT_EQ(form_->Path(List::kSourceDir), Home("a/work"));
+  view_->PickDrive(2);  // at first a drive's root
+  EXPECT_EQ(form_->Path(List::kSourceDir), Home("b"));
+  view_->PickDrive(0);
+  EXPECT_EQ(form_->Path(List::kSourceDir), Home("a/work"));
+  // The innermost drive holding a folder remembers it, and shows.
+  ASSERT_TRUE(view_->GoTo(List::kSourceDir, Home("a/nested/deep/er")));
+  EXPECT_EQ(view_->selected_drive, 1);
+  view_->PickDrive(2);
+  // A folder removed meanwhile: its nearest parent that can be read.
+  fs::remove_all(Native(Home("a/nested/deep")));
+  view_->PickDrive(1);
+  EXPECT_EQ(form_->Path(List::kSourceDir), Home("a/nested"));
+  EXPECT_EQ(form_->Path(List::kDestFileList), Home("a/nested"));
+  EXPECT_TRUE(view_->boxes.empty());
+}
+
+TEST_F(FormConverterTest, ListsShowVisibleEntriesSortedAndThePathFromTheRoot) {
+  for (const char* name : {"zeta", "Alfa", ".nascosta", "\xc3\x89lan", "beta"})
+    ASSERT_TRUE(fs::create_directory(Native(Home(name))));
+  for (const char* name : {"c.pcb", "B.SCH", "a.txt", ".hidden", "\xc3\xa0.sch"})
+    Write(name, "x");
+#if !defined(_WIN32)
+  Write("\xff.pcb", "x");  // not UTF-8: a name of bytes
+  fs::create_symlink(Home("a.txt"), Home("link"));
+  fs::create_symlink(Home("nowhere"), Home("dead"));
+  // Reading a pipe would block the window: it is not an ordinary file.
+  ASSERT_EQ(mkfifo(Home("pipe").c_str(), 0600), 0);
+#endif
+  form_->Form_Load();
+#if defined(_WIN32)
+  const std::vector<std::string> files = {"a.txt", "B.SCH", "c.pcb", "\xc3\xa0.sch"};
+#else
+  const std::vector<std::string> files = {"a.txt", "B.SCH",        "c.pcb",
+                                          "link",  "\xc3\xa0.sch", "\xff.pcb"};
+#endif
+  EXPECT_EQ(view_->Files(List::kSourceFileList), files);
+  EXPECT_EQ(view_->Selected(List::kSourceFileList), "");
+  const std::vector<FolderLine>& lines = view_->Lines(List::kSourceDir);
+  const std::vector<std::string> steps = platform::FolderSteps(home_);
+  ASSERT_EQ(lines.size(), steps.size() + 4);
+  std::string path;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    path = path.empty() ? steps[i] : JoinPath(path, steps[i]);
+    EXPECT_TRUE(lines[i].name == steps[i] && lines[i].path == path && lines[i].open &&
+                lines[i].depth == static_cast<int>(i))
+        << lines[i].name;
+  }
+  EXPECT_EQ(path, home_);
+  const std::string subfolders[] = {"Alfa", "beta", "zeta", "\xc3\x89lan"};
+  for (std::size_t i = 0; i < std::size(subfolders); ++i) {
+    const FolderLine& line = lines[steps.size() + i];
+    EXPECT_TRUE(line.name == subfolders[i] && line.path == Home(subfolders[i]) && !line.open &&
+                line.depth == static_cast<int>(steps.size()))
+        << line.name;
+  }
+  EXPECT_EQ(view_->CurrentLine(List::kSourceDir), static_cast<int>(steps.size()) - 1);
+}
+
+TEST(ListOrderTest, LettersWithoutCaseFirstThenBytes) {
+  // Letters past "z" come after it, as their code points do.
+  const std::vector<std::string> sorted = {"A",
+                                           "a",
+                                           "B",
+                                           "b1",
+                                           "z",
+                                           "\xc3\xa0",
+                                           "\xc3\x80"
+                                           "b",
+                                           "\xc3\xa9",
+                                           "\xff"};
+  for (std::size_t i = 0; i + 1 < sorted.size(); ++i) {
+    EXPECT_TRUE(ListOrder(sorted[i], sorted[i + 1])) << i;
+    EXPECT_FALSE(ListOrder(sorted[i + 1], sorted[i])) << i;
+  }
+  EXPECT_FALSE(ListOrder("same", "same"));
+}
+
+TEST_F(FormConverterTest, RefreshKeepsTheSelectionsAndLeavesAFolderThatIsGone) {
+  ASSERT_TRUE(fs::create_directories(Native(Home("sub/inner"))));
+  Write("sub/one.pcb", kH36 + "\r\nA\r\n");
+  form_->Form_Load();
+  ASSERT_TRUE(view_->OpenLine(List::kSourceDir, Home("sub")));
+  ASSERT_TRUE(view_->Click(List::kSourceFileList, "one.pcb"));
+  ASSERT_TRUE(view_->GoTo(List::kDestDir, Home("sub/inner")));
+  Write("sub/new.pcb", "x");
+  form_->Refresh();  // F5
+  EXPECT_EQ(view_->Files(List::kSourceFileList), (std::vector<std::string>{"new.pcb", "one.pcb"}));
+  EXPECT_EQ(view_->Selected(List::kSourceFileList), "one.pcb");
+  EXPECT_EQ(view_->refreshes[List::kSourceFileList], 1);
+  fs::remove_all(Native(Home("sub/inner")));
+  form_->Refresh();  // the destination's folder is gone: its parent opens
+  EXPECT_EQ(form_->Path(List::kDestDir), Home("sub"));
+  EXPECT_EQ(form_->Path(List::kDestFileList), Home("sub"));
+  EXPECT_EQ(form_->Path(List::kSourceDir), Home("sub"));
+  EXPECT_TRUE(view_->boxes.empty());
+}
+
+TEST_F(FormConverterTest, OpeningAFileDoesWhatAClickDoesAndAFolderOnlyMovesTheLists) {
+  ASSERT_TRUE(fs::create_directory(Native(Home("sub"))));
+  Write("sub/board.pcb", kH36 + "\r\nA\r\n");
+  Write("sub/.hidden.pcb", kH36 + "\r\nA\r\n");
+  form_->Form_Load();
+  form_->Open(Home("sub"));
+  for (List list : {List::kSourceDir, List::kSourceFileList, List::kDestDir, List::kDestFileList})
+    EXPECT_EQ(form_->Path(list), Home("sub"));
+  EXPECT_FALSE(form_->ready());
+  form_->Open(JoinPath("sub", "board.pcb"));  // relative to the current folder
+  EXPECT_EQ(view_->Selected(List::kSourceFileList), "board.pcb");
+  EXPECT_EQ(view_->dest_file_name, "3_BOARD.PCB");
+  EXPECT_TRUE(form_->ready());
+  EXPECT_TRUE(view_->boxes.empty());
+
+  const struct {
+    std::string path;
+    std::string message;
+  } cases[] = {
+      {Home("missing.pcb"), "Il file " + Home("missing.pcb") + " non esiste."},
+      {Home("sub/.hidden.pcb"), Home("sub/.hidden.pcb")},
+  };
+  for (const auto& [path, message] : cases) {
+    view_->boxes.clear();
+    form_->Open(path);
+    ASSERT_EQ(view_->boxes.size(), 1u) << path;
+    EXPECT_NE(view_->boxes[0].text.find(message), std::string::npos) << view_->boxes[0].text;
+  }
 }
 
 TEST_F(FormConverterTest, ADottedNamesProposalIsSavedWithoutAQuestion) {
@@ -225,11 +382,11 @@ TEST_F(FormConverterTest, ADottedNamesProposalIsSavedWithoutAQuestion) {
 TEST_F(FormConverterTest, SaveCopiesTheConversionWithoutAsking) {
   Write("board.pcb", kH36 + "\r\nA\r\nB\r\n");
   Analyse("board.pcb");
-  const std::string converted = ReadAll(temp_);
+  const std::string converted = ReadFile(temp_);
   EXPECT_EQ(converted, kH35 + "\r\nA\r\nB\r\n");
   form_->ConveSalva_Click();
   EXPECT_TRUE(view_->boxes.empty());
-  EXPECT_EQ(ReadAll(Home("3_BOARD.PCB")), converted);
+  EXPECT_EQ(ReadFile(Home("3_BOARD.PCB")), converted);
   EXPECT_FALSE(Exists(temp_));
   EXPECT_FALSE(view_->conve_salva_enabled);
   // The lists show the new file.
@@ -255,7 +412,7 @@ TEST_F(FormConverterTest, SaveOverAnExistingFileAsksFirst) {
     EXPECT_TRUE(box.icon == BoxIcon::kExclamation && box.buttons == BoxButtons::kYesNo);
     EXPECT_TRUE(box.default_answer == BoxAnswer::kYes);
     EXPECT_TRUE(box.cancel_answer == BoxAnswer::kNo);  // Esc keeps the old file
-    EXPECT_EQ(ReadAll(Home("3_BOARD.PCB")), replace ? kH35 + "\r\nA\r\n" : "old");
+    EXPECT_EQ(ReadFile(Home("3_BOARD.PCB")), replace ? kH35 + "\r\nA\r\n" : "old");
     EXPECT_EQ(Exists(temp_), !replace);
     EXPECT_EQ(view_->conve_salva_enabled, !replace);
   }
@@ -278,17 +435,18 @@ TEST_F(FormConverterTest, SaveRefusesUnsoundDestinations) {
       {"X.PCB", "removed", "non esiste più"},
   };
   Write("board.pcb", kH36 + "\r\nA\r\n");
-  ASSERT_TRUE(fs::create_directory(Home("SUB")));
+  ASSERT_TRUE(fs::create_directory(Native(Home("SUB"))));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Analyse("board.pcb");
-    const std::string converted = ReadAll(temp_);
+    const std::string converted = ReadFile(temp_);
     if (c.folder == std::string("temporary")) {
-      ASSERT_TRUE(view_->SetPath(List::kDestDir, fs::path(temp_).parent_path().string()));
+      ASSERT_TRUE(view_->GoTo(List::kDestDir, fs::path(temp_).parent_path().string()));
     } else if (c.folder == std::string("removed")) {
-      ASSERT_TRUE(fs::create_directory(Home("old")));
-      ASSERT_TRUE(view_->SetPath(List::kDestDir, Home("old")));
-      ASSERT_TRUE(fs::remove(Home("old")));
+      ASSERT_TRUE(fs::create_directory(Native(Home("old"))));
+      form_->Refresh();
+      ASSERT_TRUE(view_->OpenLine(List::kDestDir, Home("old")));
+      ASSERT_TRUE(fs::remove(Native(Home("old"))));
     }
     const auto entries = std::distance(fs::directory_iterator(home_), fs::directory_iterator());
     view_->dest_file_name = c.name;
@@ -298,10 +456,10 @@ TEST_F(FormConverterTest, SaveRefusesUnsoundDestinations) {
 
     ASSERT_EQ(view_->boxes.size(), 1u);
     EXPECT_NE(view_->boxes[0].text.find(c.message), std::string::npos) << view_->boxes[0].text;
-    EXPECT_EQ(ReadAll(temp_), converted);  // the conversion can still be saved
+    EXPECT_EQ(ReadFile(temp_), converted);  // the conversion can still be saved
     EXPECT_TRUE(view_->conve_salva_enabled);
     EXPECT_EQ(std::distance(fs::directory_iterator(home_), fs::directory_iterator()), entries);
-    view_->SetPath(List::kDestDir, home_);
+    ASSERT_TRUE(view_->GoTo(List::kDestDir, home_));
   }
 }
 
@@ -318,7 +476,7 @@ TEST_F(FormConverterTest, SaveNeverReplacesWhatIsNotAFile) {
         0);
     view_->boxes.clear();
     Analyse("board.pcb");
-    const std::string converted = ReadAll(temp_);
+    const std::string converted = ReadFile(temp_);
     view_->answers.push_back(BoxAnswer::kYes);  // were it asked
     form_->ConveSalva_Click();
     ASSERT_EQ(view_->boxes.size(), 1u);
@@ -328,7 +486,7 @@ TEST_F(FormConverterTest, SaveNeverReplacesWhatIsNotAFile) {
     struct stat st;
     ASSERT_EQ(lstat(node.c_str(), &st), 0);
     EXPECT_TRUE(device ? S_ISCHR(st.st_mode) : S_ISFIFO(st.st_mode));
-    EXPECT_EQ(ReadAll(temp_), converted);
+    EXPECT_EQ(ReadFile(temp_), converted);
     EXPECT_TRUE(view_->conve_salva_enabled);
   }
 }
@@ -336,18 +494,18 @@ TEST_F(FormConverterTest, SaveNeverReplacesWhatIsNotAFile) {
 
 TEST_F(FormConverterTest, TwoRunningCopiesKeepTheirOwnConversions) {
   Write("a40.pcb", kH40 + "\r\n5 a\r\n");
-  ASSERT_TRUE(fs::create_directory(Home("b")));
+  ASSERT_TRUE(fs::create_directory(Native(Home("b"))));
   Write("b/b36.pcb", kH36 + "\r\nB\r\n");
   Analyse("a40.pcb");
   {
     // Another copy of the program, working in another folder.
-    RecordingView other_view(Home("b"));
-    other_view.drive_folder = Home("b");
-    FormConverter other(other_view, NumberSettings{});
+    fs::current_path(Native(Home("b")));
+    RecordingView other_view;
+    FormConverter other(other_view, NumberSettings{}, {home_});
     other_view.Bind(other);
     ASSERT_NE(other.TemporaryFile(), temp_);
     other.Form_Load();
-    other_view.Click(List::kSourceFileList, "b36.pcb");
+    ASSERT_TRUE(other_view.Click(List::kSourceFileList, "b36.pcb"));
     EXPECT_TRUE(Exists(other.TemporaryFile()));
     // The other copy's exit leaves this window's conversion alone.
     other.Exit_Click();
@@ -355,7 +513,7 @@ TEST_F(FormConverterTest, TwoRunningCopiesKeepTheirOwnConversions) {
   }
   form_->ConveSalva_Click();
   EXPECT_TRUE(view_->boxes.empty());
-  EXPECT_EQ(ReadAll(Home("3_A40.PCB")), kH35 + "\r\n5 a\r\n");
+  EXPECT_EQ(ReadFile(Home("3_A40.PCB")), kH35 + "\r\n5 a\r\n");
 }
 
 TEST_F(FormConverterTest, ANameThatIsNot83IsSavedWhenTheUserInsists) {
@@ -430,9 +588,7 @@ TEST_F(FormConverterTest, ExitDeletesTheTemporaryFileAndCloses) {
   Write("board.pcb", kH36 + "\r\nA\r\n");
   for (const bool pending : {false, true}) {
     SCOPED_TRACE(pending);
-    view_->closed = false;
-    form_.emplace(*view_, NumberSettings{});
-    view_->Bind(*form_);
+    Restart({home_});
     if (pending) Analyse("board.pcb");
     EXPECT_EQ(Exists(temp_), pending);
     form_->Exit_Click();

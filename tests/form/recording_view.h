@@ -1,37 +1,68 @@
-// A view of the form logic for tests: it records what the form shows, answers
-// the questions a test queued and keeps its lists over real folders, as a
-// window's lists do.  Standard library only, so every build compiles it.
+// A view of the form logic for tests: it records what the form shows, works
+// its lists as a user would and answers the questions a test queued.
+// Standard library only, so every build compiles it.
 #pragma once
 
 #include <array>
 #include <deque>
-#include <filesystem>
 #include <map>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "form_converter.h"
 #include "form_view.h"
+#include "platform.h"
+#include "scripted_answers.h"
 
 namespace tavrel::form::testing {
 
 class RecordingView : public FormView {
  public:
-  // The lists start on `folder`, as a window's lists do before Form_Load.
-  explicit RecordingView(const std::string& folder) : drive_folder(folder) { paths_.fill(folder); }
-
-  // The form whose change events the lists raise.
+  // The form whose handlers the user's actions call.
   void Bind(FormConverter& form) { form_ = &form; }
 
-  // A user's pick in a file list: the selection changes and the click event
-  // is raised.
-  void Click(List list, const std::string& name) {
-    selected_[Index(list)] = name;
-    if (list == List::kSourceFileList) form_->SourceFileList_Click();
-    if (list == List::kDestFileList) form_->DestFileList_Click();
+  // --- The user's actions.
+  // A pick in a file list: the selection changes and the click event is
+  // raised.  False when the list does not show the name.
+  bool Click(List list, const std::string& name) {
+    const std::vector<std::string>& names = files_[Index(list)];
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (names[i] != name) continue;
+      selected_[Index(list)] = static_cast<int>(i);
+      if (list == List::kSourceFileList) form_->SourceFileList_Click();
+      if (list == List::kDestFileList) form_->DestFileList_Click();
+      return true;
+    }
+    return false;
+  }
+  // A double click on the line that opens `folder`; false when none does.
+  bool OpenLine(List list, const std::string& folder) {
+    const std::vector<FolderLine>& lines = lines_[Index(list)];
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      if (lines[i].path != folder) continue;
+      current_[Index(list)] = static_cast<int>(i);
+      form_->Folder_Open(list);
+      return true;
+    }
+    return false;
+  }
+  // Opens `folder` in a folder list line by line from the root, as a user
+  // would; false when a step is not listed or cannot be opened.
+  bool GoTo(List list, const std::string& folder) {
+    std::string here;
+    for (const std::string& step : platform::FolderSteps(platform::FullFolder(folder))) {
+      here = here.empty() ? step : JoinPath(here, step);
+      if (!OpenLine(list, here)) return false;
+    }
+    return form_->Path(list) == platform::FullFolder(folder);
+  }
+  // A pick in the drive list.
+  void PickDrive(int drive) {
+    selected_drive = drive;
+    form_->Drive_Change();
   }
 
+  // --- form::FormView
   void SetLabel(Label label, const std::string& text) override { labels[label] = text; }
   void Repaint() override { ++repaints; }
   void SetEnabled(Control /*control*/, bool enabled) override { conve_salva_enabled = enabled; }
@@ -41,45 +72,45 @@ class RecordingView : public FormView {
     if (waiting) ++wait_cursors;
   }
 
-  std::string DriveRoot() const override { return drive_root; }
-  std::string DriveFolder() const override { return drive_folder; }
-  void RememberFolder(const std::string& folder) override { remembered.push_back(folder); }
-  void UndoDrive() override { ++drive_undos; }
+  void ShowDrives(const std::vector<std::string>& captions) override { drives = captions; }
+  void SelectDrive(int drive) override { selected_drive = drive; }
+  int SelectedDrive() const override { return selected_drive; }
 
-  std::string Path(List list) const override { return paths_[Index(list)]; }
-  bool SetPath(List list, const std::string& folder) override {
-    std::error_code error;
-    if (!std::filesystem::is_directory(folder, error)) return false;
-    const bool changed = paths_[Index(list)] != folder;
-    paths_[Index(list)] = folder;
-    selected_[Index(list)].clear();
-    if (changed && list == List::kSourceDir) form_->SourceDir_Change();
-    if (changed && list == List::kDestDir) form_->DestDir_Change();
-    return true;
+  void ShowFolders(List list, const std::vector<FolderLine>& lines, int current) override {
+    lines_[Index(list)] = lines;
+    current_[Index(list)] = current;
   }
-  void Refresh(List list) override { ++refreshes[list]; }
-  std::string FileName(List list) const override { return selected_[Index(list)]; }
+  int CurrentLine(List list) const override { return current_[Index(list)]; }
+  void ShowFiles(List list, const std::vector<std::string>& names, int selected,
+                 bool keep_place) override {
+    files_[Index(list)] = names;
+    selected_[Index(list)] = selected;
+    if (keep_place) ++refreshes[list];
+  }
+  int SelectedFile(List list) const override { return selected_[Index(list)]; }
+  void SelectFile(List list, int file) override { selected_[Index(list)] = file; }
 
   std::string DestFileNameText() const override { return dest_file_name; }
   void SetDestFileNameText(const std::string& name) override { dest_file_name = name; }
 
-  // OK boxes are answered at once, Yes/No boxes with the queued answers.
+  // Answered as the test scripted.
   BoxAnswer ShowBox(const Box& box) override {
-    boxes.push_back(box);
     if (waiting_ > 0) box_under_wait_cursor = true;
-    if (box.buttons == BoxButtons::kOk) return BoxAnswer::kOk;
-    if (answers.empty()) {
-      unexpected_question = true;
-      return BoxAnswer::kNo;
-    }
-    const BoxAnswer answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return script.Answer(box);
   }
 
   void ShowInfoWindow() override { info_window_open = true; }
   void CloseInfoWindow() override { info_window_open = false; }
   void CloseWindow() override { closed = true; }
+
+  // What a list shows.
+  const std::vector<FolderLine>& Lines(List list) const { return lines_[Index(list)]; }
+  const std::vector<std::string>& Files(List list) const { return files_[Index(list)]; }
+  // The selected file's name; empty when none.
+  std::string Selected(List list) const {
+    const int file = selected_[Index(list)];
+    return file < 0 ? std::string() : files_[Index(list)][static_cast<std::size_t>(file)];
+  }
 
   // What the form showed.
   std::map<Label, std::string> labels;
@@ -87,21 +118,19 @@ class RecordingView : public FormView {
   bool conve_salva_enabled = true;  // as a button starts
   bool window_enabled = true;
   int wait_cursors = 0;
-  std::map<List, int> refreshes;
-  std::vector<std::string> remembered;
-  int drive_undos = 0;
+  std::map<List, int> refreshes;  // file lists read again in place
+  std::vector<std::string> drives;
+  int selected_drive = -1;
   std::string dest_file_name;
-  std::vector<Box> boxes;
+  tavrel::testing::ScriptedAnswers script;
+  std::vector<Box>& boxes = script.shown;
   bool info_window_open = false;
   bool closed = false;
 
   // What the test sets.
-  std::string drive_root = "/";
-  std::string drive_folder;  // empty: the drive cannot be read
-  std::deque<BoxAnswer> answers;
+  std::deque<BoxAnswer>& answers = script.answers;
 
-  // Faults the test checks at its end.
-  bool unexpected_question = false;
+  // Faults the test checks at its end (and script.unexpected_question).
   bool box_under_wait_cursor = false;
   bool waiting() const { return waiting_ != 0; }
 
@@ -109,8 +138,10 @@ class RecordingView : public FormView {
   static std::size_t Index(List list) { return static_cast<std::size_t>(list); }
 
   FormConverter* form_ = nullptr;
-  std::array<std::string, 4> paths_;
-  std::array<std::string, 4> selected_;
+  std::array<std::vector<FolderLine>, 4> lines_;
+  std::array<int, 4> current_{-1, -1, -1, -1};
+  std::array<std::vector<std::string>, 4> files_;
+  std::array<int, 4> selected_{-1, -1, -1, -1};
   int waiting_ = 0;
 };
 

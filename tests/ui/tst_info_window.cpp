@@ -15,6 +15,7 @@
 #include "icons.h"
 #include "info_window.h"
 #include "look.h"
+#include "names.h"
 #include "texts.h"
 #include "ui_test_support.h"
 
@@ -271,8 +272,8 @@ class InfoWindowTest : public QObject {
     });
     answerer.start();
     QtMessageBoxes boxes;
-    boxes.Show(form_, {QStringLiteral("Attenzione!"),
-                       QStringLiteral("Il file %1 esiste già. Lo sovrascrivo?").arg(name),
+    boxes.Show(form_, {"Attenzione!",
+                       ToEngine(QStringLiteral("Il file %1 esiste già. Lo sovrascrivo?").arg(name)),
                        BoxIcon::kExclamation, BoxButtons::kYesNo, BoxAnswer::kYes});
     QVERIFY(!box_frame.isEmpty());
     QVERIFY2(screen.contains(box_frame),
@@ -337,8 +338,8 @@ class InfoWindowTest : public QObject {
     });
     answerer.start();
     QtMessageBoxes boxes;
-    const BoxAnswer got = boxes.Show(form_, {QStringLiteral("Attenzione!"), QStringLiteral("Testo"),
-                                             BoxIcon::kExclamation, buttons, default_answer});
+    const BoxAnswer got =
+        boxes.Show(form_, {"Attenzione!", "Testo", BoxIcon::kExclamation, buttons, default_answer});
     QVERIFY(got == answer);
     seen.sort();
     texts.sort();

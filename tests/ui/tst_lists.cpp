@@ -1,13 +1,16 @@
-// The drive, folder and file lists on their own.
-#include <sys/stat.h>
-
+// The drive, folder and file lists on their own: what the form gives them
+// they show, and a user's action raises their signal.  Which entries a list
+// holds and in which order is the form's (tests/form).
+#include <QScrollBar>
 #include <QSignalSpy>
-#include <optional>
+#include <string>
+#include <vector>
 
 #include "drive_list.h"
 #include "file_list.h"
 #include "folder_list.h"
-#include "folders.h"
+#include "list_look.h"
+#include "names.h"
 #include "ui_test_support.h"
 
 using namespace tavrel::ui;
@@ -17,77 +20,73 @@ class ListsTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() {
-    scratch_.emplace();
-    QVERIFY(scratch_->isValid());
-  }
-
-  void fileListShowsOnlyVisibleOrdinaryFiles() {
-    const QDir dir(scratch_->path());
-    for (const char* name : {"c.pcb", "B.SCH", "a.txt", ".hidden"})
-      QVERIFY(WriteFile(dir.filePath(QString::fromLatin1(name)), "x"));
-    QVERIFY(dir.mkdir(QStringLiteral("folder")));
-    QVERIFY(
-        QFile::link(dir.filePath(QStringLiteral("a.txt")), dir.filePath(QStringLiteral("link"))));
-    QVERIFY(
-        QFile::link(dir.filePath(QStringLiteral("nowhere")), dir.filePath(QStringLiteral("dead"))));
-    // Reading a pipe would block the window: it is not an ordinary file.
-    QCOMPARE(mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe"))).constData(), 0600), 0);
-
+  void fileListShowsNamesAndRaisesClickOnlyForTheUser() {
+    std::vector<std::string> names = {"a.txt", "caf\xe9.pcb"};
+    for (int i = 0; i < 30; ++i)
+      names.push_back("f" + std::to_string(100 + i) + ".pcb");
     FileList list;
+    list.resize(200, 100);
+    list.show();
     QSignalSpy clicks(&list, &FileList::Click);
-    QVERIFY(list.SetPath(scratch_->path()));
-    QCOMPARE(Entries(&list), (QStringList{"a.txt", "B.SCH", "c.pcb", "link"}));
-    QCOMPARE(list.FileName(), QString());
+    list.Show(names, -1, false);
+    QCOMPARE(list.count(), static_cast<int>(names.size()));
+    QCOMPARE(list.item(1)->text(), QStringLiteral("caf\uFFFD.pcb"));
+    QCOMPARE(list.Selected(), -1);
+
+    list.Select(20);  // the form's pick: raises nothing, brought into sight
+    QCOMPARE(list.Selected(), 20);
+    QVERIFY(list.verticalScrollBar()->value() > 0);
+    const int top = list.verticalScrollBar()->value();
+    list.Show(names, 20, true);  // read again in place
+    QCOMPARE(list.Selected(), 20);
+    QCOMPARE(list.verticalScrollBar()->value(), top);
+    list.Show(names, -1, false);  // another folder starts at the top
+    QCOMPARE(list.verticalScrollBar()->value(), 0);
     QCOMPARE(clicks.count(), 0);
+
+    QVERIFY(ClickItem(&list, QStringLiteral("a.txt")));
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(list.Selected(), 0);
+    QVERIFY(ClickItem(&list, QStringLiteral("a.txt")));  // picked again
+    QCOMPARE(clicks.count(), 2);
   }
 
-  void folderListShowsThePathFromTheTopThenSubfolders() {
-    const QDir dir(scratch_->path());
-    for (const char* name : {"zeta", "Alfa", ".nascosta"})
-      QVERIFY(dir.mkdir(QString::fromLatin1(name)));
-    QVERIFY(WriteFile(dir.filePath(QStringLiteral("file")), "x"));
-
+  void folderListIndentsByDepthAndRaisesOpen() {
+    const std::vector<tavrel::form::FolderLine> lines = {
+        {"/", "/", 0, true}, {"home", "/home", 1, true}, {"a\xff", "/home/a\xff", 2, false}};
     FolderList list;
-    QSignalSpy changes(&list, &FolderList::Change);
-    QVERIFY(list.SetPath(scratch_->path()));
-    QCOMPARE(changes.count(), 1);  // raised before SetPath returned
-    const QStringList parts = QDir::cleanPath(scratch_->path()).split(u'/', Qt::SkipEmptyParts);
-    const QStringList expected =
-        QStringList{QStringLiteral("/")} + parts + QStringList{"Alfa", "zeta"};
-    QCOMPARE(Entries(&list), expected);
-    QCOMPARE(list.currentRow(), static_cast<int>(parts.size()));
-    QCOMPARE(list.FolderAt(0), QStringLiteral("/"));
-
-    QVERIFY(list.SetPath(scratch_->path() + QStringLiteral("/")));  // the same folder
-    QCOMPARE(changes.count(), 1);
-    QVERIFY(!list.SetPath(dir.filePath(QStringLiteral("missing"))));
-    QCOMPARE(list.Path(), QDir::cleanPath(scratch_->path()));
-    QCOMPARE(Entries(&list), expected);
+    list.show();
+    QSignalSpy opens(&list, &FolderList::Open);
+    list.Show(lines, 1);
+    QCOMPARE(Entries(&list), (QStringList{"/", "home", "a\uFFFD"}));
+    QCOMPARE(list.currentRow(), 1);
+    for (int row = 0; row < 3; ++row)
+      QCOMPARE(list.item(row)->data(kDepthRole).toInt(), row);
+    QCOMPARE(opens.count(), 0);
+    QVERIFY(DoubleClickItem(&list, QStringLiteral("a\uFFFD")));
+    QCOMPARE(opens.count(), 1);
+    QCOMPARE(list.currentRow(), 2);
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_Up);
+    QCOMPARE(opens.count(), 1);  // pointing at a folder does not open it
+    QTest::keyClick(&list, Qt::Key_Return);
+    QCOMPARE(opens.count(), 2);
   }
 
-  void driveListRemembersTheLastFolderOfEachVolume() {
-    const QDir dir(scratch_->path());
-    QVERIFY(dir.mkpath(QStringLiteral("a/work")));
-    QVERIFY(dir.mkpath(QStringLiteral("a/nested/deep")));
-    QVERIFY(dir.mkpath(QStringLiteral("b")));
-    const QString a = dir.filePath(QStringLiteral("a"));
-    const QString nested = dir.filePath(QStringLiteral("a/nested"));
-    const QString b = dir.filePath(QStringLiteral("b"));
-    const QString start = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir.filePath(QStringLiteral("a/work"))));
-    DriveList drives({a, nested, b});
-    QVERIFY(QDir::setCurrent(start));
+  void driveListRaisesChangeOnlyForTheUsersPick() {
+    DriveList drives;
+    drives.show();
     QSignalSpy changes(&drives, &DriveList::Change);
-    QCOMPARE(drives.Drive(), a);  // the volume of the current folder
-    QCOMPARE(drives.FolderOf(a), dir.filePath(QStringLiteral("a/work")));
-    QCOMPARE(drives.FolderOf(b), b);
-    // The innermost volume holding a folder remembers it.
-    drives.Remember(dir.filePath(QStringLiteral("a/nested/deep")));
-    QCOMPARE(drives.Drive(), nested);
-    QCOMPARE(drives.FolderOf(nested), dir.filePath(QStringLiteral("a/nested/deep")));
-    QCOMPARE(drives.FolderOf(a), dir.filePath(QStringLiteral("a/work")));
+    drives.Show({QStringLiteral("/"), QStringLiteral("/media/a [DISCO]")});
+    drives.Select(0);
+    QCOMPARE(drives.currentText(), QStringLiteral("/"));
     QCOMPARE(changes.count(), 0);
+    drives.setFocus();
+    QTest::keyClick(&drives, Qt::Key_Down);
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(drives.currentIndex(), 1);
+    drives.Select(0);  // the form puts the drive back
+    QCOMPARE(changes.count(), 1);
   }
 
   void namesKeepTheirBytesThroughTheLists() {
@@ -107,20 +106,6 @@ class ListsTest : public QObject {
       QCOMPARE(Shown(text), QString::fromUtf8(bytes.data(), std::ssize(bytes)));
     }
   }
-
-  void mountedVolumesHoldTheRootAndTheCurrentFolder() {
-    const QStringList roots = DriveList::MountedVolumes();
-    QVERIFY(roots.contains(QStringLiteral("/")));
-    DriveList drives;
-    QVERIFY(FolderIsUnderRoot(QDir::currentPath(), drives.Drive()));
-  }
-
- private:
-  static bool FolderIsUnderRoot(const QString& folder, const QString& root) {
-    return root == QStringLiteral("/") || folder == root || folder.startsWith(root + u'/');
-  }
-
-  std::optional<QTemporaryDir> scratch_;
 };
 
 TAVREL_UI_TEST_MAIN(ListsTest)

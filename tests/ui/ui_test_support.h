@@ -14,41 +14,31 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "message_boxes.h"
+#include "names.h"
+#include "scripted_answers.h"
 
 namespace tavrel::ui::testing {
 
-// Answers the boxes the window shows: OK boxes at once, Yes/No boxes with
-// the answers a test queued.  Keeps every box it was shown.
-class ScriptedBoxes : public MessageBoxes {
+// Answers the boxes the window shows as the script says, and notes a box
+// shown under the wait cursor.
+class ScriptedBoxes : public MessageBoxes, public tavrel::testing::ScriptedAnswers {
  public:
-  BoxAnswer Show(QWidget* /*parent*/, const BoxRequest& request) override {
-    shown.push_back(request);
+  BoxAnswer Show(QWidget* /*parent*/, const Box& box) override {
     if (QApplication::overrideCursor() != nullptr) shown_under_wait_cursor = true;
-    if (request.buttons == BoxButtons::kOk) return BoxAnswer::kOk;
-    if (answers.empty()) {
-      unexpected_question = true;
-      return BoxAnswer::kNo;
-    }
-    const BoxAnswer answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return Answer(box);
   }
 
-  std::vector<BoxRequest> shown;
-  std::deque<BoxAnswer> answers;
-  bool unexpected_question = false;
   bool shown_under_wait_cursor = false;
 };
 
 inline QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  return QByteArray::fromStdString(::ReadFile(ToEngine(path)));
 }
 
 inline bool WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+  return ::WriteFile(ToEngine(path), bytes.toStdString());
 }
 
 // Writes a file whose name is given as the file system's bytes.

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
+#include "scripted_answers.h"
 #include "tavrel.h"
 #include "wide.h"
 
@@ -28,25 +30,11 @@ namespace fs = std::filesystem;
 using form::BoxAnswer;
 using form::BoxButtons;
 
-// Records every box; a question takes the next queued answer (No when none).
-class RecordingBoxes : public MessageBoxes {
+// Records every box; a question takes the next queued answer.
+class RecordingBoxes : public MessageBoxes, public testing::ScriptedAnswers {
  public:
-  BoxAnswer Show(HWND, const form::Box& box) override {
-    shown.push_back(box);
-    if (box.buttons == BoxButtons::kOk) return BoxAnswer::kOk;
-    if (answers.empty()) return BoxAnswer::kNo;
-    const BoxAnswer answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  std::vector<form::Box> shown;
-  std::deque<BoxAnswer> answers;
+  BoxAnswer Show(HWND, const form::Box& box) override { return Answer(box); }
 };
-
-std::string Read(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), {}};
-}
 
 std::string Text(HWND hwnd) {
   wchar_t buffer[1024] = {};
@@ -90,8 +78,7 @@ bool Key(HWND target, UINT message, WPARAM key) {
 class FormConverterWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("tavrel_win32_" + std::to_string(GetCurrentProcessId()));
-    fs::remove_all(folder_);
+    folder_ = NewTemporaryFolder("tavrel_win32_");
     fs::create_directories(folder_ / "sub");
     fs::copy_file(fs::path(TAVREL_SAMPLES_DIR) / "BOARD40.PCB", folder_ / "BOARD40.PCB");
     fs::copy_file(fs::path(TAVREL_SAMPLES_DIR) / "NOTE.TXT", folder_ / "NOTE.TXT");
@@ -108,6 +95,7 @@ class FormConverterWindowTest : public ::testing::Test {
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
     EXPECT_TRUE(temporary_.empty() || !fs::exists(temporary_)) << "temporary file left behind";
+    EXPECT_FALSE(boxes_.unexpected_question) << "a question came that the test did not expect";
   }
   void Start(std::vector<std::wstring> drives, std::vector<std::wstring> faces = {}) {
     window_.reset();
@@ -212,8 +200,8 @@ TEST_F(FormConverterWindowTest, KeyboardSelectionAnalysesAndAltCSavesAfterAsking
   EXPECT_EQ(Text(Control(kDestFileName)), "3_BOARD4.PCB");
   EXPECT_EQ(Text(Control(kConvPreview)), "Conversione: Possibile!");
   ASSERT_TRUE(IsWindowEnabled(Control(kConveSalva)));
-  const std::string converted = Read(temporary_);
-  EXPECT_EQ(converted, Read(fs::path(TAVREL_GOLDEN_DIR) / "BOARD40.PCB.out"));
+  const std::string converted = ReadFile(temporary_);
+  EXPECT_EQ(converted, ReadFile(fs::path(TAVREL_GOLDEN_DIR) / "BOARD40.PCB.out"));
 
   std::ofstream(folder_ / "3_BOARD4.PCB", std::ios::binary) << "old";
   for (const BoxAnswer answer : {BoxAnswer::kNo, BoxAnswer::kYes}) {
@@ -225,7 +213,7 @@ TEST_F(FormConverterWindowTest, KeyboardSelectionAnalysesAndAltCSavesAfterAsking
     EXPECT_EQ(boxes_.shown[0].text, "Il file 3_BOARD4.PCB esiste già. Lo sovrascrivo?");
     EXPECT_EQ(boxes_.shown[0].default_answer, BoxAnswer::kYes);
   }
-  EXPECT_EQ(Read(folder_ / "3_BOARD4.PCB"), converted);
+  EXPECT_EQ(ReadFile(folder_ / "3_BOARD4.PCB"), converted);
   EXPECT_FALSE(fs::exists(temporary_));
   EXPECT_FALSE(IsWindowEnabled(Control(kConveSalva)));
   EXPECT_NE(GetFocus(), Control(kConveSalva));
@@ -324,11 +312,11 @@ TEST_F(FormConverterWindowTest, AListShowsANameItCutsShortWholeInItsTip) {
 }
 
 TEST_F(FormConverterWindowTest, OpeningFromOutsideDoesWhatAClickDoes) {
-  window_->Open(folder_ / "BOARD40.PCB");
+  window_->Open(Utf8((folder_ / "BOARD40.PCB").wstring()));
   EXPECT_EQ(Selected(Control(kSourceFileList)), "BOARD40.PCB");
   EXPECT_TRUE(IsWindowEnabled(Control(kConveSalva)));
-  window_->Open(folder_ / "hidden.pcb");
-  window_->Open(folder_ / "missing.pcb");
+  window_->Open(Utf8((folder_ / "hidden.pcb").wstring()));
+  window_->Open(Utf8((folder_ / "missing.pcb").wstring()));
   ASSERT_EQ(boxes_.shown.size(), 2u);
   EXPECT_EQ(boxes_.shown[0].text.rfind("Il file " + Here() + "\\hidden.pcb non si può aprire", 0),
             0u)

@@ -85,8 +85,26 @@ class FormConverter::Sink : public AnalysisSink {
   bool waiting_ = true;
 };
 
-FormConverter::FormConverter(FormView& view, NumberSettings numbers)
-    : view_(view), numbers_(std::move(numbers)) {
+// While the outermost one lives (one user action), each folder is read once
+// for all the lists that show it.
+class FormConverter::Batch {
+ public:
+  explicit Batch(FormConverter& form) : form_(form) { ++form_.batch_; }
+  ~Batch() {
+    if (--form_.batch_ > 0) return;
+    form_.listed_ = false;
+    form_.listing_ = {};
+  }
+  Batch(const Batch&) = delete;
+  Batch& operator=(const Batch&) = delete;
+
+ private:
+  FormConverter& form_;
+};
+
+FormConverter::FormConverter(FormView& view, NumberSettings numbers,
+                             const std::vector<std::string>& drives)
+    : view_(view), numbers_(std::move(numbers)), drives_(drives) {
   try {
     TemporaryFileOrThrow();  // this copy's own, from the start
   } catch (const RuntimeError&) {
@@ -97,46 +115,200 @@ FormConverter::FormConverter(FormView& view, NumberSettings numbers)
 FormConverter::~FormConverter() = default;
 
 void FormConverter::Form_Load() {
-  const std::string folder = view_.DriveFolder();
-  if (!folder.empty()) view_.SetPath(List::kSourceDir, folder);
-  view_.SetPath(List::kSourceFileList, view_.Path(List::kSourceDir));
+  const Batch batch(*this);
+  std::vector<std::string> captions;
+  for (std::size_t i = 0; i < drives_.size(); ++i)
+    captions.push_back(drives_.Caption(i));
+  view_.ShowDrives(captions);
+  std::string folder = platform::CurrentFolder();
+  drive_ = drives_.DriveOf(folder);
+  view_.SelectDrive(drive_);
+  if (drive_ >= 0) {
+    const std::string readable = drives_.FolderOf(static_cast<std::size_t>(drive_), Readable());
+    if (!readable.empty()) folder = readable;
+  }
+  for (List list : {List::kSourceDir, List::kDestDir, List::kSourceFileList, List::kDestFileList}) {
+    State(list).path = folder;  // kept even when it cannot be read
+    SetPath(list, folder);
+  }
+  RememberFolder(State(List::kSourceDir).path);
   SetReady(false);
 }
 
 void FormConverter::Drive_Change() {
-  const std::string folder = view_.DriveFolder();
+  const Batch batch(*this);
+  const int picked = view_.SelectedDrive();
+  if (picked < 0 || picked == drive_) return;
+  const std::string folder = drives_.FolderOf(static_cast<std::size_t>(picked), Readable());
   if (folder.empty()) {
-    const std::string drive = view_.DriveRoot();
-    view_.UndoDrive();
-    Say(Fill(texts::kDriveUnreadable, {drive}));
+    view_.SelectDrive(drive_);
+    Say(Fill(texts::kDriveUnreadable, {drives_.Root(static_cast<std::size_t>(picked))}));
     return;
   }
-  view_.SetPath(List::kSourceDir, folder);  // raises SourceDir_Change when the folder differs
-  view_.SetPath(List::kDestDir, folder);    // raises DestDir_Change when the folder differs
+  drive_ = picked;
+  SetPath(List::kSourceDir, folder);  // raises SourceDir_Change when the folder differs
+  SetPath(List::kDestDir, folder);    // raises DestDir_Change when the folder differs
   SourceDir_Change();
 }
 
 void FormConverter::SourceDir_Change() {
-  const std::string folder = view_.Path(List::kSourceDir);
-  view_.RememberFolder(folder);
-  view_.SetPath(List::kSourceFileList, folder);
-  view_.SetPath(List::kDestDir, folder);  // raises DestDir_Change when the folder differs
+  const Batch batch(*this);
+  const std::string folder = State(List::kSourceDir).path;
+  RememberFolder(folder);
+  SetPath(List::kSourceFileList, folder);
+  SetPath(List::kDestDir, folder);  // raises DestDir_Change when the folder differs
   DestDir_Change();
 }
 
+void FormConverter::RememberFolder(const std::string& folder) {
+  const int drive = drives_.Remember(folder);
+  if (drive < 0) return;
+  drive_ = drive;
+  view_.SelectDrive(drive);
+}
+
+void FormConverter::Folder_Open(List list) {
+  const Batch batch(*this);
+  const int line = view_.CurrentLine(list);
+  const std::vector<FolderLine>& lines = State(list).lines;
+  if (line < 0 || static_cast<std::size_t>(line) >= lines.size()) return;
+  const std::string folder = lines[static_cast<std::size_t>(line)].path;
+  if (!SetPath(list, folder)) FolderOpenFailed(folder);
+}
+
+void FormConverter::Open(const std::string& path) {
+  const Batch batch(*this);
+  // Looked up by its bytes, as a click's name is.
+  const bool folder = IsFolder(path);
+  if (!folder && !FileExists(path)) {
+    Say(Fill(texts::kOpenMissing, {path}));
+    return;
+  }
+  const std::string full = platform::FullFolder(path);
+  if (!OpenSourceFolder(folder ? full : platform::ParentFolder(full)) || folder) return;
+  const std::string name = NameOf(full);
+  const std::vector<std::string>& files = State(List::kSourceFileList).files;
+  auto found = std::find(files.begin(), files.end(), name);
+  if (found == files.end()) {  // a name the system matched in another case
+    found = std::find_if(files.begin(), files.end(), [&](const std::string& file) {
+      return platform::SameFolderText(file, name);
+    });
+  }
+  if (found == files.end()) {
+    Say(Fill(texts::kOpenNotListed, {full}));
+    return;
+  }
+  view_.SelectFile(List::kSourceFileList, static_cast<int>(found - files.begin()));
+  SourceFileList_Click();
+}
+
+bool FormConverter::OpenSourceFolder(const std::string& folder) {
+  // As the user opening it: the drive and the destination lists follow.
+  if (platform::SameFolderText(folder, State(List::kSourceDir).path)) {
+    SourceDir_Change();
+    return true;
+  }
+  if (SetPath(List::kSourceDir, folder)) return true;  // raised SourceDir_Change
+  FolderOpenFailed(folder);
+  return false;
+}
+
+const platform::FolderContents* FormConverter::ListingOf(const std::string& folder) {
+  if (listed_ && listed_folder_ == folder) return &listing_;
+  platform::FolderContents fresh;
+  if (!ReadListing(folder, fresh)) return nullptr;
+  listing_ = std::move(fresh);
+  listed_folder_ = folder;
+  listed_ = batch_ > 0;  // kept only while a batch lives
+  return &listing_;
+}
+
+ReadableTest FormConverter::Readable() {
+  return [this](const std::string& folder) { return ListingOf(folder) != nullptr; };
+}
+
+bool FormConverter::SetPath(List list, const std::string& folder) {
+  const std::string clean = platform::FullFolder(folder);
+  const platform::FolderContents* listing = ListingOf(clean);
+  if (listing == nullptr) return false;
+  ListState& state = State(list);
+  const bool changed = state.path != clean;
+  state.path = clean;
+  if (list == List::kSourceFileList || list == List::kDestFileList) {
+    state.files = listing->files;
+    view_.ShowFiles(list, state.files, -1, false);
+    return true;
+  }
+  state.lines = FolderLines(clean, listing->folders);
+  view_.ShowFolders(list, state.lines, static_cast<int>(platform::FolderSteps(clean).size()) - 1);
+  if (changed) {  // the list's change event, at once
+    if (list == List::kSourceDir) {
+      SourceDir_Change();
+    } else {
+      DestDir_Change();
+    }
+  }
+  return true;
+}
+
+void FormConverter::Refresh(List list) {
+  ListState& state = State(list);
+  if (list == List::kSourceFileList || list == List::kDestFileList) {
+    const std::string selected = FileName(list);
+    const platform::FolderContents* listing = ListingOf(state.path);
+    if (listing == nullptr) return;
+    state.files = listing->files;
+    const auto found = std::find(state.files.begin(), state.files.end(), selected);
+    view_.ShowFiles(list, state.files,
+                    selected.empty() || found == state.files.end()
+                        ? -1
+                        : static_cast<int>(found - state.files.begin()),
+                    true);
+    return;
+  }
+  const platform::FolderContents* listing = ListingOf(state.path);
+  if (listing == nullptr) {
+    // Gone: its nearest parent that can be read opens, as a user's pick.
+    const std::string parent = NearestReadable(platform::ParentFolder(state.path),
+                                               platform::RootOf(state.path), Readable());
+    if (!parent.empty()) SetPath(list, parent);
+    return;
+  }
+  const int line = view_.CurrentLine(list);
+  const std::string current = line >= 0 && static_cast<std::size_t>(line) < state.lines.size()
+                                  ? state.lines[static_cast<std::size_t>(line)].path
+                                  : state.path;
+  state.lines = FolderLines(state.path, listing->folders);
+  int shown = static_cast<int>(platform::FolderSteps(state.path).size()) - 1;
+  for (std::size_t i = 0; i < state.lines.size(); ++i) {
+    if (state.lines[i].path == current) shown = static_cast<int>(i);
+  }
+  view_.ShowFolders(list, state.lines, shown);
+}
+
+std::string FormConverter::FileName(List list) const {
+  const int file = view_.SelectedFile(list);
+  const std::vector<std::string>& files = State(list).files;
+  return file >= 0 && static_cast<std::size_t>(file) < files.size()
+             ? files[static_cast<std::size_t>(file)]
+             : std::string();
+}
+
 void FormConverter::SourceFileList_Click() {
-  const std::string name = view_.FileName(List::kSourceFileList);
+  const Batch batch(*this);
+  const std::string name = FileName(List::kSourceFileList);
   if (name.empty()) return;
   view_.SetDestFileNameText(ProposedName(name));
   Analizza();
 }
 
 void FormConverter::DestDir_Change() {
-  view_.SetPath(List::kDestFileList, view_.Path(List::kDestDir));
+  const Batch batch(*this);
+  SetPath(List::kDestFileList, State(List::kDestDir).path);
 }
 
 void FormConverter::DestFileList_Click() {
-  const std::string name = view_.FileName(List::kDestFileList);
+  const std::string name = FileName(List::kDestFileList);
   if (!name.empty()) view_.SetDestFileNameText(ProposedName(name));
 }
 
@@ -150,8 +322,8 @@ void FormConverter::Analizza() {
   }
   Sink sink(*this);
   // The folder the clicked name was listed from.
-  request.folder = view_.Path(List::kSourceFileList);
-  request.name = view_.FileName(List::kSourceFileList);
+  request.folder = State(List::kSourceFileList).path;
+  request.name = FileName(List::kSourceFileList);
   request.numbers = numbers_;
   tavrel::Analizza(request, sink);
 }
@@ -171,7 +343,7 @@ void FormConverter::ConveSalva_Click() {
   if (!ready_) return;
   const std::string name = Trimmed(view_.DestFileNameText());
   if (!AcceptDestinationName(name)) return;
-  const std::string folder = view_.Path(List::kDestDir);
+  const std::string folder = State(List::kDestDir).path;
   if (!IsFolder(folder)) {
     Say(Fill(texts::kFolderMissing, {folder}));
     return;
@@ -222,8 +394,9 @@ void FormConverter::ConveSalva_Click() {
   }
   SetReady(false);
   // Show the new file without touching the selections.
-  view_.Refresh(List::kDestFileList);
-  if (view_.Path(List::kSourceFileList) == folder) view_.Refresh(List::kSourceFileList);
+  const Batch batch(*this);
+  Refresh(List::kDestFileList);
+  if (State(List::kSourceFileList).path == folder) Refresh(List::kSourceFileList);
 }
 
 bool FormConverter::AcceptDestinationName(const std::string& name) {
@@ -278,10 +451,11 @@ void FormConverter::Form_Unload() {
 }
 
 void FormConverter::Refresh() {
-  view_.Refresh(List::kSourceDir);  // a folder gone: its parent opens, and the lists follow
-  view_.Refresh(List::kDestDir);
-  view_.Refresh(List::kSourceFileList);
-  view_.Refresh(List::kDestFileList);
+  const Batch batch(*this);
+  Refresh(List::kSourceDir);  // a folder gone: its parent opens, and the lists follow
+  Refresh(List::kDestDir);
+  Refresh(List::kSourceFileList);
+  Refresh(List::kDestFileList);
 }
 
 void FormConverter::FolderOpenFailed(const std::string& folder) {

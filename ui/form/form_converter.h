@@ -26,6 +26,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "folders.h"
 
 #include "form_view.h"
 #include "tavrel.h"
@@ -34,14 +37,17 @@ namespace tavrel::form {
 
 class FormConverter {
  public:
-  // `numbers` are the user's number settings, read by the binding once.
-  FormConverter(FormView& view, NumberSettings numbers);
+  // `numbers` are the user's number settings, read by the binding once;
+  // `drives` the drives' root folders, empty for the machine's.
+  FormConverter(FormView& view, NumberSettings numbers,
+                const std::vector<std::string>& drives = {});
   ~FormConverter();
   FormConverter(const FormConverter&) = delete;
   FormConverter& operator=(const FormConverter&) = delete;
 
-  // The start-up handler, called once the controls exist: the source and
-  // destination lists on the current drive's folder, ConveSalva disabled.
+  // The start-up handler, called once the controls exist: the drive list
+  // filled, the source and destination lists on the current drive's folder,
+  // ConveSalva disabled.
   void Form_Load();
 
   // The user picked another drive: every list moves to its folder.  A drive
@@ -84,13 +90,23 @@ class FormConverter {
   // file deleted.  Runs once; later calls do nothing.
   void Form_Unload();
 
-  // The lists read their folders again (F5), keeping the selections.
+  // A double click or Enter on a line of a folder list (SourceDir,
+  // DestDir): that folder opens, raising the list's change event; one that
+  // cannot be read is said in a message.
+  void Folder_Open(List list);
+  // Opens a file or folder given from outside (the command line, a drop):
+  // the lists move to its folder as if the user had opened it, and a file is
+  // then clicked in SourceFileList.  A path that does not exist, or a file
+  // the list does not show, is only said.
+  void Open(const std::string& path);
+  // The lists read their folders again (F5), keeping the selections; a
+  // folder list whose folder is gone opens its nearest readable parent.
   void Refresh();
-  // A folder the user tried to open in a folder list cannot be read.
-  void FolderOpenFailed(const std::string& folder);
   // Shows a message with the warning title and an OK button.
   void Say(const std::string& text, BoxIcon icon = BoxIcon::kExclamation);
 
+  // The folder a list shows.
+  const std::string& Path(List list) const { return State(list).path; }
   // Whether a complete conversion waits to be saved (ConveSalva enabled).
   bool ready() const { return ready_; }
   // Whether the information window is open (the main window disabled).
@@ -101,6 +117,31 @@ class FormConverter {
 
  private:
   class Sink;
+
+  class Batch;
+
+  // A list's folder and what it shows.
+  struct ListState {
+    std::string path;
+    std::vector<FolderLine> lines;   // a folder list's
+    std::vector<std::string> files;  // a file list's
+  };
+  ListState& State(List list) { return lists_[static_cast<std::size_t>(list)]; }
+  const ListState& State(List list) const { return lists_[static_cast<std::size_t>(list)]; }
+  // The folder's listing, read once while a batch lives; null when it cannot
+  // be read.
+  const platform::FolderContents* ListingOf(const std::string& folder);
+  // Whether a folder can be read, by its listing.
+  ReadableTest Readable();
+  // Points the list at `folder`, raising a folder list's change event when
+  // its folder changes; false, and nothing changes, when it cannot be read.
+  bool SetPath(List list, const std::string& folder);
+  // Reads the list's folder again, keeping what the user stands on.
+  void Refresh(List list);
+  void RememberFolder(const std::string& folder);
+  bool OpenSourceFolder(const std::string& folder);
+  std::string FileName(List list) const;
+  void FolderOpenFailed(const std::string& folder);
 
   void Analizza();
   void ShowAnalysisError(const RuntimeError& error);
@@ -115,6 +156,13 @@ class FormConverter {
 
   FormView& view_;
   NumberSettings numbers_;
+  Drives drives_;
+  int drive_ = -1;  // the drive shown last
+  ListState lists_[4];
+  int batch_ = 0;
+  bool listed_ = false;  // listing_ holds listed_folder_'s entries
+  std::string listed_folder_;
+  platform::FolderContents listing_;
   std::unique_ptr<TemporaryFileLease> temporary_file_;
   bool ready_ = false;
   bool info_window_open_ = false;

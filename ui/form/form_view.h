@@ -4,13 +4,14 @@
 // view that answers the questions.
 //
 // Texts are UTF-8; paths and file names are the file system's bytes as the
-// engine takes them.  "\n" breaks a line in a message.  The view knows the
-// file system only as far as its lists show it: which drives there are, which
-// folders and files a list holds.
+// engine takes them.  "\n" breaks a line in a message.  The view does not
+// know the file system: the form tells each list what to show.
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "folders.h"
 #include "tavrel.h"
 
 namespace tavrel::form {
@@ -52,35 +53,30 @@ class FormView {
   // The wait cursor over the whole program while an analysis runs.
   virtual void SetWaitCursor(bool waiting) = 0;
 
-  // --- The drive list (Drive).
-  // The selected drive as the user reads it (its root folder).
-  virtual std::string DriveRoot() const = 0;
-  // The folder to open on the selected drive: the one last opened there (at
-  // first the current folder on its own drive, the root on the others), or
-  // its nearest parent on that drive that can be read.  Empty when the drive
-  // cannot be read at all.
-  virtual std::string DriveFolder() const = 0;
-  // The drive holding `folder` remembers it and is shown as selected,
-  // without raising Drive_Change.
-  virtual void RememberFolder(const std::string& folder) = 0;
-  // Shows the drive selected before the user's last pick again, without
-  // raising Drive_Change.
-  virtual void UndoDrive() = 0;
+  // --- The drive list (Drive): the form fills it and keeps each drive's
+  // folder; none of these raises Drive_Change.
+  virtual void ShowDrives(const std::vector<std::string>& captions) = 0;
+  virtual void SelectDrive(int drive) = 0;
+  // The drive the user picked (its index in ShowDrives); -1 when none.
+  virtual int SelectedDrive() const = 0;
 
   // --- The folder lists (SourceDir, DestDir) and file lists
-  // (SourceFileList, DestFileList).
-  virtual std::string Path(List list) const = 0;
-  // Points the list at `folder`.  A folder list whose folder changes raises
-  // its change event (SourceDir_Change, DestDir_Change) before this returns;
-  // a file list shows the folder's files with none selected and raises
-  // nothing.  False, and nothing changes, when the folder cannot be read.
-  virtual bool SetPath(List list, const std::string& folder) = 0;
-  // Reads the list's folder again, keeping the selection when it is still
-  // there, raising nothing (a folder list whose folder is gone opens its
-  // nearest readable parent, which raises its change event).
-  virtual void Refresh(List list) = 0;
-  // The file selected in a file list, without folder; empty when none.
-  virtual std::string FileName(List list) const = 0;
+  // (SourceFileList, DestFileList): the form gives them their lines, sorted,
+  // and raises the change events itself; none of these raises anything.
+  // A folder list shows `lines`, with the line `current` current and in
+  // sight.
+  virtual void ShowFolders(List list, const std::vector<FolderLine>& lines, int current) = 0;
+  // The line the user stands on in a folder list; -1 when none.
+  virtual int CurrentLine(List list) const = 0;
+  // A file list shows `names` with the file `selected` selected (-1: none);
+  // `keep_place`: the list keeps its scrolling (the same folder read again),
+  // else it starts at its first file.
+  virtual void ShowFiles(List list, const std::vector<std::string>& names, int selected,
+                         bool keep_place) = 0;
+  // The file selected in a file list; -1 when none.
+  virtual int SelectedFile(List list) const = 0;
+  // Selects a file and brings it into sight.
+  virtual void SelectFile(List list, int file) = 0;
 
   // --- The destination name (DestFileName).
   virtual std::string DestFileNameText() const = 0;

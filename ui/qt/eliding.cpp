@@ -6,7 +6,7 @@
 #include <QStyleOptionFrame>
 #include <QToolTip>
 
-#include "folders.h"
+#include "names.h"
 
 namespace tavrel::ui {
 

@@ -1,22 +1,13 @@
 #include "file_list.h"
 
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QSignalBlocker>
 
-#include "folders.h"
 #include "list_look.h"
+#include "names.h"
 
 namespace tavrel::ui {
-
-namespace {
-
-// The file's name as the folder holds it.
-QString NameOf(const QListWidgetItem* item) {
-  const QVariant name = item->data(kNameRole);
-  return name.isValid() ? name.toString() : item->text();
-}
-
-}  // namespace
 
 FileList::FileList(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
@@ -28,53 +19,33 @@ FileList::FileList(QWidget* parent) : QListWidget(parent) {
   });
 }
 
-bool FileList::SetPath(const QString& folder) {
-  const QString clean = CleanFolder(folder);
-  const auto names = ReadFolder(clean, EntryKind::kFiles);
-  if (!names) return false;
-  path_ = clean;
-  Fill(*names, QString());
-  scrollToTop();  // a new folder starts at its first file
-  return true;
-}
-
-void FileList::Refresh() {
-  const auto names = ReadFolder(path_, EntryKind::kFiles, true);
-  if (names) Fill(*names, FileName());
-}
-
-bool FileList::Select(const QString& name) {
-  QListWidgetItem* found = nullptr;
-  for (int row = 0; row < count() && found == nullptr; ++row) {
-    if (NameOf(item(row)) == name) found = item(row);
-  }
-  if (found == nullptr) return false;
-  if (found->isSelected()) clearSelection();  // so that Click comes again
-  setCurrentItem(found, QItemSelectionModel::ClearAndSelect);
-  scrollToItem(found);
-  return true;
-}
-
-QString FileList::FileName() const {
-  const QListWidgetItem* item = currentItem();
-  return item != nullptr && item->isSelected() ? NameOf(item) : QString();
-}
-
-void FileList::Fill(const QStringList& names, const QString& selected) {
+void FileList::Show(const std::vector<std::string>& names, int selected, bool keep_place) {
   const QSignalBlocker blocker(this);
+  const int top = verticalScrollBar()->value();
   clear();
-  // All in one insertion, so the list lays itself out once; a name shown
-  // otherwise than its bytes keeps them aside.
+  // All in one insertion, so the list lays itself out once.
   QStringList shown;
-  shown.reserve(names.size());
-  for (const QString& name : names)
-    shown.append(Shown(name));
+  shown.reserve(static_cast<qsizetype>(names.size()));
+  for (const std::string& name : names)
+    shown.append(Shown(FromEngine(name)));
   addItems(shown);
-  for (qsizetype row = 0; row < names.size(); ++row) {
-    if (shown[row] != names[row]) item(static_cast<int>(row))->setData(kNameRole, names[row]);
+  if (selected >= 0) setCurrentRow(selected, QItemSelectionModel::ClearAndSelect);
+  if (keep_place) {
+    verticalScrollBar()->setValue(top);
+  } else {
+    scrollToTop();  // a new folder starts at its first file
   }
-  const int row = selected.isEmpty() ? -1 : static_cast<int>(names.indexOf(selected));
-  if (row >= 0) setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+}
+
+int FileList::Selected() const {
+  const QListWidgetItem* item = currentItem();
+  return item != nullptr && item->isSelected() ? row(item) : -1;
+}
+
+void FileList::Select(int line) {
+  const QSignalBlocker blocker(this);
+  setCurrentRow(line, QItemSelectionModel::ClearAndSelect);
+  scrollToItem(item(line));
 }
 
 void FileList::focusInEvent(QFocusEvent* event) {

@@ -2,7 +2,8 @@
 #pragma once
 
 #include <QListWidget>
-#include <QString>
+#include <string>
+#include <vector>
 
 namespace tavrel::ui {
 
@@ -12,19 +13,14 @@ class FileList : public QListWidget {
  public:
   explicit FileList(QWidget* parent = nullptr);
 
-  // Lists the files of `folder` with none selected.  When the folder cannot
-  // be read the list keeps what it showed and false is returned.
-  bool SetPath(const QString& folder);
-  const QString& Path() const { return path_; }
-  // Reads the folder again, keeping the selected name when it is still there,
-  // without raising Click.
-  void Refresh();
-  // Selects the file of that name as a click on it does, raising Click;
-  // false when the list does not show it.
-  bool Select(const QString& name);
-  // The selected file name (without folder) as the folder holds it; empty
-  // when none is selected.
-  QString FileName() const;
+  // Shows the names (the file system's bytes) with the file `selected`
+  // selected (-1: none), raising nothing; `keep_place`: the list keeps its
+  // scrolling, else it starts at its first file.
+  void Show(const std::vector<std::string>& names, int selected, bool keep_place);
+  // The selected file's line; -1 when none.
+  int Selected() const;
+  // Selects the file on that line and brings it into sight, raising nothing.
+  void Select(int row);
 
  signals:
   // The selection changed, by mouse or keyboard, or the selected file was
@@ -37,11 +33,6 @@ class FileList : public QListWidget {
   void focusOutEvent(QFocusEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
-
- private:
-  void Fill(const QStringList& names, const QString& selected);
-
-  QString path_;
 };
 
 }  // namespace tavrel::ui

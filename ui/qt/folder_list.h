@@ -3,7 +3,10 @@
 #pragma once
 
 #include <QListWidget>
-#include <QString>
+#include <string>
+#include <vector>
+
+#include "folders.h"  // form::FolderLine
 
 namespace tavrel::ui {
 
@@ -13,34 +16,19 @@ class FolderList : public QListWidget {
  public:
   explicit FolderList(QWidget* parent = nullptr);
 
-  // Opens `folder`.  When it differs from the open one, Change is raised
-  // before this returns.  When it cannot be read nothing changes and false
-  // is returned.
-  bool SetPath(const QString& folder);
-  const QString& Path() const { return path_; }
-  // The folder on the given line (0 = the top of the path).
-  QString FolderAt(int row) const;
-  // Reads the open folder again, keeping the line the user stands on.  When
-  // it can no longer be read, its nearest readable parent is opened.
-  void Refresh();
+  // Shows the lines with the line `current` current and in sight; raises
+  // nothing.
+  void Show(const std::vector<form::FolderLine>& lines, int current);
 
  signals:
-  void Change();
-  // The user tried to open a folder that cannot be read.
-  void OpenFailed(const QString& folder);
+  // A double click or Enter on the current line: its folder is to open.
+  void Open();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
-
- private:
-  void Open(const QListWidgetItem* item);
-  // `again`: the folder is read anew, not taken from the last reading.
-  bool Fill(const QString& folder, const QString& current, bool again);
-
-  QString path_;
 };
 
 }  // namespace tavrel::ui

@@ -3,9 +3,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,11 +20,11 @@
 #include "eliding.h"
 #include "file_list.h"
 #include "folder_list.h"
-#include "folders.h"
 #include "icons.h"
 #include "info_window.h"
 #include "layout.h"
 #include "look.h"
+#include "names.h"
 #include "texts.h"
 #include "twips.h"
 
@@ -63,10 +61,6 @@ Control* Named(Control* control, const char* name, const char* tooltip = nullptr
   return control;
 }
 
-QString Native(const QString& path) {
-  return QDir::toNativeSeparators(path);
-}
-
 // The user's number settings, as the window's locale gives them.
 NumberSettings LocaleNumbers() {
   const QLocale locale = QLocale::system();
@@ -87,7 +81,7 @@ FormConverterWindow::FormConverterWindow() : FormConverterWindow(Options{}) {}
 FormConverterWindow::FormConverterWindow(const Options& options)
     : own_boxes_(options.boxes != nullptr ? nullptr : std::make_unique<QtMessageBoxes>()),
       boxes_(options.boxes != nullptr ? options.boxes : own_boxes_.get()),
-      form_(*this, LocaleNumbers()) {
+      form_(*this, LocaleNumbers(), options.volumes) {
   setObjectName(QStringLiteral("FormConverter"));
   setWindowTitle(QString::fromStdString(texts::Caption()));
   setWindowIcon(WindowIcon());
@@ -96,7 +90,7 @@ FormConverterWindow::FormConverterWindow(const Options& options)
   setFont(WindowFont());
   setFixedSize(Pixels(layout::kFormWidth), Pixels(layout::kFormHeight));
 
-  CreateControls(options.volumes);
+  CreateControls();
   ConnectEvents();
   AcceptDroppedFiles();
   form_.Form_Load();
@@ -106,18 +100,15 @@ FormConverterWindow::~FormConverterWindow() {
   delete info_window_;
 }
 
-void FormConverterWindow::CreateControls(const QStringList& volumes) {
-  const QString start = CurrentFolder();
-
+void FormConverterWindow::CreateControls() {
   // Frame1 only frames the source lists, which belong to the window.
   Frame1 = MakeFrame(this, "Frame1", Text(texts::kFrame1));
   PlaceTwips(Frame1, layout::kFrame1);
-  Drive = Named(new DriveList(volumes, this), "Drive", texts::kDriveTip);
+  Drive = Named(new DriveList(this), "Drive", texts::kDriveTip);
   PlaceTwips(Drive, layout::kDrive);
   SourceDir = Named(new FolderList(this), "SourceDir", texts::kSourceDirTip);
   PlaceTwips(SourceDir, layout::kSourceDir);
-  SourceDir->SetPath(start);
-  // Form_Load gives it its folder.
+  // Form_Load fills the lists.
   SourceFileList = Named(new FileList(this), "SourceFileList", texts::kSourceFileListTip);
   PlaceTwips(SourceFileList, layout::kSourceFileList);
 
@@ -125,14 +116,12 @@ void FormConverterWindow::CreateControls(const QStringList& volumes) {
   PlaceTwips(Frame3, layout::kFrame3);
   DestDir = Named(new FolderList(Frame3), "DestDir", texts::kDestDirTip);
   PlaceTwips(DestDir, layout::kDestDir);
-  DestDir->SetPath(start);
   Label22 = MakeLabel(Frame3, "Label22", Text(texts::kLabel22));
   PlaceTwips(Label22, layout::kLabel22);
   DestFileName = Named(new ElidingLineEdit(Frame3), "DestFileName", texts::kDestFileNameTip);
   PlaceTwips(DestFileName, layout::kDestFileName);
   DestFileList = Named(new FileList(Frame3), "DestFileList", texts::kDestFileListTip);
   PlaceTwips(DestFileList, layout::kDestFileList);
-  DestFileList->SetPath(start);
 
   Frame2 = MakeFrame(this, "Frame2", Text(texts::kFrame2));
   Frame2->setToolTip(Text(texts::kFrame2Tip));
@@ -177,15 +166,11 @@ void FormConverterWindow::CreateControls(const QStringList& volumes) {
 void FormConverterWindow::ConnectEvents() {
   form::FormConverter* const form = &form_;
   connect(Drive, &DriveList::Change, this, [form] { form->Drive_Change(); });
-  connect(SourceDir, &FolderList::Change, this, [form] { form->SourceDir_Change(); });
+  connect(SourceDir, &FolderList::Open, this, [form] { form->Folder_Open(List::kSourceDir); });
   connect(SourceFileList, &FileList::Click, this, [form] { form->SourceFileList_Click(); });
-  connect(DestDir, &FolderList::Change, this, [form] { form->DestDir_Change(); });
+  connect(DestDir, &FolderList::Open, this, [form] { form->Folder_Open(List::kDestDir); });
   connect(DestFileList, &FileList::Click, this, [form] { form->DestFileList_Click(); });
   // DestFileName_Change has nothing to do: the name is read when saving.
-  for (FolderList* list : {SourceDir, DestDir}) {
-    connect(list, &FolderList::OpenFailed, this,
-            [form](const QString& folder) { form->FolderOpenFailed(ToEngine(Native(folder))); });
-  }
   connect(ConveSalva, &QPushButton::clicked, this, [form] { form->ConveSalva_Click(); });
   connect(Info, &QPushButton::clicked, this, [form] { form->Info_Click(); });
   connect(Exit, &QPushButton::clicked, this, [form] { form->Exit_Click(); });
@@ -202,28 +187,7 @@ void FormConverterWindow::AcceptDroppedFiles() {
 void FormConverterWindow::Open(const QString& path) {
   // Looked up by its bytes, as a click's name is: a name that is not UTF-8
   // (its bytes kept, see FromEngine) is found as well.
-  const std::string bytes = ToEngine(path);
-  const bool folder = tavrel::IsFolder(bytes);
-  if (!folder && !tavrel::FileExists(bytes)) {
-    form_.Say(texts::Fill(texts::kOpenMissing, {ToEngine(Native(path))}));
-    return;
-  }
-  const QFileInfo target(path);  // for the names only
-  const QString file = folder ? QString() : target.fileName();
-  if (!OpenSourceFolder(CleanFolder(file.isEmpty() ? path : target.absolutePath()))) return;
-  if (!file.isEmpty() && !SourceFileList->Select(file))
-    form_.Say(texts::Fill(texts::kOpenNotListed, {ToEngine(Native(target.absoluteFilePath()))}));
-}
-
-bool FormConverterWindow::OpenSourceFolder(const QString& folder) {
-  // As the user opening it: the drive and the destination lists follow.
-  if (folder == SourceDir->Path()) {
-    form_.SourceDir_Change();
-    return true;
-  }
-  if (SourceDir->SetPath(folder)) return true;  // raised SourceDir_Change
-  form_.FolderOpenFailed(ToEngine(Native(folder)));
-  return false;
+  form_.Open(ToEngine(path));
 }
 
 bool FormConverterWindow::TakeDrop(QDropEvent* event) {
@@ -346,49 +310,41 @@ void FormConverterWindow::SetWaitCursor(bool waiting) {
   }
 }
 
-std::string FormConverterWindow::DriveRoot() const {
-  return ToEngine(Native(Drive->Drive()));
+void FormConverterWindow::ShowDrives(const std::vector<std::string>& captions) {
+  QStringList shown;
+  for (const std::string& caption : captions)
+    shown.append(Shown(FromEngine(caption)));
+  Drive->Show(shown);
 }
 
-std::string FormConverterWindow::DriveFolder() const {
-  const QString root = Drive->Drive();
-  QString folder = Drive->FolderOf(root);
-  // A folder removed since it was left: its nearest parent on the volume.
-  while (!IsReadableFolder(folder) && folder != root && FolderIsUnder(folder, root)) {
-    folder = CleanFolder(folder + QStringLiteral("/.."));
-  }
-  return IsReadableFolder(folder) ? ToEngine(folder) : std::string();
+void FormConverterWindow::SelectDrive(int drive) {
+  Drive->Select(drive);
 }
 
-void FormConverterWindow::RememberFolder(const std::string& folder) {
-  Drive->Remember(FromEngine(folder));
+int FormConverterWindow::SelectedDrive() const {
+  return Drive->currentIndex();
 }
 
-void FormConverterWindow::UndoDrive() {
-  Drive->Undo();
+void FormConverterWindow::ShowFolders(List list, const std::vector<form::FolderLine>& lines,
+                                      int current) {
+  FolderListOf(list)->Show(lines, current);
 }
 
-std::string FormConverterWindow::Path(List list) const {
-  if (const FileList* files = FileListOf(list)) return ToEngine(files->Path());
-  return ToEngine(FolderListOf(list)->Path());
+int FormConverterWindow::CurrentLine(List list) const {
+  return FolderListOf(list)->currentRow();
 }
 
-bool FormConverterWindow::SetPath(List list, const std::string& folder) {
-  if (FileList* files = FileListOf(list)) return files->SetPath(FromEngine(folder));
-  return FolderListOf(list)->SetPath(FromEngine(folder));
+void FormConverterWindow::ShowFiles(List list, const std::vector<std::string>& names, int selected,
+                                    bool keep_place) {
+  FileListOf(list)->Show(names, selected, keep_place);
 }
 
-void FormConverterWindow::Refresh(List list) {
-  if (FileList* files = FileListOf(list)) {
-    files->Refresh();
-  } else {
-    FolderListOf(list)->Refresh();
-  }
+int FormConverterWindow::SelectedFile(List list) const {
+  return FileListOf(list)->Selected();
 }
 
-std::string FormConverterWindow::FileName(List list) const {
-  const FileList* files = FileListOf(list);
-  return files != nullptr ? ToEngine(files->FileName()) : std::string();
+void FormConverterWindow::SelectFile(List list, int file) {
+  FileListOf(list)->Select(file);
 }
 
 std::string FormConverterWindow::DestFileNameText() const {
@@ -400,8 +356,7 @@ void FormConverterWindow::SetDestFileNameText(const std::string& name) {
 }
 
 form::BoxAnswer FormConverterWindow::ShowBox(const form::Box& box) {
-  return boxes_->Show(this, {QString::fromStdString(box.title), FromEngine(box.text), box.icon,
-                             box.buttons, box.default_answer, box.cancel_answer});
+  return boxes_->Show(this, box);
 }
 
 void FormConverterWindow::ShowInfoWindow() {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "form_converter.h"
 #include "form_view.h"
@@ -38,18 +39,18 @@ class FormConverterWindow : public QWidget, private form::FormView {
     // Where the boxes go; null for real message boxes.
     MessageBoxes* boxes = nullptr;
     // The volumes' root folders; empty for the mounted volumes.
-    QStringList volumes;
+    std::vector<std::string> volumes;
   };
 
   FormConverterWindow();
   explicit FormConverterWindow(const Options& options);
   ~FormConverterWindow() override;
 
-  // Opens a file or folder given from outside (the command line, a drop):
-  // the lists are pointed at its drive and folder as if the user had opened
-  // it, and a file is then clicked in SourceFileList.  A path that does not
-  // exist is only reported.
+  // Opens a file or folder given from outside (the command line, a drop),
+  // as form::FormConverter::Open does.
   void Open(const QString& path);
+  // The folder a list shows.
+  std::string Path(form::List list) const { return form_.Path(list); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -60,10 +61,9 @@ class FormConverterWindow : public QWidget, private form::FormView {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void CreateControls(const QStringList& volumes);
+  void CreateControls();
   void ConnectEvents();
   void AcceptDroppedFiles();
-  bool OpenSourceFolder(const QString& folder);
   // Whether the event brings a file or folder; a drop opens it.
   bool TakeDrop(QDropEvent* event);
   FileList* FileListOf(form::List list) const;
@@ -75,14 +75,16 @@ class FormConverterWindow : public QWidget, private form::FormView {
   void SetEnabled(form::Control control, bool enabled) override;
   void SetWindowEnabled(bool enabled) override;
   void SetWaitCursor(bool waiting) override;
-  std::string DriveRoot() const override;
-  std::string DriveFolder() const override;
-  void RememberFolder(const std::string& folder) override;
-  void UndoDrive() override;
-  std::string Path(form::List list) const override;
-  bool SetPath(form::List list, const std::string& folder) override;
-  void Refresh(form::List list) override;
-  std::string FileName(form::List list) const override;
+  void ShowDrives(const std::vector<std::string>& captions) override;
+  void SelectDrive(int drive) override;
+  int SelectedDrive() const override;
+  void ShowFolders(form::List list, const std::vector<form::FolderLine>& lines,
+                   int current) override;
+  int CurrentLine(form::List list) const override;
+  void ShowFiles(form::List list, const std::vector<std::string>& names, int selected,
+                 bool keep_place) override;
+  int SelectedFile(form::List list) const override;
+  void SelectFile(form::List list, int file) override;
   std::string DestFileNameText() const override;
   void SetDestFileNameText(const std::string& name) override;
   form::BoxAnswer ShowBox(const form::Box& box) override;

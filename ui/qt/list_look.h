@@ -11,9 +11,6 @@ class QWidget;
 
 namespace tavrel::ui {
 
-// The entry's own name or path (file system bytes kept, see ToEngine); a
-// file list sets it only where the shown text differs.
-inline constexpr int kNameRole = Qt::UserRole;
 // How far an entry is shifted right: its depth in the folder tree.
 inline constexpr int kDepthRole = Qt::UserRole + 1;
 

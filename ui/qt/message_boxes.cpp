@@ -3,7 +3,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "folders.h"
+#include "names.h"
 #include "texts.h"
 
 namespace tavrel::ui {
@@ -32,11 +32,11 @@ QString Breakable(const QString& text) {
 
 }  // namespace
 
-BoxAnswer QtMessageBoxes::Show(QWidget* parent, const BoxRequest& request) {
+BoxAnswer QtMessageBoxes::Show(QWidget* parent, const Box& request) {
   QMessageBox box(parent);
-  box.setWindowTitle(request.title);
+  box.setWindowTitle(QString::fromStdString(request.title));
   box.setTextFormat(Qt::PlainText);  // names may hold '<' or '&'
-  box.setText(Breakable(Shown(request.text)));
+  box.setText(Breakable(Shown(FromEngine(request.text))));
   box.setIcon(request.icon == BoxIcon::kCritical ? QMessageBox::Critical : QMessageBox::Warning);
   box.setWindowModality(Qt::ApplicationModal);
   if (request.buttons == BoxButtons::kOk) {

@@ -2,7 +2,10 @@
 // placed in twips by the monitor's DPI, the drive, folder and file lists in
 // UTF-16, the information window, the keyboard.  What the window does lives
 // in form::FormConverter (ui/form), which this window serves as its view and
-// calls from the controls' notifications.
+// calls from the controls' notifications.  Its methods are written by seam:
+// creation and the simple view here, the placing and the font in
+// geometry.cpp, the lists in lists.cpp, the information window in
+// info_window.cpp, the messages in messages.cpp.
 #pragma once
 
 #ifndef NOMINMAX
@@ -12,12 +15,10 @@
 // After windows.h.
 #include <commctrl.h>
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "folders.h"
 #include "form_converter.h"
 #include "form_view.h"
 #include "message_boxes.h"
@@ -77,8 +78,8 @@ class FormConverterWindow : private form::FormView {
 
   // Opens a file or folder given from outside (the command line, a file
   // dropped on the window): the lists move to its folder as if the user had
-  // opened it, and a file is then picked in SourceFileList.
-  void Open(const std::wstring& path);
+  // opened it, and a file is then picked in SourceFileList (UTF-8).
+  void Open(const std::string& path);
 
   // The keyboard's way into the windows: Tab, access keys, Enter, Esc, F5.
   // True when the message was handled.
@@ -102,21 +103,7 @@ class FormConverterWindow : private form::FormView {
   void ScrollIntoView(HWND list, int index) const;
   int Px(int twips) const { return MulDiv(twips, dpi_, 1440); }
 
-  // The lists.  While one message is handled (a user's action, the start,
-  // a file opened from outside) each folder is read once for all the lists
-  // that show it.
-  class Batch;
-  const Listing* ListingOf(const std::wstring& folder);
-  // Whether the folder can be read: listed already, or its first entry read.
-  bool Readable(const std::wstring& folder) const;
-  void FillDrives(std::vector<std::wstring> drives);
-  int DriveOf(const std::wstring& folder) const;
-  std::wstring& PathOf(form::List list);
-  const std::wstring& PathOf(form::List list) const;
-  bool FillFolderList(form::List list, const std::wstring& folder);
-  bool FillFileList(form::List list, const std::wstring& folder);
-  void OpenFolderLine(form::List list);
-  std::wstring SelectedText(int id) const;
+  HWND ListControl(form::List list) const;
   void DrawLine(const DRAWITEMSTRUCT& item);
   void ListTip(NMTTDISPINFOW& info);
 
@@ -126,14 +113,16 @@ class FormConverterWindow : private form::FormView {
   void SetEnabled(form::Control control, bool enabled) override;
   void SetWindowEnabled(bool enabled) override;
   void SetWaitCursor(bool waiting) override;
-  std::string DriveRoot() const override;
-  std::string DriveFolder() const override;
-  void RememberFolder(const std::string& folder) override;
-  void UndoDrive() override;
-  std::string Path(form::List list) const override;
-  bool SetPath(form::List list, const std::string& folder) override;
-  void Refresh(form::List list) override;
-  std::string FileName(form::List list) const override;
+  void ShowDrives(const std::vector<std::string>& captions) override;
+  void SelectDrive(int drive) override;
+  int SelectedDrive() const override;
+  void ShowFolders(form::List list, const std::vector<form::FolderLine>& lines,
+                   int current) override;
+  int CurrentLine(form::List list) const override;
+  void ShowFiles(form::List list, const std::vector<std::string>& names, int selected,
+                 bool keep_place) override;
+  int SelectedFile(form::List list) const override;
+  void SelectFile(form::List list, int file) override;
   std::string DestFileNameText() const override;
   void SetDestFileNameText(const std::string& name) override;
   form::BoxAnswer ShowBox(const form::Box& box) override;
@@ -154,16 +143,8 @@ class FormConverterWindow : private form::FormView {
   HCURSOR cursor_before_wait_ = nullptr;
   int waiting_ = 0;
 
-  std::vector<std::wstring> faces_;              // the fonts' faces to choose from
-  std::vector<std::wstring> drives_;             // root folders, "C:\"
-  int drive_ = -1;                               // the drive accepted last
-  std::map<std::wstring, std::wstring> opened_;  // each drive's folder opened last
-  std::wstring paths_[4];                        // each list's folder, by form::List
-  std::wstring tip_text_;                        // a list's tip being shown
-  int batch_ = 0;                                // Batch depth
-  bool listed_ = false;                          // listing_ holds listed_folder_
-  std::wstring listed_folder_;
-  Listing listing_;
+  std::vector<std::wstring> faces_;  // the fonts' faces to choose from
+  std::wstring tip_text_;            // a list's tip being shown
 
   // Last: it starts the window's lists, so everything above exists.
   std::unique_ptr<form::FormConverter> form_;

@@ -5,7 +5,6 @@
 
 #include "form_converter_window.h"
 #include "tavrel.h"
-#include "wide.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   // The manifest says so too; this covers a start without it.
@@ -14,7 +13,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   window.Show(show);
   if (const std::vector<std::string> arguments = tavrel::CommandLineArguments(0, nullptr);
       arguments.size() > 1 && !window.Closed()) {
-    window.Open(tavrel::win32::Wide(arguments[1]));
+    window.Open(arguments[1]);
   }
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

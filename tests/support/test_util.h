@@ -1,4 +1,5 @@
-// Helpers shared by the engine's tests.
+// Helpers shared by the engine's tests: errors, transformations, the
+// recording sink and a folder of sources.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "tavrel.h"
 
 // Runs `call` and returns the number of the run-time error it raised, or -1.
@@ -67,25 +69,6 @@ class RecordingSink : public tavrel::AnalysisSink {
   int failed_number = -1;
   std::uint64_t line = 0;
 };
-
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// A new, empty folder in the system's temporary folder, named after `prefix`.
-inline std::string NewTemporaryFolder(const std::string& prefix) {
-  namespace fs = std::filesystem;
-  std::random_device random;
-  for (;;) {
-    const fs::path folder = fs::temp_directory_path() / (prefix + std::to_string(random()));
-    if (fs::create_directory(folder)) return folder.string();
-  }
-}
 
 // A fresh folder for source files, with an output folder "out" inside it
 // where the analysis writes PEMBLIX.TMP; both are removed afterwards.
