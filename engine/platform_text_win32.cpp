@@ -3,7 +3,6 @@
 // shares, device names) and the user's number settings.
 #include <windows.h>
 
-#include <clocale>
 #include <string>
 #include <string_view>
 
@@ -107,18 +106,6 @@ void RefuseReservedName(const std::string& path) {
                        "LPT1-LPT9): " +
                            NameOf(path));
   }
-}
-
-NumberSettings NumberSettingsFromCLocale() {
-  NumberSettings settings;
-  const std::lconv* conv = std::localeconv();
-  if (conv != nullptr) {
-    if (conv->decimal_point != nullptr && *conv->decimal_point != '\0') {
-      settings.decimal = conv->decimal_point;
-    }
-    settings.thousands = conv->thousands_sep != nullptr ? conv->thousands_sep : "";
-  }
-  return settings;
 }
 
 NumberSettings UserNumberSettings() {
