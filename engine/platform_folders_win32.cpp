@@ -1,36 +1,21 @@
-// The folder services of the windows' lists on Windows: folder contents,
-// paths in the system's full form, the drives and their labels, and the
-// conversion of the window's texts between UTF-8 and UTF-16.
+// Folders on Windows: the windows' lists (folder contents, paths in the
+// system's full form, the drives and their labels) and tavconv's walk
+// (entries, identities, wildcards, folder making).
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cwchar>
+#include <cwctype>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform.h"
+#include "platform_internal_win32.h"
+#include "tavrel.h"
 
 namespace tavrel::platform {
-
-std::wstring Utf16(std::string_view text) {
-  if (text.empty()) return {};
-  const int size =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(std::max(size, 0)), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-  return wide;
-}
-
-std::string Utf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(std::max(size, 0)), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size,
-                      nullptr, nullptr);
-  return narrow;
-}
 
 namespace {
 
@@ -188,3 +173,132 @@ bool VolumeReady(const std::string& root) {
 }
 
 }  // namespace tavrel::platform
+
+namespace tavrel {
+
+bool IsFolder(const std::string& path) {
+  return IsFolderAttribute(Attributes(path));
+}
+
+namespace {
+
+struct FindHandle {
+  HANDLE handle;
+  ~FindHandle() {
+    if (handle != INVALID_HANDLE_VALUE) FindClose(handle);
+  }
+};
+
+}  // namespace
+
+std::vector<FolderEntry> ListFolder(const std::string& folder, bool) {
+  // A junction met by a walk is never entered: it is listed as a link.
+  WIN32_FIND_DATAW data;
+  const FindHandle find{FindFirstFileW((Wide(JoinPath(folder, "*"))).c_str(), &data)};
+  if (find.handle == INVALID_HANDLE_VALUE) throw LastError(true);
+  std::vector<FolderEntry> entries;
+  do {
+    const std::string name = Utf8(data.cFileName);
+    if (name == "." || name == "..") continue;
+    FolderEntry found;
+    found.name = name;
+    found.type = FolderEntry::Type::kNotRegular;
+    const bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      found.type = link ? FolderEntry::Type::kFolderLink : FolderEntry::Type::kFolder;
+    } else if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)) {
+      found.type = FolderEntry::Type::kFile;
+      found.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+    entries.push_back(std::move(found));
+  } while (FindNextFileW(find.handle, &data));
+  if (GetLastError() != ERROR_NO_MORE_FILES) throw LastError(true);
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return entries;
+}
+
+bool IdentityOf(const std::string& path, FileIdentity& identity) {
+  const Handle file(OpenToAsk(path));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (file.handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.handle, &info))
+    return false;
+  identity = {info.dwVolumeSerialNumber,
+              (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  return true;
+}
+
+bool ChangeTimeOf(const std::string& path, std::int64_t& time) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return false;
+  time = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+      data.ftLastWriteTime.dwLowDateTime);
+  return true;
+}
+
+namespace {
+
+// Whether `name` matches `pattern` (* any run of characters, ? one), letters
+// compared without case as Windows compares names.
+bool Matches(std::wstring_view pattern, std::wstring_view name) {
+  std::size_t p = 0, n = 0, star = std::wstring_view::npos, resume = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == L'*') {
+      star = p++;
+      resume = n;
+    } else if (p < pattern.size() &&
+               (pattern[p] == L'?' || towupper(pattern[p]) == towupper(name[n]))) {
+      ++p;
+      ++n;
+    } else if (star != std::wstring_view::npos) {
+      p = star + 1;
+      n = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == L'*')
+    ++p;
+  return p == pattern.size();
+}
+
+}  // namespace
+
+std::vector<std::string> ExpandWildcards(const std::string& operand) {
+  const std::size_t start = operand.size() - NameOf(operand).size();
+  const std::string pattern = operand.substr(start);
+  if (pattern.find_first_of("*?") == std::string::npos) return {operand};
+  const std::string prefix = operand.substr(0, start);
+  const std::wstring wide_pattern = Wide(pattern);
+  WIN32_FIND_DATAW data;
+  const FindHandle find{
+      FindFirstFileW(Wide(JoinPath(prefix.empty() ? "." : prefix, "*")).c_str(), &data)};
+  std::vector<std::string> names;
+  if (find.handle != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring_view name = data.cFileName;
+      if (name == L"." || name == L".." ||
+          (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0 ||
+          !Matches(wide_pattern, name))
+        continue;
+      names.push_back(Utf8(name));
+    } while (FindNextFileW(find.handle, &data));
+  }
+  if (names.empty()) Raise(err::kFileNotFound);
+  std::sort(names.begin(), names.end());
+  for (std::string& name : names)
+    name = prefix + name;
+  return names;
+}
+
+void MakeFolders(const std::string& path) {
+  if (path.empty() || IsFolder(path)) return;
+  const std::string parent = FolderOf(path);
+  if (parent != path && parent != ".") MakeFolders(parent);
+  if (!CreateDirectoryW(Wide(path).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+    throw LastError(true);
+  if (!IsFolder(path)) Raise(err::kPathFileAccess);
+}
+
+}  // namespace tavrel

@@ -21,9 +21,10 @@ RuntimeError OpenError(DWORD os_error, const std::string& path);
 // "file not found".
 RuntimeError SourceError(DWORD os_error, const std::string& path);
 
-// UTF-8 to UTF-16 (error 52 for text that is not UTF-8) and back.
+// A path in UTF-16 for the system's calls: platform::Utf16, except that a
+// path that is not UTF-8 is error 52.
 std::wstring Wide(std::string_view text);
-std::string Utf8(std::wstring_view wide);
+using platform::Utf8;
 
 inline HANDLE AsHandle(platform::NativeFile file) {
   return reinterpret_cast<HANDLE>(file);

@@ -1,6 +1,5 @@
 // Text on a POSIX system: the names of paths, and the number settings of the
 // C library's locale.
-#include <clocale>
 #include <string>
 
 #include "platform.h"
@@ -8,18 +7,6 @@
 #include "tavrel.h"
 
 namespace tavrel {
-
-NumberSettings NumberSettingsFromCLocale() {
-  NumberSettings settings;
-  const std::lconv* conv = std::localeconv();
-  if (conv != nullptr) {
-    if (conv->decimal_point != nullptr && *conv->decimal_point != '\0') {
-      settings.decimal = conv->decimal_point;
-    }
-    settings.thousands = conv->thousands_sep != nullptr ? conv->thousands_sep : "";
-  }
-  return settings;
-}
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;

@@ -3,7 +3,6 @@
 // shares, device names) and the user's number settings.
 #include <windows.h>
 
-#include <clocale>
 #include <string>
 #include <string_view>
 
@@ -13,25 +12,36 @@
 
 namespace tavrel {
 
-std::wstring Wide(std::string_view text) {
-  if (text.empty()) return std::wstring();
-  const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                                       static_cast<int>(text.size()), nullptr, 0);
-  if (size <= 0) throw MakeError(err::kBadFileName);
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                      wide.data(), size);
+namespace platform {
+
+std::wstring Utf16(std::string_view text) {
+  if (text.empty()) return {};
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
   return wide;
 }
 
-std::string Utf8(std::wstring_view wide) {
-  if (wide.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+std::string Utf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                        nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
+  std::string narrow(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size,
                       nullptr, nullptr);
-  return text;
+  return narrow;
+}
+
+}  // namespace platform
+
+std::wstring Wide(std::string_view text) {
+  // A path that is not UTF-8 names no file: refused, never changed into
+  // another name.
+  if (!text.empty() && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                           static_cast<int>(text.size()), nullptr, 0) <= 0)
+    throw MakeError(err::kBadFileName);
+  return platform::Utf16(text);
 }
 
 namespace {
@@ -96,18 +106,6 @@ void RefuseReservedName(const std::string& path) {
                        "LPT1-LPT9): " +
                            NameOf(path));
   }
-}
-
-NumberSettings NumberSettingsFromCLocale() {
-  NumberSettings settings;
-  const std::lconv* conv = std::localeconv();
-  if (conv != nullptr) {
-    if (conv->decimal_point != nullptr && *conv->decimal_point != '\0') {
-      settings.decimal = conv->decimal_point;
-    }
-    settings.thousands = conv->thousands_sep != nullptr ? conv->thousands_sep : "";
-  }
-  return settings;
 }
 
 NumberSettings UserNumberSettings() {

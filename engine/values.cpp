@@ -1,6 +1,7 @@
 // The number reader, integer and number texts, and Rad.
 #include <array>
 #include <charconv>
+#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -298,6 +299,18 @@ char* WriteNumberText(double value, const ExactDecimal& exact, char* out) {
 }
 
 }  // namespace detail
+
+NumberSettings NumberSettingsFromCLocale() {
+  NumberSettings settings;
+  const std::lconv* conv = std::localeconv();
+  if (conv != nullptr) {
+    if (conv->decimal_point != nullptr && *conv->decimal_point != '\0') {
+      settings.decimal = conv->decimal_point;
+    }
+    settings.thousands = conv->thousands_sep != nullptr ? conv->thousands_sep : "";
+  }
+  return settings;
+}
 
 std::string NumberText(double value) {
   char text[64];
