@@ -142,11 +142,28 @@ struct ExactDecimal {
   int fraction = 0;
 };
 char* WriteNumberText(double value, const ExactDecimal& exact, char* out);
-// A plain decimal text ("-12.345") as its digits and fraction; false for any
-// other form, and for more than 15 digits.
-bool ParseShortDecimal(std::string_view text, ExactDecimal& number);
-// The value of a decimal so read: what ReadNumber gives for its text.
+// Whether WriteNumberText(value, exact) writes the exact decimal (value is
+// finite and not 0).
+bool IsNumberTextOf(double value, const ExactDecimal& exact);
+// The double nearest to a decimal of at most 15 digits.
 double ExactValue(const ExactDecimal& number);
+
+// A short decimal in fixed point: value / 10^fraction.  The usual numbers of
+// the records, read and computed with whole numbers.
+inline constexpr int kFixedDigits = 11;  // at most, all told
+inline constexpr int kFixedPlaces = 6;   // at most, after the point
+struct FixedDecimal {
+  std::int64_t value = 0;
+  int fraction = 0;
+};
+// A text of the plain form only ("-12.345", "+5", ".5", "5."; a sign or a
+// point without digits, and the empty text, are 0) with at most kFixedDigits
+// digits and kFixedPlaces after the point.  ReadNumber of such a text is the
+// double nearest to its value, which lies at least 10^-fraction from any
+// other multiple of 10^-fraction: far more than that double's error.
+bool ReadFixed(std::string_view text, FixedDecimal& number);
+// floor(ReadNumber(text) * 256), whole; error 6 when not finite.
+char* WriteFloorTimes256(std::string_view text, char* out);
 
 // Trasforma's first step: "-y255" becomes "-y15"; whether it did.
 bool RewriteLayer255(std::string& riga);
