@@ -162,6 +162,47 @@ struct FixedDecimal {
 // double nearest to its value, which lies at least 10^-fraction from any
 // other multiple of 10^-fraction: far more than that double's error.
 bool ReadFixed(std::string_view text, FixedDecimal& number);
+// The digits of `value`, at `out`; returns their end.  Numbers below 10^4,
+// the most common, by pairs of digits.
+inline char* WriteDigits(std::uint64_t value, char* out) {
+  static constexpr char kPairs[] =
+      "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
+      "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
+      "888990919293949596979899";
+  if (value < 100) {
+    if (value < 10) {
+      *out = static_cast<char>('0' + value);
+      return out + 1;
+    }
+    std::memcpy(out, kPairs + 2 * value, 2);
+    return out + 2;
+  }
+  if (value < 10000) {
+    const std::uint64_t high = value / 100;
+    if (high < 10) {
+      *out++ = static_cast<char>('0' + high);
+    } else {
+      std::memcpy(out, kPairs + 2 * high, 2);
+      out += 2;
+    }
+    std::memcpy(out, kPairs + 2 * (value % 100), 2);
+    return out + 2;
+  }
+  char buffer[20];
+  char* const end = buffer + sizeof buffer;
+  char* first = end;
+  for (; value >= 100; value /= 100) {
+    first -= 2;
+    std::memcpy(first, kPairs + 2 * (value % 100), 2);
+  }
+  if (value >= 10) {
+    first -= 2;
+    std::memcpy(first, kPairs + 2 * value, 2);
+  } else {
+    *--first = static_cast<char>('0' + value);
+  }
+  return Put(out, {first, static_cast<std::size_t>(end - first)});
+}
 // floor(ReadNumber(text) * 256), whole; error 6 when not finite.
 char* WriteFloorTimes256(std::string_view text, char* out);
 

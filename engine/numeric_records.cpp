@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <initializer_list>
 #include <string_view>
 #include <utility>
 
@@ -62,15 +61,20 @@ char* Record2(std::string_view line, const FieldTable& f, bool decimal_point, ch
   return WriteRad(f[10], 256.0f, out);
 }
 
-// Whether ReadNumber(text) is one of `wholes` (small whole numbers).
-bool NumberIsOneOf(std::string_view text, std::initializer_list<int> wholes) {
+// Whether ReadNumber(text) is the whole number `whole`.
+bool NumberIs(std::string_view text, int whole) {
   if (FixedDecimal d; ReadFixed(text, d)) {
-    const auto scale = static_cast<std::int64_t>(kPowersOfTen[d.fraction]);
-    return std::any_of(wholes.begin(), wholes.end(),
-                       [&](int whole) { return d.value == whole * scale; });
+    return d.value == whole * static_cast<std::int64_t>(kPowersOfTen[d.fraction]);
   }
-  const double value = ReadNumber(text);
-  return std::any_of(wholes.begin(), wholes.end(), [&](int whole) { return value == whole; });
+  return ReadNumber(text) == whole;
+}
+
+// Whether a pad is turned a quarter: field 9 is 90 or 270.  The usual
+// texts are known without reading them.
+bool QuarterTurned(std::string_view text) {
+  if (text == "0" || text == "180") return false;
+  if (text == "90" || text == "270") return true;
+  return NumberIs(text, 90) || NumberIs(text, 270);
 }
 
 // The exact decimal of a short decimal.
@@ -113,17 +117,25 @@ bool WriteScaledDecimal(const ExactDecimal& number, bool decimal_point, char*& o
   if (number.negative && cut && decimal_point) ++whole;
   if (whole >= kPlainLimit) return false;
   if (number.negative && whole != 0) *out++ = '-';
-  out = WriteUnsigned(whole, out);
+  out = WriteDigits(whole, out);
   return true;
 }
 
+// A field and, when it is a short decimal, its value.
+struct Field {
+  explicit Field(std::string_view field) : text(field), fixed(ReadFixed(field, value)) {}
+  std::string_view text;
+  FixedDecimal value;
+  bool fixed;
+};
+
 // Moltiplica of a field that is one token of its list.
-char* ScaledToken(std::string_view field, bool decimal_point, char* out) {
-  FixedDecimal d;
-  if (!ReadFixed(field, d)) return WriteScaled(field, decimal_point, out);
-  if (d.value == 0) return Put(out, field);  // a value of 0 keeps its text
-  if (WriteScaledDecimal(Exact(d), decimal_point, out)) return out;
-  return WriteScaled(field, decimal_point, out);
+char* ScaledToken(const Field& field, bool decimal_point, char* out) {
+  if (field.fixed) {
+    if (field.value.value == 0) return Put(out, field.text);  // a value of 0 keeps its text
+    if (WriteScaledDecimal(Exact(field.value), decimal_point, out)) return out;
+  }
+  return WriteScaled(field.text, decimal_point, out);
 }
 
 // The pad record.  A pad without size in field 3 takes 16 times field 2 there;
@@ -132,7 +144,7 @@ char* Record3(const FieldTable& f, bool decimal_point, char* out) {
   std::string_view field2 = f[2];
   std::string_view field3 = f[3];
   char sized[64];
-  if (NumberIsOneOf(field3, {0})) {
+  if (field3 == "0" || NumberIs(field3, 0)) {
     // Sixteen times the double nearest to a short decimal is the double
     // nearest to sixteen times it.
     ExactDecimal exact;
@@ -147,7 +159,7 @@ char* Record3(const FieldTable& f, bool decimal_point, char* out) {
     field3 = {sized, static_cast<std::size_t>(WriteNumberText(value, exact, sized) - sized)};
     field2 = "0";
   }
-  const bool turned = NumberIsOneOf(f[9], {90, 270});
+  const bool turned = QuarterTurned(f[9]);
 
   out = Put(out, "3 ");
   out = Put(out, field2);
@@ -196,14 +208,14 @@ struct ShiftedField {
 
 // `field` moved by `step`: 1 by minus half of `size`, 2 by minus `size`,
 // 3 by a fixed amount; the value is a number text.
-void Shifted(std::string_view field, int step, std::string_view size, ShiftedField& result) {
+void Shifted(const Field& field, int step, const Field& size, ShiftedField& result) {
   constexpr double kFixedShift = 0.03332;
   // Short decimals, the common case, are also summed exactly (with one
   // more place for a half); the double sum, computed as from the texts,
   // tells whether the number text is that exact sum.
-  FixedDecimal a;
-  FixedDecimal b{3332, 5};
-  if (ReadFixed(field, a) && (step == 3 || ReadFixed(size, b))) {
+  if (field.fixed && (step == 3 || size.fixed)) {
+    const FixedDecimal a = field.value;
+    const FixedDecimal b = step == 3 ? FixedDecimal{3332, 5} : size.value;
     const double value = ExactValue(Exact(a));
     const double amount = ExactValue(Exact(b));
     const double shifted = step == 1   ? value - amount / 2.0
@@ -229,10 +241,10 @@ void Shifted(std::string_view field, int step, std::string_view size, ShiftedFie
     }
     return;
   }
-  const double value = ReadNumber(field);
+  const double value = ReadNumber(field.text);
   const double shifted = step == 3   ? Checked(value + kFixedShift)
-                         : step == 1 ? Checked(value - ReadNumber(size) / 2.0)
-                                     : Checked(value - ReadNumber(size));
+                         : step == 1 ? Checked(value - ReadNumber(size.text) / 2.0)
+                                     : Checked(value - ReadNumber(size.text));
   result.size = static_cast<std::size_t>(WriteNumberText(shifted, {}, result.text) - result.text);
 }
 
@@ -254,7 +266,7 @@ char* ScaledShift(ShiftedField& field, bool decimal_point, char* out) {
     if (field.sum.digits == 0) return Put(out, "0");  // its text, worth 0
     if (WriteScaledDecimal(field.sum, decimal_point, out)) return out;
   }
-  return ScaledToken(TextOf(field), decimal_point, out);
+  return ScaledToken(Field(TextOf(field)), decimal_point, out);
 }
 
 // The blanks at the end of a record's text removed; the text begins with
@@ -300,28 +312,39 @@ char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, ch
   const int code = AnchorCode(f[8]);
   const int x_step = code % 4;
   const int y_step = code / 4;
-  ShiftedField x;
-  ShiftedField y;
-  if (x_step != 0) Shifted(f[4], x_step, f[6], x);
-  if (y_step != 0) Shifted(f[5], y_step, f[3], y);
-
-  out = Put(out, Prefix(line, 4));
-  *out++ = ' ';
   if (code == 0) {
+    out = Put(out, Prefix(line, 4));
+    *out++ = ' ';
     out = ScaledFields(f, 3, 6, decimal_point, out);
-  } else if (OneTokenEach(f, 3, 6)) {
-    // The shifted values scaled straight from their exact decimals.
-    out = ScaledToken(f[3], decimal_point, out);
-    *out++ = ' ';
-    out = x_step != 0 ? ScaledShift(x, decimal_point, out) : ScaledToken(f[4], decimal_point, out);
-    *out++ = ' ';
-    out = y_step != 0 ? ScaledShift(y, decimal_point, out) : ScaledToken(f[5], decimal_point, out);
-    *out++ = ' ';
-    out = ScaledToken(f[6], decimal_point, out);
   } else {
-    out = WriteScaledFields(
-        {f[3], x_step != 0 ? TextOf(x) : f[4], y_step != 0 ? TextOf(y) : f[5], f[6]}, decimal_point,
-        out);
+    // Each field read once, for its shift and for its scaling.
+    const Field height(f[3]);
+    const Field field4(f[4]);
+    const Field field5(f[5]);
+    const Field width(f[6]);
+    ShiftedField x;
+    ShiftedField y;
+    if (x_step != 0) Shifted(field4, x_step, width, x);
+    if (y_step != 0) Shifted(field5, y_step, height, y);
+
+    out = Put(out, Prefix(line, 4));
+    *out++ = ' ';
+    if (OneTokenEach(f, 3, 6)) {
+      // The shifted values scaled straight from their exact decimals.
+      out = ScaledToken(height, decimal_point, out);
+      *out++ = ' ';
+      out = x_step != 0 ? ScaledShift(x, decimal_point, out)
+                        : ScaledToken(field4, decimal_point, out);
+      *out++ = ' ';
+      out = y_step != 0 ? ScaledShift(y, decimal_point, out)
+                        : ScaledToken(field5, decimal_point, out);
+      *out++ = ' ';
+      out = ScaledToken(width, decimal_point, out);
+    } else {
+      out = WriteScaledFields(
+          {f[3], x_step != 0 ? TextOf(x) : f[4], y_step != 0 ? TextOf(y) : f[5], f[6]},
+          decimal_point, out);
+    }
   }
   *out++ = ' ';
   out = WriteRad(f[7], 32768.0f, out);

@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -68,15 +69,97 @@ bool ParsePlainDecimal(std::string_view text, PlainDecimal& number) {
   return p == end || !(*p == ' ' || *p == '\t' || *p == '\n' || *p == 'e' || *p == 'E');
 }
 
-bool ReadFixed(std::string_view text, FixedDecimal& number) {
-  const ScannedDecimal scanned = ScanDecimal(text);
-  if (scanned.stop != text.data() + text.size() || scanned.count > kFixedDigits ||
-      scanned.fraction > kFixedPlaces) {
-    return false;
+namespace {
+
+// The `size` (at most 8) bytes at `p` as a word, the first in the lowest
+// bits, the rest 0; nothing past them is read.
+std::uint64_t LoadShort(const char* p, std::size_t size) {
+  auto byte = [p](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(p[i])}; };
+  if (size >= 4) {
+    // Two words of four that overlap; the bytes they share are the same.
+    if constexpr (std::endian::native == std::endian::little) {
+      std::uint32_t low;
+      std::uint32_t high;
+      std::memcpy(&low, p, 4);
+      std::memcpy(&high, p + size - 4, 4);
+      return std::uint64_t{low} | std::uint64_t{high} << (8 * (size - 4));
+    }
+    std::uint64_t word = 0;
+    for (std::size_t i = 0; i < size; ++i)
+      word |= byte(i) << (8 * i);
+    return word;
   }
-  const auto digits = static_cast<std::int64_t>(scanned.digits);
-  number.value = scanned.negative ? -digits : digits;
-  number.fraction = scanned.fraction;
+  if (size == 0) return 0;
+  return byte(0) | byte(size / 2) << (8 * (size / 2)) | byte(size - 1) << (8 * (size - 1));
+}
+
+// The value of up to eight digits (0 to 9 each, the first in the lowest byte)
+// that fill the word's high bytes, the low ones 0.
+std::uint64_t EightDigits(std::uint64_t word) {
+  word = (word * 10 + (word >> 8)) & 0x00FF00FF00FF00FFULL;
+  word = (word * 100 + (word >> 16)) & 0x0000FFFF0000FFFFULL;
+  return (word * 10000 + (word >> 32)) & 0xFFFFFFFFULL;
+}
+
+}  // namespace
+
+bool ReadFixed(std::string_view text, FixedDecimal& number) {
+  const char* p = text.data();
+  std::size_t size = text.size();
+  bool negative = false;
+  if (size != 0 && (*p == '-' || *p == '+')) {
+    negative = *p == '-';
+    ++p;
+    --size;
+  }
+  std::uint64_t digits;
+  int fraction = 0;
+  if (size <= 3) {
+    // Short whole numbers (angles, codes) one by one.
+    digits = 0;
+    bool point = false;
+    for (std::size_t i = 0; i < size; ++i) {
+      const unsigned digit = static_cast<unsigned char>(p[i]) - unsigned{'0'};
+      if (digit <= 9) {
+        digits = digits * 10 + digit;
+      } else if (p[i] == '.' && !point) {
+        point = true;
+        fraction = static_cast<int>(size - i - 1);
+      } else {
+        return false;
+      }
+    }
+  } else if (size > 8) {
+    const ScannedDecimal scanned = ScanDecimal(text);
+    if (scanned.stop != text.data() + text.size() || scanned.count > kFixedDigits ||
+        scanned.fraction > kFixedPlaces) {
+      return false;
+    }
+    digits = scanned.digits;
+    fraction = scanned.fraction;
+  } else {
+    // All at once: the bytes other than digits, which may be one point.
+    const std::uint64_t word = LoadShort(p, size);
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    const std::uint64_t values = word ^ 0x3030303030303030ULL;  // digits become 0 to 9
+    std::uint64_t others =
+        (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh & kLowBytes[size];
+    std::uint64_t packed = values & kLowBytes[size];
+    std::size_t count = size;
+    if (others != 0) {
+      const int point = std::countr_zero(others) / 8;
+      if (p[point] != '.' || (others & (others - 1)) != 0) return false;
+      fraction = static_cast<int>(size) - point - 1;
+      if (fraction > kFixedPlaces) return false;
+      // The point taken out.
+      packed = (packed & kLowBytes[point]) | ((packed >> (8 * point)) >> 8) << (8 * point);
+      --count;
+    }
+    digits = count == 0 ? 0 : EightDigits(packed << (8 * (8 - count)));
+  }
+  const auto value = static_cast<std::int64_t>(digits);
+  number.value = negative ? -value : value;
+  number.fraction = fraction;
   return true;
 }
 
@@ -227,9 +310,9 @@ namespace {
 char* WriteWhole(std::int64_t value, char* out) {
   if (value < 0) {
     *out++ = '-';
-    return WriteUnsigned(0 - static_cast<std::uint64_t>(value), out);
+    return WriteDigits(0 - static_cast<std::uint64_t>(value), out);
   }
-  return WriteUnsigned(static_cast<std::uint64_t>(value), out);
+  return WriteDigits(static_cast<std::uint64_t>(value), out);
 }
 
 }  // namespace
