@@ -203,6 +203,9 @@ inline char* WriteDigits(std::uint64_t value, char* out) {
   }
   return Put(out, {first, static_cast<std::size_t>(end - first)});
 }
+// Whether `text` holds a comma, begins with a blank or holds two blanks in a
+// row: whether as a value list it splits elsewhere than at its single blanks.
+bool SplitsApart(std::string_view text);
 // floor(ReadNumber(text) * 256), whole; error 6 when not finite.
 char* WriteFloorTimes256(std::string_view text, char* out);
 

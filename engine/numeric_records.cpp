@@ -22,7 +22,13 @@ double Checked(double value) {
 
 // The line's first `count` characters (the whole line when shorter), trimmed.
 std::string_view Prefix(std::string_view line, std::size_t count) {
-  return TrimBlanks(line.substr(0, count));
+  const char* first = line.data();
+  const char* last = first + std::min(count, line.size());
+  while (first < last && *first == ' ')
+    ++first;
+  while (last > first && last[-1] == ' ')
+    --last;
+  return {first, static_cast<std::size_t>(last - first)};
 }
 
 // Moltiplica of fields `first` to `last` joined by single blanks.  When the
@@ -61,6 +67,16 @@ char* Record2(std::string_view line, const FieldTable& f, bool decimal_point, ch
   return WriteRad(f[10], 256.0f, out);
 }
 
+// Whether `text` is `literal`, without a call.
+template <std::size_t N>
+bool Is(std::string_view text, const char (&literal)[N]) {
+  if (text.size() != N - 1) return false;
+  for (std::size_t i = 0; i + 1 < N; ++i) {
+    if (text[i] != literal[i]) return false;
+  }
+  return true;
+}
+
 // Whether ReadNumber(text) is the whole number `whole`.
 bool NumberIs(std::string_view text, int whole) {
   if (FixedDecimal d; ReadFixed(text, d)) {
@@ -72,8 +88,8 @@ bool NumberIs(std::string_view text, int whole) {
 // Whether a pad is turned a quarter: field 9 is 90 or 270.  The usual
 // texts are known without reading them.
 bool QuarterTurned(std::string_view text) {
-  if (text == "0" || text == "180") return false;
-  if (text == "90" || text == "270") return true;
+  if (Is(text, "0") || Is(text, "180")) return false;
+  if (Is(text, "90") || Is(text, "270")) return true;
   return NumberIs(text, 90) || NumberIs(text, 270);
 }
 
@@ -90,12 +106,7 @@ ExactDecimal Exact(const FixedDecimal& d) {
 // blanks.  A field may begin with a blank (the second of two), which would
 // separate tokens.
 bool OneTokenEach(const FieldTable& f, int first, int last) {
-  if (f.count() < last) return false;
-  for (int n = first; n <= last; ++n) {
-    if (const std::string_view field = f[n]; !field.empty() && field.front() == ' ') return false;
-  }
-  const std::string_view span = f.Span(first, last);
-  return std::memchr(span.data(), ',', span.size()) == nullptr;
+  return f.count() >= last && !SplitsApart(f.Span(first, last));
 }
 
 // Moltiplica of one token that holds the plain decimal `number` (not 0), as
@@ -144,7 +155,7 @@ char* Record3(const FieldTable& f, bool decimal_point, char* out) {
   std::string_view field2 = f[2];
   std::string_view field3 = f[3];
   char sized[64];
-  if (field3 == "0" || NumberIs(field3, 0)) {
+  if (Is(field3, "0") || NumberIs(field3, 0)) {
     // Sixteen times the double nearest to a short decimal is the double
     // nearest to sixteen times it.
     ExactDecimal exact;
@@ -181,9 +192,20 @@ char* Record3(const FieldTable& f, bool decimal_point, char* out) {
     }
     // [third blank fourth] becomes [fourth blank third].
     char* const third = blanks[1] + 1;
-    const std::ptrdiff_t fourth_size = blanks[3] - (blanks[2] + 1);
-    std::rotate(third, blanks[2] + 1, blanks[3]);
-    std::rotate(third + fourth_size, blanks[3] - 1, blanks[3]);
+    const std::string_view fourth(blanks[2] + 1,
+                                  static_cast<std::size_t>(blanks[3] - blanks[2] - 1));
+    if (const auto third_size = static_cast<std::size_t>(blanks[2] - third);
+        third_size <= 32 && fourth.size() <= 32) {
+      char copy[32];
+      std::memcpy(copy, third, third_size);
+      std::memmove(third, fourth.data(), fourth.size());  // they may overlap
+      char* const blank = third + fourth.size();
+      *blank = ' ';
+      std::memcpy(blank + 1, copy, third_size);
+    } else {
+      std::rotate(third, blanks[2] + 1, blanks[3]);
+      std::rotate(third + fourth.size(), blanks[3] - 1, blanks[3]);
+    }
   } else {
     out = WriteScaledFields({f[4], f[5], f[7], f[6], f[8]}, decimal_point, out);
   }

@@ -73,7 +73,7 @@ namespace {
 
 // The `size` (at most 8) bytes at `p` as a word, the first in the lowest
 // bits, the rest 0; nothing past them is read.
-std::uint64_t LoadShort(const char* p, std::size_t size) {
+[[gnu::always_inline]] inline std::uint64_t LoadShort(const char* p, std::size_t size) {
   auto byte = [p](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(p[i])}; };
   if (size >= 4) {
     // Two words of four that overlap; the bytes they share are the same.
@@ -101,7 +101,45 @@ std::uint64_t EightDigits(std::uint64_t word) {
   return (word * 10000 + (word >> 32)) & 0xFFFFFFFFULL;
 }
 
+// ReadFixed of a text of more than eight characters after its sign; apart,
+// so that the common short ones need no room on the stack.
+[[gnu::noinline]] bool ReadLongFixed(std::string_view text, FixedDecimal& number) {
+  const ScannedDecimal scanned = ScanDecimal(text);
+  if (scanned.stop != text.data() + text.size() || scanned.count > kFixedDigits ||
+      scanned.fraction > kFixedPlaces) {
+    return false;
+  }
+  const auto value = static_cast<std::int64_t>(scanned.digits);
+  number.value = scanned.negative ? -value : value;
+  number.fraction = scanned.fraction;
+  return true;
+}
+
 }  // namespace
+
+bool SplitsApart(std::string_view text) {
+  constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7FULL;
+  // 0x80 in each byte of `word` that is `c`.
+  auto bytes_of = [](std::uint64_t word, std::uint64_t c) {
+    const std::uint64_t x = word ^ (0x0101010101010101ULL * c);
+    return ~(((x & kLow) + kLow) | x) & ~kLow;
+  };
+  if (text.empty()) return false;
+  if (text.front() == ' ') return true;
+  // Words of eight bytes that overlap by one, so that no two neighbours
+  // fall apart.
+  const char* p = text.data();
+  std::size_t size = text.size();
+  for (;;) {
+    const std::size_t taken = size < 8 ? size : 8;
+    const std::uint64_t word = taken == 8 ? LoadWord(p) : LoadShort(p, taken);
+    const std::uint64_t blanks = bytes_of(word, ' ') & kLowBytes[taken];
+    if ((bytes_of(word, ',') & kLowBytes[taken]) != 0 || (blanks & (blanks >> 8)) != 0) return true;
+    if (size <= 8) return false;
+    p += 7;
+    size -= 7;
+  }
+}
 
 bool ReadFixed(std::string_view text, FixedDecimal& number) {
   const char* p = text.data();
@@ -130,13 +168,7 @@ bool ReadFixed(std::string_view text, FixedDecimal& number) {
       }
     }
   } else if (size > 8) {
-    const ScannedDecimal scanned = ScanDecimal(text);
-    if (scanned.stop != text.data() + text.size() || scanned.count > kFixedDigits ||
-        scanned.fraction > kFixedPlaces) {
-      return false;
-    }
-    digits = scanned.digits;
-    fraction = scanned.fraction;
+    return ReadLongFixed(text, number);
   } else {
     // All at once: the bytes other than digits, which may be one point.
     const std::uint64_t word = LoadShort(p, size);
