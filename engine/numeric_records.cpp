@@ -351,7 +351,10 @@ char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, ch
 
     out = Put(out, Prefix(line, 4));
     *out++ = ' ';
-    if (OneTokenEach(f, 3, 6)) {
+    // A short decimal holds no blank and no comma: four of them are four
+    // tokens.
+    const bool all_fixed = height.fixed && field4.fixed && field5.fixed && width.fixed;
+    if ((all_fixed && f.count() >= 6) || OneTokenEach(f, 3, 6)) {
       // The shifted values scaled straight from their exact decimals.
       out = ScaledToken(height, decimal_point, out);
       *out++ = ' ';
