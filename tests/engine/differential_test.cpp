@@ -505,33 +505,35 @@ TEST(Differential, RecordNumbers) {
 }
 
 // The angles and the times-256 field on a fine grid: every thousandth from
-// -1 to 361, and a millionth either side of each angle whose units come out
-// whole on base 256 and 128 (multiples of 45/32) and on 32768 (of 45/8192,
-// cut to six places).
+// -1 to 361 on base 32768 (a half turn either way), from -1 to 91 on bases
+// 256 and 128 and times 256 (the same computation all round); and on all of
+// them a millionth either side of each angle whose units come out whole on
+// base 256 and 128 (multiples of 45/32) and on 32768 (of 45/8192, cut to
+// six places).
 TEST(Differential, AnglesOnAFineGrid) {
-  std::vector<std::string> angles;
-  auto add = [&](std::int64_t millionths) {
+  auto text = [](std::int64_t millionths) {
     const bool negative = millionths < 0;
     const std::int64_t size = negative ? -millionths : millionths;
-    std::string text =
-        std::to_string(size / 1000000) + "." + std::to_string(1000000 + size % 1000000).substr(1);
-    angles.push_back((negative ? "-" : "") + text);
+    return (negative ? "-" : "") + std::to_string(size / 1000000) + "." +
+           std::to_string(1000000 + size % 1000000).substr(1);
+  };
+  std::vector<std::string> lines;
+  auto add = [&](std::int64_t millionths, bool every_base) {
+    const std::string angle = text(millionths);
+    lines.push_back("4 1 1 1 1 1 " + angle + " 0 0");
+    if (!every_base) return;
+    lines.push_back("2 5 1 1 1 1 " + angle + " 0 " + angle + " " + angle);
+    lines.push_back("6 1 " + angle);
   };
   for (std::int64_t thousandths = -1000; thousandths <= 361000; ++thousandths)
-    add(thousandths * 1000);
+    add(thousandths * 1000, thousandths <= 91000);
   for (std::int64_t n = -10; n * 45 <= 360 * 32; ++n) {
     for (int step : {-1, 0, 1})
-      add(n * 45 * 1000000 / 32 + step);
+      add(n * 45 * 1000000 / 32 + step, true);
   }
   for (std::int64_t n = 0; n * 45 <= 360 * 8192; n += 7) {
     for (int step : {-1, 0, 1})
-      add(n * 45 * 1000000 / 8192 + step);
-  }
-  std::vector<std::string> lines;
-  for (const std::string& angle : angles) {
-    lines.push_back("2 5 1 1 1 1 " + angle + " 0 " + angle + " " + angle);
-    lines.push_back("4 1 1 1 1 1 " + angle + " 0 0");
-    lines.push_back("6 1 " + angle);
+      add(n * 45 * 1000000 / 8192 + step, true);
   }
   int reported = 0;
   for (const std::string& line : lines) {
