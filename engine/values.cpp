@@ -498,6 +498,22 @@ bool WriteFixedRad(const FixedDecimal& d, float base, char*& out) {
   return true;
 }
 
+// The quarter turn (0 to 3) written as `gradi` in its usual text ("0",
+// "90", "180", "270"), else -1.
+int QuarterTurn(std::string_view gradi) {
+  switch (gradi.size()) {
+    case 1:
+      return gradi[0] == '0' ? 0 : -1;
+    case 2:
+      return gradi[0] == '9' && gradi[1] == '0' ? 1 : -1;
+    case 3:
+      if (gradi[0] == '1' && gradi[1] == '8' && gradi[2] == '0') return 2;
+      return gradi[0] == '2' && gradi[1] == '7' && gradi[2] == '0' ? 3 : -1;
+    default:
+      return -1;
+  }
+}
+
 }  // namespace
 
 char* WriteFloorTimes256(std::string_view text, char* out) {
@@ -516,6 +532,12 @@ char* WriteFloorTimes256(std::string_view text, char* out) {
 }
 
 char* WriteRad(std::string_view gradi, float base, char* out) {
+  // The quarter turns, the most common angles, come out whole on each base.
+  if (const int quarter = QuarterTurn(gradi); quarter >= 0) {
+    if (base == 256.0f) return WriteWhole(64 * quarter, out);
+    if (base == 128.0f) return WriteWhole(32 * quarter, out);
+    if (base == 32768.0f) return WriteWhole(quarter == 3 ? -16384 : 16384 * quarter, out);
+  }
   if (FixedDecimal fixed; ReadFixed(gradi, fixed) && WriteFixedRad(fixed, base, out)) return out;
   const double d = ReadNumber(gradi);
   double result;
