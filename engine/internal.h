@@ -142,11 +142,72 @@ struct ExactDecimal {
   int fraction = 0;
 };
 char* WriteNumberText(double value, const ExactDecimal& exact, char* out);
-// A plain decimal text ("-12.345") as its digits and fraction; false for any
-// other form, and for more than 15 digits.
-bool ParseShortDecimal(std::string_view text, ExactDecimal& number);
-// The value of a decimal so read: what ReadNumber gives for its text.
+// Whether WriteNumberText(value, exact) writes the exact decimal (value is
+// finite and not 0).
+bool IsNumberTextOf(double value, const ExactDecimal& exact);
+// The double nearest to a decimal of at most 15 digits.
 double ExactValue(const ExactDecimal& number);
+
+// A short decimal in fixed point: value / 10^fraction.  The usual numbers of
+// the records, read and computed with whole numbers.
+inline constexpr int kFixedDigits = 11;  // at most, all told
+inline constexpr int kFixedPlaces = 6;   // at most, after the point
+struct FixedDecimal {
+  std::int64_t value = 0;
+  int fraction = 0;
+};
+// A text of the plain form only ("-12.345", "+5", ".5", "5."; a sign or a
+// point without digits, and the empty text, are 0) with at most kFixedDigits
+// digits and kFixedPlaces after the point.  ReadNumber of such a text is the
+// double nearest to its value, which lies at least 10^-fraction from any
+// other multiple of 10^-fraction: far more than that double's error.
+bool ReadFixed(std::string_view text, FixedDecimal& number);
+// The digits of `value`, at `out`; returns their end.  Numbers below 10^4,
+// the most common, by pairs of digits.
+inline char* WriteDigits(std::uint64_t value, char* out) {
+  static constexpr char kPairs[] =
+      "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
+      "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
+      "888990919293949596979899";
+  if (value < 100) {
+    if (value < 10) {
+      *out = static_cast<char>('0' + value);
+      return out + 1;
+    }
+    std::memcpy(out, kPairs + 2 * value, 2);
+    return out + 2;
+  }
+  if (value < 10000) {
+    const std::uint64_t high = value / 100;
+    if (high < 10) {
+      *out++ = static_cast<char>('0' + high);
+    } else {
+      std::memcpy(out, kPairs + 2 * high, 2);
+      out += 2;
+    }
+    std::memcpy(out, kPairs + 2 * (value % 100), 2);
+    return out + 2;
+  }
+  char buffer[20];
+  char* const end = buffer + sizeof buffer;
+  char* first = end;
+  for (; value >= 100; value /= 100) {
+    first -= 2;
+    std::memcpy(first, kPairs + 2 * (value % 100), 2);
+  }
+  if (value >= 10) {
+    first -= 2;
+    std::memcpy(first, kPairs + 2 * value, 2);
+  } else {
+    *--first = static_cast<char>('0' + value);
+  }
+  return Put(out, {first, static_cast<std::size_t>(end - first)});
+}
+// Whether `text` holds a comma, begins with a blank or holds two blanks in a
+// row: whether as a value list it splits elsewhere than at its single blanks.
+bool SplitsApart(std::string_view text);
+// floor(ReadNumber(text) * 256), whole; error 6 when not finite.
+char* WriteFloorTimes256(std::string_view text, char* out);
 
 // Trasforma's first step: "-y255" becomes "-y15"; whether it did.
 bool RewriteLayer255(std::string& riga);

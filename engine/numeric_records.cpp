@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
 #include "internal.h"
 #include "tavrel.h"
+#include "value_lists.h"
 
 namespace tavrel::detail {
 
@@ -20,7 +22,13 @@ double Checked(double value) {
 
 // The line's first `count` characters (the whole line when shorter), trimmed.
 std::string_view Prefix(std::string_view line, std::size_t count) {
-  return TrimBlanks(line.substr(0, count));
+  const char* first = line.data();
+  const char* last = first + std::min(count, line.size());
+  while (first < last && *first == ' ')
+    ++first;
+  while (last > first && last[-1] == ' ')
+    --last;
+  return {first, static_cast<std::size_t>(last - first)};
 }
 
 // Moltiplica of fields `first` to `last` joined by single blanks.  When the
@@ -54,9 +62,91 @@ char* Record2(std::string_view line, const FieldTable& f, bool decimal_point, ch
   *out++ = ' ';
   out = WriteRad(f[8], 256.0f, out);
   *out++ = ' ';
-  out = WriteIntegerText(Checked(std::floor(ReadNumber(f[9]) * 256.0)), out);
+  out = WriteFloorTimes256(f[9], out);
   *out++ = ' ';
   return WriteRad(f[10], 256.0f, out);
+}
+
+// Whether `text` is `literal`, without a call.
+template <std::size_t N>
+bool Is(std::string_view text, const char (&literal)[N]) {
+  if (text.size() != N - 1) return false;
+  for (std::size_t i = 0; i + 1 < N; ++i) {
+    if (text[i] != literal[i]) return false;
+  }
+  return true;
+}
+
+// Whether ReadNumber(text) is the whole number `whole`.
+bool NumberIs(std::string_view text, int whole) {
+  if (FixedDecimal d; ReadFixed(text, d)) {
+    return d.value == whole * static_cast<std::int64_t>(kPowersOfTen[d.fraction]);
+  }
+  return ReadNumber(text) == whole;
+}
+
+// Whether a pad is turned a quarter: field 9 is 90 or 270.  The usual
+// texts are known without reading them.
+bool QuarterTurned(std::string_view text) {
+  if (Is(text, "0") || Is(text, "180")) return false;
+  if (Is(text, "90") || Is(text, "270")) return true;
+  return NumberIs(text, 90) || NumberIs(text, 270);
+}
+
+// The exact decimal of a short decimal.
+ExactDecimal Exact(const FixedDecimal& d) {
+  const bool negative = d.value < 0;
+  return {true, negative,
+          negative ? 0 - static_cast<std::uint64_t>(d.value) : static_cast<std::uint64_t>(d.value),
+          d.fraction};
+}
+
+// Whether the blank-joined fields `first` to `last` are all there, each one
+// token of a value list: Moltiplica of them joined is that of each, joined by
+// blanks.  A field may begin with a blank (the second of two), which would
+// separate tokens.
+bool OneTokenEach(const FieldTable& f, int first, int last) {
+  return f.count() >= last && !SplitsApart(f.Span(first, last));
+}
+
+// Moltiplica of one token that holds the plain decimal `number` (not 0), as
+// the value lists compute it: times 1000, the fraction dropped, rounded down
+// with a decimal point and toward zero with a decimal comma.  False, with
+// nothing written, from 10^15 on, which takes the full way.
+bool WriteScaledDecimal(const ExactDecimal& number, bool decimal_point, char*& out) {
+  constexpr std::uint64_t kPlainLimit = 1'000'000'000'000'000;
+  std::uint64_t whole;
+  bool cut = false;
+  if (number.fraction <= 3) {
+    if (number.digits >= kPlainLimit / kPowersOfTen[3 - number.fraction]) return false;
+    whole = number.digits * kPowersOfTen[3 - number.fraction];
+  } else {
+    const std::uint64_t divisor = kPowersOfTen[number.fraction - 3];
+    whole = number.digits / divisor;
+    cut = number.digits % divisor != 0;
+  }
+  if (number.negative && cut && decimal_point) ++whole;
+  if (whole >= kPlainLimit) return false;
+  if (number.negative && whole != 0) *out++ = '-';
+  out = WriteDigits(whole, out);
+  return true;
+}
+
+// A field and, when it is a short decimal, its value.
+struct Field {
+  explicit Field(std::string_view field) : text(field), fixed(ReadFixed(field, value)) {}
+  std::string_view text;
+  FixedDecimal value;
+  bool fixed;
+};
+
+// Moltiplica of a field that is one token of its list.
+char* ScaledToken(const Field& field, bool decimal_point, char* out) {
+  if (field.fixed) {
+    if (field.value.value == 0) return Put(out, field.text);  // a value of 0 keeps its text
+    if (WriteScaledDecimal(Exact(field.value), decimal_point, out)) return out;
+  }
+  return WriteScaled(field.text, decimal_point, out);
 }
 
 // The pad record.  A pad without size in field 3 takes 16 times field 2 there;
@@ -65,26 +155,59 @@ char* Record3(const FieldTable& f, bool decimal_point, char* out) {
   std::string_view field2 = f[2];
   std::string_view field3 = f[3];
   char sized[64];
-  if (ReadNumber(field3) == 0.0) {
+  if (Is(field3, "0") || NumberIs(field3, 0)) {
+    // Sixteen times the double nearest to a short decimal is the double
+    // nearest to sixteen times it.
     ExactDecimal exact;
-    const bool short_decimal = ParseShortDecimal(field2, exact);
-    const double value = Checked((short_decimal ? ExactValue(exact) : ReadNumber(field2)) * 16.0);
-    exact.digits *= 16;
+    double value;
+    if (FixedDecimal d; ReadFixed(field2, d)) {
+      d.value *= 16;
+      exact = Exact(d);
+      value = ExactValue(exact);
+    } else {
+      value = Checked(ReadNumber(field2) * 16.0);
+    }
     field3 = {sized, static_cast<std::size_t>(WriteNumberText(value, exact, sized) - sized)};
     field2 = "0";
   }
-  const double rotation = ReadNumber(f[9]);
-  const bool turned = rotation == 90.0 || rotation == 270.0;
+  const bool turned = QuarterTurned(f[9]);
 
   out = Put(out, "3 ");
   out = Put(out, field2);
   *out++ = ' ';
   out = Put(out, field3);
   *out++ = ' ';
-  if (turned) {
-    out = WriteScaledFields({f[4], f[5], f[7], f[6], f[8]}, decimal_point, out);
-  } else {
+  if (!turned) {
     out = ScaledFields(f, 4, 8, decimal_point, out);
+  } else if (OneTokenEach(f, 4, 8)) {
+    // The five values scaled as they stand, then the third and the fourth
+    // (none holds a blank) change place.
+    char* const list = out;
+    out = WriteScaled(f.Span(4, 8), decimal_point, out);
+    char* blanks[4];
+    char* p = list;
+    for (char*& blank : blanks) {
+      blank = std::find(p, out, ' ');
+      p = blank + 1;
+    }
+    // [third blank fourth] becomes [fourth blank third].
+    char* const third = blanks[1] + 1;
+    const std::string_view fourth(blanks[2] + 1,
+                                  static_cast<std::size_t>(blanks[3] - blanks[2] - 1));
+    if (const auto third_size = static_cast<std::size_t>(blanks[2] - third);
+        third_size <= 32 && fourth.size() <= 32) {
+      char copy[32];
+      std::memcpy(copy, third, third_size);
+      std::memmove(third, fourth.data(), fourth.size());  // they may overlap
+      char* const blank = third + fourth.size();
+      *blank = ' ';
+      std::memcpy(blank + 1, copy, third_size);
+    } else {
+      std::rotate(third, blanks[2] + 1, blanks[3]);
+      std::rotate(third + fourth.size(), blanks[3] - 1, blanks[3]);
+    }
+  } else {
+    out = WriteScaledFields({f[4], f[5], f[7], f[6], f[8]}, decimal_point, out);
   }
   *out++ = ' ';
   out = Put(out, f[10]);
@@ -95,44 +218,77 @@ char* Record3(const FieldTable& f, bool decimal_point, char* out) {
   return out;
 }
 
+// A text position moved by its anchor (see Record4): the exact decimal of
+// its number text when that is known, else the text.
+struct ShiftedField {
+  bool exact = false;
+  ExactDecimal sum;
+  char text[64];
+  std::size_t size = 0;
+  std::string_view Text() const { return {text, size}; }
+};
+
 // `field` moved by `step`: 1 by minus half of `size`, 2 by minus `size`,
-// 3 by a fixed amount, written as a number text at `out`.
-char* Shifted(std::string_view field, int step, std::string_view size, char* out) {
+// 3 by a fixed amount; the value is a number text.
+void Shifted(const Field& field, int step, const Field& size, ShiftedField& result) {
   constexpr double kFixedShift = 0.03332;
-  // Short decimals, the common case, are read once and also summed exactly,
-  // which gives the text without formatting a double.
-  ExactDecimal a;
-  ExactDecimal b;
-  const bool exact_a = ParseShortDecimal(field, a);
-  const double value = exact_a ? ExactValue(a) : ReadNumber(field);
-  bool exact_b = true;
-  double shifted;
-  if (step == 3) {
-    b = {true, false, 3332, 5};
-    shifted = Checked(value + kFixedShift);
-  } else {
-    exact_b = ParseShortDecimal(size, b);
-    const double amount = exact_b ? ExactValue(b) : ReadNumber(size);
-    shifted = Checked(step == 1 ? value - amount / 2.0 : value - amount);
-  }
-  ExactDecimal exact;
-  constexpr std::uint64_t kSmall = 100'000'000'000;  // times 10^7 still fits
-  if (exact_a && exact_b && a.digits < kSmall && b.digits < kSmall && a.fraction <= 6 &&
-      b.fraction <= 6) {
-    // Both at 10^fraction, with one more place for a half.
+  // Short decimals, the common case, are also summed exactly (with one
+  // more place for a half); the double sum, computed as from the texts,
+  // tells whether the number text is that exact sum.
+  if (field.fixed && (step == 3 || size.fixed)) {
+    const FixedDecimal a = field.value;
+    const FixedDecimal b = step == 3 ? FixedDecimal{3332, 5} : size.value;
+    const double value = ExactValue(Exact(a));
+    const double amount = ExactValue(Exact(b));
+    const double shifted = step == 1   ? value - amount / 2.0
+                           : step == 2 ? value - amount
+                                       : value + kFixedShift;
     const int fraction = std::max(a.fraction, b.fraction) + (step == 1 ? 1 : 0);
-    auto scaled = [fraction](const ExactDecimal& d) {
-      std::int64_t v = static_cast<std::int64_t>(d.digits);
-      for (int i = d.fraction; i < fraction; ++i)
-        v *= 10;
-      return d.negative ? -v : v;
-    };
-    const std::int64_t sum = step == 1   ? scaled(a) - scaled(b) / 2
-                             : step == 2 ? scaled(a) - scaled(b)
-                                         : scaled(a) + scaled(b);
-    exact = {true, sum < 0, static_cast<std::uint64_t>(sum < 0 ? -sum : sum), fraction};
+    const std::int64_t scaled_a =
+        a.value * static_cast<std::int64_t>(kPowersOfTen[fraction - a.fraction]);
+    const std::int64_t scaled_b =
+        b.value * static_cast<std::int64_t>(kPowersOfTen[fraction - b.fraction]);
+    const std::int64_t sum = step == 1   ? scaled_a - scaled_b / 2
+                             : step == 2 ? scaled_a - scaled_b
+                                         : scaled_a + scaled_b;
+    result.sum = Exact({sum, fraction});
+    if (shifted == 0.0) {
+      result.sum = {true, false, 0, 0};  // the text "0"
+      result.exact = true;
+    } else if (IsNumberTextOf(shifted, result.sum)) {
+      result.exact = true;
+    } else {
+      result.size =
+          static_cast<std::size_t>(WriteNumberText(shifted, result.sum, result.text) - result.text);
+    }
+    return;
   }
-  return WriteNumberText(shifted, exact, out);
+  const double value = ReadNumber(field.text);
+  const double shifted = step == 3   ? Checked(value + kFixedShift)
+                         : step == 1 ? Checked(value - ReadNumber(size.text) / 2.0)
+                                     : Checked(value - ReadNumber(size.text));
+  result.size = static_cast<std::size_t>(WriteNumberText(shifted, {}, result.text) - result.text);
+}
+
+// The shifted field's number text.
+std::string_view TextOf(ShiftedField& field) {
+  if (field.exact) {
+    field.size = static_cast<std::size_t>(
+        WriteNumberText(field.sum.digits == 0 ? 0.0 : ExactValue(field.sum), field.sum,
+                        field.text) -
+        field.text);
+    field.exact = false;
+  }
+  return field.Text();
+}
+
+// Moltiplica of a shifted field that is one token of its list.
+char* ScaledShift(ShiftedField& field, bool decimal_point, char* out) {
+  if (field.exact) {
+    if (field.sum.digits == 0) return Put(out, "0");  // its text, worth 0
+    if (WriteScaledDecimal(field.sum, decimal_point, out)) return out;
+  }
+  return ScaledToken(Field(TextOf(field)), decimal_point, out);
 }
 
 // The blanks at the end of a record's text removed; the text begins with
@@ -155,35 +311,65 @@ char* FieldsFromAndTrim(int first, const FieldTable& f, char* out) {
   return TrimEnd(out);
 }
 
+// The anchor code of a text: ReadNumber(text) when whole from 0 to 15, else 0.
+int AnchorCode(std::string_view text) {
+  if (FixedDecimal d; ReadFixed(text, d)) {
+    const auto scale = static_cast<std::int64_t>(kPowersOfTen[d.fraction]);
+    return d.value % scale == 0 && d.value >= 0 && d.value <= 15 * scale
+               ? static_cast<int>(d.value / scale)
+               : 0;
+  }
+  const double anchor = ReadNumber(text);
+  if (anchor == std::floor(anchor) && anchor >= 0.0 && anchor <= 15.0) {
+    return static_cast<int>(anchor);
+  }
+  return 0;
+}
+
 // The text record: anchoring folded into the text position.  The anchor
 // code's remainder by 4 shifts the x position (field 4) by the text's width
 // (field 6), its quotient shifts the y position (field 5) by its height
 // (field 3).  The anchor code (field 8) and field 9 are dropped.
 char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
-  const double anchor = ReadNumber(f[8]);
-  std::string_view field4 = f[4];
-  std::string_view field5 = f[5];
-  char text4[64];
-  char text5[64];
-  bool shifted = false;
-  if (anchor == std::floor(anchor) && anchor >= 0.0 && anchor <= 15.0) {
-    const int code = static_cast<int>(anchor);
-    if (code % 4 != 0) {
-      field4 = {text4, static_cast<std::size_t>(Shifted(f[4], code % 4, f[6], text4) - text4)};
-      shifted = true;
-    }
-    if (code / 4 != 0) {
-      field5 = {text5, static_cast<std::size_t>(Shifted(f[5], code / 4, f[3], text5) - text5)};
-      shifted = true;
-    }
-  }
-
-  out = Put(out, Prefix(line, 4));
-  *out++ = ' ';
-  if (shifted) {
-    out = WriteScaledFields({f[3], field4, field5, f[6]}, decimal_point, out);
-  } else {
+  const int code = AnchorCode(f[8]);
+  const int x_step = code % 4;
+  const int y_step = code / 4;
+  if (code == 0) {
+    out = Put(out, Prefix(line, 4));
+    *out++ = ' ';
     out = ScaledFields(f, 3, 6, decimal_point, out);
+  } else {
+    // Each field read once, for its shift and for its scaling.
+    const Field height(f[3]);
+    const Field field4(f[4]);
+    const Field field5(f[5]);
+    const Field width(f[6]);
+    ShiftedField x;
+    ShiftedField y;
+    if (x_step != 0) Shifted(field4, x_step, width, x);
+    if (y_step != 0) Shifted(field5, y_step, height, y);
+
+    out = Put(out, Prefix(line, 4));
+    *out++ = ' ';
+    // A short decimal holds no blank and no comma: four of them are four
+    // tokens.
+    const bool all_fixed = height.fixed && field4.fixed && field5.fixed && width.fixed;
+    if ((all_fixed && f.count() >= 6) || OneTokenEach(f, 3, 6)) {
+      // The shifted values scaled straight from their exact decimals.
+      out = ScaledToken(height, decimal_point, out);
+      *out++ = ' ';
+      out = x_step != 0 ? ScaledShift(x, decimal_point, out)
+                        : ScaledToken(field4, decimal_point, out);
+      *out++ = ' ';
+      out = y_step != 0 ? ScaledShift(y, decimal_point, out)
+                        : ScaledToken(field5, decimal_point, out);
+      *out++ = ' ';
+      out = ScaledToken(width, decimal_point, out);
+    } else {
+      out = WriteScaledFields(
+          {f[3], x_step != 0 ? TextOf(x) : f[4], y_step != 0 ? TextOf(y) : f[5], f[6]},
+          decimal_point, out);
+    }
   }
   *out++ = ' ';
   out = WriteRad(f[7], 32768.0f, out);

@@ -1,9 +1,11 @@
 // The number reader, integer and number texts, and Rad.
 #include <array>
+#include <bit>
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -15,8 +17,21 @@ namespace tavrel {
 
 namespace detail {
 
-bool ParsePlainDecimal(std::string_view text, PlainDecimal& number) {
-  auto is_skipped = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
+namespace {
+
+// The plain form of a number: a sign, digits, a point and digits, each part
+// optional.  The digits are gathered into one whole number (which wraps
+// past 19 digits; the callers limit `count`).
+struct ScannedDecimal {
+  std::uint64_t digits = 0;
+  int count = 0;     // digits in all
+  int fraction = 0;  // digits after the point
+  bool negative = false;
+  const char* stop;  // the first character after the form
+};
+
+ScannedDecimal ScanDecimal(std::string_view text) {
+  ScannedDecimal number;
   const char* p = text.data();
   const char* const end = p + text.size();
   if (p < end && (*p == '-' || *p == '+')) {
@@ -27,18 +42,157 @@ bool ParsePlainDecimal(std::string_view text, PlainDecimal& number) {
   std::uint64_t digits = 0;
   while (p < end && IsDigit(*p))
     digits = digits * 10 + static_cast<std::uint64_t>(*p++ - '0');
-  int count = static_cast<int>(p - first);
+  number.count = static_cast<int>(p - first);
   if (p < end && *p == '.') {
     const char* const point = ++p;
     while (p < end && IsDigit(*p))
       digits = digits * 10 + static_cast<std::uint64_t>(*p++ - '0');
     number.fraction = static_cast<int>(p - point);
-    count += number.fraction;
+    number.count += number.fraction;
   }
-  // Nineteen digits always fit; longer numbers are left to the full reader.
-  if (count > 19) return false;
   number.digits = digits;
-  return p == end || !(is_skipped(*p) || *p == 'e' || *p == 'E');
+  number.stop = p;
+  return number;
+}
+
+}  // namespace
+
+bool ParsePlainDecimal(std::string_view text, PlainDecimal& number) {
+  const ScannedDecimal scanned = ScanDecimal(text);
+  number.negative = scanned.negative;
+  number.fraction = scanned.fraction;
+  // Nineteen digits always fit; longer numbers are left to the full reader.
+  if (scanned.count > 19) return false;
+  number.digits = scanned.digits;
+  const char* const end = text.data() + text.size();
+  const char* const p = scanned.stop;
+  return p == end || !(*p == ' ' || *p == '\t' || *p == '\n' || *p == 'e' || *p == 'E');
+}
+
+namespace {
+
+// The `size` (at most 8) bytes at `p` as a word, the first in the lowest
+// bits, the rest 0; nothing past them is read.
+[[gnu::always_inline]] inline std::uint64_t LoadShort(const char* p, std::size_t size) {
+  auto byte = [p](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(p[i])}; };
+  if (size >= 4) {
+    // Two words of four that overlap; the bytes they share are the same.
+    if constexpr (std::endian::native == std::endian::little) {
+      std::uint32_t low;
+      std::uint32_t high;
+      std::memcpy(&low, p, 4);
+      std::memcpy(&high, p + size - 4, 4);
+      return std::uint64_t{low} | std::uint64_t{high} << (8 * (size - 4));
+    }
+    std::uint64_t word = 0;
+    for (std::size_t i = 0; i < size; ++i)
+      word |= byte(i) << (8 * i);
+    return word;
+  }
+  if (size == 0) return 0;
+  return byte(0) | byte(size / 2) << (8 * (size / 2)) | byte(size - 1) << (8 * (size - 1));
+}
+
+// The value of up to eight digits (0 to 9 each, the first in the lowest byte)
+// that fill the word's high bytes, the low ones 0.
+std::uint64_t EightDigits(std::uint64_t word) {
+  word = (word * 10 + (word >> 8)) & 0x00FF00FF00FF00FFULL;
+  word = (word * 100 + (word >> 16)) & 0x0000FFFF0000FFFFULL;
+  return (word * 10000 + (word >> 32)) & 0xFFFFFFFFULL;
+}
+
+// ReadFixed of a text of more than eight characters after its sign; apart,
+// so that the common short ones need no room on the stack.
+[[gnu::noinline]] bool ReadLongFixed(std::string_view text, FixedDecimal& number) {
+  const ScannedDecimal scanned = ScanDecimal(text);
+  if (scanned.stop != text.data() + text.size() || scanned.count > kFixedDigits ||
+      scanned.fraction > kFixedPlaces) {
+    return false;
+  }
+  const auto value = static_cast<std::int64_t>(scanned.digits);
+  number.value = scanned.negative ? -value : value;
+  number.fraction = scanned.fraction;
+  return true;
+}
+
+}  // namespace
+
+bool SplitsApart(std::string_view text) {
+  constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7FULL;
+  // 0x80 in each byte of `word` that is `c`.
+  auto bytes_of = [](std::uint64_t word, std::uint64_t c) {
+    const std::uint64_t x = word ^ (0x0101010101010101ULL * c);
+    return ~(((x & kLow) + kLow) | x) & ~kLow;
+  };
+  if (text.empty()) return false;
+  if (text.front() == ' ') return true;
+  // Words of eight bytes that overlap by one, so that no two neighbours
+  // fall apart.
+  const char* p = text.data();
+  std::size_t size = text.size();
+  for (;;) {
+    const std::size_t taken = size < 8 ? size : 8;
+    const std::uint64_t word = taken == 8 ? LoadWord(p) : LoadShort(p, taken);
+    const std::uint64_t blanks = bytes_of(word, ' ') & kLowBytes[taken];
+    if ((bytes_of(word, ',') & kLowBytes[taken]) != 0 || (blanks & (blanks >> 8)) != 0) return true;
+    if (size <= 8) return false;
+    p += 7;
+    size -= 7;
+  }
+}
+
+bool ReadFixed(std::string_view text, FixedDecimal& number) {
+  const char* p = text.data();
+  std::size_t size = text.size();
+  bool negative = false;
+  if (size != 0 && (*p == '-' || *p == '+')) {
+    negative = *p == '-';
+    ++p;
+    --size;
+  }
+  std::uint64_t digits;
+  int fraction = 0;
+  if (size <= 3) {
+    // Short whole numbers (angles, codes) one by one.
+    digits = 0;
+    bool point = false;
+    for (std::size_t i = 0; i < size; ++i) {
+      const unsigned digit = static_cast<unsigned char>(p[i]) - unsigned{'0'};
+      if (digit <= 9) {
+        digits = digits * 10 + digit;
+      } else if (p[i] == '.' && !point) {
+        point = true;
+        fraction = static_cast<int>(size - i - 1);
+      } else {
+        return false;
+      }
+    }
+  } else if (size > 8) {
+    return ReadLongFixed(text, number);
+  } else {
+    // All at once: the bytes other than digits, which may be one point.
+    const std::uint64_t word = LoadShort(p, size);
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    const std::uint64_t values = word ^ 0x3030303030303030ULL;  // digits become 0 to 9
+    std::uint64_t others =
+        (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh & kLowBytes[size];
+    std::uint64_t packed = values & kLowBytes[size];
+    std::size_t count = size;
+    if (others != 0) {
+      const int point = std::countr_zero(others) / 8;
+      if (p[point] != '.' || (others & (others - 1)) != 0) return false;
+      fraction = static_cast<int>(size) - point - 1;
+      if (fraction > kFixedPlaces) return false;
+      // The point taken out.
+      packed = (packed & kLowBytes[point]) | ((packed >> (8 * point)) >> 8) << (8 * point);
+      --count;
+    }
+    digits = count == 0 ? 0 : EightDigits(packed << (8 * (8 - count)));
+  }
+  const auto value = static_cast<std::int64_t>(digits);
+  number.value = negative ? -value : value;
+  number.fraction = fraction;
+  return true;
 }
 
 }  // namespace detail
@@ -182,6 +336,19 @@ double ReadNumber(std::string_view text) {
 
 namespace detail {
 
+namespace {
+
+// A whole number's text.
+char* WriteWhole(std::int64_t value, char* out) {
+  if (value < 0) {
+    *out++ = '-';
+    return WriteDigits(0 - static_cast<std::uint64_t>(value), out);
+  }
+  return WriteDigits(static_cast<std::uint64_t>(value), out);
+}
+
+}  // namespace
+
 char* WriteIntegerText(double value, char* out) {
   if (value == 0.0) {  // also -0
     *out = '0';
@@ -230,38 +397,28 @@ char* WriteDecimal(bool negative, std::uint64_t digits, int fraction, char* out)
 
 }  // namespace
 
-bool ParseShortDecimal(std::string_view text, ExactDecimal& number) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  number.negative = false;
-  if (p < end && (*p == '-' || *p == '+')) {
-    number.negative = *p == '-';
-    ++p;
-  }
-  const char* const first = p;
-  std::uint64_t digits = 0;
-  while (p < end && IsDigit(*p))
-    digits = digits * 10 + static_cast<std::uint64_t>(*p++ - '0');
-  int count = static_cast<int>(p - first);
-  int fraction = 0;
-  if (p < end && *p == '.') {
-    const char* const point = ++p;
-    while (p < end && IsDigit(*p))
-      digits = digits * 10 + static_cast<std::uint64_t>(*p++ - '0');
-    fraction = static_cast<int>(p - point);
-    count += fraction;
-  }
-  if (p != end || count == 0 || count > 15) return false;
-  number.known = true;
-  number.digits = digits;
-  number.fraction = fraction;
-  return true;
-}
-
 double ExactValue(const ExactDecimal& number) {
   const double value =
       static_cast<double>(number.digits) / static_cast<double>(kPowersOfTen[number.fraction]);
   return number.negative ? -value : value;
+}
+
+bool IsNumberTextOf(double value, const ExactDecimal& exact) {
+  // A decimal of at most 15 significant digits whose nearest double is the
+  // value is the value's 15-digit text; below 1e-4 that text has an exponent.
+  if (!exact.known || exact.digits >= kPowersOfTen[15] || exact.fraction > 19 ||
+      (exact.fraction > 4 && exact.digits < kPowersOfTen[exact.fraction - 4])) {
+    return false;
+  }
+  // A double one unit in the last place away from the nearest still rounds
+  // to the decimal at 15 digits: it is within 1.5 units of it, less than
+  // 3.4e-16 of its size, and the 15-digit steps there are at least 1e-15 of
+  // its size.  The doubles next to a finite one other than 0 are those whose
+  // bits, taken as a whole number, are one more and one less.
+  const double nearest = ExactValue(exact);
+  const std::uint64_t apart =
+      std::bit_cast<std::uint64_t>(value) - std::bit_cast<std::uint64_t>(nearest);
+  return apart == 0 || (exact.digits != 0 && (apart == 1 || apart == ~std::uint64_t{0}));
 }
 
 char* WriteNumberText(double value, const ExactDecimal& exact, char* out) {
@@ -270,20 +427,8 @@ char* WriteNumberText(double value, const ExactDecimal& exact, char* out) {
     return out + 1;
   }
   if (!std::isfinite(value)) Raise(err::kOverflow);
-  // A decimal of at most 15 significant digits whose nearest double is the
-  // value is the value's 15-digit text; below 1e-4 that text has an exponent.
-  if (exact.known && exact.digits < kPowersOfTen[15] && exact.fraction <= 19 &&
-      (exact.fraction <= 4 || exact.digits >= kPowersOfTen[exact.fraction - 4])) {
-    // A double one unit in the last place away from the nearest still
-    // rounds to the decimal at 15 digits: it is within 1.5 units of it, less
-    // than 3.4e-16 of its size, and the 15-digit steps there are at least
-    // 1e-15 of its size.
-    const double nearest = ExactValue(exact);
-    if (nearest == value || (exact.digits != 0 && (std::nextafter(nearest, HUGE_VAL) == value ||
-                                                   std::nextafter(nearest, -HUGE_VAL) == value))) {
-      return WriteDecimal(exact.negative, exact.digits, exact.fraction, out);
-    }
-  }
+  if (IsNumberTextOf(value, exact))
+    return WriteDecimal(exact.negative, exact.digits, exact.fraction, out);
   std::array<char, 64> buffer;
   auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
                                  std::chars_format::general, 15);
@@ -319,7 +464,81 @@ std::string NumberText(double value) {
 
 namespace detail {
 
+namespace {
+
+// floor(numerator / denominator), the denominator above 0.
+std::int64_t FloorDivide(std::int64_t numerator, std::int64_t denominator) {
+  const std::int64_t quotient = numerator / denominator;
+  return numerator % denominator < 0 ? quotient - 1 : quotient;
+}
+
+// Rad of a short decimal in whole numbers, for the bases the records use,
+// as the doubles below compute it.  With x = value / 10^fraction and d the
+// double nearest to x, d * base is exact and one division by 360 (180) rounds:
+// the quotient q' is within |q| * 2^-51 of the exact quotient q.  When q is
+// not whole it is at least 1 / (360 * 10^fraction) from the next whole
+// number, more than that error while |value * base| < 2^51 (12 digits);
+// when q is whole, x is a multiple of 2^-13 and d, d * base and q' are exact.
+// At 32768, 360 - d is exact between 180 and 360 and within 2^-45 of
+// 360 - x; the comparisons with 0, 180 and 360 are exact, as x lies at least
+// 10^-6 from each unless equal.  False for another base.
+bool WriteFixedRad(const FixedDecimal& d, float base, char*& out) {
+  const std::int64_t scale = static_cast<std::int64_t>(kPowersOfTen[d.fraction]);
+  if (base == 256.0f || base == 128.0f) {
+    out = WriteWhole(FloorDivide(d.value * static_cast<std::int64_t>(base), 360 * scale), out);
+    return true;
+  }
+  if (base != 32768.0f) return false;
+  if (d.value < 0 || d.value > 360 * scale) return true;  // the empty text
+  if (d.value <= 180 * scale) {
+    out = WriteWhole(d.value * 32768 / (180 * scale), out);
+  } else {
+    out = WriteWhole(-((360 * scale - d.value) * 32768 / (180 * scale)), out);
+  }
+  return true;
+}
+
+// The quarter turn (0 to 3) written as `gradi` in its usual text ("0",
+// "90", "180", "270"), else -1.
+int QuarterTurn(std::string_view gradi) {
+  switch (gradi.size()) {
+    case 1:
+      return gradi[0] == '0' ? 0 : -1;
+    case 2:
+      return gradi[0] == '9' && gradi[1] == '0' ? 1 : -1;
+    case 3:
+      if (gradi[0] == '1' && gradi[1] == '8' && gradi[2] == '0') return 2;
+      return gradi[0] == '2' && gradi[1] == '7' && gradi[2] == '0' ? 3 : -1;
+    default:
+      return -1;
+  }
+}
+
+}  // namespace
+
+char* WriteFloorTimes256(std::string_view text, char* out) {
+  // With d the double nearest to x = value / 10^fraction, d * 256 is the
+  // double nearest to 256 x, within 256 |x| 2^-53 of it: less than the
+  // 10^-fraction that separates 256 x from a whole number it is not, and a
+  // whole 256 x is exact.
+  FixedDecimal d;
+  if (ReadFixed(text, d)) {
+    return WriteWhole(
+        FloorDivide(d.value * 256, static_cast<std::int64_t>(kPowersOfTen[d.fraction])), out);
+  }
+  const double product = std::floor(ReadNumber(text) * 256.0);
+  if (!std::isfinite(product)) Raise(err::kOverflow);
+  return WriteIntegerText(product, out);
+}
+
 char* WriteRad(std::string_view gradi, float base, char* out) {
+  // The quarter turns, the most common angles, come out whole on each base.
+  if (const int quarter = QuarterTurn(gradi); quarter >= 0) {
+    if (base == 256.0f) return WriteWhole(64 * quarter, out);
+    if (base == 128.0f) return WriteWhole(32 * quarter, out);
+    if (base == 32768.0f) return WriteWhole(quarter == 3 ? -16384 : 16384 * quarter, out);
+  }
+  if (FixedDecimal fixed; ReadFixed(gradi, fixed) && WriteFixedRad(fixed, base, out)) return out;
   const double d = ReadNumber(gradi);
   double result;
   if (base == 32768.0f) {

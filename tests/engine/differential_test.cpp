@@ -350,5 +350,201 @@ TEST(Differential, GeneratedValueLists) {
   EXPECT_TRUE(SameOnEveryScaler(lines));
 }
 
+// Values for the numbers the records compute with rather than scale: of 0 to
+// 12 characters with the point in every place or none, a sign or not, digits
+// drawn mostly from 0 and 9; then the forms that are read the full way
+// (exponents, too many digits or places, other characters) and the values
+// the records test for.
+std::vector<std::string> RecordNumbers(unsigned seed) {
+  std::mt19937 random(seed);
+  auto digit = [&] {
+    const unsigned roll = random() % 4;
+    return roll == 0 ? '0' : roll == 1 ? '9' : static_cast<char>('0' + random() % 10);
+  };
+  std::vector<std::string> values;
+  for (std::size_t length = 0; length <= 12; ++length) {
+    for (std::size_t point = 0; point <= length; ++point) {  // at `length`: none
+      for (const std::string sign : {"", "-", "+"}) {
+        if (sign == "+" && random() % 4 != 0) continue;
+        for (int fill = 0; fill < 2; ++fill) {
+          std::string value = sign;
+          for (std::size_t i = sign.size(); i < length; ++i)
+            value += i == point ? '.' : digit();
+          values.push_back(value);
+        }
+      }
+    }
+  }
+  for (const char* value : {"0",
+                            "-0",
+                            "0.000000",
+                            "-0.0",
+                            ".",
+                            "-",
+                            "-.",
+                            "+",
+                            "90",
+                            "270",
+                            "90.000",
+                            "270.000000",
+                            "-90",
+                            "180",
+                            "180.000001",
+                            "179.999999",
+                            "360",
+                            "360.000001",
+                            "359.999999",
+                            "15",
+                            "15.0",
+                            "16",
+                            "3.000001",
+                            "0.25",
+                            "0.5",
+                            "-0.25",
+                            "0.03332",
+                            "-0.03332",
+                            "0.0000001",
+                            "12345678901",
+                            "123456789012",
+                            "99999999999",
+                            "-99999.999999",
+                            "0.1234567",
+                            "1e3",
+                            "2.5E-1",
+                            "-1.5e2",
+                            "1e15",
+                            "1e308",
+                            "-1e308",
+                            "1.7976931348623157e308",
+                            "1e400",
+                            "-1e400",
+                            "1e-400",
+                            "12abc",
+                            "0,5",
+                            "1.2.3",
+                            "1 2",
+                            "\t5",
+                            "5\t",
+                            "0x10",
+                            "--1",
+                            "+-1"}) {
+    values.push_back(value);
+  }
+  return values;
+}
+
+// Records 2, 3, 4 and 6 with every such value in each field they compute
+// with: the angles (three bases), the times-256 field, the pad size (taken
+// 16 times when field 3 is 0) and rotation, the anchor code, and the text's
+// position and sizes under every anchor code, against the reference with
+// both decimal separators.
+TEST(Differential, RecordNumbers) {
+  const std::vector<std::string> values = RecordNumbers(406);
+  std::mt19937 random(12);
+  auto any = [&] { return values[random() % values.size()]; };
+  const std::string turns[] = {"0", "90", "270", "180", "90.0"};
+  std::vector<std::string> lines;
+  for (const std::string& v : values) {
+    lines.push_back("2 5 1 2 0.5 0.25 " + v + " " + v + " " + v + " " + v);
+    lines.push_back("2 5 1 2 0.5 0.25 90 " + any() + " " + v + " " + any() + " X");
+    lines.push_back("6 1 " + v + " 1 2 0.5 0.25 X");
+    lines.push_back("6 1 " + v);
+    lines.push_back("4 1 0.1 1 2 0.5 " + v + " 5 0 NAME");
+    lines.push_back("4 1 0.1 1 2 0.5 90 " + v + " 0 NAME");
+    lines.push_back("3 " + v + " 0 1 2 0.06 0.08 0.032 90 1 U1");
+    lines.push_back("3 " + v + " " + v + " 1 2 0.06 0.08 0.032 0 1 U1");
+    lines.push_back("3 0.062 0 1 2 0.06 0.08 0.032 " + v + " 1 U1-1");
+    for (const std::string& turn : turns) {
+      lines.push_back("3 " + any() + " " + any() + " " + v + " " + any() + " " + v + " " + any() +
+                      " " + any() + " " + turn + " 1 U1");
+    }
+    for (int code = 1; code <= 15; ++code) {
+      const std::string codes[] = {std::to_string(code), std::to_string(code) + ".0"};
+      lines.push_back("4 1 " + any() + " " + v + " " + any() + " " + any() + " 90 " +
+                      codes[random() % 2] + " 0 NAME");
+      lines.push_back("4 1 " + v + " " + any() + " " + v + " " + v + " 0 " + codes[0] + " 0 N V");
+      lines.push_back("4 1 " + any() + " " + any() + " " + v + " " + v + " 270 " + codes[0] + " 0");
+    }
+  }
+  // Shifts of short decimals that cancel, or nearly.
+  for (const char* pair : {"0.25 0.5", "0.3 0.6", "1.1 2.2", "-0.03332 1", "0.1 0.2",
+                           "1.0001 2.0002", "0.0001 0.0001", "99999.999999 199999.999998"}) {
+    const std::string p = pair;
+    const std::string a = p.substr(0, p.find(' '));
+    const std::string b = p.substr(p.find(' ') + 1);
+    for (int code : {1, 2, 3, 4, 8, 12, 15}) {
+      lines.push_back("4 1 " + b + " " + a + " " + a + " " + b + " 0 " + std::to_string(code) +
+                      " 0");
+    }
+  }
+  // Commas in the fields of a list, a missing field, fields that begin with
+  // a blank (the second of two), which separates the values of a list.
+  for (const char* line : {"4 1 0.1,2 1 2 0.5 0 5 0",
+                           "4 1 0.1 1 2 0.5,3 0 5 0",
+                           "4 1 0.1 1 2",
+                           "4 1 0.1 1,5 2 0.5 0 7 0",
+                           "3 2 0 1 2 0.5,1 0.25 0.125 90 5",
+                           "3 2 0 1 2 0.5 0.25 0.125,7 270 5",
+                           "3 2 0 1 2 0.5 0.25",
+                           "3 2 0 1 2 0.5",
+                           "3 2 0 1 2  0.25 0.125 90 5",
+                           "3 2 0 1 2 0.5  0.125 90 5",
+                           "3 2 0 1 2  0 0.25 0.125 90 5",
+                           "3 2 0 1 2 0.5  -0 0.125 270 5",
+                           "3 2 0 1  0.000 0.5 0.25 0.125 90 5",
+                           "3 2 0 1 2 0.5 0.25  0 90 5",
+                           "3 2 0 1 2 0.5 0.25  0.125 90 5",
+                           "4 1  0 1 2 0.5 0 5",
+                           "4 1 0.1 1  0 0.5 0 5",
+                           "4 1 0.1 1 2  0.5 0 6",
+                           "4 1 0.1 1 2  -0 0 7",
+                           "4 1 0.1 1 2 0.5 0  7 0"}) {
+    lines.push_back(line);
+  }
+  EXPECT_TRUE(SameAsReference(lines));
+}
+
+// The angles and the times-256 field on a fine grid: every thousandth from
+// -1 to 361 on base 32768 (a half turn either way), from -1 to 91 on bases
+// 256 and 128 and times 256 (the same computation all round); and on all of
+// them a millionth either side of each angle whose units come out whole on
+// base 256 and 128 (multiples of 45/32) and on 32768 (of 45/8192, cut to
+// six places).
+TEST(Differential, AnglesOnAFineGrid) {
+  auto text = [](std::int64_t millionths) {
+    const bool negative = millionths < 0;
+    const std::int64_t size = negative ? -millionths : millionths;
+    return (negative ? "-" : "") + std::to_string(size / 1000000) + "." +
+           std::to_string(1000000 + size % 1000000).substr(1);
+  };
+  std::vector<std::string> lines;
+  auto add = [&](std::int64_t millionths, bool every_base) {
+    const std::string angle = text(millionths);
+    lines.push_back("4 1 1 1 1 1 " + angle + " 0 0");
+    if (!every_base) return;
+    lines.push_back("2 5 1 1 1 1 " + angle + " 0 " + angle + " " + angle);
+    lines.push_back("6 1 " + angle);
+  };
+  for (std::int64_t thousandths = -1000; thousandths <= 361000; ++thousandths)
+    add(thousandths * 1000, thousandths <= 91000);
+  for (std::int64_t n = -10; n * 45 <= 360 * 32; ++n) {
+    for (int step : {-1, 0, 1})
+      add(n * 45 * 1000000 / 32 + step, true);
+  }
+  for (std::int64_t n = 0; n * 45 <= 360 * 8192; n += 7) {
+    for (int step : {-1, 0, 1})
+      add(n * 45 * 1000000 / 8192 + step, true);
+  }
+  int reported = 0;
+  for (const std::string& line : lines) {
+    const std::string actual = Outcome(&Trasforma, line, kPoint);
+    const std::string expected = Outcome(&reference::Trasforma, line, kPoint);
+    if (actual == expected) continue;
+    ADD_FAILURE() << "line \"" << line << "\"\n  got      " << actual << "\n  expected "
+                  << expected;
+    if (++reported == 10) break;
+  }
+}
+
 }  // namespace
 }  // namespace tavrel
