@@ -203,6 +203,8 @@ inline char* WriteDigits(std::uint64_t value, char* out) {
   }
   return Put(out, {first, static_cast<std::size_t>(end - first)});
 }
+// A whole number's text, with its sign.
+char* WriteWhole(std::int64_t value, char* out);
 // Whether `text` holds a comma, begins with a blank or holds two blanks in a
 // row: whether as a value list it splits elsewhere than at its single blanks.
 bool SplitsApart(std::string_view text);

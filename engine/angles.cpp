@@ -1,0 +1,116 @@
+// Rad: angles in the units of the records, from short decimals in whole
+// numbers where that is exact, else as the doubles compute them.
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "internal.h"
+#include "tavrel.h"
+#include "value_lists.h"
+
+namespace tavrel {
+
+namespace detail {
+
+namespace {
+
+// floor(numerator / denominator), the denominator above 0.
+std::int64_t FloorDivide(std::int64_t numerator, std::int64_t denominator) {
+  const std::int64_t quotient = numerator / denominator;
+  return numerator % denominator < 0 ? quotient - 1 : quotient;
+}
+
+// Rad of a short decimal in whole numbers, for the bases the records use,
+// as the doubles below compute it.  With x = value / 10^fraction and d the
+// double nearest to x, d * base is exact and one division by 360 (180) rounds:
+// the quotient q' is within |q| * 2^-51 of the exact quotient q.  When q is
+// not whole it is at least 1 / (360 * 10^fraction) from the next whole
+// number, more than that error while |value * base| < 2^51 (12 digits);
+// when q is whole, x is a multiple of 2^-13 and d, d * base and q' are exact.
+// At 32768, 360 - d is exact between 180 and 360 and within 2^-45 of
+// 360 - x; the comparisons with 0, 180 and 360 are exact, as x lies at least
+// 10^-6 from each unless equal.  False for another base.
+bool WriteFixedRad(const FixedDecimal& d, float base, char*& out) {
+  const std::int64_t scale = static_cast<std::int64_t>(kPowersOfTen[d.fraction]);
+  if (base == 256.0f || base == 128.0f) {
+    out = WriteWhole(FloorDivide(d.value * static_cast<std::int64_t>(base), 360 * scale), out);
+    return true;
+  }
+  if (base != 32768.0f) return false;
+  if (d.value < 0 || d.value > 360 * scale) return true;  // the empty text
+  if (d.value <= 180 * scale) {
+    out = WriteWhole(d.value * 32768 / (180 * scale), out);
+  } else {
+    out = WriteWhole(-((360 * scale - d.value) * 32768 / (180 * scale)), out);
+  }
+  return true;
+}
+
+// The quarter turn (0 to 3) written as `gradi` in its usual text ("0",
+// "90", "180", "270"), else -1.
+int QuarterTurn(std::string_view gradi) {
+  switch (gradi.size()) {
+    case 1:
+      return gradi[0] == '0' ? 0 : -1;
+    case 2:
+      return gradi[0] == '9' && gradi[1] == '0' ? 1 : -1;
+    case 3:
+      if (gradi[0] == '1' && gradi[1] == '8' && gradi[2] == '0') return 2;
+      return gradi[0] == '2' && gradi[1] == '7' && gradi[2] == '0' ? 3 : -1;
+    default:
+      return -1;
+  }
+}
+
+}  // namespace
+
+char* WriteFloorTimes256(std::string_view text, char* out) {
+  // With d the double nearest to x = value / 10^fraction, d * 256 is the
+  // double nearest to 256 x, within 256 |x| 2^-53 of it: less than the
+  // 10^-fraction that separates 256 x from a whole number it is not, and a
+  // whole 256 x is exact.
+  FixedDecimal d;
+  if (ReadFixed(text, d)) {
+    return WriteWhole(
+        FloorDivide(d.value * 256, static_cast<std::int64_t>(kPowersOfTen[d.fraction])), out);
+  }
+  const double product = std::floor(ReadNumber(text) * 256.0);
+  if (!std::isfinite(product)) Raise(err::kOverflow);
+  return WriteIntegerText(product, out);
+}
+
+char* WriteRad(std::string_view gradi, float base, char* out) {
+  // The quarter turns, the most common angles, come out whole on each base.
+  if (const int quarter = QuarterTurn(gradi); quarter >= 0) {
+    if (base == 256.0f) return WriteWhole(64 * quarter, out);
+    if (base == 128.0f) return WriteWhole(32 * quarter, out);
+    if (base == 32768.0f) return WriteWhole(quarter == 3 ? -16384 : 16384 * quarter, out);
+  }
+  if (FixedDecimal fixed; ReadFixed(gradi, fixed) && WriteFixedRad(fixed, base, out)) return out;
+  const double d = ReadNumber(gradi);
+  double result;
+  if (base == 32768.0f) {
+    // Signed half-turn: 32768 units to half a turn, negative past 180.
+    if (d >= 0.0 && d <= 180.0) {
+      result = std::floor(d * 32768.0 / 180.0);
+    } else if (d > 180.0 && d <= 360.0) {
+      result = -std::floor((360.0 - d) * 32768.0 / 180.0);
+    } else {
+      return out;  // the empty text
+    }
+  } else {
+    result = std::floor(d * static_cast<double>(base) / 360.0);
+  }
+  if (!std::isfinite(result)) Raise(err::kOverflow);
+  return WriteIntegerText(result, out);
+}
+
+}  // namespace detail
+
+std::string Rad(const std::string& gradi, float base) {
+  char text[400];
+  return std::string(text, detail::WriteRad(gradi, base, text));
+}
+
+}  // namespace tavrel
