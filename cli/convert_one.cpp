@@ -127,9 +127,9 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
   const std::string& write_to = to_stdout ? dest : dest_at.get();
 
   // The destination's checks, in the order the user needs them.
+  tavrel::FileIdentity found;
+  const bool there = !to_stdout && tavrel::IdentityOf(write_to, found);
   if (!to_stdout) {
-    tavrel::FileIdentity found;
-    const bool there = tavrel::IdentityOf(write_to, found);
     if (there) {
       tavrel::FileIdentity own;
       if (tavrel::IdentityOf(read_from, own) && own == found)
@@ -162,7 +162,7 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
     }
     {
       std::lock_guard lock(destinations.mutex());
-      const std::string earlier = destinations.WrittenBy(dest);
+      const std::string earlier = destinations.WrittenBy(dest, there ? &found : nullptr);
       if (!earlier.empty()) {
         return fail(dest, "è già stato scritto in questa esecuzione da " + Printable(earlier) +
                               ": " + Printable(source) + " non viene convertito");
@@ -190,13 +190,36 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
       spool.emplace();
       request.output_path = spool->path();
     } else {
-      // No folder is made for a file that will not be converted.
-      if (!tavrel::IsFolder(tavrel::FolderOf(write_to)) && !WillConvert(read_from)) {
+      // No folder is made for a file that will not be converted, and each
+      // folder once in a run.
+      const std::string folder = tavrel::FolderOf(dest);
+      bool known;
+      {
+        std::lock_guard lock(destinations.mutex());
+        known = destinations.HasFolder(folder);
+      }
+      if (!known && !tavrel::IsFolder(tavrel::FolderOf(write_to)) && !WillConvert(read_from)) {
         request.convert = false;
       } else {
         placed.emplace(dest, true);
-        tavrel::MakeFolders(tavrel::FolderOf(placed->get()));
-        file.emplace(placed->get());
+        auto make_folders = [&] {
+          tavrel::MakeFolders(tavrel::FolderOf(placed->get()));
+          std::lock_guard lock(destinations.mutex());
+          destinations.AddFolder(folder);
+        };
+        if (!known) make_folders();
+        try {
+          file.emplace(placed->get());
+        } catch (const tavrel::RuntimeError&) {
+          if (!known) throw;
+          // Removed since it was made: made again.
+          {
+            std::lock_guard lock(destinations.mutex());
+            destinations.ForgetFolder(folder);
+          }
+          make_folders();
+          file.emplace(placed->get());
+        }
         request.output_file = &*file;
       }
     }
@@ -230,13 +253,30 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
     }
     std::lock_guard lock(destinations.mutex());
     // Checked again where it counts: two sources may reach one file at once.
-    const std::string earlier = destinations.WrittenBy(dest);
-    if (!earlier.empty()) {
+    // Where nothing stood at the destination, the file is placed without
+    // replacing, and only a file found there now is looked at.
+    auto written_earlier = [&](const std::string& earlier) {
       return fail(dest, "è già stato scritto in questa esecuzione da " + Printable(earlier) + ": " +
                             Printable(source) + " non viene convertito");
+    };
+    const bool replace = options.force || options.update;
+    std::string earlier =
+        there ? destinations.WrittenBy(dest) : destinations.WrittenBy(dest, nullptr);
+    if (!earlier.empty()) return written_earlier(earlier);
+    if (there) {
+      file->Place(replace);
+    } else {
+      try {
+        file->Place(false);
+      } catch (const tavrel::RuntimeError& error) {
+        if (error.number() != tavrel::err::kFileExists) throw;
+        earlier = destinations.WrittenBy(dest);
+        if (!earlier.empty()) return written_earlier(earlier);
+        if (!replace) throw;
+        file->Place(true);
+      }
     }
-    file->Place(options.force || options.update);
-    destinations.Add(dest, source);
+    destinations.Add(dest, source, true);
   } catch (const tavrel::RuntimeError& error) {
     return fail(
         to_stdout ? std::string("standard output") : dest,
@@ -248,7 +288,8 @@ Outcome ConvertOne(const Job& job, const Options& options, unsigned threads,
   return result;
 }
 
-Destinations::Keys Destinations::KeysOf(const std::string& dest) {
+Destinations::Keys Destinations::KeysOf(const std::string& dest, bool look,
+                                        const tavrel::FileIdentity* found) {
   Keys keys;
   const std::string folder = tavrel::FolderOf(dest);
   auto known = folders_.find(folder);
@@ -271,12 +312,26 @@ Destinations::Keys Destinations::KeysOf(const std::string& dest) {
   // Where the folder itself is missing, so is the file.
   if (known->second[0] == 'p') return keys;
   tavrel::FileIdentity identity;
-  if (tavrel::IdentityOf(tavrel::ShortPath(dest).get(), identity))
+  if (look ? tavrel::IdentityOf(tavrel::ShortPath(dest).get(), identity) : found != nullptr) {
+    if (!look) identity = *found;
     keys.by_file = "f" + std::to_string(identity.volume) + ":" + std::to_string(identity.index);
+  }
   return keys;
 }
 
-std::string Destinations::Find(const Keys& keys) const {
+std::string Destinations::Find(const Keys& keys) {
+  // A file that exists may be one placed earlier under another spelling:
+  // the identities of those placed are entered now, once.
+  if (!keys.by_file.empty()) {
+    for (const auto& [dest, source] : unlooked_) {
+      tavrel::FileIdentity identity;
+      if (tavrel::IdentityOf(tavrel::ShortPath(dest).get(), identity)) {
+        by_key_["f" + std::to_string(identity.volume) + ":" + std::to_string(identity.index)] =
+            source;
+      }
+    }
+    unlooked_.clear();
+  }
   for (const std::string* key : {&keys.by_file, &keys.by_name}) {
     if (key->empty()) continue;
     const auto found = by_key_.find(*key);
@@ -289,10 +344,15 @@ std::string Destinations::WrittenBy(const std::string& dest) {
   return Find(KeysOf(dest));
 }
 
-void Destinations::Add(const std::string& dest, const std::string& source) {
-  const Keys keys = KeysOf(dest);
+std::string Destinations::WrittenBy(const std::string& dest, const tavrel::FileIdentity* found) {
+  return Find(KeysOf(dest, false, found));
+}
+
+void Destinations::Add(const std::string& dest, const std::string& source, bool placed) {
+  const Keys keys = placed ? KeysOf(dest, false) : KeysOf(dest);
   by_key_[keys.by_name] = source;
   if (!keys.by_file.empty()) by_key_[keys.by_file] = source;
+  if (placed) unlooked_.emplace_back(dest, source);
 }
 
 std::string Destinations::Claim(const std::string& dest, const std::string& source) {

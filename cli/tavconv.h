@@ -119,10 +119,21 @@ class Destinations {
   explicit Destinations(bool settled = false) : settled_(settled) {}
   // The source that wrote (or would write) `dest` earlier in this run, or "".
   std::string WrittenBy(const std::string& dest);
-  void Add(const std::string& dest, const std::string& source);
+  // The same, where the caller has just looked at `dest`: `found` is its
+  // identity, null when nothing is there.
+  std::string WrittenBy(const std::string& dest, const tavrel::FileIdentity* found);
+  // `dest` is `source`'s from now.  `placed`: the program has just put the
+  // file there itself, and its identity is looked up only when another
+  // destination's is compared with it.
+  void Add(const std::string& dest, const std::string& source, bool placed = false);
   // WrittenBy, and Add when it is free: "" when `dest` is now `source`'s.
   std::string Claim(const std::string& dest, const std::string& source);
   std::mutex& mutex() { return mutex_; }
+  // Destination folders known to exist: made or found by this run, so that
+  // each is looked at and made once.  Under mutex().
+  bool HasFolder(const std::string& folder) const { return made_.count(folder) != 0; }
+  void AddFolder(const std::string& folder) { made_.insert(folder); }
+  void ForgetFolder(const std::string& folder) { made_.erase(folder); }
 
  private:
   // The keys of `dest`: its folder's identity (or path) and its name; and,
@@ -131,12 +142,17 @@ class Destinations {
     std::string by_name;
     std::string by_file;  // "" when there is no file
   };
-  Keys KeysOf(const std::string& dest);
-  std::string Find(const Keys& keys) const;
+  // `found` as for WrittenBy; `look` false when it is given.
+  Keys KeysOf(const std::string& dest, bool look = true,
+              const tavrel::FileIdentity* found = nullptr);
+  std::string Find(const Keys& keys);
   bool settled_;
   std::mutex mutex_;
   std::map<std::string, std::string> by_key_;
   std::map<std::string, std::string> folders_;  // a folder's path: its key
+  // Files placed whose identity is not entered yet: destination, source.
+  std::vector<std::pair<std::string, std::string>> unlooked_;
+  std::set<std::string> made_;
 };
 
 // What happened to one source.

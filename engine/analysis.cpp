@@ -206,10 +206,12 @@ AnalysisOutcome Analizza(const AnalysisRequest& request, AnalysisSink& sink) {
   try {
     const std::string path = JoinPath(request.folder, request.name);
     sink.SetLabel(Label::kSourceFile, "Nome: " + request.name);
-    const std::uint64_t length = platform::FileLength(path);
+    // Length and date from one look at the file, shown before it is opened.
+    const platform::FileStamp stamp = platform::FileStampOf(path);
+    const std::uint64_t length = stamp.length;
     sink.SetLabel(Label::kFileSize,
                   "Dimensione: " + GroupedDigits(length, request.numbers.thousands) + " bytes");
-    sink.SetLabel(Label::kFileDate, "Data Creazione: " + platform::FileDateText(path));
+    sink.SetLabel(Label::kFileDate, "Data Creazione: " + stamp.date_text);
     sink.SetLabel(Label::kConvPreview, "Conversione: Attendere... analisi del file in corso");
     sink.Repaint();
     sink.SetReady(false);

@@ -57,7 +57,9 @@ class InputFile {
   // No character left to read.
   bool AtEnd();
   // Writes every remaining line to `output` unchanged, each followed by
-  // CR LF, as ReadLine and WriteLine would one by one.
+  // CR LF, as ReadLine and WriteLine would one by one.  Where every line
+  // ends in CR LF already, the bytes of a regular file are copied inside the
+  // system without being read.
   void CopyLines(class OutputFile& output);
   // Up to `size` of the bytes not yet read, as they stand in the file, into
   // `into`; 0 at the end.
@@ -67,6 +69,7 @@ class InputFile {
   void Unread(std::string_view bytes);
 
   LineEnds line_ends() const { return ends_; }
+
   // The line ends consumed so far by ReadFirstField and ReadLine (CopyLines
   // does not count): the next line read is physical line LinesEnded() + 1.
   std::uint64_t LinesEnded() const { return lines_ended_; }
@@ -83,8 +86,12 @@ class InputFile {
   // at the end.
   bool Fill(std::size_t chunk = 1 << 16);
 
+  // Bytes read from the file into `data`: the count kept, a final DOS
+  // end-of-file mark among them left out.
+  std::size_t Taken(const char* data, std::size_t got);
+
   NativeFile fd_ = -1;
-  std::uint64_t remaining_;         // bytes still to be read from the file
+  std::uint64_t remaining_;         // bytes still to be read from the file, a final mark too
   std::unique_ptr<char[]> buffer_;  // not cleared between reads
   std::size_t capacity_ = 0;
   std::size_t size_ = 0;      // bytes read into buffer_
@@ -123,6 +130,10 @@ class OutputFile {
   // The same `bytes`, which stand at `offset` in the file `from`: copied
   // inside the system where it can (as cp does), else written.
   void WriteCopyOf(std::string_view bytes, NativeFile from, std::uint64_t offset);
+  // The next `length` bytes of the regular file `from`, from where it stands
+  // (which they move on): copied inside the system where it can, else read
+  // and written.  Error 62 when the file ends before.
+  void CopyFrom(NativeFile from, std::uint64_t length);
   // Writes what is buffered and closes; the file error if any write failed.
   void Close();
 
@@ -155,7 +166,8 @@ void AllowUnnamedFiles(bool allowed);
 
 #if !defined(_WIN32)
 // Whether unnamed files may be tried: allowed, not turned off for the run by
-// the environment (TAVREL_UNNAMED_FILES=0), and /proc there to name them.
+// the environment (TAVREL_UNNAMED_FILES=0), and /proc there to name them
+// (asked once per run).
 bool UnnamedFilesAllowed();
 
 // Makes a file or folder that the program removes itself, and that an
@@ -175,8 +187,14 @@ NativeFile OpenOwnSpool(const std::string& path);
 
 // The file's length in bytes; error 53 when it does not exist.
 std::uint64_t FileLength(const std::string& path);
-// The date and time of the file's last change, as "gg/mm/aaaa hh:mm:ss".
-std::string FileDateText(const std::string& path);
+// The file's length and the date and time of its last change, as
+// "gg/mm/aaaa hh:mm:ss" (empty when the system gives none), from one look
+// at the file; error 53 when it does not exist.
+struct FileStamp {
+  std::uint64_t length = 0;
+  std::string date_text;
+};
+FileStamp FileStampOf(const std::string& path);
 
 // ---------------------------------------------------------------------------
 // Folders as the windows' lists show them.  Paths and names are the file

@@ -19,6 +19,7 @@ namespace {
 
 constexpr std::size_t kChunk = 1 << 16;
 constexpr std::size_t kLargeChunk = 1 << 20;  // for copying whole buffers
+constexpr char kDosEndOfFile = 0x1A;
 
 }  // namespace
 
@@ -39,10 +40,17 @@ bool InputFile::Fill(std::size_t chunk) {
     if (regular_) throw MakeError(err::kPastEnd);
     return false;
   }
-  size_ = got;
-  offset_ += size_;
-  if (remaining_ != UINT64_MAX) remaining_ -= size_;
-  return true;
+  size_ = Taken(buffer_.get(), got);
+  return size_ > 0;
+}
+
+std::size_t InputFile::Taken(const char* data, std::size_t got) {
+  if (remaining_ != UINT64_MAX) remaining_ -= got;
+  // The last byte of a regular file, read now: a DOS end-of-file mark there
+  // is no data.
+  if (regular_ && remaining_ == 0 && data[got - 1] == kDosEndOfFile) --got;
+  offset_ += got;
+  return got;
 }
 
 bool InputFile::AtEnd() {
@@ -176,6 +184,27 @@ void InputFile::CopyLines(OutputFile& output) {
   }
   bool after_cr = false;   // the previous buffer ended with a CR
   bool line_open = false;  // bytes since the last line end
+  if (ends_ == LineEnds::kCrLf && regular_) {
+    // Every byte stays as it is: what is buffered goes out, and the rest of
+    // the file but its last bytes is copied unread.  Those (a final DOS
+    // end-of-file mark, and the line end before it or its absence) are read
+    // as usual below.
+    constexpr std::uint64_t kTail = 3;
+    if (pos_ < size_) {
+      const std::string_view held(buffer_.get() + pos_, size_ - pos_);
+      output.WriteCopyOf(held, fd_, offset_ - held.size());
+      pos_ = size_;
+      after_cr = held.back() == '\r';
+      line_open = held.back() != '\n' || (held.size() > 1 ? held[held.size() - 2] != '\r' : true);
+    }
+    if (remaining_ > kTail) {
+      const std::uint64_t unread = remaining_ - kTail;
+      output.CopyFrom(fd_, unread);
+      remaining_ -= unread;
+      offset_ += unread;
+      line_open = true;  // the tail tells
+    }
+  }
   while (Fill(kLargeChunk)) {
     const std::string_view chunk(buffer_.get() + pos_, size_ - pos_);
     const std::uint64_t chunk_offset = offset_ - (size_ - pos_);
@@ -226,9 +255,7 @@ std::size_t InputFile::ReadBytes(char* into, std::size_t size) {
     if (regular_) throw MakeError(err::kPastEnd);
     return 0;
   }
-  offset_ += got;
-  if (remaining_ != UINT64_MAX) remaining_ -= got;
-  return got;
+  return Taken(into, got);
 }
 
 void InputFile::Unread(std::string_view bytes) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -22,7 +23,6 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kChunk = 1 << 16;
-constexpr char kDosEndOfFile = 0x1A;
 
 }  // namespace
 
@@ -63,14 +63,9 @@ InputFile::InputFile(const std::string& path) {
   remaining_ = UINT64_MAX;
   regular_ = S_ISREG(st.st_mode);
   if (regular_) {
-    // Read no further than the length seen now, and leave a final DOS
-    // end-of-file mark out.
+    // Read no further than the length seen now (a final DOS end-of-file
+    // mark is left out when it is read).
     remaining_ = static_cast<std::uint64_t>(st.st_size);
-    char last = 0;
-    if (remaining_ > 0 && pread(fd_, &last, 1, static_cast<off_t>(remaining_ - 1)) == 1 &&
-        last == kDosEndOfFile) {
-      --remaining_;
-    }
   }
 }
 
@@ -120,6 +115,32 @@ void OutputFile::WriteCopyOf(std::string_view bytes, NativeFile from, std::uint6
   WriteAll(fd_, bytes.data(), bytes.size());
 }
 
+void OutputFile::CopyFrom(NativeFile from, std::uint64_t length) {
+  Flush();
+  while (length > 0) {
+    const std::size_t want = length < (1u << 30) ? static_cast<std::size_t>(length) : (1u << 30);
+    const ssize_t copied = copy_file_range(from, nullptr, fd_, nullptr, want, 0);
+    if (copied < 0 && errno == EINTR) continue;
+    if (copied < 0 && (errno == ENOSPC || errno == EDQUOT || errno == EIO || errno == EFBIG)) {
+      throw FileError(errno);
+    }
+    if (copied < 0) break;  // not between these files: read and written below
+    // A file that became shorter while it was copied gives no sound result.
+    if (copied == 0) throw MakeError(err::kPastEnd);
+    length -= static_cast<std::uint64_t>(copied);
+  }
+  if (length == 0) return;
+  const std::size_t chunk = length < kChunk * 4 ? static_cast<std::size_t>(length) : kChunk * 4;
+  const auto buffer = std::make_unique_for_overwrite<char[]>(chunk);
+  while (length > 0) {
+    const std::size_t want = length < chunk ? static_cast<std::size_t>(length) : chunk;
+    const std::size_t got = ReadSome(from, buffer.get(), want);
+    if (got == 0) throw MakeError(err::kPastEnd);
+    WriteAll(fd_, buffer.get(), got);
+    length -= got;
+  }
+}
+
 void OutputFile::Close() {
   Flush();
   const int fd = fd_;
@@ -138,19 +159,22 @@ std::uint64_t FileLength(const std::string& path) {
   return static_cast<std::uint64_t>(st.st_size);
 }
 
-std::string FileDateText(const std::string& path) {
+FileStamp FileStampOf(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) throw SourceError(errno);
+  FileStamp stamp;
+  stamp.length = static_cast<std::uint64_t>(st.st_size);
   struct tm local;
-  const time_t stamp = st.st_mtime;
-  if (localtime_r(&stamp, &local) == nullptr) return std::string();
+  const time_t changed = st.st_mtime;
+  if (localtime_r(&changed, &local) == nullptr) return stamp;
   auto two = [](int value) {
     return std::string{static_cast<char>('0' + value / 10 % 10),
                        static_cast<char>('0' + value % 10)};
   };
-  return two(local.tm_mday) + "/" + two(local.tm_mon + 1) + "/" +
-         std::to_string(local.tm_year + 1900) + " " + two(local.tm_hour) + ":" + two(local.tm_min) +
-         ":" + two(local.tm_sec);
+  stamp.date_text = two(local.tm_mday) + "/" + two(local.tm_mon + 1) + "/" +
+                    std::to_string(local.tm_year + 1900) + " " + two(local.tm_hour) + ":" +
+                    two(local.tm_min) + ":" + two(local.tm_sec);
+  return stamp;
 }
 
 }  // namespace platform

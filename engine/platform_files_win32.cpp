@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,12 +13,6 @@
 #include "tavrel.h"
 
 namespace tavrel {
-
-namespace {
-
-constexpr char kDosEndOfFile = 0x1A;
-
-}  // namespace
 
 DWORD Attributes(const std::string& path) {
   try {
@@ -64,8 +59,8 @@ InputFile::InputFile(const std::string& path) {
   remaining_ = UINT64_MAX;
   if (GetFileType(handle) == FILE_TYPE_DISK) {
     regular_ = true;
-    // Read no further than the length seen now, and leave a final DOS
-    // end-of-file mark out.
+    // Read no further than the length seen now (a final DOS end-of-file
+    // mark is left out when it is read).
     LARGE_INTEGER size;
     if (!GetFileSizeEx(handle, &size)) {
       const RuntimeError error = LastError();
@@ -74,18 +69,6 @@ InputFile::InputFile(const std::string& path) {
       throw error;
     }
     remaining_ = static_cast<std::uint64_t>(size.QuadPart);
-    if (remaining_ > 0) {
-      OVERLAPPED at{};
-      at.Offset = static_cast<DWORD>(remaining_ - 1);
-      at.OffsetHigh = static_cast<DWORD>((remaining_ - 1) >> 32);
-      char last = 0;
-      DWORD got = 0;
-      if (ReadFile(handle, &last, 1, &got, &at) && got == 1 && last == kDosEndOfFile) {
-        --remaining_;
-      }
-      LARGE_INTEGER start{};
-      SetFilePointerEx(handle, start, nullptr, FILE_BEGIN);
-    }
   }
 }
 
@@ -132,6 +115,22 @@ void OutputFile::WriteCopyOf(std::string_view bytes, NativeFile, std::uint64_t) 
   Write(bytes);
 }
 
+void OutputFile::CopyFrom(NativeFile from, std::uint64_t length) {
+  Flush();
+  constexpr std::size_t kChunk = 1 << 18;
+  const std::size_t chunk = length < kChunk ? static_cast<std::size_t>(length) : kChunk;
+  if (chunk == 0) return;
+  const auto buffer = std::make_unique_for_overwrite<char[]>(chunk);
+  while (length > 0) {
+    const std::size_t want = length < chunk ? static_cast<std::size_t>(length) : chunk;
+    const std::size_t got = ReadSome(from, buffer.get(), want);
+    // A file that became shorter while it was copied gives no sound result.
+    if (got == 0) throw MakeError(err::kPastEnd);
+    WriteAll(fd_, buffer.get(), got);
+    length -= got;
+  }
+}
+
 void OutputFile::Close() {
   Flush();
   const HANDLE handle = AsHandle(fd_);
@@ -164,19 +163,22 @@ std::uint64_t FileLength(const std::string& path) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-std::string FileDateText(const std::string& path) {
+FileStamp FileStampOf(const std::string& path) {
   const WIN32_FILE_ATTRIBUTE_DATA data = AttributeData(path);
+  FileStamp stamp;
+  stamp.length = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   SYSTEMTIME utc, local;
   if (!FileTimeToSystemTime(&data.ftLastWriteTime, &utc) ||
       !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
-    return std::string();
+    return stamp;
   }
   auto two = [](int value) {
     return std::string{static_cast<char>('0' + value / 10 % 10),
                        static_cast<char>('0' + value % 10)};
   };
-  return two(local.wDay) + "/" + two(local.wMonth) + "/" + std::to_string(local.wYear) + " " +
-         two(local.wHour) + ":" + two(local.wMinute) + ":" + two(local.wSecond);
+  stamp.date_text = two(local.wDay) + "/" + two(local.wMonth) + "/" + std::to_string(local.wYear) +
+                    " " + two(local.wHour) + ":" + two(local.wMinute) + ":" + two(local.wSecond);
+  return stamp;
 }
 
 }  // namespace platform

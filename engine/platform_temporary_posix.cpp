@@ -74,11 +74,13 @@ std::atomic<bool> unnamed_files_allowed{true};
 bool UnnamedFilesAllowed() {
   // TAVREL_UNNAMED_FILES=0 turns them off for a whole run (the tests of the
   // named files, and a file system that takes them badly).
-  static const bool turned_off = [] {
+  // /proc does not come and go during a run: asked once.
+  static const bool possible = [] {
     const char* setting = std::getenv("TAVREL_UNNAMED_FILES");
-    return setting != nullptr && std::string_view(setting) == "0";
+    const bool turned_off = setting != nullptr && std::string_view(setting) == "0";
+    return !turned_off && access("/proc/self/fd", X_OK) == 0;
   }();
-  return unnamed_files_allowed && !turned_off && access("/proc/self/fd", X_OK) == 0;
+  return unnamed_files_allowed && possible;
 }
 
 NativeFile OpenOwnSpool(const std::string& path) {
@@ -164,6 +166,7 @@ struct NewFile::State {
   std::string folder;
   int fd = -1;
   std::string hidden;  // the hidden sibling; empty for an unnamed file
+  mode_t mode = 0;     // the mode the file was made with
   bool placed = false;
 };
 
@@ -172,6 +175,7 @@ NewFile::NewFile(const std::string& destination) : state_(std::make_unique<State
   s.destination = destination;
   s.folder = FolderOf(destination);
   const mode_t mode = platform::UsualMode();
+  s.mode = mode;
   if (platform::UnnamedFilesAllowed()) {
     s.fd = platform::Retrying(
         [&] { return open(s.folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode); });
@@ -223,7 +227,10 @@ void NewFile::Place(bool replace) {
       mode = old.st_mode & 0777;
     }
   }
-  if (fchmod(s.fd, mode) != 0) throw FileError(errno);
+  // An unnamed file made afresh has the usual mode from its making; a hidden
+  // sibling (made private) and a replacing file get theirs now.
+  const bool made_usual = s.hidden.empty() && !replace && s.mode == mode;
+  if (!made_usual && fchmod(s.fd, mode) != 0) throw FileError(errno);
   if (replace && fsync(s.fd) != 0) throw FileError(errno);
 
   if (s.hidden.empty()) {

@@ -82,6 +82,18 @@ crlf 'Appunti' >"$work/w/notes/readme.txt"
 check "not convertible alone" status_is 1 "$tavconv" -r "$work/w" "$work/wout2"
 check "no folder for it" test ! -e "$work/wout2/notes"
 
+# Many files to each new destination folder, two at a time: each folder is
+# made once, and every file lands in it whole.
+for d in uno due/tre quattro; do
+  mkdir -p "$work/m/$d"
+  for i in $(seq 10 49); do crlf "$h36" "$d $i" >"$work/m/$d/f$i.pcb"; done
+done
+check "many files per new folder" status_is 0 "$tavconv" -r -j2 -q "$work/m" "$work/mout"
+check "all of them" grep -q '^Convertiti 120, già 3.5 0, non convertibili 0, errori 0' "$work/stdout"
+check "each whole where it belongs" bash -c 'for d in uno due/tre quattro; do
+  for i in $(seq 10 49); do cmp -s "$1/$d/3_F$i.PCB" <(printf "%s\r\n%s\r\n" "$2" "$d $i") || exit 1
+  done; done' - "$work/mout" "$h35"
+
 # One destination reached twice through a link is written once.
 mkdir -p "$work/l/src/a" "$work/l/src/b" "$work/l/out/b"
 crlf "$h36" primo >"$work/l/src/a/x.pcb"

@@ -204,6 +204,31 @@ TEST_F(AnalysisTest, LargeThreeXFileKeepsEveryByteAcrossBufferBoundaries) {
   EXPECT_EQ(FirstDifference(Converted(clean), clean_expected), std::string::npos);
 }
 
+TEST_F(AnalysisTest, CrLfThreeXFileEndsTheSameWhereverTheUnreadCopyStops) {
+  // The header is read with the first buffer (1 MiB); the rest of a CR LF
+  // file but its last bytes is copied unread, and those decide the end: a
+  // line end there or not, a DOS end-of-file mark, a CR or a lone LF (data
+  // in a CR LF file) as the last byte.
+  constexpr std::size_t kFirst = 1 << 20;
+  const std::size_t lengths[] = {100,        kFirst - 2, kFirst - 1,     kFirst,
+                                 kFirst + 1, kFirst + 2, kFirst + 3,     kFirst + 4,
+                                 kFirst + 5, kFirst + 7, 2 * kFirst + 11};
+  const std::string endings[] = {"\r\n", "\r\n\x1A", "x", "x\x1A", "\r", "\r\x1A", "\n", "\n\x1A"};
+  for (const std::size_t length : lengths) {
+    for (const std::string& ending : endings) {
+      std::string source = kH36 + "\r\n";
+      for (std::size_t i = 0; source.size() + ending.size() < length; ++i)
+        source += i % 61 == 60 ? '\n' : i % 37 == 36 ? '\r' : static_cast<char>('A' + i % 26);
+      source += ending;
+      std::string body = source.substr(kH36.size() + 2);
+      if (body.ends_with('\x1A')) body.pop_back();
+      const std::string expected = kH35 + body + (body.ends_with("\r\n") ? "" : "\r\n");
+      EXPECT_EQ(FirstDifference(Converted(source), expected), std::string::npos)
+          << source.size() << " bytes ending " << testing::PrintToString(ending);
+    }
+  }
+}
+
 TEST_F(AnalysisTest, LargeFourZeroFileIsEveryLineTransformedInOrder) {
   for (bool crlf : {false, true}) {
     SCOPED_TRACE(crlf ? "CR LF lines" : "LF lines");
@@ -396,7 +421,7 @@ TEST(ProposedName, NamesThatTellNamesakesApart) {
     std::size_t keep_last;  // 0: numbered 7
     const char* proposed;
   } cases[] = {
-      {"schema12.sch", 1, "3_SCHEM2.SCH"}, {"schema12.sch", 2, "3_SCHE12.SCH"},
+      {"schema12.sch", 1, "3_SCHEM2.SCH"},  {"schema12.sch", 2, "3_SCHE12.SCH"},
       {"board_top.pcb", 5, "3_BD_TOP.PCB"}, {"short.pcb", 3, "3_SHORT.PCB"},
       {"schema12.sch", 0, "3_SCHE~7.SCH"},  {"x.pcbx", 0, "3_X~7.PCB"},
   };
