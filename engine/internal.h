@@ -81,16 +81,12 @@ inline std::uint64_t BytesEqual(const char* p, std::size_t at, std::size_t size,
       return std::uint64_t{
           static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)))};
     };
-    for (unsigned k = 0; k < 64; k += 16) {
-      const std::size_t from = at + k;
-      if (from + 16 <= size) {
-        bits |= equal16(p + from) << k;
-      } else {
-        // The last sixteen bytes, loaded from the end back.
-        if (from < size) bits |= equal16(p + size - 16) >> (from + 16 - size) << k;
-        break;
-      }
-    }
+    const std::size_t stop = size - at < 64 ? size : at + 64;
+    unsigned k = 0;
+    for (; at + k + 16 <= stop; k += 16)
+      bits |= equal16(p + at + k) << k;
+    // The line's last bytes, in the sixteen loaded from its end back.
+    if (at + k < stop) bits |= equal16(p + size - 16) >> (at + k + 16 - size) << k;
     return bits;
   }
 #endif
