@@ -1,10 +1,14 @@
 // Trasforma: the entry of the line transformer, its tokenizer and the order
 // in which the record families are tried.
+#include <atomic>
+#include <bit>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "internal.h"
 #include "tavrel.h"
+#include "value_lists.h"
 
 namespace tavrel {
 namespace detail {
@@ -23,6 +27,10 @@ FieldTable::FieldTable(std::string_view line) {
   const char* p = line.data();
   end_ = p + line.size();
   start_[1] = p;
+  if ((value_scalers.load(std::memory_order_relaxed) & kSplitFields) != 0) {
+    SplitByBlanks(line);
+    return;
+  }
   int count = 1;
   // `p` is a character of the current field; a blank right after it
   // separates, and the character after that blank begins the next field
@@ -39,6 +47,47 @@ FieldTable::FieldTable(std::string_view line) {
       break;
     }
     start_[++count] = ++p;
+  }
+  count_ = count;
+}
+
+void FieldTable::SplitByBlanks(std::string_view line) {
+  // Of the blanks, 64 bytes at a time, each is a separator but the first
+  // byte of a field, its own: the first of the line and each one after a
+  // separator.
+  const char* const p = line.data();
+  const std::size_t size = line.size();
+  int count = 1;
+  std::uint64_t own = 1;  // the bit of a field's first byte in this word
+  for (std::size_t at = 0; at < size; at += 64) {
+    std::uint64_t blanks = BytesEqual(p, at, size, ' ') & ~own;
+    own = blanks >> 63;
+    // Without two blanks in a row, each is a separator; a word holds at most
+    // 32 of them, which reach no field past the 100th from the 68th.
+    if ((blanks & blanks << 1) == 0 && count <= kMaxFields - 32) {
+      const char* const after = p + at + 1;  // after the word's first byte
+      const char** field = start_ + count;
+      for (; blanks != 0; blanks &= blanks - 1)
+        *++field = after + std::countr_zero(blanks);
+      count = static_cast<int>(field - start_);
+      continue;
+    }
+    own = 0;
+    while (blanks != 0) {
+      const std::size_t next = at + static_cast<std::size_t>(std::countr_zero(blanks)) + 1;
+      if (count == kMaxFields) {
+        // A blank after the 100th field opens field 101, which may stay empty.
+        if (next < size) Raise(err::kSubscript);
+        start_[++count] = p + next;
+        count_ = count;
+        return;
+      }
+      start_[++count] = p + next;
+      // The blank and the byte after it, the next field's own.
+      const std::uint64_t lowest = blanks & (0 - blanks);
+      blanks &= ~(lowest | lowest << 1);
+      own = lowest >> 63;
+    }
   }
   count_ = count;
 }

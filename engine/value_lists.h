@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +21,9 @@
 #endif
 
 namespace tavrel::detail {
+
+// The vector ways in use (kScaleWindows ...), as UseValueScalers set them.
+extern std::atomic<unsigned> value_scalers;
 
 inline bool IsDigit(char c) {
   return c >= '0' && c <= '9';

@@ -5,7 +5,9 @@
 // A line may come out as a result or as run-time error 5, 6 or 9; the same
 // line must give the same outcome twice (no state between calls), and the
 // same outcome as the reference transformer (tests/reference), on both ways
-// of scaling value lists (sixteen bytes at a time and the plain way).
+// of scaling value lists (sixteen bytes at a time and the plain way).  The
+// line's fields split from masks of its blanks are those the byte loop
+// splits.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -88,6 +90,22 @@ void Check(const std::string& line, const tavrel::NumberSettings& numbers) {
                         "the plain way of scaling differs from the reference transformer");
 }
 
+// The fields of `line` as text, or the error number as "error N".
+std::string Fields(const std::string& line) {
+  try {
+    const tavrel::detail::FieldTable table(line);
+    std::string text = std::to_string(table.count());
+    for (int n = 1; n <= table.count() && n <= tavrel::detail::FieldTable::kMaxFields; ++n) {
+      text += '|';
+      text += table[n];
+    }
+    return text;
+  } catch (const tavrel::RuntimeError& e) {
+    tavrel::fuzz::ExpectError(e, {tavrel::err::kSubscript}, "FieldTable");
+    return "error " + std::to_string(e.number());
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -99,5 +117,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(line, numbers);
     Check(record, numbers);
   }
+  namespace detail = tavrel::detail;
+  const unsigned before = detail::UseValueScalers(detail::kSplitFields);
+  const std::string by_masks = Fields(line);
+  detail::UseValueScalers(0);
+  const std::string by_bytes = Fields(line);
+  detail::UseValueScalers(before);
+  tavrel::fuzz::Require(by_masks == by_bytes, "the fields split from masks differ");
   return 0;
 }
