@@ -211,6 +211,18 @@ alignas(16) constexpr auto kPack = [] {
   return pack;
 }();
 
+// The missing decimals of a token with 0 to 3 decimals and the separator
+// after them (a blank, or a comma), as a word to store after its digits.
+constexpr auto kPadding = [] {
+  std::array<std::array<std::uint64_t, 4>, 2> padding{};
+  for (unsigned comma = 0; comma < 2; ++comma) {
+    const std::uint64_t gap = static_cast<std::uint64_t>('0' - (comma != 0 ? ',' : ' '));
+    for (unsigned decimals = 0; decimals < 4; ++decimals)
+      padding[comma][decimals] = kZeros - (gap << (8 * (3 - decimals)));
+  }
+  return padding;
+}();
+
 // The bytes of the eight at `from` that `kept` says, packed at `out` (eight
 // bytes written).
 __attribute__((target("ssse3"))) inline void Pack(const char* from, unsigned kept, char* out) {
@@ -339,10 +351,7 @@ template <bool kWide>
     const std::uint64_t kept_decimals = decimals & ~past_third;
     // The missing decimals and the separator after them, in a word, for a
     // token with 0 to 3 decimals.
-    const std::uint64_t separator_gap = static_cast<std::uint64_t>('0' - previous);
-    const std::uint64_t padding[4] = {kZeros - (separator_gap << 24),
-                                      kZeros - (separator_gap << 16), kZeros - (separator_gap << 8),
-                                      kZeros - separator_gap};
+    const std::uint64_t* const padding = kPadding[previous == ',' ? 1 : 0].data();
     std::uint64_t rest = seps;  // the separators from the token on
     std::uint64_t done = 0;     // the bytes before the token
     unsigned s = 0;             // the token's first byte in the window
