@@ -179,19 +179,35 @@ __attribute__((target("avx2"))) inline std::uint64_t Equal32(__m256i w, char c) 
       _mm256_movemask_epi8(_mm256_cmpeq_epi8(w, _mm256_set1_epi8(c))));
 }
 
-__attribute__((target("avx2"))) inline WindowBytes Classify32(const char* bytes, std::size_t left) {
+// The 32 bytes at `bytes`, classified.
+__attribute__((target("avx2"))) inline WindowBytes Classify32At(const char* bytes) {
+  const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
+  const __m256i offsets = _mm256_sub_epi8(w, _mm256_set1_epi8('0'));
+  const __m256i digits = _mm256_cmpeq_epi8(_mm256_min_epu8(offsets, _mm256_set1_epi8(9)), offsets);
   WindowBytes in;
-  for (unsigned i = 0; i < kWindow && i <= left; i += 32) {
-    const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
-    const __m256i offsets = _mm256_sub_epi8(w, _mm256_set1_epi8('0'));
-    const __m256i digits =
-        _mm256_cmpeq_epi8(_mm256_min_epu8(offsets, _mm256_set1_epi8(9)), offsets);
-    in.digits |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(digits))} << i;
-    in.zeros |= Equal32(w, '0') << i;
-    in.points |= Equal32(w, '.') << i;
-    in.commas |= Equal32(w, ',') << i;
-    in.blanks |= Equal32(w, ' ') << i;
-    in.minus |= Equal32(w, '-') << i;
+  in.digits = static_cast<std::uint32_t>(_mm256_movemask_epi8(digits));
+  in.zeros = Equal32(w, '0');
+  in.points = Equal32(w, '.');
+  in.commas = Equal32(w, ',');
+  in.blanks = Equal32(w, ' ');
+  in.minus = Equal32(w, '-');
+  return in;
+}
+
+// The window at `bytes` classified; its second half only where the list
+// reaches it (`left` bytes from `bytes` on), the first always, without
+// shifting and merging masks for a window of one half.
+__attribute__((target("avx2"))) inline WindowBytes Classify32(const char* bytes, std::size_t left) {
+  static_assert(kWindow == 64);
+  WindowBytes in = Classify32At(bytes);
+  if (left >= 32) {
+    const WindowBytes high = Classify32At(bytes + 32);
+    in.digits |= high.digits << 32;
+    in.zeros |= high.zeros << 32;
+    in.points |= high.points << 32;
+    in.commas |= high.commas << 32;
+    in.blanks |= high.blanks << 32;
+    in.minus |= high.minus << 32;
   }
   return in;
 }
