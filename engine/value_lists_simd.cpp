@@ -179,19 +179,35 @@ __attribute__((target("avx2"))) inline std::uint64_t Equal32(__m256i w, char c) 
       _mm256_movemask_epi8(_mm256_cmpeq_epi8(w, _mm256_set1_epi8(c))));
 }
 
-__attribute__((target("avx2"))) inline WindowBytes Classify32(const char* bytes, std::size_t left) {
+// The 32 bytes at `bytes`, classified.
+__attribute__((target("avx2"))) inline WindowBytes Classify32At(const char* bytes) {
+  const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
+  const __m256i offsets = _mm256_sub_epi8(w, _mm256_set1_epi8('0'));
+  const __m256i digits = _mm256_cmpeq_epi8(_mm256_min_epu8(offsets, _mm256_set1_epi8(9)), offsets);
   WindowBytes in;
-  for (unsigned i = 0; i < kWindow && i <= left; i += 32) {
-    const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
-    const __m256i offsets = _mm256_sub_epi8(w, _mm256_set1_epi8('0'));
-    const __m256i digits =
-        _mm256_cmpeq_epi8(_mm256_min_epu8(offsets, _mm256_set1_epi8(9)), offsets);
-    in.digits |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(digits))} << i;
-    in.zeros |= Equal32(w, '0') << i;
-    in.points |= Equal32(w, '.') << i;
-    in.commas |= Equal32(w, ',') << i;
-    in.blanks |= Equal32(w, ' ') << i;
-    in.minus |= Equal32(w, '-') << i;
+  in.digits = static_cast<std::uint32_t>(_mm256_movemask_epi8(digits));
+  in.zeros = Equal32(w, '0');
+  in.points = Equal32(w, '.');
+  in.commas = Equal32(w, ',');
+  in.blanks = Equal32(w, ' ');
+  in.minus = Equal32(w, '-');
+  return in;
+}
+
+// The window at `bytes` classified; its second half only where the list
+// reaches it (`left` bytes from `bytes` on), the first always, without
+// shifting and merging masks for a window of one half.
+__attribute__((target("avx2"))) inline WindowBytes Classify32(const char* bytes, std::size_t left) {
+  static_assert(kWindow == 64);
+  WindowBytes in = Classify32At(bytes);
+  if (left >= 32) {
+    const WindowBytes high = Classify32At(bytes + 32);
+    in.digits |= high.digits << 32;
+    in.zeros |= high.zeros << 32;
+    in.points |= high.points << 32;
+    in.commas |= high.commas << 32;
+    in.blanks |= high.blanks << 32;
+    in.minus |= high.minus << 32;
   }
   return in;
 }
@@ -209,6 +225,18 @@ alignas(16) constexpr auto kPack = [] {
       pack[keep][n] = -1;
   }
   return pack;
+}();
+
+// The missing decimals of a token with 0 to 3 decimals and the separator
+// after them (a blank, or a comma), as a word to store after its digits.
+constexpr auto kPadding = [] {
+  std::array<std::array<std::uint64_t, 4>, 2> padding{};
+  for (unsigned comma = 0; comma < 2; ++comma) {
+    const std::uint64_t gap = static_cast<std::uint64_t>('0' - (comma != 0 ? ',' : ' '));
+    for (unsigned decimals = 0; decimals < 4; ++decimals)
+      padding[comma][decimals] = kZeros - (gap << (8 * (3 - decimals)));
+  }
+  return padding;
 }();
 
 // The bytes of the eight at `from` that `kept` says, packed at `out` (eight
@@ -339,10 +367,7 @@ template <bool kWide>
     const std::uint64_t kept_decimals = decimals & ~past_third;
     // The missing decimals and the separator after them, in a word, for a
     // token with 0 to 3 decimals.
-    const std::uint64_t separator_gap = static_cast<std::uint64_t>('0' - previous);
-    const std::uint64_t padding[4] = {kZeros - (separator_gap << 24),
-                                      kZeros - (separator_gap << 16), kZeros - (separator_gap << 8),
-                                      kZeros - separator_gap};
+    const std::uint64_t* const padding = kPadding[previous == ',' ? 1 : 0].data();
     std::uint64_t rest = seps;  // the separators from the token on
     std::uint64_t done = 0;     // the bytes before the token
     unsigned s = 0;             // the token's first byte in the window
