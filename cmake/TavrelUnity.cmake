@@ -7,7 +7,7 @@ if(NOT TAVREL_UNITY_BUILD)
   return()
 endif()
 
-set(TAVREL_UNITY_TARGETS tavrel_engine tavconv_core tavrel_form tavrel_ui engine_tests)
+set(TAVREL_UNITY_TARGETS tavrel_engine tavconv_core tavrel_form tavrel_ui tavrel_win32 engine_tests)
 foreach(target ${TAVREL_UNITY_TARGETS})
   if(NOT TARGET ${target})
     continue()
