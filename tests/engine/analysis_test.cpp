@@ -41,10 +41,6 @@ std::size_t FirstDifference(const std::string& a, const std::string& b) {
   return at;
 }
 
-const std::string kH36 = "TAVREL Version 3.6 -- DATA FILE";
-const std::string kH40 = "TAVREL Version 4.0 -- Data File.";
-const std::string kH35 = "TAVREL Version 3.5 -- DATA FILE\r\n";
-
 TEST_F(AnalysisTest, HeaderTableGivesFormatOutcomeAndWhetherToConvert) {
   const struct {
     std::string header;
@@ -101,7 +97,7 @@ TEST_F(AnalysisTest, HeaderTableGivesFormatOutcomeAndWhetherToConvert) {
 }
 
 TEST_F(AnalysisTest, LabelsRepaintAndButtonInTheirOrder) {
-  Write("A.PCB", kH36 + "\r\nx\r\n");
+  Write("A.PCB", kDataHeader36 + "\r\nx\r\n");
   RecordingSink sink;
   Run("A.PCB", sink);
   ASSERT_EQ(sink.calls.size(), 9u);
@@ -127,7 +123,7 @@ TEST_F(AnalysisTest, LabelsRepaintAndButtonInTheirOrder) {
 }
 
 TEST_F(AnalysisTest, SizeIsGroupedWithTheUsersThousandsSeparator) {
-  Write("BIG.PCB", kH36 + "\r\n" + std::string(1234567 - kH36.size() - 2, 'x'));
+  Write("BIG.PCB", kDataHeader36 + "\r\n" + std::string(1234567 - kDataHeader36.size() - 2, 'x'));
   const struct {
     NumberSettings numbers;
     const char* label;
@@ -148,23 +144,24 @@ TEST_F(AnalysisTest, ThreeXLinesAreCopiedByteForByte) {
     std::string source;
     std::string output;
   } cases[] = {
-      {kH36 + "\r\nA 1\r\nB 2\r\n", kH35 + "A 1\r\nB 2\r\n"},
-      {kH36 + "\r\nA 1\r\nB 2", kH35 + "A 1\r\nB 2\r\n"},      // last line without CR LF
-      {kH36 + "\nA 1\nB 2\n", kH35 + "A 1\r\nB 2\r\n"},        // LF-only file
-      {kH36 + "\r\n\r\nA\r\n\r\n", kH35 + "\r\nA\r\n\r\n"},    // empty lines stay
-      {kH36 + "\r\nA\rB\r\n", kH35 + "A\rB\r\n"},              // a lone CR is data
-      {kH36 + "\r\nA\r\n\x1A", kH35 + "A\r\n"},                // final DOS end mark
-      {kH36 + "\r\nA\x1A\r\nB\r\n", kH35 + "A\x1A\r\nB\r\n"},  // only at the very end
-      {kH36 + "\r\n" + std::string("\0\xff\x80 ,", 5) + "\r\n",
+      {kDataHeader36 + "\r\nA 1\r\nB 2\r\n", kH35 + "A 1\r\nB 2\r\n"},
+      {kDataHeader36 + "\r\nA 1\r\nB 2", kH35 + "A 1\r\nB 2\r\n"},      // last line without CR LF
+      {kDataHeader36 + "\nA 1\nB 2\n", kH35 + "A 1\r\nB 2\r\n"},        // LF-only file
+      {kDataHeader36 + "\r\n\r\nA\r\n\r\n", kH35 + "\r\nA\r\n\r\n"},    // empty lines stay
+      {kDataHeader36 + "\r\nA\rB\r\n", kH35 + "A\rB\r\n"},              // a lone CR is data
+      {kDataHeader36 + "\r\nA\r\n\x1A", kH35 + "A\r\n"},                // final DOS end mark
+      {kDataHeader36 + "\r\nA\x1A\r\nB\r\n", kH35 + "A\x1A\r\nB\r\n"},  // only at the very end
+      {kDataHeader36 + "\r\n" + std::string("\0\xff\x80 ,", 5) + "\r\n",
        kH35 + std::string("\0\xff\x80 ,", 5) + "\r\n"},
-      {kH36 + ",5 1 2\r\nA\r\n", kH35 + "5 1 2\r\nA\r\n"},  // after a comma: first data line
+      {kDataHeader36 + ",5 1 2\r\nA\r\n",
+       kH35 + "5 1 2\r\nA\r\n"},  // after a comma: first data line
       // A header line ending in CR LF: only CR LF ends a line.
-      {kH36 + "\r\n4 1 Line one\n0 A\r\n", kH35 + "4 1 Line one\n0 A\r\n"},
-      {kH36 + "\r\nA\n", kH35 + "A\n\r\n"},
-      {kH36 + ",x\ny\r\n", kH35 + "x\r\ny\r\n"},  // the first line end decides
-      {kH36 + ",x\r\ny\nz", kH35 + "x\r\ny\nz\r\n"},
-      {kH36 + "\r\n", kH35},  // its header alone: empty drawing
-      {kH36, kH35},
+      {kDataHeader36 + "\r\n4 1 Line one\n0 A\r\n", kH35 + "4 1 Line one\n0 A\r\n"},
+      {kDataHeader36 + "\r\nA\n", kH35 + "A\n\r\n"},
+      {kDataHeader36 + ",x\ny\r\n", kH35 + "x\r\ny\r\n"},  // the first line end decides
+      {kDataHeader36 + ",x\r\ny\nz", kH35 + "x\r\ny\nz\r\n"},
+      {kDataHeader36 + "\r\n", kH35},  // its header alone: empty drawing
+      {kDataHeader36, kH35},
   };
   for (const auto& c : cases)
     EXPECT_EQ(Converted(c.source), c.output) << c.source;
@@ -174,7 +171,7 @@ TEST_F(AnalysisTest, LargeThreeXFileKeepsEveryByteAcrossBufferBoundaries) {
   // Mixed line ends over several megabytes, with CR LF pairs and lone LFs
   // placed on the reading buffers' boundaries (64 KiB, then 1 MiB steps).
   // The header line ends in a lone LF: so may the others.
-  std::string source = kH36 + "\n";
+  std::string source = kDataHeader36 + "\n";
   std::string expected = kH35;
   std::mt19937 random(12345);
   auto next = [&random] { return random(); };
@@ -199,8 +196,8 @@ TEST_F(AnalysisTest, LargeThreeXFileKeepsEveryByteAcrossBufferBoundaries) {
     if (c == '\n' && clean.back() != '\r') clean += '\r';
     clean += c;
   }
-  const std::string clean_expected = kH35 + clean.substr(kH36.size() + 2) + "\r\n";
-  ASSERT_EQ(clean.substr(kH36.size(), 2), "\r\n");
+  const std::string clean_expected = kH35 + clean.substr(kDataHeader36.size() + 2) + "\r\n";
+  ASSERT_EQ(clean.substr(kDataHeader36.size(), 2), "\r\n");
   EXPECT_EQ(FirstDifference(Converted(clean), clean_expected), std::string::npos);
 }
 
@@ -245,7 +242,7 @@ TEST_F(AnalysisTest, LargeFourZeroFileIsEveryLineTransformedInOrder) {
                                  "5 unchanged"};
     std::mt19937 random(7);
     // LF lines may end either way; in CR LF lines a lone LF is data.
-    std::string source = kH40 + (crlf ? "\r\n" : "\n");
+    std::string source = kDataHeader40 + (crlf ? "\r\n" : "\n");
     std::string expected = kH35;
     for (int i = 0; i < 60000; ++i) {
       std::string line = lines[random() % std::size(lines)];
@@ -259,24 +256,24 @@ TEST_F(AnalysisTest, LargeFourZeroFileIsEveryLineTransformedInOrder) {
 
 TEST_F(AnalysisTest, FourZeroLinesGoThroughTrasforma) {
   const std::string banner(kBannerLine);
-  EXPECT_EQ(Converted(kH40 + "\r\n-gp\r\n\r\n5 x\r\n3 2 0 1 2 0.5 0.25 0.125 90 5"),
+  EXPECT_EQ(Converted(kDataHeader40 + "\r\n-gp\r\n\r\n5 x\r\n3 2 0 1 2 0.5 0.25 0.125 90 5"),
             kH35 + "-hp2223440000000000\r\n-hs1.0000,0,0,0,0,0,0,0,0\r\n-hm0,0,0,3\r\n" + banner +
                 "\r\n5 x\r\n3 0 32 1000 2000 250 500 125 5\r\n");
-  EXPECT_EQ(Converted(kH40 + ",-gz12\r\n"), kH35 + "-gz0,0\r\n");
-  EXPECT_EQ(Converted(kH40 + "\n-y255:00FFFFFF\n"), kH35 + "-y15:15,,\r\n");
+  EXPECT_EQ(Converted(kDataHeader40 + ",-gz12\r\n"), kH35 + "-gz0,0\r\n");
+  EXPECT_EQ(Converted(kDataHeader40 + "\n-y255:00FFFFFF\n"), kH35 + "-y15:15,,\r\n");
   // A lone LF in a CR LF file is a character of the text record.
   const std::string text = "4 1 0.1 1 2 0.5 90 0 0 Line one\n0 A";
-  EXPECT_EQ(Converted(kH40 + "\r\n" + text + "\r\n-gz\r\n"),
+  EXPECT_EQ(Converted(kDataHeader40 + "\r\n" + text + "\r\n-gz\r\n"),
             kH35 + Transformed(text) + "\r\n" + Transformed("-gz") + "\r\n");
 }
 
 TEST_F(AnalysisTest, RerunRewritesTheOutputFromTheStart) {
-  Converted(kH36 + "\r\n" + std::string(100000, 'x') + "\r\n");
-  EXPECT_EQ(Converted(kH36 + "\r\nA\r\n"), kH35 + "A\r\n");
+  Converted(kDataHeader36 + "\r\n" + std::string(100000, 'x') + "\r\n");
+  EXPECT_EQ(Converted(kDataHeader36 + "\r\nA\r\n"), kH35 + "A\r\n");
 }
 
 TEST_F(AnalysisTest, FileNotConvertedLeavesAnEarlierOutputAlone) {
-  Converted(kH36 + "\r\nA\r\n");
+  Converted(kDataHeader36 + "\r\nA\r\n");
   Write("LIB.SCH", "TAVREL VERSION 3.5 -- SOURCE LIBRARY FILE\r\nX\r\n");
   RecordingSink sink;
   Run("LIB.SCH", sink);
@@ -308,15 +305,15 @@ TEST_F(AnalysisTest, RunTimeErrorsReachTheHandlerWithTheirLine) {
     int number;
     std::uint64_t line;
   } cases[] = {
-      {kH40 + "\r\n-gz\r\n" + wide + "\r\n-gd\r\n", err::kSubscript, 3},
-      {kH40 + "\r\n0 1\r\n", err::kInvalidArgument, 2},
-      {kH40 + "\r\n2 1 1 1 1 1 0 0 1e307 0\r\n", err::kOverflow, 2},
-      {kH40 + ",0 1\r\n", err::kInvalidArgument, 1},  // data on the header line
-      {kH40 + "\r\n-gz\nx\r\n0 1\r\n", err::kInvalidArgument, 3},
-      {kH40 + "\n-gz\nx\r\n0 1\r\n", err::kInvalidArgument, 4},
+      {kDataHeader40 + "\r\n-gz\r\n" + wide + "\r\n-gd\r\n", err::kSubscript, 3},
+      {kDataHeader40 + "\r\n0 1\r\n", err::kInvalidArgument, 2},
+      {kDataHeader40 + "\r\n2 1 1 1 1 1 0 0 1e307 0\r\n", err::kOverflow, 2},
+      {kDataHeader40 + ",0 1\r\n", err::kInvalidArgument, 1},  // data on the header line
+      {kDataHeader40 + "\r\n-gz\nx\r\n0 1\r\n", err::kInvalidArgument, 3},
+      {kDataHeader40 + "\n-gz\nx\r\n0 1\r\n", err::kInvalidArgument, 4},
   };
   for (const auto& c : cases) {
-    Converted(kH36 + "\r\nA\r\n");  // an earlier conversion waiting
+    Converted(kDataHeader36 + "\r\nA\r\n");  // an earlier conversion waiting
     Write("BAD.PCB", c.bytes);
     RecordingSink sink;
     const AnalysisOutcome outcome = Run("BAD.PCB", sink);
@@ -341,7 +338,7 @@ TEST_F(AnalysisTest, MissingSourceIsFileNotFound) {
 }
 
 TEST_F(AnalysisTest, OutputThatCannotBeWrittenIsAFileError) {
-  Write("A.PCB", kH36 + "\r\nA\r\n");
+  Write("A.PCB", kDataHeader36 + "\r\nA\r\n");
   Write("plain", "x");
   const struct {
     std::string output;
@@ -363,7 +360,7 @@ TEST_F(AnalysisTest, OutputThatCannotBeWrittenIsAFileError) {
 
 #ifndef _WIN32  // no FIFOs on Windows
 TEST_F(AnalysisTest, OutputThatIsNoFileIsRefusedAndKept) {
-  Write("A.PCB", kH36 + "\r\nA\r\n");
+  Write("A.PCB", kDataHeader36 + "\r\nA\r\n");
   ASSERT_EQ(mkfifo(output_.c_str(), 0600), 0);
   RecordingSink sink;
   Run("A.PCB", sink);  // neither hangs on the pipe nor removes it
@@ -373,7 +370,7 @@ TEST_F(AnalysisTest, OutputThatIsNoFileIsRefusedAndKept) {
 #endif
 
 TEST_F(AnalysisTest, OutputIsNotWrittenThroughALink) {
-  Write("A.PCB", kH36 + "\r\nA\r\n");
+  Write("A.PCB", kDataHeader36 + "\r\nA\r\n");
   Write("victim", "keep");
   fs::create_symlink(dir_ + "/victim", output_);
   RecordingSink sink;

@@ -15,10 +15,8 @@
 namespace tavrel {
 namespace {
 
-const std::string kH40 = "TAVREL Version 4.0 -- Data File.\r\n";
 // A header line ending in a lone LF: the other lines may end either way.
 const std::string kH40Lf = "TAVREL Version 4.0 -- Data File.\n";
-const std::string kH35 = "TAVREL Version 3.5 -- DATA FILE\r\n";
 
 class ConvertTest : public SourceFolderTest {
  protected:

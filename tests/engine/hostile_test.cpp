@@ -28,10 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kH36 = "TAVREL Version 3.6 -- DATA FILE\r\n";
-const std::string kH40 = "TAVREL Version 4.0 -- Data File.\r\n";
-const std::string kH35 = "TAVREL Version 3.5 -- DATA FILE\r\n";
-
 // Bytes from a fixed seed, so every run tries the same file.
 std::string RandomBytes(std::size_t size, std::uint32_t seed) {
   std::string bytes(size, '\0');

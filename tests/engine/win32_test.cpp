@@ -24,8 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kH36 = "TAVREL Version 3.6 -- DATA FILE\r\n";
-
 // The names in `folder`, as UTF-8.
 std::vector<std::string> Names(const std::string& folder) {
   std::vector<std::string> names;

@@ -26,6 +26,11 @@ inline int ErrorNumberOf(const std::function<void()>& call) {
   return -1;
 }
 
+// The header lines as the data files begin: with their line end.
+inline const std::string kH36 = kDataHeader36 + "\r\n";
+inline const std::string kH40 = kDataHeader40 + "\r\n";
+inline const std::string kH35 = kDataHeader35 + "\r\n";
+
 inline const tavrel::NumberSettings kPoint{".", ","};
 inline const tavrel::NumberSettings kComma{",", "."};
 
