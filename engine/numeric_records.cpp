@@ -114,7 +114,6 @@ bool OneTokenEach(const FieldTable& f, int first, int last) {
 // with a decimal point and toward zero with a decimal comma.  False, with
 // nothing written, from 10^15 on, which takes the full way.
 bool WriteScaledDecimal(const ExactDecimal& number, bool decimal_point, char*& out) {
-  constexpr std::uint64_t kPlainLimit = 1'000'000'000'000'000;
   std::uint64_t whole;
   bool cut = false;
   if (number.fraction <= 3) {

@@ -47,9 +47,6 @@ char* WriteScaledInFull(std::string_view token, bool decimal_point, char* out) {
   return WriteIntegerText(decimal_point ? std::floor(rounded) : std::trunc(rounded), out);
 }
 
-// Products from 1e15 on need an exponent in 15 digits: left to the full way.
-constexpr std::uint64_t kPlainLimit = 1'000'000'000'000'000;
-
 // One token of a value list, whatever it holds; a plain decimal of up to 19
 // digits in whole numbers.
 char* WriteScaledToken(std::string_view token, bool decimal_point, char* out) {

@@ -36,6 +36,10 @@ inline constexpr auto kPowersOfTen = [] {
   return powers;
 }();
 
+// Scaled values from 1e15 on need an exponent in 15 digits: left to the
+// full way.
+inline constexpr std::uint64_t kPlainLimit = 1'000'000'000'000'000;
+
 // A number in the common form "-12.345": sign, digits, point, digits, and
 // after them nothing that the full reader would read on (a blank or an
 // exponent).  Its value is digits / 10^fraction.
