@@ -42,15 +42,35 @@ char* ScaledFields(const FieldTable& f, int first, int last, bool decimal_point,
                            decimal_point, out);
 }
 
-// Records "0" and "1": a prefix of `width` characters, then one value list.
-char* PrefixAndList(std::string_view line, std::size_t width, bool decimal_point, char* out) {
+// Error 9 when `line` has more than 100 fields; apart, so that its field
+// table takes no room on the stack of the common case.
+[[gnu::noinline]] void CheckFieldCount(std::string_view line) {
+  const FieldTable check(line);
+}
+
+// Records "0" and "1": a prefix of `kWidth` characters, then one value list.
+template <std::size_t kWidth>
+char* PrefixAndList(std::string_view line, bool decimal_point, char* out) {
   // The fields are not used, but more than 100 of them is an error; that
   // takes more than 200 characters.
-  if (line.size() > 2 * FieldTable::kMaxFields) FieldTable check(line);
-  if (line.size() < width) Raise(err::kInvalidArgument);
-  out = Put(out, Prefix(line, width));
+  if (line.size() > 2 * FieldTable::kMaxFields) CheckFieldCount(line);
+  if (line.size() < kWidth) Raise(err::kInvalidArgument);
+  // The prefix copied whole, then its blanks at the end taken back; it
+  // begins with the record type, which stops the search.
+  const char* const p = line.data();
+  std::memcpy(out, p, kWidth);
+  std::size_t kept = kWidth;
+  while (p[kept - 1] == ' ')
+    --kept;
+  out += kept;
   *out++ = ' ';
-  return WriteScaled(TrimBlanks(line.substr(width)), decimal_point, out);
+  const char* first = p + kWidth;
+  const char* last = p + line.size();
+  while (first < last && *first == ' ')
+    ++first;
+  while (last > first && last[-1] == ' ')
+    --last;
+  return WriteScaled({first, static_cast<std::size_t>(last - first)}, decimal_point, out);
 }
 
 char* Record2(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
@@ -392,9 +412,9 @@ char* Record6(std::string_view line, const FieldTable& f, bool decimal_point, ch
 char* NumericRecord(std::string_view line, bool decimal_point, char* out) {
   switch (line.front()) {
     case '0':
-      return PrefixAndList(line, 6, decimal_point, out);
+      return PrefixAndList<6>(line, decimal_point, out);
     case '1':
-      return PrefixAndList(line, 4, decimal_point, out);
+      return PrefixAndList<4>(line, decimal_point, out);
     default:
       break;
   }
