@@ -31,6 +31,17 @@ std::string_view Prefix(std::string_view line, std::size_t count) {
   return {first, static_cast<std::size_t>(last - first)};
 }
 
+// Put of Prefix(line, 4) for a line that begins with its record type: four
+// characters copied at once, then the blanks at their end taken back.
+char* PutPrefix4(std::string_view line, char* out) {
+  if (line.size() < 4) return Put(out, Prefix(line, 4));
+  std::memcpy(out, line.data(), 4);
+  std::size_t kept = 4;
+  while (line[kept - 1] == ' ')
+    --kept;
+  return out + kept;
+}
+
 // Moltiplica of fields `first` to `last` joined by single blanks.  When the
 // line reaches field `last` they stand so joined in the line itself.
 char* ScaledFields(const FieldTable& f, int first, int last, bool decimal_point, char* out) {
@@ -74,7 +85,7 @@ char* PrefixAndList(std::string_view line, bool decimal_point, char* out) {
 }
 
 char* Record2(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
-  out = Put(out, Prefix(line, 4));
+  out = PutPrefix4(line, out);
   *out++ = ' ';
   out = ScaledFields(f, 3, 6, decimal_point, out);
   *out++ = ' ';
@@ -355,7 +366,7 @@ char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, ch
   const int x_step = code % 4;
   const int y_step = code / 4;
   if (code == 0) {
-    out = Put(out, Prefix(line, 4));
+    out = PutPrefix4(line, out);
     *out++ = ' ';
     out = ScaledFields(f, 3, 6, decimal_point, out);
   } else {
@@ -369,7 +380,7 @@ char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, ch
     if (x_step != 0) Shifted(field4, x_step, width, x);
     if (y_step != 0) Shifted(field5, y_step, height, y);
 
-    out = Put(out, Prefix(line, 4));
+    out = PutPrefix4(line, out);
     *out++ = ' ';
     // A short decimal holds no blank and no comma: four of them are four
     // tokens.
@@ -398,7 +409,7 @@ char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, ch
 }
 
 char* Record6(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
-  out = Put(out, Prefix(line, 4));
+  out = PutPrefix4(line, out);
   *out++ = ' ';
   out = WriteRad(f[3], 128.0f, out);
   *out++ = ' ';
