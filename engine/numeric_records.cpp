@@ -344,6 +344,10 @@ char* FieldsFromAndTrim(int first, const FieldTable& f, char* out) {
 
 // The anchor code of a text: ReadNumber(text) when whole from 0 to 15, else 0.
 int AnchorCode(std::string_view text) {
+  // The usual texts, "0" to "15", known without reading them.
+  const auto digit = [&](std::size_t i) { return static_cast<unsigned>(text[i] - '0'); };
+  if (text.size() == 1 && digit(0) <= 9) return static_cast<int>(digit(0));
+  if (text.size() == 2 && text[0] == '1' && digit(1) <= 5) return 10 + static_cast<int>(digit(1));
   if (FixedDecimal d; ReadFixed(text, d)) {
     const auto scale = static_cast<std::int64_t>(kPowersOfTen[d.fraction]);
     return d.value % scale == 0 && d.value >= 0 && d.value <= 15 * scale
