@@ -81,12 +81,16 @@ inline std::uint64_t BytesEqual(const char* p, std::size_t at, std::size_t size,
       return std::uint64_t{
           static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)))};
     };
-    const std::size_t stop = size - at < 64 ? size : at + 64;
+    if (size - at >= 64) {
+      // A whole word, the common case, without a loop.
+      return equal16(p + at) | equal16(p + at + 16) << 16 | equal16(p + at + 32) << 32 |
+             equal16(p + at + 48) << 48;
+    }
     unsigned k = 0;
-    for (; at + k + 16 <= stop; k += 16)
+    for (; at + k + 16 <= size; k += 16)
       bits |= equal16(p + at + k) << k;
     // The line's last bytes, in the sixteen loaded from its end back.
-    if (at + k < stop) bits |= equal16(p + size - 16) >> (at + k + 16 - size) << k;
+    if (at + k < size) bits |= equal16(p + size - 16) >> (at + k + 16 - size) << k;
     return bits;
   }
 #endif
@@ -252,6 +256,10 @@ bool RewriteLayer255(std::string& riga);
 // which has LineBound(riga.size()) bytes, and returns the text's end.
 char* TransformInto(std::string_view riga, bool decimal_point, char* out);
 
+// Whether a line beginning with `c` is a numeric record: "0" to "4", "6".
+inline bool IsNumericKey(char c) {
+  return static_cast<unsigned char>(c - '0') <= 6 && c != '5';
+}
 // The handlers of the record families, writing the result text at `out`.
 char* NumericRecord(std::string_view line, bool decimal_point, char* out);
 // nullptr, with nothing written, when no option key decides the line.

@@ -31,6 +31,17 @@ std::string_view Prefix(std::string_view line, std::size_t count) {
   return {first, static_cast<std::size_t>(last - first)};
 }
 
+// Put of Prefix(line, 4) for a line that begins with its record type: four
+// characters copied at once, then the blanks at their end taken back.
+char* PutPrefix4(std::string_view line, char* out) {
+  if (line.size() < 4) return Put(out, Prefix(line, 4));
+  std::memcpy(out, line.data(), 4);
+  std::size_t kept = 4;
+  while (line[kept - 1] == ' ')
+    --kept;
+  return out + kept;
+}
+
 // Moltiplica of fields `first` to `last` joined by single blanks.  When the
 // line reaches field `last` they stand so joined in the line itself.
 char* ScaledFields(const FieldTable& f, int first, int last, bool decimal_point, char* out) {
@@ -42,19 +53,39 @@ char* ScaledFields(const FieldTable& f, int first, int last, bool decimal_point,
                            decimal_point, out);
 }
 
-// Records "0" and "1": a prefix of `width` characters, then one value list.
-char* PrefixAndList(std::string_view line, std::size_t width, bool decimal_point, char* out) {
+// Error 9 when `line` has more than 100 fields; apart, so that its field
+// table takes no room on the stack of the common case.
+[[gnu::noinline]] void CheckFieldCount(std::string_view line) {
+  const FieldTable check(line);
+}
+
+// Records "0" and "1": a prefix of `kWidth` characters, then one value list.
+template <std::size_t kWidth>
+char* PrefixAndList(std::string_view line, bool decimal_point, char* out) {
   // The fields are not used, but more than 100 of them is an error; that
   // takes more than 200 characters.
-  if (line.size() > 2 * FieldTable::kMaxFields) FieldTable check(line);
-  if (line.size() < width) Raise(err::kInvalidArgument);
-  out = Put(out, Prefix(line, width));
+  if (line.size() > 2 * FieldTable::kMaxFields) CheckFieldCount(line);
+  if (line.size() < kWidth) Raise(err::kInvalidArgument);
+  // The prefix copied whole, then its blanks at the end taken back; it
+  // begins with the record type, which stops the search.
+  const char* const p = line.data();
+  std::memcpy(out, p, kWidth);
+  std::size_t kept = kWidth;
+  while (p[kept - 1] == ' ')
+    --kept;
+  out += kept;
   *out++ = ' ';
-  return WriteScaled(TrimBlanks(line.substr(width)), decimal_point, out);
+  const char* first = p + kWidth;
+  const char* last = p + line.size();
+  while (first < last && *first == ' ')
+    ++first;
+  while (last > first && last[-1] == ' ')
+    --last;
+  return WriteScaled({first, static_cast<std::size_t>(last - first)}, decimal_point, out);
 }
 
 char* Record2(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
-  out = Put(out, Prefix(line, 4));
+  out = PutPrefix4(line, out);
   *out++ = ' ';
   out = ScaledFields(f, 3, 6, decimal_point, out);
   *out++ = ' ';
@@ -312,6 +343,10 @@ char* FieldsFromAndTrim(int first, const FieldTable& f, char* out) {
 
 // The anchor code of a text: ReadNumber(text) when whole from 0 to 15, else 0.
 int AnchorCode(std::string_view text) {
+  // The usual texts, "0" to "15", known without reading them.
+  const auto digit = [&](std::size_t i) { return static_cast<unsigned>(text[i] - '0'); };
+  if (text.size() == 1 && digit(0) <= 9) return static_cast<int>(digit(0));
+  if (text.size() == 2 && text[0] == '1' && digit(1) <= 5) return 10 + static_cast<int>(digit(1));
   if (FixedDecimal d; ReadFixed(text, d)) {
     const auto scale = static_cast<std::int64_t>(kPowersOfTen[d.fraction]);
     return d.value % scale == 0 && d.value >= 0 && d.value <= 15 * scale
@@ -334,7 +369,7 @@ char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, ch
   const int x_step = code % 4;
   const int y_step = code / 4;
   if (code == 0) {
-    out = Put(out, Prefix(line, 4));
+    out = PutPrefix4(line, out);
     *out++ = ' ';
     out = ScaledFields(f, 3, 6, decimal_point, out);
   } else {
@@ -348,7 +383,7 @@ char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, ch
     if (x_step != 0) Shifted(field4, x_step, width, x);
     if (y_step != 0) Shifted(field5, y_step, height, y);
 
-    out = Put(out, Prefix(line, 4));
+    out = PutPrefix4(line, out);
     *out++ = ' ';
     // A short decimal holds no blank and no comma: four of them are four
     // tokens.
@@ -377,7 +412,7 @@ char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, ch
 }
 
 char* Record6(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
-  out = Put(out, Prefix(line, 4));
+  out = PutPrefix4(line, out);
   *out++ = ' ';
   out = WriteRad(f[3], 128.0f, out);
   *out++ = ' ';
@@ -391,9 +426,9 @@ char* Record6(std::string_view line, const FieldTable& f, bool decimal_point, ch
 char* NumericRecord(std::string_view line, bool decimal_point, char* out) {
   switch (line.front()) {
     case '0':
-      return PrefixAndList(line, 6, decimal_point, out);
+      return PrefixAndList<6>(line, decimal_point, out);
     case '1':
-      return PrefixAndList(line, 4, decimal_point, out);
+      return PrefixAndList<4>(line, decimal_point, out);
     default:
       break;
   }

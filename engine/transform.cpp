@@ -105,14 +105,8 @@ char* TransformInto(std::string_view riga, bool decimal_point, char* out) {
   // claims comes back as it is; only "-y" lines can have been rewritten
   // before, and one without a colon comes back so.
   if (riga.empty()) return Put(out, kBannerLine);
+  if (IsNumericKey(riga.front())) return NumericRecord(riga, decimal_point, out);
   switch (riga.front()) {
-    case '0':
-    case '1':
-    case '2':
-    case '3':
-    case '4':
-    case '6':
-      return NumericRecord(riga, decimal_point, out);
     case 'S':
     case 'I':
     case 'L':
@@ -136,7 +130,7 @@ Streamed StreamedForm(std::string_view start, bool decimal_point, std::string_vi
   // Numeric records, layer lines and the options that scale their values
   // read the whole line; what else TransformInto gives is fixed or the line.
   const char first = start.front();
-  if (std::string_view("012346").find(first) != std::string_view::npos) return Streamed::kNo;
+  if (IsNumericKey(first)) return Streamed::kNo;
   if (first == '-' && (start.starts_with("-y") || OptionReadsValues(start))) return Streamed::kNo;
   thread_local char text[LineBound(4)];
   const std::string_view head = start.substr(0, 4);

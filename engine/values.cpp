@@ -126,10 +126,22 @@ bool SplitsApart(std::string_view text) {
   };
   if (text.empty()) return false;
   if (text.front() == ' ') return true;
-  // Words of eight bytes that overlap by one, so that no two neighbours
-  // fall apart.
   const char* p = text.data();
   std::size_t size = text.size();
+  if (size >= 16) {
+    // Masks of 64 bytes (BytesEqual); `after_blank` carries the last blank
+    // of a word to the next one's first byte.
+    std::uint64_t after_blank = 0;
+    for (std::size_t at = 0; at < size; at += 64) {
+      if (BytesEqual(p, at, size, ',') != 0) return true;
+      const std::uint64_t blanks = BytesEqual(p, at, size, ' ');
+      if ((blanks & (blanks << 1 | after_blank)) != 0) return true;
+      after_blank = blanks >> 63;
+    }
+    return false;
+  }
+  // Words of eight bytes that overlap by one, so that no two neighbours
+  // fall apart.
   for (;;) {
     const std::size_t taken = size < 8 ? size : 8;
     const std::uint64_t word = taken == 8 ? LoadWord(p) : LoadShort(p, taken);

@@ -569,13 +569,17 @@ TEST(Differential, GeneratedFields) {
   };
   std::vector<std::string> lines;
   for (int i = 0; i < 3000; ++i) {
-    const int fields = static_cast<int>(random() % (i % 10 == 0 ? 102 : 16));
-    std::string line(1, "012346"[random() % 6]);
+    // Every fourth line a pad turned a quarter (field 9), whose fields 4 to
+    // 8 are scaled as they stand unless they split apart elsewhere.
+    const bool turned = i % 4 == 1;
+    const int fields = turned ? 9 + static_cast<int>(random() % 4)
+                              : static_cast<int>(random() % (i % 10 == 0 ? 102 : 16));
+    std::string line(1, turned ? '3' : "012346"[random() % 6]);
     if (random() % 10 == 0) line.insert(0, std::string(1 + random() % 2, ' '));
     for (int n = 1; n < fields; ++n) {
       const unsigned roll = random() % 12;
       line += roll == 0 ? "  " : roll == 1 ? "   " : " ";
-      line += field();
+      line += turned && n == 8 ? (random() % 2 == 0 ? "90" : "270") : field();
     }
     if (random() % 8 == 0) line += std::string(1 + random() % 3, ' ');
     lines.push_back(line);
