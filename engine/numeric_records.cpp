@@ -140,28 +140,6 @@ bool OneTokenEach(const FieldTable& f, int first, int last) {
   return f.count() >= last && !SplitsApart(f.Span(first, last));
 }
 
-// Moltiplica of one token that holds the plain decimal `number` (not 0), as
-// the value lists compute it: times 1000, the fraction dropped, rounded down
-// with a decimal point and toward zero with a decimal comma.  False, with
-// nothing written, from 10^15 on, which takes the full way.
-bool WriteScaledDecimal(const ExactDecimal& number, bool decimal_point, char*& out) {
-  std::uint64_t whole;
-  bool cut = false;
-  if (number.fraction <= 3) {
-    if (number.digits >= kPlainLimit / kPowersOfTen[3 - number.fraction]) return false;
-    whole = number.digits * kPowersOfTen[3 - number.fraction];
-  } else {
-    const std::uint64_t divisor = kPowersOfTen[number.fraction - 3];
-    whole = number.digits / divisor;
-    cut = number.digits % divisor != 0;
-  }
-  if (number.negative && cut && decimal_point) ++whole;
-  if (whole >= kPlainLimit) return false;
-  if (number.negative && whole != 0) *out++ = '-';
-  out = WriteDigits(whole, out);
-  return true;
-}
-
 // A field and, when it is a short decimal, its value.
 struct Field {
   explicit Field(std::string_view field) : text(field), fixed(ReadFixed(field, value)) {}

@@ -59,21 +59,11 @@ char* WriteScaledToken(std::string_view token, bool decimal_point, char* out) {
     return WriteScaledInFull(token, decimal_point, out);
   }
   if (number.digits == 0) return Put(out, token);  // a value of 0 keeps its text
-  std::uint64_t whole;
-  bool cut = false;  // a fraction was dropped
-  if (number.fraction <= 3) {
-    whole = number.digits * kPowersOfTen[3 - number.fraction];
-  } else {
-    const std::uint64_t divisor = kPowersOfTen[number.fraction - 3];
-    whole = number.digits / divisor;
-    cut = number.digits % divisor != 0;
+  if (WriteScaledDecimal({true, number.negative, number.digits, number.fraction}, decimal_point,
+                         out)) {
+    return out;
   }
-  // Rounded down with a decimal point; with a decimal comma the reading
-  // back stops at the comma, which cuts toward zero.
-  if (number.negative && cut && decimal_point) ++whole;
-  if (whole >= kPlainLimit) return WriteScaledInFull(token, decimal_point, out);
-  if (number.negative && whole != 0) *out++ = '-';
-  return WriteUnsigned(whole, out);
+  return WriteScaledInFull(token, decimal_point, out);
 }
 
 // A word with a byte other than 0 where `word` holds no digit.  Exact up to
@@ -259,6 +249,24 @@ bool ScalersWanted() {
 }
 
 }  // namespace
+
+bool WriteScaledDecimal(const ExactDecimal& number, bool decimal_point, char*& out) {
+  std::uint64_t whole;
+  bool cut = false;  // a fraction was dropped
+  if (number.fraction <= 3) {
+    if (number.digits >= kPlainLimit / kPowersOfTen[3 - number.fraction]) return false;
+    whole = number.digits * kPowersOfTen[3 - number.fraction];
+  } else {
+    const std::uint64_t divisor = kPowersOfTen[number.fraction - 3];
+    whole = number.digits / divisor;
+    cut = number.digits % divisor != 0;
+  }
+  if (number.negative && cut && decimal_point) ++whole;
+  if (whole >= kPlainLimit) return false;
+  if (number.negative && whole != 0) *out++ = '-';
+  out = WriteDigits(whole, out);
+  return true;
+}
 
 std::atomic<unsigned> value_scalers{ChosenScalers(ScalersWanted() ? kAllScalers : 0)};
 

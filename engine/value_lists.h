@@ -50,17 +50,11 @@ struct PlainDecimal {
 };
 bool ParsePlainDecimal(std::string_view text, PlainDecimal& number);
 
-// The digits of `value`, at `out`; returns their end.
-inline char* WriteUnsigned(std::uint64_t value, char* out) {
-  char buffer[20];
-  char* const end = buffer + sizeof buffer;
-  char* first = end;
-  do {
-    *--first = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  return Put(out, {first, static_cast<std::size_t>(end - first)});
-}
+// Moltiplica of one token that holds the plain decimal `number` (not 0):
+// times 1000, the fraction dropped, rounded down with a decimal point and
+// toward zero with a decimal comma (the reading back stops at the comma).
+// False, with nothing written, from 10^15 on, which takes the full way.
+bool WriteScaledDecimal(const ExactDecimal& number, bool decimal_point, char*& out);
 
 // Eight bytes of text as one number, the first byte in the lowest bits, and
 // back.

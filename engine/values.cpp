@@ -363,7 +363,7 @@ char* WriteIntegerText(double value, char* out) {
   }
   if (std::fabs(value) < 9e15) {
     if (value < 0) *out++ = '-';
-    return WriteUnsigned(static_cast<std::uint64_t>(std::fabs(value)), out);
+    return WriteDigits(static_cast<std::uint64_t>(std::fabs(value)), out);
   }
   auto [ptr, ec] = std::to_chars(out, out + 400, value, std::chars_format::fixed, 0);
   if (ec != std::errc()) Raise(err::kOverflow);
@@ -388,7 +388,7 @@ char* WriteDecimal(bool negative, std::uint64_t digits, int fraction, char* out)
   const std::uint64_t scale = kPowersOfTen[fraction];
   const std::uint64_t whole = digits / scale;
   std::uint64_t part = digits % scale;
-  if (whole != 0) out = WriteUnsigned(whole, out);
+  if (whole != 0) out = WriteDigits(whole, out);
   if (part == 0) return out;
   while (part % 10 == 0) {
     part /= 10;
