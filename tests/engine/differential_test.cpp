@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <random>
 #include <sstream>
@@ -228,13 +229,11 @@ bool SameOnEveryScaler(const std::vector<std::string>& lines) {
   return same;
 }
 
-// Value lists of every record family and option that scales them, on every
-// way of scaling (see SameOnEveryScaler): values of 0
-// to 12 characters with the point in every place or none, a minus or not,
-// digits drawn mostly from 0 and 9 (zeros, leading zeros, carries), in every
-// position of lists of both separators, short and long ones.
-TEST(Differential, ValueListsOnBothWays) {
-  std::mt19937 random(1000);
+// Values of 0 to 12 characters with the point in every place or none, with
+// each sign of `signs` ("+" only one time in four) and `fills` drawings of
+// digits, mostly 0 and 9 (zeros, leading zeros, carries).
+std::vector<std::string> ShortValues(std::mt19937& random, std::initializer_list<const char*> signs,
+                                     int fills) {
   auto digit = [&] {
     const unsigned roll = random() % 4;
     return roll == 0 ? '0' : roll == 1 ? '9' : static_cast<char>('0' + random() % 10);
@@ -242,8 +241,9 @@ TEST(Differential, ValueListsOnBothWays) {
   std::vector<std::string> values;
   for (std::size_t length = 0; length <= 12; ++length) {
     for (std::size_t point = 0; point <= length; ++point) {  // at `length`: none
-      for (const std::string sign : {"", "-"}) {
-        for (int fill = 0; fill < 3; ++fill) {
+      for (const std::string sign : signs) {
+        if (sign == "+" && random() % 4 != 0) continue;
+        for (int fill = 0; fill < fills; ++fill) {
           std::string value = sign;
           for (std::size_t i = sign.size(); i < length; ++i)
             value += i == point ? '.' : digit();
@@ -252,6 +252,17 @@ TEST(Differential, ValueListsOnBothWays) {
       }
     }
   }
+  return values;
+}
+
+// Value lists of every record family and option that scales them, on every
+// way of scaling (see SameOnEveryScaler): values of 0
+// to 12 characters with the point in every place or none, a minus or not,
+// digits drawn mostly from 0 and 9 (zeros, leading zeros, carries), in every
+// position of lists of both separators, short and long ones.
+TEST(Differential, ValueListsOnBothWays) {
+  std::mt19937 random(1000);
+  std::vector<std::string> values = ShortValues(random, {"", "-"}, 3);
   for (const char* value : {"0.5", "0.06", "-0.5", "-0.06", "5", ".5", "0.0005", "-0.0005",
                             "-.9999", "9.9999", "-9.9999", "-999999999999.9999", "999999999999.999",
                             "0000000000000", "-0", "-0.", "1.", "12.3456"}) {
@@ -359,24 +370,7 @@ TEST(Differential, GeneratedValueLists) {
 // the records test for.
 std::vector<std::string> RecordNumbers(unsigned seed) {
   std::mt19937 random(seed);
-  auto digit = [&] {
-    const unsigned roll = random() % 4;
-    return roll == 0 ? '0' : roll == 1 ? '9' : static_cast<char>('0' + random() % 10);
-  };
-  std::vector<std::string> values;
-  for (std::size_t length = 0; length <= 12; ++length) {
-    for (std::size_t point = 0; point <= length; ++point) {  // at `length`: none
-      for (const std::string sign : {"", "-", "+"}) {
-        if (sign == "+" && random() % 4 != 0) continue;
-        for (int fill = 0; fill < 2; ++fill) {
-          std::string value = sign;
-          for (std::size_t i = sign.size(); i < length; ++i)
-            value += i == point ? '.' : digit();
-          values.push_back(value);
-        }
-      }
-    }
-  }
+  std::vector<std::string> values = ShortValues(random, {"", "-", "+"}, 2);
   for (const char* value : {"0",
                             "-0",
                             "0.000000",
