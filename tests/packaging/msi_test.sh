@@ -10,6 +10,9 @@ set -u
 window=$1 tavconv=$2 icon=$3 version=$4
 source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 make_msi=$(dirname "${BASH_SOURCE[0]}")/../../packaging/windows/make-msi
+# Wine's tools print in the locale's language ("(Predefinito)" for a key's
+# default value in Italian): the checks read them in C.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 # No menu entries or file types for the Linux desktop from the Windows ones.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winemenubuilder.exe=d"
 
