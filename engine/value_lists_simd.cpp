@@ -142,8 +142,7 @@ namespace {
 constexpr unsigned kWindow = 64;  // bytes classified at once
 
 // Which bytes of a window hold what, one bit a byte, the first byte in the
-// lowest bit.  Of a list that ends in the window only the bytes up to the
-// one past its end are classified, the rest left as none of these.
+// lowest bit.  Bytes past the list's end are none of these.
 struct WindowBytes {
   std::uint64_t digits = 0;
   std::uint64_t zeros = 0;
@@ -151,65 +150,247 @@ struct WindowBytes {
   std::uint64_t commas = 0;
   std::uint64_t blanks = 0;
   std::uint64_t minus = 0;
+
+  // The sets of `part`, whose first byte is byte `at` of the window, added.
+  void AddAt(const WindowBytes& part, unsigned at) {
+    digits |= part.digits << at;
+    zeros |= part.zeros << at;
+    points |= part.points << at;
+    commas |= part.commas << at;
+    blanks |= part.blanks << at;
+    minus |= part.minus << at;
+  }
+  // The sets of `part`, whose first `skip` bytes come before the window.
+  static WindowBytes Skipped(const WindowBytes& part, unsigned skip) {
+    WindowBytes in;
+    in.digits = part.digits >> skip;
+    in.zeros = part.zeros >> skip;
+    in.points = part.points >> skip;
+    in.commas = part.commas >> skip;
+    in.blanks = part.blanks >> skip;
+    in.minus = part.minus >> skip;
+    return in;
+  }
 };
 
-__attribute__((target("sse2"))) inline std::uint64_t Equal16(__m128i w, char c) {
-  return static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(w, _mm_set1_epi8(c))));
+// The bytes the classification compares with, 32 of each.
+enum Broadcast { kAsciiZero, kNine, kPoint, kComma, kBlank, kMinus, kBroadcasts };
+alignas(32) constexpr auto kBroadcast = [] {
+  std::array<std::array<char, 32>, kBroadcasts> bytes{};
+  const char of[kBroadcasts] = {'0', 9, '.', ',', ' ', '-'};
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i].fill(of[i]);
+  return bytes;
+}();
+
+// The table of those bytes at an address the compiler does not look
+// through, once for each classification: it then reads them from memory,
+// with the comparison that uses them, rather than building each in three
+// instructions or keeping it aside.
+inline const char* Broadcasts() {
+  const char* bytes = kBroadcast[0].data();
+  asm volatile("" : "+r"(bytes));
+  return bytes;
 }
 
-__attribute__((target("sse2"))) inline WindowBytes Classify16(const char* bytes, std::size_t left) {
+__attribute__((target("sse2"))) inline __m128i Load16(const char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+__attribute__((target("sse2"))) inline void Store16(char* p, __m128i w) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), w);
+}
+__attribute__((target("sse2"))) inline __m128i Broadcast16(const char* table, Broadcast c) {
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(table + 32 * c));
+}
+__attribute__((target("sse2"))) inline std::uint64_t Equal16(__m128i w, const char* table,
+                                                             Broadcast c) {
+  return static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(w, Broadcast16(table, c))));
+}
+
+// Sixteen bytes classified.
+__attribute__((target("sse2"))) inline WindowBytes Classify16(__m128i w) {
+  const char* const table = Broadcasts();
+  const __m128i offsets = _mm_sub_epi8(w, Broadcast16(table, kAsciiZero));
   WindowBytes in;
-  for (unsigned i = 0; i < kWindow && i <= left; i += 16) {
-    const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-    const __m128i offsets = _mm_sub_epi8(w, _mm_set1_epi8('0'));
-    const std::uint64_t digits = static_cast<std::uint16_t>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(offsets, _mm_set1_epi8(9)), offsets)));
-    in.digits |= digits << i;
-    in.zeros |= Equal16(w, '0') << i;
-    in.points |= Equal16(w, '.') << i;
-    in.commas |= Equal16(w, ',') << i;
-    in.blanks |= Equal16(w, ' ') << i;
-    in.minus |= Equal16(w, '-') << i;
-  }
+  in.digits = static_cast<std::uint16_t>(
+      _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(offsets, Broadcast16(table, kNine)), offsets)));
+  in.zeros = Equal16(w, table, kAsciiZero);
+  in.points = Equal16(w, table, kPoint);
+  in.commas = Equal16(w, table, kComma);
+  in.blanks = Equal16(w, table, kBlank);
+  in.minus = Equal16(w, table, kMinus);
   return in;
 }
 
-__attribute__((target("avx2"))) inline std::uint64_t Equal32(__m256i w, char c) {
+__attribute__((target("avx"))) inline __m256i Load32(const char* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+__attribute__((target("avx"))) inline void Store32(char* p, __m256i w) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), w);
+}
+__attribute__((target("avx"))) inline __m256i Broadcast32(const char* table, Broadcast c) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(table + 32 * c));
+}
+__attribute__((target("avx2"))) inline std::uint64_t Equal32(__m256i w, const char* table,
+                                                             Broadcast c) {
   return static_cast<std::uint32_t>(
-      _mm256_movemask_epi8(_mm256_cmpeq_epi8(w, _mm256_set1_epi8(c))));
+      _mm256_movemask_epi8(_mm256_cmpeq_epi8(w, Broadcast32(table, c))));
 }
 
-// The 32 bytes at `bytes`, classified.
-__attribute__((target("avx2"))) inline WindowBytes Classify32At(const char* bytes) {
-  const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
-  const __m256i offsets = _mm256_sub_epi8(w, _mm256_set1_epi8('0'));
-  const __m256i digits = _mm256_cmpeq_epi8(_mm256_min_epu8(offsets, _mm256_set1_epi8(9)), offsets);
+// 32 bytes classified.
+__attribute__((target("avx2"))) inline WindowBytes Classify32(__m256i w) {
+  const char* const table = Broadcasts();
+  const __m256i offsets = _mm256_sub_epi8(w, Broadcast32(table, kAsciiZero));
   WindowBytes in;
-  in.digits = static_cast<std::uint32_t>(_mm256_movemask_epi8(digits));
-  in.zeros = Equal32(w, '0');
-  in.points = Equal32(w, '.');
-  in.commas = Equal32(w, ',');
-  in.blanks = Equal32(w, ' ');
-  in.minus = Equal32(w, '-');
+  in.digits = static_cast<std::uint32_t>(_mm256_movemask_epi8(
+      _mm256_cmpeq_epi8(_mm256_min_epu8(offsets, Broadcast32(table, kNine)), offsets)));
+  in.zeros = Equal32(w, table, kAsciiZero);
+  in.points = Equal32(w, table, kPoint);
+  in.commas = Equal32(w, table, kComma);
+  in.blanks = Equal32(w, table, kBlank);
+  in.minus = Equal32(w, table, kMinus);
   return in;
 }
 
-// The window at `bytes` classified; its second half only where the list
-// reaches it (`left` bytes from `bytes` on), the first always, without
-// shifting and merging masks for a window of one half.
-__attribute__((target("avx2"))) inline WindowBytes Classify32(const char* bytes, std::size_t left) {
+// Room for the bytes of a window near the list's end.
+constexpr std::size_t kImage = 96;
+
+// The window of up to 64 bytes at `p` classified, of a list that ends at
+// `end` and holds at least 32 bytes; nothing before the list or past its
+// end is read: its last bytes are loaded as the list's last 32 (or 16),
+// their sets moved into place.  `bytes` is set to where byte i of the
+// window can be read at bytes[i], with the seven after it: the list itself,
+// or for a window less than eight bytes from the end, `image` (kImage
+// bytes), where the window's bytes are copied.  (A token is packed from the
+// eight bytes at its first; those after its separator, the window's last
+// byte at most, are not taken.)
+__attribute__((target("avx2"))) inline WindowBytes ClassifyWide(const char* p, const char* end,
+                                                                char* image, const char*& bytes) {
   static_assert(kWindow == 64);
-  WindowBytes in = Classify32At(bytes);
-  if (left >= 32) {
-    const WindowBytes high = Classify32At(bytes + 32);
-    in.digits |= high.digits << 32;
-    in.zeros |= high.zeros << 32;
-    in.points |= high.points << 32;
-    in.commas |= high.commas << 32;
-    in.blanks |= high.blanks << 32;
-    in.minus |= high.minus << 32;
+  const std::size_t left = static_cast<std::size_t>(end - p);
+  WindowBytes in;
+  bytes = image;
+  if (left >= kWindow) {
+    const __m256i low = Load32(p);
+    const __m256i high = Load32(p + 32);
+    in = Classify32(low);
+    in.AddAt(Classify32(high), 32);
+    if (left >= kWindow + 8) {
+      bytes = p;
+      return in;
+    }
+    Store32(image, low);
+    Store32(image + 32, high);
+  } else if (left >= 32) {
+    const __m256i low = Load32(p);
+    const __m256i high = Load32(end - 32);
+    in = Classify32(low);
+    in.AddAt(Classify32(high), static_cast<unsigned>(left - 32));
+    Store32(image, low);
+    Store32(image + left - 32, high);
+  } else {
+    const __m256i last = Load32(end - 32);
+    in = WindowBytes::Skipped(Classify32(last), static_cast<unsigned>(32 - left));
+    Store32(image, last);
+    bytes = image + 32 - left;
   }
   return in;
+}
+
+// The same sixteen bytes at a time.
+__attribute__((target("sse2"))) inline WindowBytes ClassifyNarrow(const char* p, const char* end,
+                                                                  char* image, const char*& bytes) {
+  const std::size_t left = static_cast<std::size_t>(end - p);
+  WindowBytes in;
+  const std::size_t whole = std::min<std::size_t>(left, kWindow) & ~std::size_t{15};
+  if (left >= kWindow + 8) {
+    for (std::size_t i = 0; i < kWindow; i += 16)
+      in.AddAt(Classify16(Load16(p + i)), static_cast<unsigned>(i));
+    bytes = p;
+    return in;
+  }
+  bytes = image;
+  for (std::size_t i = 0; i < whole; i += 16) {
+    const __m128i part = Load16(p + i);
+    in.AddAt(Classify16(part), static_cast<unsigned>(i));
+    Store16(image + i, part);
+  }
+  if (whole < left && left < kWindow) {
+    const __m128i last = Load16(end - 16);
+    if (left >= 16) {
+      in.AddAt(Classify16(last), static_cast<unsigned>(left - 16));
+      Store16(image + left - 16, last);
+    } else {
+      in = WindowBytes::Skipped(Classify16(last), static_cast<unsigned>(16 - left));
+      Store16(image, last);
+      bytes = image + 16 - left;
+    }
+  }
+  return in;
+}
+
+// The window of a list of fewer than 32 bytes, copied into 64 bytes where
+// blanks follow it, at `p` classified.
+__attribute__((target("avx2"))) inline WindowBytes ClassifyPaddedWide(const char* p) {
+  return Classify32(Load32(p));
+}
+__attribute__((target("sse2"))) inline WindowBytes ClassifyPaddedNarrow(const char* p) {
+  WindowBytes in = Classify16(Load16(p));
+  in.AddAt(Classify16(Load16(p + 16)), 16);
+  return in;
+}
+
+// The `size` bytes (fewer than 32) at `list` copied to `image`, which has
+// 64 bytes, and blanks after them.
+__attribute__((target("ssse3"))) inline void CopyPadded(const char* list, std::size_t size,
+                                                        char* image) {
+  std::memset(image, ' ', 64);
+  if (size >= 16) {
+    std::memcpy(image, list, 16);
+    std::memcpy(image + size - 16, list + size - 16, 16);
+  } else if (size >= 8) {
+    std::memcpy(image, list, 8);
+    std::memcpy(image + size - 8, list + size - 8, 8);
+  } else {
+    for (std::size_t i = 0; i < size; ++i)
+      image[i] = list[i];
+  }
+}
+
+// The same for a list of 16 to 31 bytes with AVX2: its first sixteen bytes
+// and its last sixteen moved up into place, the blanks put in by pshufb;
+// returns them classified.
+__attribute__((target("avx2"))) inline WindowBytes CopyPadded32(const char* list, std::size_t size,
+                                                                char* image) {
+  alignas(16) static constexpr signed char kFrom[32] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
+                                                        11, 12, 13, 14, 15, -1, -1, -1, -1, -1, -1,
+                                                        -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+  alignas(16) static constexpr char kFill[32] = {
+      0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,
+      ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  const std::size_t skip = 32 - size;  // 1 to 16
+  const __m128i low = Load16(list);
+  const __m128i high =
+      _mm_or_si128(_mm_shuffle_epi8(Load16(list + size - 16),
+                                    Load16(reinterpret_cast<const char*>(kFrom) + skip)),
+                   Load16(kFill + skip));
+  const __m256i bytes = _mm256_set_m128i(high, low);
+  Store32(image, bytes);
+  Store32(image + 32, Broadcast32(Broadcasts(), kBlank));
+  return Classify32(bytes);
+}
+
+// The bits of `set` below bit `n` (0 to 64).
+__attribute__((target("bmi2"))) inline std::uint64_t LowBitsBmi(std::uint64_t set, unsigned n) {
+  return _bzhi_u64(set, n);
+}
+template <bool kWide>
+[[gnu::always_inline]] inline std::uint64_t LowBits(std::uint64_t set, unsigned n) {
+  if constexpr (kWide) {
+    return LowBitsBmi(set, n);
+  } else {
+    return n >= 64 ? set : set & ((std::uint64_t{1} << n) - 1);
+  }
 }
 
 // For each set of bytes to keep out of eight, the pshufb indexes that pack
@@ -239,80 +420,164 @@ constexpr auto kPadding = [] {
   return padding;
 }();
 
-// The bytes of the eight at `from` that `kept` says, packed at `out` (eight
-// bytes written).
-__attribute__((target("ssse3"))) inline void Pack(const char* from, unsigned kept, char* out) {
-  const __m128i word = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from));
+// The bytes of `word` that `kept` says, packed at `out` (eight bytes
+// written).
+__attribute__((target("ssse3"))) inline void Pack(std::uint64_t word, std::size_t kept, char* out) {
   const __m128i packed =
-      _mm_shuffle_epi8(word, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPack[kept].data())));
+      _mm_shuffle_epi8(_mm_cvtsi64_si128(static_cast<long long>(word)),
+                       _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPack[kept].data())));
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
 }
+
+// The common tokens of a window whose separators are `seps` (none past the
+// list's end, the first after byte `s`, where a token begins): each packed
+// from the eight bytes at bytes[its first byte], its kept decimals counted,
+// the missing ones and the separator written as one word.  Apart, so that
+// the compiler gives this loop all the registers.
+// The number of bits set in each byte.
+constexpr auto kBitCount = [] {
+  std::array<std::uint8_t, 256> counts{};
+  for (unsigned byte = 0; byte < 256; ++byte)
+    counts[byte] = static_cast<std::uint8_t>(std::popcount(byte));
+  return counts;
+}();
+
+// For the kept decimals of a token (one bit each, the token's first byte in
+// the lowest), its padding (kPadding) under each separator, and the bytes
+// it takes.
+constexpr auto kPaddingOf = [] {
+  std::array<std::array<std::uint64_t, 256>, 2> words{};
+  for (unsigned comma = 0; comma < 2; ++comma) {
+    for (unsigned decimals = 0; decimals < 256; ++decimals)
+      words[comma][decimals] = kPadding[comma][std::min(std::popcount(decimals), 3)];
+  }
+  return words;
+}();
+constexpr auto kPaddingSize = [] {
+  std::array<std::uint8_t, 256> sizes{};
+  for (unsigned decimals = 0; decimals < 256; ++decimals)
+    sizes[decimals] = static_cast<std::uint8_t>(4 - std::min(std::popcount(decimals), 3));
+  return sizes;
+}();
+
+// The bits of `seps` up to its lowest (BMI's blsmsk, which the compiler
+// would rather make of three instructions).
+__attribute__((target("bmi"))) inline std::uint64_t Through(std::uint64_t seps) {
+  std::uint64_t through;
+  asm("blsmsk %1, %0" : "=r"(through) : "r"(seps));
+  return through;
+}
+
+// The bits of `set`, hidden from the compiler: ~set is then not folded
+// back, and BMI's andn takes it.
+inline std::uint64_t Opaque(std::uint64_t set) {
+  asm("" : "+r"(set));
+  return set;
+}
+
+template <bool kComma, bool kBmi>
+[[gnu::always_inline]] inline char* PackTokensIn(const char* bytes, std::uint64_t keep,
+                                                 std::uint64_t kept_decimals, std::uint64_t seps,
+                                                 std::size_t s, char* out) {
+  const std::uint64_t* const padding = kPaddingOf[kComma ? 1 : 0].data();
+  // Taken as the bits not kept, which andn clears from a mask in one
+  // instruction (the compiler would fold ~~keep back).
+  const std::uint64_t dropped = Opaque(~keep);
+  const std::uint64_t no_decimals = Opaque(~kept_decimals);
+  do {
+    const std::size_t e = static_cast<std::size_t>(std::countr_zero(seps));
+    const std::uint64_t through = kBmi ? Through(seps) : seps ^ (seps - 1);
+    // The token has at most eight bytes before its separator: one byte of
+    // bits each.
+    const std::size_t kept = (kBmi ? ~dropped & through : keep & through) >> s;
+    const std::size_t decimals = (kBmi ? ~no_decimals & through : kept_decimals & through) >> s;
+    Pack(LoadWord(bytes + s), kept, out);
+    out += kBitCount[kept];
+    StoreWord(padding[decimals], out);
+    out += kPaddingSize[decimals];
+    s = e + 1;
+    seps &= seps - 1;
+  } while (seps != 0);
+  return out;
+}
+
+[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* PackTokensWideComma(
+    const char* bytes, std::uint64_t keep, std::uint64_t kept_decimals, std::uint64_t seps,
+    std::size_t s, char* out) {
+  return PackTokensIn<true, true>(bytes, keep, kept_decimals, seps, s, out);
+}
+[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* PackTokensWideBlank(
+    const char* bytes, std::uint64_t keep, std::uint64_t kept_decimals, std::uint64_t seps,
+    std::size_t s, char* out) {
+  return PackTokensIn<false, true>(bytes, keep, kept_decimals, seps, s, out);
+}
+[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* PackTokensNarrowComma(
+    const char* bytes, std::uint64_t keep, std::uint64_t kept_decimals, std::uint64_t seps,
+    std::size_t s, char* out) {
+  return PackTokensIn<true, false>(bytes, keep, kept_decimals, seps, s, out);
+}
+[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* PackTokensNarrowBlank(
+    const char* bytes, std::uint64_t keep, std::uint64_t kept_decimals, std::uint64_t seps,
+    std::size_t s, char* out) {
+  return PackTokensIn<false, false>(bytes, keep, kept_decimals, seps, s, out);
+}
+
+template <bool kWide>
+[[gnu::always_inline]] inline char* PackTokens(bool comma, const char* bytes, std::uint64_t keep,
+                                               std::uint64_t kept_decimals, std::uint64_t seps,
+                                               std::size_t s, char* out) {
+  if constexpr (kWide) {
+    return (comma ? PackTokensWideComma : PackTokensWideBlank)(bytes, keep, kept_decimals, seps, s,
+                                                               out);
+  } else {
+    return (comma ? PackTokensNarrowComma : PackTokensNarrowBlank)(bytes, keep, kept_decimals, seps,
+                                                                   s, out);
+  }
+}
+
+// Where a list stands while it is scaled window by window.
+struct ListAt {
+  const char* p;  // a token's first byte, before the list's end
+  int count;      // the separators written before it
+  bool comma;     // the list's separator: a comma, or a blank
+};
 
 // A list scaled in windows of 64 bytes, each classified at once: masks of
 // the bytes of the window tell, for all its tokens together, which bytes
 // are dropped (the point, decimals past the third, leading zeros), how many
 // decimals each token has, and which tokens are of an unusual form.  Then
 // each token of at most eight bytes that the window holds whole, with the
-// separator after it, is packed with one pshufb, its missing decimals
-// written as zeros.  Any other token goes to ScaleToken, as does one that
-// needs rounding down (a negative with more than three decimals under a
-// decimal point).  nullptr when the separators are mixed.
-template <bool kWide>
-[[gnu::always_inline]] inline char* ScaleInWindows(const char* list, const char* end,
-                                                   bool decimal_point, bool blocks, char* out) {
+// separator after it, is packed with one pshufb (PackTokens), its missing
+// decimals and its separator written as one word.  Any other token goes to
+// ScaleToken, as does one that needs rounding down (a negative with more
+// than three decimals under a decimal point).  From `at` on (`at.comma` is
+// found in the first window when `at.p` is the list's first byte).
+// `kPadded`: the list is in 64 bytes, blanks after it.  nullptr when the
+// separators are mixed.
+template <bool kWide, bool kPadded>
+[[gnu::always_inline]] inline char* ScaleWindows(const char* list, const char* end, ListAt at,
+                                                 bool decimal_point, bool blocks, char* out) {
   constexpr int kMaxTokens = 50;
-  // Where a window (or a word loaded within one) would run past the list,
-  // its bytes are copied here, the rest blanks: a blank past the end ends
-  // the last token as a separator would.
-  constexpr std::size_t kRoom = kWindow + 8;
-  alignas(16) char tail[kRoom];
-  const char* p = list;  // a token's first byte, before `end`
-  int count = 0;         // the separators written
-  char previous = 0;     // the separator before
-  // Writes the separator at `at` (or nothing at the list's end); false when
-  // the list ends there.  nullptr for `out` when the separators are mixed.
-  auto separator = [&](const char* at) {
-    if (at == end) return false;
-    const char c = *at;
-    if (c != previous && count > 0) {
-      out = nullptr;
-      return false;
-    }
-    if (count == kMaxTokens - 1) Raise(err::kSubscript);  // an empty 51st token
-    ++count;
-    previous = c;
-    *out++ = c;
-    return at + 1 != end;  // else an empty last token
-  };
+  alignas(32) char image[kImage];  // a window near the end, see ClassifyWide
+  const char* p = at.p;
+  int count = at.count;
+  bool comma = at.comma;
   for (;;) {
     const std::size_t left = static_cast<std::size_t>(end - p);
-    const char* bytes = p;
-    std::uint64_t ending = 0;
-    if (left < kRoom) {
-      // Blanks, then the bytes in two copies that overlap.
-      std::memset(tail, ' ', sizeof tail);
-      if (left >= 64) {
-        std::memcpy(tail, p, 64);
-        std::memcpy(tail + left - 8, end - 8, 8);
-      } else if (left >= 32) {
-        std::memcpy(tail, p, 32);
-        std::memcpy(tail + left - 32, end - 32, 32);
-      } else if (left >= 16) {
-        std::memcpy(tail, p, 16);
-        std::memcpy(tail + left - 16, end - 16, 16);
-      } else if (left >= 8) {
-        std::memcpy(tail, p, 8);
-        std::memcpy(tail + left - 8, end - 8, 8);
-      } else {
-        for (std::size_t i = 0; i < left; ++i)
-          tail[i] = p[i];
-      }
-      bytes = tail;
+    WindowBytes in;
+    const char* bytes = p;  // byte i of the window at bytes[i], with the seven after it
+    if constexpr (kPadded) {
+      in = kWide ? ClassifyPaddedWide(p) : ClassifyPaddedNarrow(p);
+      in.blanks = LowBits<kWide>(in.blanks, static_cast<unsigned>(left));
+    } else {
+      in = kWide ? ClassifyWide(p, end, image, bytes) : ClassifyNarrow(p, end, image, bytes);
     }
-    // The list's last byte and the one past it, where the window holds them:
-    // a token there ends the list.
-    if (left <= kWindow) ending = std::uint64_t{3} << (left - 1);
-    const WindowBytes in = kWide ? Classify32(bytes, left) : Classify16(bytes, left);
+    // The separator of the first window is the list's; one of the other
+    // kind anywhere leaves the list to the plain way.
+    if (p == list) comma = in.commas != 0;
+    if ((comma ? in.blanks : in.commas) != 0) return nullptr;
+    // A blank after the list's end ends its last token as a separator would.
+    if (left < kWindow) in.blanks |= std::uint64_t{1} << left;
     const std::uint64_t seps = in.commas | in.blanks;
     const std::uint64_t not_seps = ~seps;
     const std::uint64_t starts = (seps << 1) | 1;  // a token's first byte
@@ -344,74 +609,199 @@ template <bool kWide>
     // in a token of the common form; the separator in a value of 0.
     const std::uint64_t first = (carried & ~lead) | (digits_start & ~lead);
     unusual |= first & ~(nonzero | seps);
-    if (count == 0) {
-      // Until a separator is written, the first in the window is taken for
-      // the list's; any other is checked as it comes.
-      previous = (seps & in.commas & -seps) != 0 ? ',' : ' ';
-    }
-    // A value of 0 keeps its text, less than a thousandth is cut to 0; the
-    // separators not like the one before and the tokens at the end of the
-    // list are written one by one.
-    // A token of more than eight bytes is taken one by one too: a byte with
+    // A token of more than eight bytes is taken one by one: a byte with
     // eight more before it and no separator among them.
     std::uint64_t long_tokens = not_seps & (not_seps << 1);
     long_tokens &= long_tokens << 2;
     long_tokens &= long_tokens << 4;
-    long_tokens &= not_seps << 8;
+    unusual |= long_tokens & (not_seps << 8);
+    // A value of 0 keeps its text, less than a thousandth is cut to 0; a
+    // separator that ends the list, and each near the 50th, are written
+    // one by one.
     const std::uint64_t zero_value = first & seps;
-    std::uint64_t special = unusual | zero_value | (first & past_third) | ending | long_tokens |
-                            (previous == ',' ? in.blanks : in.commas);
-    // Near the 50th separator, each is counted where it is written.
+    const std::uint64_t cut_to_zero = first & past_third;
+    std::uint64_t special = unusual | zero_value | cut_to_zero;
+    if (left <= kWindow) special |= seps & (std::uint64_t{1} << (left - 1));
     if (count + std::popcount(seps) >= kMaxTokens - 1) special |= seps;
     const std::uint64_t keep = (in.digits | in.minus) & ~past_third & ~leading;
     const std::uint64_t kept_decimals = decimals & ~past_third;
-    // The missing decimals and the separator after them, in a word, for a
-    // token with 0 to 3 decimals.
-    const std::uint64_t* const padding = kPadding[previous == ',' ? 1 : 0].data();
     std::uint64_t rest = seps;  // the separators from the token on
-    std::uint64_t done = 0;     // the bytes before the token
     unsigned s = 0;             // the token's first byte in the window
-    while (rest != 0) {
-      const unsigned e = static_cast<unsigned>(std::countr_zero(rest)) - s;
-      const std::uint64_t through = rest ^ (rest - 1);  // to the token's separator
-      const std::uint64_t token = through ^ done;       // its bytes and the separator
-      const unsigned kept = static_cast<unsigned>((keep & token) >> s);
-      const unsigned decimals_kept = static_cast<unsigned>(std::popcount(kept_decimals & token));
-      if ((special & token) != 0) {
-        if (((unusual | long_tokens) & token) != 0) break;
-        if ((zero_value & token) != 0) {
-          out = Put(out, {bytes + s, e});
-        } else if ((first & past_third & token) != 0) {
-          *out++ = '0';
-        } else {
-          Pack(bytes + s, kept, out);
-          out += std::popcount(kept);
-          StoreWord(kZeros, out);
-          out += 3 - decimals_kept;
-        }
-        if (!separator(p + s + e)) return out;
-      } else {
-        ++count;
-        Pack(bytes + s, kept, out);
-        out += std::popcount(kept);
-        StoreWord(padding[decimals_kept], out);
-        out += 4 - decimals_kept;
+    // The separator of the first special token is at or after this byte.
+    unsigned stop = static_cast<unsigned>(std::countr_zero(special));
+    for (;;) {
+      // The common tokens up to the next special one.
+      if (const std::uint64_t common = LowBits<kWide>(rest, stop); common != 0) {
+        out = PackTokens<kWide>(comma, bytes, keep, kept_decimals, common, s, out);
+        s = 64 - static_cast<unsigned>(std::countl_zero(common));
+        rest ^= common;
       }
-      s += e + 1;
-      done = through;
+      if (rest == 0) break;
+      const unsigned e = static_cast<unsigned>(std::countr_zero(rest));
+      const std::uint64_t through = rest ^ (rest - 1);
+      const std::uint64_t token = through >> s << s;
+      if ((unusual & token) != 0) break;
+      if ((zero_value & token) != 0) {
+        out = Put(out, {p + s, e - s});
+      } else if ((cut_to_zero & token) != 0) {
+        *out++ = '0';
+      } else {
+        const unsigned kept = static_cast<unsigned>((keep & through) >> s);
+        Pack(LoadWord(bytes + s), kept, out);
+        out += std::popcount(kept);
+        StoreWord(kZeros, out);
+        out += 3 - std::popcount(kept_decimals & token);
+      }
+      if (p + e == end) return out;
+      if (count + std::popcount(seps & ~token & through) == kMaxTokens - 1) {
+        Raise(err::kSubscript);  // an empty 51st token
+      }
+      *out++ = comma ? ',' : ' ';
+      if (p + e + 1 == end) return out;  // an empty last token
+      s = e + 1;
       rest &= rest - 1;
+      special &= ~through;
+      stop = static_cast<unsigned>(std::countr_zero(special));
     }
-    if (s == 0) {
-      // A token of another form, or longer than the window.
-      char* o = out;  // not `out`, which then stays in a register
-      const char* const stop = ScaleToken(p, list, end, decimal_point, blocks, o);
-      out = o;
-      if (!separator(stop)) return out;
-      p = stop + 1;
+    // The last token ended by the blank after the list: its separator taken
+    // back.
+    if (s > left) return out - 1;
+    count += std::popcount(LowBits<kWide>(seps, s));
+    p += s;
+    if (rest == 0 && s != 0) continue;
+    // A token of another form, or longer than the window.
+    char* o = out;  // not `out`, which then stays in a register
+    const char* const stop_at = ScaleToken(p, list, end, decimal_point, blocks, o);
+    out = o;
+    if (stop_at == end) return out;
+    if (*stop_at != (comma ? ',' : ' ')) return nullptr;
+    if (count == kMaxTokens - 1) Raise(err::kSubscript);  // an empty 51st token
+    ++count;
+    *out++ = *stop_at;
+    p = stop_at + 1;
+    if (p == end) return out;  // an empty last token
+  }
+}
+
+// ScaleWindows apart, for each instruction set, so that the common way
+// (ScaleCommon) stays small.
+[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleWideWindows(
+    const char* list, const char* end, ListAt at, bool decimal_point, bool blocks, char* out) {
+  return ScaleWindows<true, false>(list, end, at, decimal_point, blocks, out);
+}
+[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScalePaddedWideWindows(
+    const char* list, const char* end, ListAt at, bool decimal_point, bool blocks, char* out) {
+  return ScaleWindows<true, true>(list, end, at, decimal_point, blocks, out);
+}
+[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* ScaleNarrowWindows(
+    const char* list, const char* end, ListAt at, bool decimal_point, bool blocks, char* out) {
+  return ScaleWindows<false, false>(list, end, at, decimal_point, blocks, out);
+}
+[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* ScalePaddedNarrowWindows(
+    const char* list, const char* end, ListAt at, bool decimal_point, bool blocks, char* out) {
+  return ScaleWindows<false, true>(list, end, at, decimal_point, blocks, out);
+}
+
+// The most lists: of at most 96 bytes (so fewer than 49 separators, unless
+// a token is empty), every token of the common form: digits, maybe a point
+// and more digits, no more than eight bytes, a value of at least a
+// thousandth.  Each window is checked for that with fewer masks than
+// ScaleWindows makes; at the first window that holds any other token the
+// list is left to ScaleWindows from that window on.  `in`: the first window
+// classified (for a list in 64 bytes, blanks after it, `kPadded`, blanks
+// past the end not taken for any).
+template <bool kWide, bool kPadded>
+[[gnu::always_inline]] inline char* ScaleCommon(const char* list, const char* end, WindowBytes in,
+                                                const char* bytes, char* image, bool decimal_point,
+                                                bool blocks, char* out) {
+  ListAt at{list, 0, in.commas != 0};
+  for (;;) {
+    const std::size_t left = static_cast<std::size_t>(end - at.p);
+    if ((at.comma ? in.blanks : in.commas) != 0) return nullptr;  // mixed
+    if (in.minus != 0) break;
+    if (left < kWindow) in.blanks |= std::uint64_t{1} << left;
+    const std::uint64_t seps = in.commas | in.blanks;
+    if (seps == 0) break;
+    const std::uint64_t not_seps = ~seps;
+    const std::uint64_t starts = (seps << 1) | 1;
+    const std::uint64_t from_point = ((not_seps + in.points) ^ not_seps) & not_seps;
+    const std::uint64_t decimals = from_point & ~in.points;
+    const std::uint64_t past_third =
+        decimals & ~((in.points << 1) | (in.points << 2) | (in.points << 3));
+    const std::uint64_t lead = in.zeros | in.points;
+    const std::uint64_t carried = lead + (starts & lead);
+    const std::uint64_t first = (carried | starts) & ~lead;
+    std::uint64_t long_tokens = not_seps & (not_seps << 1);
+    long_tokens &= long_tokens << 2;
+    long_tokens &= long_tokens << 4;
+    // Bytes of no token of the common form: any other byte, a second point,
+    // an empty token (also after a separator that ends the list), a first
+    // byte after the leading zeros that is not a digit other than 0 within
+    // the first three decimals (a value of 0, or of less than a thousandth),
+    // a token of more than eight bytes.
+    const std::uint64_t other = ~(in.digits | in.points | seps) | (in.points & ~from_point) |
+                                (starts & seps) | (first & ~(in.digits & ~in.zeros & ~past_third)) |
+                                (long_tokens & (not_seps << 8));
+    // Those of the tokens whose separator the window holds.
+    if ((other & (~std::uint64_t{0} >> std::countl_zero(seps))) != 0) break;
+    const std::uint64_t leading = (carried ^ lead) & lead;
+    out = PackTokens<kWide>(at.comma, bytes, in.digits & ~past_third & ~leading,
+                            decimals & ~past_third, seps, 0, out);
+    const std::size_t s = 64 - static_cast<std::size_t>(std::countl_zero(seps));
+    // The last token ended by the blank after the list: its separator taken
+    // back.
+    if (s > left) return out - 1;
+    at.count += std::popcount(seps);
+    at.p += s;
+    if constexpr (kPadded) {
+      in = kWide ? ClassifyPaddedWide(at.p) : ClassifyPaddedNarrow(at.p);
+      in.blanks = LowBits<kWide>(in.blanks, static_cast<unsigned>(end - at.p));
+      bytes = at.p;
     } else {
-      p += s;
+      in = kWide ? ClassifyWide(at.p, end, image, bytes) : ClassifyNarrow(at.p, end, image, bytes);
     }
   }
+  if constexpr (kWide) {
+    return (kPadded ? ScalePaddedWideWindows : ScaleWideWindows)(list, end, at, decimal_point,
+                                                                 blocks, out);
+  } else {
+    return (kPadded ? ScalePaddedNarrowWindows : ScaleNarrowWindows)(list, end, at, decimal_point,
+                                                                     blocks, out);
+  }
+}
+
+// A list scaled: one of fewer than 32 bytes copied first into 64 bytes,
+// blanks after it; of a longer one nothing past the end is read.
+template <bool kWide>
+[[gnu::always_inline]] inline char* ScaleInWindows(const char* list, const char* end,
+                                                   bool decimal_point, bool blocks, char* out) {
+  const std::size_t size = static_cast<std::size_t>(end - list);
+  alignas(32) char image[kImage];
+  if (size >= 32) {
+    if (size > 96) {
+      return (kWide ? ScaleWideWindows : ScaleNarrowWindows)(list, end, {list, 0, false},
+                                                             decimal_point, blocks, out);
+    }
+    const char* bytes;
+    const WindowBytes in =
+        kWide ? ClassifyWide(list, end, image, bytes) : ClassifyNarrow(list, end, image, bytes);
+    return ScaleCommon<kWide, false>(list, end, in, bytes, image, decimal_point, blocks, out);
+  }
+  WindowBytes in;
+  if constexpr (kWide) {
+    if (size >= 16) {
+      in = CopyPadded32(list, size, image);
+    } else {
+      CopyPadded(list, size, image);
+      in = ClassifyPaddedWide(image);
+    }
+  } else {
+    CopyPadded(list, size, image);
+    in = ClassifyPaddedNarrow(image);
+  }
+  in.blanks = LowBits<kWide>(in.blanks, static_cast<unsigned>(size));
+  return ScaleCommon<kWide, true>(image, image + size, in, image, image, decimal_point, blocks,
+                                  out);
 }
 
 }  // namespace

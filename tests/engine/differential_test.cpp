@@ -581,5 +581,54 @@ TEST(Differential, GeneratedFields) {
   EXPECT_TRUE(SameOnEveryScaler(lines));
 }
 
+// Value lists of every length up to 140 bytes made of tokens of the common
+// form (digits, maybe a point and decimals, up to nine bytes), which the
+// window scaler takes many at a time: so the lists end at and near every
+// 16-, 32- and 64-byte boundary, in one window or several; in a third of
+// them one token of another form (a sign, a value of 0 or below a
+// thousandth, an exponent, an empty token ...) in a random place, which
+// leaves that window to the slower way.  The last token is cut to fit,
+// which may leave a point or a separator last.
+TEST(Differential, CommonValueListsOfEveryLength) {
+  std::mt19937 random(72);
+  auto digits = [&](std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i)
+      text += static_cast<char>('0' + random() % 10);
+    return text;
+  };
+  auto common = [&] {
+    std::string text = random() % 4 == 0 ? "0" : std::to_string(1 + random() % 9);
+    text += digits(random() % 4);
+    if (random() % 5 != 0) text += "." + digits(random() % 6);
+    return text;
+  };
+  static const char* const kOther[] = {"0",         "0.000",    "0.0004", "-1.5", "-0.0005",
+                                       "+2",        "1.23e3",   "",       ".",    "1..2",
+                                       "123456789", "00000.01", "1.2x"};
+  std::vector<std::string> lines;
+  for (std::size_t length = 1; length <= 140; ++length) {
+    for (int draw = 0; draw < 4; ++draw) {
+      const char separator = draw % 2 == 0 ? ',' : ' ';
+      std::vector<std::string> tokens;
+      std::size_t size = 0;
+      while (size < length) {
+        tokens.push_back(common());
+        size += tokens.back().size() + 1;
+      }
+      if (random() % 3 == 0)
+        tokens[random() % tokens.size()] = kOther[random() % std::size(kOther)];
+      std::string list;
+      for (const std::string& token : tokens)
+        list += (list.empty() ? "" : std::string(1, separator)) + token;
+      list.resize(std::min(list.size(), length));
+      lines.push_back("0 12  " + list);
+      lines.push_back("1 3 " + list);
+      lines.push_back("-gx" + list);
+    }
+  }
+  EXPECT_TRUE(SameOnEveryScaler(lines));
+}
+
 }  // namespace
 }  // namespace tavrel
