@@ -289,6 +289,8 @@ int TokenCount(std::string_view valori, bool& last_empty) {
   return count;
 }
 
+}  // namespace
+
 // The plain way, token by token: the separators are written as found, and
 // put right at the end if they were mixed.
 char* WriteScaledByTokens(const char* list, const char* end, bool decimal_point, bool blocks,
@@ -317,8 +319,6 @@ char* WriteScaledByTokens(const char* list, const char* end, bool decimal_point,
   }
   return out;
 }
-
-}  // namespace
 
 const char* ScaleToken(const char* p, const char* list, const char* end, bool decimal_point,
                        bool blocks, char*& out) {
@@ -370,14 +370,11 @@ char* WriteScaled(std::string_view valori, bool decimal_point, char* out) {
   const unsigned scalers = value_scalers.load(std::memory_order_relaxed);
   const bool blocks = (scalers & kScaleBlocks) != 0;
 #if TAVREL_SIMD_VALUES
-  if ((scalers & kScaleWindows) != 0) {
-    // Mixed separators are rare: the list is scaled again the plain way,
-    // which puts them right.
-    char* const scaled = (scalers & kScaleWide) != 0
-                             ? ScaleListInWideWindows(list, end, decimal_point, blocks, out)
-                             : ScaleListInWindows(list, end, decimal_point, blocks, out);
-    if (scaled != nullptr) return scaled;
-  }
+  // kScaleWide comes only with kScaleWindows.
+  if ((scalers & kScaleWide) != 0)
+    return ScaleListInWideWindows(list, end, decimal_point, blocks, out);
+  if ((scalers & kScaleWindows) != 0)
+    return ScaleListInWindows(list, end, decimal_point, blocks, out);
 #endif
   return WriteScaledByTokens(list, end, decimal_point, blocks, out);
 }

@@ -95,15 +95,21 @@ inline constexpr auto kLowBytes = [] {
 const char* ScaleToken(const char* p, const char* list, const char* end, bool decimal_point,
                        bool blocks, char*& out);
 
+// A value list scaled the plain way, token by token (ScaleToken), as
+// WriteScaled: the separators are written as found, and put right at the
+// end if they were mixed.  At most 50 tokens; the caller checked for a 51st.
+char* WriteScaledByTokens(const char* list, const char* end, bool decimal_point, bool blocks,
+                          char* out);
+
 #if TAVREL_SIMD_VALUES
 // A token of a value list scaled within sixteen bytes with SSSE3 (see
 // value_lists_simd.cpp); 0 with nothing written for a token it cannot take.
 unsigned ScaleBlock(const char* p, const char* list, const char* end, bool decimal_point,
                     char*& out);
-// A whole value list scaled 32 bytes at a time with SSSE3 and POPCNT, the tokens of
-// an unusual form one by one (ScaleToken); as WriteScaled, except that it
-// returns nullptr, having written anything, for a list whose separators are
-// mixed.  At most 50 tokens; the caller checked for a 51st.
+// A whole value list scaled 64 bytes at a time with SSSE3 and POPCNT, the tokens of
+// an unusual form one by one (ScaleToken), a list whose separators are mixed
+// by WriteScaledByTokens; as WriteScaled.  At most 50 tokens; the caller
+// checked for a 51st.
 char* ScaleListInWindows(const char* list, const char* end, bool decimal_point, bool blocks,
                          char* out);
 // The same with AVX2, BMI and BMI2.

@@ -208,7 +208,7 @@ __attribute__((target("sse2"))) inline std::uint64_t Equal16(__m128i w, const ch
 }
 
 // Sixteen bytes classified.
-__attribute__((target("sse2"))) inline WindowBytes Classify16(__m128i w) {
+__attribute__((target("sse2"))) inline WindowBytes Classify16(__m128i w, bool minus) {
   const char* const table = Broadcasts();
   const __m128i offsets = _mm_sub_epi8(w, Broadcast16(table, kAsciiZero));
   WindowBytes in;
@@ -218,7 +218,7 @@ __attribute__((target("sse2"))) inline WindowBytes Classify16(__m128i w) {
   in.points = Equal16(w, table, kPoint);
   in.commas = Equal16(w, table, kComma);
   in.blanks = Equal16(w, table, kBlank);
-  in.minus = Equal16(w, table, kMinus);
+  if (minus) in.minus = Equal16(w, table, kMinus);
   return in;
 }
 
@@ -238,7 +238,7 @@ __attribute__((target("avx2"))) inline std::uint64_t Equal32(__m256i w, const ch
 }
 
 // 32 bytes classified.
-__attribute__((target("avx2"))) inline WindowBytes Classify32(__m256i w) {
+__attribute__((target("avx2"))) inline WindowBytes Classify32(__m256i w, bool minus) {
   const char* const table = Broadcasts();
   const __m256i offsets = _mm256_sub_epi8(w, Broadcast32(table, kAsciiZero));
   WindowBytes in;
@@ -248,8 +248,26 @@ __attribute__((target("avx2"))) inline WindowBytes Classify32(__m256i w) {
   in.points = Equal32(w, table, kPoint);
   in.commas = Equal32(w, table, kComma);
   in.blanks = Equal32(w, table, kBlank);
-  in.minus = Equal32(w, table, kMinus);
+  if (minus) in.minus = Equal32(w, table, kMinus);
   return in;
+}
+
+// The 32 bytes at `p` classified (the minus signs only if `minus`: the
+// common way takes them for any other byte); also copied to `to` unless
+// that is nullptr.  (The functions that handle vectors are small and carry their
+// instruction set; the larger ones that call them need none, and are
+// inlined into the function that has it.)
+__attribute__((target("avx2"))) inline WindowBytes Classify32At(bool minus, const char* p,
+                                                                char* to = nullptr) {
+  const __m256i bytes = Load32(p);
+  if (to != nullptr) Store32(to, bytes);
+  return Classify32(bytes, minus);
+}
+__attribute__((target("sse2"))) inline WindowBytes Classify16At(bool minus, const char* p,
+                                                                char* to = nullptr) {
+  const __m128i bytes = Load16(p);
+  if (to != nullptr) Store16(to, bytes);
+  return Classify16(bytes, minus);
 }
 
 // Room for the bytes of a window near the list's end.
@@ -264,65 +282,52 @@ constexpr std::size_t kImage = 96;
 // bytes), where the window's bytes are copied.  (A token is packed from the
 // eight bytes at its first; those after its separator, the window's last
 // byte at most, are not taken.)
-__attribute__((target("avx2"))) inline WindowBytes ClassifyWide(const char* p, const char* end,
-                                                                char* image, const char*& bytes) {
+[[gnu::always_inline]] inline WindowBytes ClassifyWide(const char* p, const char* end, char* image,
+                                                       const char*& bytes, bool minus) {
   static_assert(kWindow == 64);
   const std::size_t left = static_cast<std::size_t>(end - p);
   WindowBytes in;
   bytes = image;
-  if (left >= kWindow) {
-    const __m256i low = Load32(p);
-    const __m256i high = Load32(p + 32);
-    in = Classify32(low);
-    in.AddAt(Classify32(high), 32);
-    if (left >= kWindow + 8) {
-      bytes = p;
-      return in;
-    }
-    Store32(image, low);
-    Store32(image + 32, high);
+  if (left >= kWindow + 8) {
+    in = Classify32At(minus, p);
+    in.AddAt(Classify32At(minus, p + 32), 32);
+    bytes = p;
+  } else if (left >= kWindow) {
+    in = Classify32At(minus, p, image);
+    in.AddAt(Classify32At(minus, p + 32, image + 32), 32);
   } else if (left >= 32) {
-    const __m256i low = Load32(p);
-    const __m256i high = Load32(end - 32);
-    in = Classify32(low);
-    in.AddAt(Classify32(high), static_cast<unsigned>(left - 32));
-    Store32(image, low);
-    Store32(image + left - 32, high);
+    in = Classify32At(minus, p, image);
+    in.AddAt(Classify32At(minus, end - 32, image + left - 32), static_cast<unsigned>(left - 32));
   } else {
-    const __m256i last = Load32(end - 32);
-    in = WindowBytes::Skipped(Classify32(last), static_cast<unsigned>(32 - left));
-    Store32(image, last);
+    in = WindowBytes::Skipped(Classify32At(minus, end - 32, image),
+                              static_cast<unsigned>(32 - left));
     bytes = image + 32 - left;
   }
   return in;
 }
 
 // The same sixteen bytes at a time.
-__attribute__((target("sse2"))) inline WindowBytes ClassifyNarrow(const char* p, const char* end,
-                                                                  char* image, const char*& bytes) {
+[[gnu::always_inline]] inline WindowBytes ClassifyNarrow(const char* p, const char* end,
+                                                         char* image, const char*& bytes,
+                                                         bool minus) {
   const std::size_t left = static_cast<std::size_t>(end - p);
   WindowBytes in;
-  const std::size_t whole = std::min<std::size_t>(left, kWindow) & ~std::size_t{15};
   if (left >= kWindow + 8) {
     for (std::size_t i = 0; i < kWindow; i += 16)
-      in.AddAt(Classify16(Load16(p + i)), static_cast<unsigned>(i));
+      in.AddAt(Classify16At(minus, p + i), static_cast<unsigned>(i));
     bytes = p;
     return in;
   }
   bytes = image;
-  for (std::size_t i = 0; i < whole; i += 16) {
-    const __m128i part = Load16(p + i);
-    in.AddAt(Classify16(part), static_cast<unsigned>(i));
-    Store16(image + i, part);
-  }
+  const std::size_t whole = std::min<std::size_t>(left, kWindow) & ~std::size_t{15};
+  for (std::size_t i = 0; i < whole; i += 16)
+    in.AddAt(Classify16At(minus, p + i, image + i), static_cast<unsigned>(i));
   if (whole < left && left < kWindow) {
-    const __m128i last = Load16(end - 16);
     if (left >= 16) {
-      in.AddAt(Classify16(last), static_cast<unsigned>(left - 16));
-      Store16(image + left - 16, last);
+      in.AddAt(Classify16At(minus, end - 16, image + left - 16), static_cast<unsigned>(left - 16));
     } else {
-      in = WindowBytes::Skipped(Classify16(last), static_cast<unsigned>(16 - left));
-      Store16(image, last);
+      in = WindowBytes::Skipped(Classify16At(minus, end - 16, image),
+                                static_cast<unsigned>(16 - left));
       bytes = image + 16 - left;
     }
   }
@@ -331,13 +336,32 @@ __attribute__((target("sse2"))) inline WindowBytes ClassifyNarrow(const char* p,
 
 // The window of a list of fewer than 32 bytes, copied into 64 bytes where
 // blanks follow it, at `p` classified.
-__attribute__((target("avx2"))) inline WindowBytes ClassifyPaddedWide(const char* p) {
-  return Classify32(Load32(p));
+[[gnu::always_inline]] inline WindowBytes ClassifyPaddedWide(const char* p, bool minus) {
+  return Classify32At(minus, p);
 }
-__attribute__((target("sse2"))) inline WindowBytes ClassifyPaddedNarrow(const char* p) {
-  WindowBytes in = Classify16(Load16(p));
-  in.AddAt(Classify16(Load16(p + 16)), 16);
+[[gnu::always_inline]] inline WindowBytes ClassifyPaddedNarrow(const char* p, bool minus) {
+  WindowBytes in = Classify16At(minus, p);
+  in.AddAt(Classify16At(minus, p + 16), 16);
   return in;
+}
+
+// The window at `p` classified with the instruction set in use.
+template <bool kWide>
+[[gnu::always_inline]] inline WindowBytes ClassifyAt(const char* p, const char* end, char* image,
+                                                     const char*& bytes, bool minus = true) {
+  if constexpr (kWide) {
+    return ClassifyWide(p, end, image, bytes, minus);
+  } else {
+    return ClassifyNarrow(p, end, image, bytes, minus);
+  }
+}
+template <bool kWide>
+[[gnu::always_inline]] inline WindowBytes ClassifyPaddedAt(const char* p, bool minus = true) {
+  if constexpr (kWide) {
+    return ClassifyPaddedWide(p, minus);
+  } else {
+    return ClassifyPaddedNarrow(p, minus);
+  }
 }
 
 // The `size` bytes (fewer than 32) at `list` copied to `image`, which has
@@ -361,7 +385,7 @@ __attribute__((target("ssse3"))) inline void CopyPadded(const char* list, std::s
 // and its last sixteen moved up into place, the blanks put in by pshufb;
 // returns them classified.
 __attribute__((target("avx2"))) inline WindowBytes CopyPadded32(const char* list, std::size_t size,
-                                                                char* image) {
+                                                                char* image, bool minus) {
   alignas(16) static constexpr signed char kFrom[32] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
                                                         11, 12, 13, 14, 15, -1, -1, -1, -1, -1, -1,
                                                         -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
@@ -377,7 +401,7 @@ __attribute__((target("avx2"))) inline WindowBytes CopyPadded32(const char* list
   const __m256i bytes = _mm256_set_m128i(high, low);
   Store32(image, bytes);
   Store32(image + 32, Broadcast32(Broadcasts(), kBlank));
-  return Classify32(bytes);
+  return Classify32(bytes, minus);
 }
 
 // The bits of `set` below bit `n` (0 to 64).
@@ -393,21 +417,6 @@ template <bool kWide>
   }
 }
 
-// For each set of bytes to keep out of eight, the pshufb indexes that pack
-// them to the front.
-alignas(16) constexpr auto kPack = [] {
-  std::array<std::array<signed char, 8>, 256> pack{};
-  for (unsigned keep = 0; keep < 256; ++keep) {
-    unsigned n = 0;
-    for (unsigned i = 0; i < 8; ++i) {
-      if ((keep >> i & 1) != 0) pack[keep][n++] = static_cast<signed char>(i);
-    }
-    for (; n < 8; ++n)
-      pack[keep][n] = -1;
-  }
-  return pack;
-}();
-
 // The missing decimals of a token with 0 to 3 decimals and the separator
 // after them (a blank, or a comma), as a word to store after its digits.
 constexpr auto kPadding = [] {
@@ -420,118 +429,141 @@ constexpr auto kPadding = [] {
   return padding;
 }();
 
+// The tables of the packing of a token, together so that one register
+// reaches them all.  A token is described by its bytes kept and its
+// decimals kept, one bit each, its first byte in the lowest bit.
+struct PackTables {
+  // For each set of bytes kept, the pshufb indexes that pack them to the
+  // front; one more row, so that sixteen bytes can be read from each.
+  std::array<std::array<signed char, 8>, 257> pack;
+  // For each set of bytes kept, how many.
+  std::array<std::uint8_t, 256> count;
+  // For the decimals kept, the padding (kPadding) under each separator, and
+  // the bytes it takes.
+  std::array<std::array<std::uint64_t, 256>, 2> padding;
+  std::array<std::uint8_t, 256> padding_size;
+};
+alignas(64) constexpr PackTables kPackTables = [] {
+  PackTables tables{};
+  for (unsigned keep = 0; keep < 256; ++keep) {
+    unsigned n = 0;
+    for (unsigned i = 0; i < 8; ++i) {
+      if ((keep >> i & 1) != 0) tables.pack[keep][n++] = static_cast<signed char>(i);
+    }
+    tables.count[keep] = static_cast<std::uint8_t>(n);
+    for (; n < 8; ++n)
+      tables.pack[keep][n] = -1;
+    const unsigned decimals = std::min(static_cast<unsigned>(std::popcount(keep)), 3u);
+    for (unsigned comma = 0; comma < 2; ++comma)
+      tables.padding[comma][keep] = kPadding[comma][decimals];
+    tables.padding_size[keep] = static_cast<std::uint8_t>(4 - decimals);
+  }
+  tables.pack[256].fill(-1);
+  return tables;
+}();
+
+// kPackTables at an address the compiler does not look through: it then
+// keeps it in one register rather than one for each table.
+inline const PackTables& Tables() {
+  const PackTables* tables = &kPackTables;
+  asm("" : "+r"(tables));
+  return *tables;
+}
+
 // The bytes of `word` that `kept` says, packed at `out` (eight bytes
 // written).
-__attribute__((target("ssse3"))) inline void Pack(std::uint64_t word, std::size_t kept, char* out) {
+__attribute__((target("ssse3"))) inline void Pack(const PackTables& tables, std::uint64_t word,
+                                                  std::size_t kept, char* out) {
   const __m128i packed =
       _mm_shuffle_epi8(_mm_cvtsi64_si128(static_cast<long long>(word)),
-                       _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPack[kept].data())));
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(tables.pack[kept].data())));
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
 }
 
-// The common tokens of a window whose separators are `seps` (none past the
-// list's end, the first after byte `s`, where a token begins): each packed
-// from the eight bytes at bytes[its first byte], its kept decimals counted,
-// the missing ones and the separator written as one word.  Apart, so that
-// the compiler gives this loop all the registers.
-// The number of bits set in each byte.
-constexpr auto kBitCount = [] {
-  std::array<std::uint8_t, 256> counts{};
-  for (unsigned byte = 0; byte < 256; ++byte)
-    counts[byte] = static_cast<std::uint8_t>(std::popcount(byte));
-  return counts;
-}();
-
-// For the kept decimals of a token (one bit each, the token's first byte in
-// the lowest), its padding (kPadding) under each separator, and the bytes
-// it takes.
-constexpr auto kPaddingOf = [] {
-  std::array<std::array<std::uint64_t, 256>, 2> words{};
-  for (unsigned comma = 0; comma < 2; ++comma) {
-    for (unsigned decimals = 0; decimals < 256; ++decimals)
-      words[comma][decimals] = kPadding[comma][std::min(std::popcount(decimals), 3)];
-  }
-  return words;
-}();
-constexpr auto kPaddingSize = [] {
-  std::array<std::uint8_t, 256> sizes{};
-  for (unsigned decimals = 0; decimals < 256; ++decimals)
-    sizes[decimals] = static_cast<std::uint8_t>(4 - std::min(std::popcount(decimals), 3));
-  return sizes;
-}();
-
-// The bits of `seps` up to its lowest (BMI's blsmsk, which the compiler
-// would rather make of three instructions).
+// BMI's blsmsk (the bits of `seps` up to its lowest) and andn (~a & b), and
+// popcnt, which the compiler would rather make of more instructions.
 __attribute__((target("bmi"))) inline std::uint64_t Through(std::uint64_t seps) {
   std::uint64_t through;
   asm("blsmsk %1, %0" : "=r"(through) : "r"(seps));
   return through;
 }
-
-// The bits of `set`, hidden from the compiler: ~set is then not folded
-// back, and BMI's andn takes it.
-inline std::uint64_t Opaque(std::uint64_t set) {
-  asm("" : "+r"(set));
-  return set;
+__attribute__((target("bmi"))) inline std::uint64_t AndNot(std::uint64_t a, std::uint64_t b) {
+  std::uint64_t both;
+  asm("andn %2, %1, %0" : "=r"(both) : "r"(a), "r"(b));
+  return both;
+}
+__attribute__((target("popcnt"))) inline std::size_t BitCount(std::uint64_t set) {
+  std::uint64_t count;
+  asm("popcnt %1, %0" : "=r"(count) : "r"(set));
+  return count;
 }
 
+// The common tokens of a window whose separators are `seps` (none past the
+// list's end, the first after byte `s`, where a token begins; each token
+// at most eight bytes before its separator): each packed from the eight
+// bytes at bytes[its first byte], the missing decimals and the separator
+// written as one word.  `dropped` and `no_decimals` are the bytes not
+// kept, the bytes not decimals kept.  Apart, so that the compiler gives
+// this loop all the registers.
 template <bool kComma, bool kBmi>
-[[gnu::always_inline]] inline char* PackTokensIn(const char* bytes, std::uint64_t keep,
-                                                 std::uint64_t kept_decimals, std::uint64_t seps,
+[[gnu::always_inline]] inline char* PackTokensIn(const char* bytes, std::uint64_t dropped,
+                                                 std::uint64_t no_decimals, std::uint64_t seps,
                                                  std::size_t s, char* out) {
-  const std::uint64_t* const padding = kPaddingOf[kComma ? 1 : 0].data();
-  // Taken as the bits not kept, which andn clears from a mask in one
-  // instruction (the compiler would fold ~~keep back).
-  const std::uint64_t dropped = Opaque(~keep);
-  const std::uint64_t no_decimals = Opaque(~kept_decimals);
+  const PackTables& tables = Tables();
   do {
-    const std::size_t e = static_cast<std::size_t>(std::countr_zero(seps));
-    const std::uint64_t through = kBmi ? Through(seps) : seps ^ (seps - 1);
-    // The token has at most eight bytes before its separator: one byte of
-    // bits each.
-    const std::size_t kept = (kBmi ? ~dropped & through : keep & through) >> s;
-    const std::size_t decimals = (kBmi ? ~no_decimals & through : kept_decimals & through) >> s;
-    Pack(LoadWord(bytes + s), kept, out);
-    out += kBitCount[kept];
-    StoreWord(padding[decimals], out);
-    out += kPaddingSize[decimals];
-    s = e + 1;
+    std::uint64_t through;  // the bits up to the token's separator
+    std::size_t kept;       // the bytes kept, the token's first in the lowest bit
+    std::size_t decimals;   // the decimals kept
+    if constexpr (kBmi) {
+      through = Through(seps);
+      kept = AndNot(dropped, through) >> s;
+      decimals = AndNot(no_decimals, through) >> s;
+    } else {
+      through = seps ^ (seps - 1);
+      kept = (~dropped & through) >> s;
+      decimals = (~no_decimals & through) >> s;
+    }
+    Pack(tables, LoadWord(bytes + s), kept, out);
+    out += tables.count[kept];
+    StoreWord(tables.padding[kComma ? 1 : 0][decimals], out);
+    out += tables.padding_size[decimals];
+    s = BitCount(through);  // the next token's first byte
     seps &= seps - 1;
   } while (seps != 0);
   return out;
 }
 
 [[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* PackTokensWideComma(
-    const char* bytes, std::uint64_t keep, std::uint64_t kept_decimals, std::uint64_t seps,
+    const char* bytes, std::uint64_t dropped, std::uint64_t no_decimals, std::uint64_t seps,
     std::size_t s, char* out) {
-  return PackTokensIn<true, true>(bytes, keep, kept_decimals, seps, s, out);
+  return PackTokensIn<true, true>(bytes, dropped, no_decimals, seps, s, out);
 }
 [[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* PackTokensWideBlank(
-    const char* bytes, std::uint64_t keep, std::uint64_t kept_decimals, std::uint64_t seps,
+    const char* bytes, std::uint64_t dropped, std::uint64_t no_decimals, std::uint64_t seps,
     std::size_t s, char* out) {
-  return PackTokensIn<false, true>(bytes, keep, kept_decimals, seps, s, out);
+  return PackTokensIn<false, true>(bytes, dropped, no_decimals, seps, s, out);
 }
 [[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* PackTokensNarrowComma(
-    const char* bytes, std::uint64_t keep, std::uint64_t kept_decimals, std::uint64_t seps,
+    const char* bytes, std::uint64_t dropped, std::uint64_t no_decimals, std::uint64_t seps,
     std::size_t s, char* out) {
-  return PackTokensIn<true, false>(bytes, keep, kept_decimals, seps, s, out);
+  return PackTokensIn<true, false>(bytes, dropped, no_decimals, seps, s, out);
 }
 [[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* PackTokensNarrowBlank(
-    const char* bytes, std::uint64_t keep, std::uint64_t kept_decimals, std::uint64_t seps,
+    const char* bytes, std::uint64_t dropped, std::uint64_t no_decimals, std::uint64_t seps,
     std::size_t s, char* out) {
-  return PackTokensIn<false, false>(bytes, keep, kept_decimals, seps, s, out);
+  return PackTokensIn<false, false>(bytes, dropped, no_decimals, seps, s, out);
 }
 
 template <bool kWide>
-[[gnu::always_inline]] inline char* PackTokens(bool comma, const char* bytes, std::uint64_t keep,
-                                               std::uint64_t kept_decimals, std::uint64_t seps,
+[[gnu::always_inline]] inline char* PackTokens(bool comma, const char* bytes, std::uint64_t dropped,
+                                               std::uint64_t no_decimals, std::uint64_t seps,
                                                std::size_t s, char* out) {
   if constexpr (kWide) {
-    return (comma ? PackTokensWideComma : PackTokensWideBlank)(bytes, keep, kept_decimals, seps, s,
+    return (comma ? PackTokensWideComma : PackTokensWideBlank)(bytes, dropped, no_decimals, seps, s,
                                                                out);
   } else {
-    return (comma ? PackTokensNarrowComma : PackTokensNarrowBlank)(bytes, keep, kept_decimals, seps,
-                                                                   s, out);
+    return (comma ? PackTokensNarrowComma : PackTokensNarrowBlank)(bytes, dropped, no_decimals,
+                                                                   seps, s, out);
   }
 }
 
@@ -558,7 +590,7 @@ template <bool kWide, bool kPadded>
 [[gnu::always_inline]] inline char* ScaleWindows(const char* list, const char* end, ListAt at,
                                                  bool decimal_point, bool blocks, char* out) {
   constexpr int kMaxTokens = 50;
-  alignas(32) char image[kImage];  // a window near the end, see ClassifyWide
+  char image[kImage];  // a window near the end, see ClassifyWide
   const char* p = at.p;
   int count = at.count;
   bool comma = at.comma;
@@ -567,10 +599,10 @@ template <bool kWide, bool kPadded>
     WindowBytes in;
     const char* bytes = p;  // byte i of the window at bytes[i], with the seven after it
     if constexpr (kPadded) {
-      in = kWide ? ClassifyPaddedWide(p) : ClassifyPaddedNarrow(p);
+      in = ClassifyPaddedAt<kWide>(p);
       in.blanks = LowBits<kWide>(in.blanks, static_cast<unsigned>(left));
     } else {
-      in = kWide ? ClassifyWide(p, end, image, bytes) : ClassifyNarrow(p, end, image, bytes);
+      in = ClassifyAt<kWide>(p, end, image, bytes);
     }
     // The separator of the first window is the list's; one of the other
     // kind anywhere leaves the list to the plain way.
@@ -582,11 +614,12 @@ template <bool kWide, bool kPadded>
     const std::uint64_t not_seps = ~seps;
     const std::uint64_t starts = (seps << 1) | 1;  // a token's first byte
     // From each point to the separator after it, then the decimals, and
-    // those past the third.
+    // those past the third: with three more decimals before them (the
+    // decimals of a token with one point are all after it).
     const std::uint64_t from_point = ((not_seps + in.points) ^ not_seps) & not_seps;
     const std::uint64_t decimals = from_point & ~in.points;
-    const std::uint64_t past_third =
-        decimals & ~((in.points << 1) | (in.points << 2) | (in.points << 3));
+    const std::uint64_t two_decimals = decimals & (decimals << 1);
+    const std::uint64_t past_third = two_decimals & (two_decimals << 2);
     const std::uint64_t nonzero = in.digits & ~in.zeros;
     // The digits begin after a minus; zeros and points from there on lead.
     std::uint64_t digits_start = starts;
@@ -632,7 +665,7 @@ template <bool kWide, bool kPadded>
     for (;;) {
       // The common tokens up to the next special one.
       if (const std::uint64_t common = LowBits<kWide>(rest, stop); common != 0) {
-        out = PackTokens<kWide>(comma, bytes, keep, kept_decimals, common, s, out);
+        out = PackTokens<kWide>(comma, bytes, ~keep, ~kept_decimals, common, s, out);
         s = 64 - static_cast<unsigned>(std::countl_zero(common));
         rest ^= common;
       }
@@ -647,7 +680,7 @@ template <bool kWide, bool kPadded>
         *out++ = '0';
       } else {
         const unsigned kept = static_cast<unsigned>((keep & through) >> s);
-        Pack(LoadWord(bytes + s), kept, out);
+        Pack(Tables(), LoadWord(bytes + s), kept, out);
         out += std::popcount(kept);
         StoreWord(kZeros, out);
         out += 3 - std::popcount(kept_decimals & token);
@@ -718,7 +751,6 @@ template <bool kWide, bool kPadded>
   for (;;) {
     const std::size_t left = static_cast<std::size_t>(end - at.p);
     if ((at.comma ? in.blanks : in.commas) != 0) return nullptr;  // mixed
-    if (in.minus != 0) break;
     if (left < kWindow) in.blanks |= std::uint64_t{1} << left;
     const std::uint64_t seps = in.commas | in.blanks;
     if (seps == 0) break;
@@ -726,8 +758,8 @@ template <bool kWide, bool kPadded>
     const std::uint64_t starts = (seps << 1) | 1;
     const std::uint64_t from_point = ((not_seps + in.points) ^ not_seps) & not_seps;
     const std::uint64_t decimals = from_point & ~in.points;
-    const std::uint64_t past_third =
-        decimals & ~((in.points << 1) | (in.points << 2) | (in.points << 3));
+    const std::uint64_t two_decimals = decimals & (decimals << 1);
+    const std::uint64_t past_third = two_decimals & (two_decimals << 2);
     const std::uint64_t lead = in.zeros | in.points;
     const std::uint64_t carried = lead + (starts & lead);
     const std::uint64_t first = (carried | starts) & ~lead;
@@ -745,8 +777,8 @@ template <bool kWide, bool kPadded>
     // Those of the tokens whose separator the window holds.
     if ((other & (~std::uint64_t{0} >> std::countl_zero(seps))) != 0) break;
     const std::uint64_t leading = (carried ^ lead) & lead;
-    out = PackTokens<kWide>(at.comma, bytes, in.digits & ~past_third & ~leading,
-                            decimals & ~past_third, seps, 0, out);
+    out = PackTokens<kWide>(at.comma, bytes, ~in.digits | past_third | leading,
+                            ~decimals | past_third, seps, 0, out);
     const std::size_t s = 64 - static_cast<std::size_t>(std::countl_zero(seps));
     // The last token ended by the blank after the list: its separator taken
     // back.
@@ -754,11 +786,11 @@ template <bool kWide, bool kPadded>
     at.count += std::popcount(seps);
     at.p += s;
     if constexpr (kPadded) {
-      in = kWide ? ClassifyPaddedWide(at.p) : ClassifyPaddedNarrow(at.p);
+      in = ClassifyPaddedAt<kWide>(at.p, false);
       in.blanks = LowBits<kWide>(in.blanks, static_cast<unsigned>(end - at.p));
       bytes = at.p;
     } else {
-      in = kWide ? ClassifyWide(at.p, end, image, bytes) : ClassifyNarrow(at.p, end, image, bytes);
+      in = ClassifyAt<kWide>(at.p, end, image, bytes, false);
     }
   }
   if constexpr (kWide) {
@@ -776,28 +808,27 @@ template <bool kWide>
 [[gnu::always_inline]] inline char* ScaleInWindows(const char* list, const char* end,
                                                    bool decimal_point, bool blocks, char* out) {
   const std::size_t size = static_cast<std::size_t>(end - list);
-  alignas(32) char image[kImage];
+  char image[kImage];
   if (size >= 32) {
     if (size > 96) {
       return (kWide ? ScaleWideWindows : ScaleNarrowWindows)(list, end, {list, 0, false},
                                                              decimal_point, blocks, out);
     }
     const char* bytes;
-    const WindowBytes in =
-        kWide ? ClassifyWide(list, end, image, bytes) : ClassifyNarrow(list, end, image, bytes);
+    const WindowBytes in = ClassifyAt<kWide>(list, end, image, bytes, false);
     return ScaleCommon<kWide, false>(list, end, in, bytes, image, decimal_point, blocks, out);
   }
   WindowBytes in;
   if constexpr (kWide) {
     if (size >= 16) {
-      in = CopyPadded32(list, size, image);
+      in = CopyPadded32(list, size, image, false);
     } else {
       CopyPadded(list, size, image);
-      in = ClassifyPaddedWide(image);
+      in = ClassifyPaddedWide(image, false);
     }
   } else {
     CopyPadded(list, size, image);
-    in = ClassifyPaddedNarrow(image);
+    in = ClassifyPaddedNarrow(image, false);
   }
   in.blanks = LowBits<kWide>(in.blanks, static_cast<unsigned>(size));
   return ScaleCommon<kWide, true>(image, image + size, in, image, image, decimal_point, blocks,
@@ -806,15 +837,19 @@ template <bool kWide>
 
 }  // namespace
 
+// Mixed separators are rare: such a list is scaled again the plain way,
+// which puts them right.
 __attribute__((target("ssse3,popcnt"))) char* ScaleListInWindows(const char* list, const char* end,
                                                                  bool decimal_point, bool blocks,
                                                                  char* out) {
-  return ScaleInWindows<false>(list, end, decimal_point, blocks, out);
+  char* const scaled = ScaleInWindows<false>(list, end, decimal_point, blocks, out);
+  return scaled != nullptr ? scaled : WriteScaledByTokens(list, end, decimal_point, blocks, out);
 }
 
 __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleListInWideWindows(
     const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
-  return ScaleInWindows<true>(list, end, decimal_point, blocks, out);
+  char* const scaled = ScaleInWindows<true>(list, end, decimal_point, blocks, out);
+  return scaled != nullptr ? scaled : WriteScaledByTokens(list, end, decimal_point, blocks, out);
 }
 
 }  // namespace tavrel::detail
