@@ -503,8 +503,7 @@ __attribute__((target("popcnt"))) inline std::size_t BitCount(std::uint64_t set)
 // at most eight bytes before its separator): each packed from the eight
 // bytes at bytes[its first byte], the missing decimals and the separator
 // written as one word.  `dropped` and `no_decimals` are the bytes not
-// kept, the bytes not decimals kept.  Apart, so that the compiler gives
-// this loop all the registers.
+// kept, the bytes not decimals kept.
 template <bool kComma, bool kBmi>
 [[gnu::always_inline]] inline char* PackTokensIn(const char* bytes, std::uint64_t dropped,
                                                  std::uint64_t no_decimals, std::uint64_t seps,
@@ -533,38 +532,12 @@ template <bool kComma, bool kBmi>
   return out;
 }
 
-[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* PackTokensWideComma(
-    const char* bytes, std::uint64_t dropped, std::uint64_t no_decimals, std::uint64_t seps,
-    std::size_t s, char* out) {
-  return PackTokensIn<true, true>(bytes, dropped, no_decimals, seps, s, out);
-}
-[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* PackTokensWideBlank(
-    const char* bytes, std::uint64_t dropped, std::uint64_t no_decimals, std::uint64_t seps,
-    std::size_t s, char* out) {
-  return PackTokensIn<false, true>(bytes, dropped, no_decimals, seps, s, out);
-}
-[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* PackTokensNarrowComma(
-    const char* bytes, std::uint64_t dropped, std::uint64_t no_decimals, std::uint64_t seps,
-    std::size_t s, char* out) {
-  return PackTokensIn<true, false>(bytes, dropped, no_decimals, seps, s, out);
-}
-[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* PackTokensNarrowBlank(
-    const char* bytes, std::uint64_t dropped, std::uint64_t no_decimals, std::uint64_t seps,
-    std::size_t s, char* out) {
-  return PackTokensIn<false, false>(bytes, dropped, no_decimals, seps, s, out);
-}
-
 template <bool kWide>
 [[gnu::always_inline]] inline char* PackTokens(bool comma, const char* bytes, std::uint64_t dropped,
                                                std::uint64_t no_decimals, std::uint64_t seps,
                                                std::size_t s, char* out) {
-  if constexpr (kWide) {
-    return (comma ? PackTokensWideComma : PackTokensWideBlank)(bytes, dropped, no_decimals, seps, s,
-                                                               out);
-  } else {
-    return (comma ? PackTokensNarrowComma : PackTokensNarrowBlank)(bytes, dropped, no_decimals,
-                                                                   seps, s, out);
-  }
+  return comma ? PackTokensIn<true, kWide>(bytes, dropped, no_decimals, seps, s, out)
+               : PackTokensIn<false, kWide>(bytes, dropped, no_decimals, seps, s, out);
 }
 
 // Where a list stands while it is scaled window by window.
@@ -771,27 +744,26 @@ template <bool kWide, bool kPadded>
     // byte after the leading zeros that is not a digit other than 0 within
     // the first three decimals (a value of 0, or of less than a thousandth),
     // a token of more than eight bytes.
+    // (`first` is no 0.)
     const std::uint64_t other = ~(in.digits | in.points | seps) | (in.points & ~from_point) |
-                                (starts & seps) | (first & ~(in.digits & ~in.zeros & ~past_third)) |
+                                (starts & seps) | (first & (~in.digits | past_third)) |
                                 (long_tokens & (not_seps << 8));
-    // Those of the tokens whose separator the window holds.
-    if ((other & (~std::uint64_t{0} >> std::countl_zero(seps))) != 0) break;
     const std::uint64_t leading = (carried ^ lead) & lead;
-    out = PackTokens<kWide>(at.comma, bytes, ~in.digits | past_third | leading,
-                            ~decimals | past_third, seps, 0, out);
+    const std::uint64_t dropped = ~in.digits | past_third | leading;
+    const std::uint64_t no_decimals = ~decimals | past_third;
+    if (kPadded || left < kWindow) {
+      // The last window: its tokens end at the blank after the list, whose
+      // separator is taken back.
+      if (LowBits<kWide>(other, static_cast<unsigned>(left) + 1) != 0) break;
+      return PackTokens<kWide>(at.comma, bytes, dropped, no_decimals, seps, 0, out) - 1;
+    }
+    // The tokens whose separator the window holds.
     const std::size_t s = 64 - static_cast<std::size_t>(std::countl_zero(seps));
-    // The last token ended by the blank after the list: its separator taken
-    // back.
-    if (s > left) return out - 1;
+    if (LowBits<kWide>(other, static_cast<unsigned>(s)) != 0) break;
+    out = PackTokens<kWide>(at.comma, bytes, dropped, no_decimals, seps, 0, out);
     at.count += std::popcount(seps);
     at.p += s;
-    if constexpr (kPadded) {
-      in = ClassifyPaddedAt<kWide>(at.p, false);
-      in.blanks = LowBits<kWide>(in.blanks, static_cast<unsigned>(end - at.p));
-      bytes = at.p;
-    } else {
-      in = ClassifyAt<kWide>(at.p, end, image, bytes, false);
-    }
+    in = ClassifyAt<kWide>(at.p, end, image, bytes, false);
   }
   if constexpr (kWide) {
     return (kPadded ? ScalePaddedWideWindows : ScaleWideWindows)(list, end, at, decimal_point,
@@ -802,22 +774,14 @@ template <bool kWide, bool kPadded>
   }
 }
 
-// A list scaled: one of fewer than 32 bytes copied first into 64 bytes,
-// blanks after it; of a longer one nothing past the end is read.
+// A list scaled, as ScaleListInWindows: one of fewer than 32 bytes copied
+// first into 64 bytes, blanks after it; of a longer one nothing past the
+// end is read.  Apart for each length, so that each has its registers.
 template <bool kWide>
-[[gnu::always_inline]] inline char* ScaleInWindows(const char* list, const char* end,
-                                                   bool decimal_point, bool blocks, char* out) {
+[[gnu::always_inline]] inline char* ScaleShort(const char* list, const char* end,
+                                               bool decimal_point, bool blocks, char* out) {
   const std::size_t size = static_cast<std::size_t>(end - list);
-  char image[kImage];
-  if (size >= 32) {
-    if (size > 96) {
-      return (kWide ? ScaleWideWindows : ScaleNarrowWindows)(list, end, {list, 0, false},
-                                                             decimal_point, blocks, out);
-    }
-    const char* bytes;
-    const WindowBytes in = ClassifyAt<kWide>(list, end, image, bytes, false);
-    return ScaleCommon<kWide, false>(list, end, in, bytes, image, decimal_point, blocks, out);
-  }
+  char image[64];
   WindowBytes in;
   if constexpr (kWide) {
     if (size >= 16) {
@@ -831,25 +795,71 @@ template <bool kWide>
     in = ClassifyPaddedNarrow(image, false);
   }
   in.blanks = LowBits<kWide>(in.blanks, static_cast<unsigned>(size));
-  return ScaleCommon<kWide, true>(image, image + size, in, image, image, decimal_point, blocks,
-                                  out);
+  char* const scaled =
+      ScaleCommon<kWide, true>(image, image + size, in, image, image, decimal_point, blocks, out);
+  // Mixed separators are rare: such a list is scaled again the plain way,
+  // which puts them right.
+  return scaled != nullptr ? scaled : WriteScaledByTokens(list, end, decimal_point, blocks, out);
+}
+template <bool kWide>
+[[gnu::always_inline]] inline char* ScaleMedium(const char* list, const char* end,
+                                                bool decimal_point, bool blocks, char* out) {
+  char image[kImage];
+  const char* bytes;
+  const WindowBytes in = ClassifyAt<kWide>(list, end, image, bytes, false);
+  char* const scaled =
+      ScaleCommon<kWide, false>(list, end, in, bytes, image, decimal_point, blocks, out);
+  return scaled != nullptr ? scaled : WriteScaledByTokens(list, end, decimal_point, blocks, out);
+}
+template <bool kWide>
+[[gnu::always_inline]] inline char* ScaleLong(const char* list, const char* end, bool decimal_point,
+                                              bool blocks, char* out) {
+  char* const scaled =
+      ScaleWindows<kWide, false>(list, end, {list, 0, false}, decimal_point, blocks, out);
+  return scaled != nullptr ? scaled : WriteScaledByTokens(list, end, decimal_point, blocks, out);
+}
+
+[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleShortWide(
+    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
+  return ScaleShort<true>(list, end, decimal_point, blocks, out);
+}
+[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleMediumWide(
+    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
+  return ScaleMedium<true>(list, end, decimal_point, blocks, out);
+}
+[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleLongWide(
+    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
+  return ScaleLong<true>(list, end, decimal_point, blocks, out);
+}
+[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* ScaleShortNarrow(
+    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
+  return ScaleShort<false>(list, end, decimal_point, blocks, out);
+}
+[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* ScaleMediumNarrow(
+    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
+  return ScaleMedium<false>(list, end, decimal_point, blocks, out);
+}
+[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* ScaleLongNarrow(
+    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
+  return ScaleLong<false>(list, end, decimal_point, blocks, out);
 }
 
 }  // namespace
 
-// Mixed separators are rare: such a list is scaled again the plain way,
-// which puts them right.
-__attribute__((target("ssse3,popcnt"))) char* ScaleListInWindows(const char* list, const char* end,
-                                                                 bool decimal_point, bool blocks,
-                                                                 char* out) {
-  char* const scaled = ScaleInWindows<false>(list, end, decimal_point, blocks, out);
-  return scaled != nullptr ? scaled : WriteScaledByTokens(list, end, decimal_point, blocks, out);
+char* ScaleListInWindows(const char* list, const char* end, bool decimal_point, bool blocks,
+                         char* out) {
+  const std::size_t size = static_cast<std::size_t>(end - list);
+  if (size < 32) return ScaleShortNarrow(list, end, decimal_point, blocks, out);
+  if (size <= 96) return ScaleMediumNarrow(list, end, decimal_point, blocks, out);
+  return ScaleLongNarrow(list, end, decimal_point, blocks, out);
 }
 
-__attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleListInWideWindows(
-    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
-  char* const scaled = ScaleInWindows<true>(list, end, decimal_point, blocks, out);
-  return scaled != nullptr ? scaled : WriteScaledByTokens(list, end, decimal_point, blocks, out);
+char* ScaleListInWideWindows(const char* list, const char* end, bool decimal_point, bool blocks,
+                             char* out) {
+  const std::size_t size = static_cast<std::size_t>(end - list);
+  if (size < 32) return ScaleShortWide(list, end, decimal_point, blocks, out);
+  if (size <= 96) return ScaleMediumWide(list, end, decimal_point, blocks, out);
+  return ScaleLongWide(list, end, decimal_point, blocks, out);
 }
 
 }  // namespace tavrel::detail
