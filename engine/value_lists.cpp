@@ -251,10 +251,13 @@ bool ScalersWanted() {
 }  // namespace
 
 bool WriteScaledDecimal(const ExactDecimal& number, bool decimal_point, char*& out) {
+  // The digits that, with 0 to 3 decimals, scale to kPlainLimit.
+  static constexpr std::uint64_t kLimits[4] = {kPlainLimit / 1000, kPlainLimit / 100,
+                                               kPlainLimit / 10, kPlainLimit};
   std::uint64_t whole;
   bool cut = false;  // a fraction was dropped
   if (number.fraction <= 3) {
-    if (number.digits >= kPlainLimit / kPowersOfTen[3 - number.fraction]) return false;
+    if (number.digits >= kLimits[number.fraction]) return false;
     whole = number.digits * kPowersOfTen[3 - number.fraction];
   } else {
     const std::uint64_t divisor = kPowersOfTen[number.fraction - 3];

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -588,7 +589,9 @@ TEST(Differential, GeneratedFields) {
 // them one token of another form (a sign, a value of 0 or below a
 // thousandth, an exponent, an empty token ...) in a random place, which
 // leaves that window to the slower way.  The last token is cut to fit,
-// which may leave a point or a separator last.
+// which may leave a point or a separator last.  Each list is also scaled
+// alone in memory of its own size, where AddressSanitizer reports any load
+// before or past it, on every way, as the plain way scales it.
 TEST(Differential, CommonValueListsOfEveryLength) {
   std::mt19937 random(72);
   auto digits = [&](std::size_t count) {
@@ -607,6 +610,7 @@ TEST(Differential, CommonValueListsOfEveryLength) {
                                        "+2",        "1.23e3",   "",       ".",    "1..2",
                                        "123456789", "00000.01", "1.2x"};
   std::vector<std::string> lines;
+  std::vector<std::string> lists;
   for (std::size_t length = 1; length <= 140; ++length) {
     for (int draw = 0; draw < 4; ++draw) {
       const char separator = draw % 2 == 0 ? ',' : ' ';
@@ -625,9 +629,45 @@ TEST(Differential, CommonValueListsOfEveryLength) {
       lines.push_back("0 12  " + list);
       lines.push_back("1 3 " + list);
       lines.push_back("-gx" + list);
+      lists.push_back(list);
     }
   }
   EXPECT_TRUE(SameOnEveryScaler(lines));
+  // The scaled list, or "error N".
+  auto scaled = [](const std::string& list, bool decimal_point) {
+    const std::unique_ptr<char[]> alone = std::make_unique_for_overwrite<char[]>(list.size());
+    std::copy(list.begin(), list.end(), alone.get());
+    std::string out(detail::LineBound(list.size()), '\0');
+    try {
+      out.resize(static_cast<std::size_t>(
+          detail::WriteScaled({alone.get(), list.size()}, decimal_point, out.data()) - out.data()));
+      return out;
+    } catch (const RuntimeError& error) {
+      return "error " + std::to_string(error.number());
+    }
+  };
+  const unsigned before = detail::UseValueScalers(0);
+  std::vector<std::string> plain;
+  for (const std::string& list : lists) {
+    plain.push_back(scaled(list, true));
+    plain.push_back(scaled(list, false));
+  }
+  for (const unsigned scalers : {detail::kScaleWindows | detail::kScaleWide | detail::kScaleBlocks,
+                                 detail::kScaleWindows | detail::kScaleBlocks}) {
+    detail::UseValueScalers(scalers);
+    int reported = 0;
+    for (std::size_t i = 0; i < lists.size() && reported < 10; ++i) {
+      for (const bool decimal_point : {true, false}) {
+        const std::string& expected = plain[2 * i + (decimal_point ? 0 : 1)];
+        const std::string actual = scaled(lists[i], decimal_point);
+        if (actual == expected) continue;
+        ADD_FAILURE() << "list \"" << lists[i] << "\" (scalers " << scalers << ", decimal point "
+                      << decimal_point << ")\n  got      " << actual << "\n  expected " << expected;
+        ++reported;
+      }
+    }
+  }
+  detail::UseValueScalers(before);
 }
 
 }  // namespace
