@@ -740,14 +740,13 @@ template <bool kWide, bool kPadded>
     long_tokens &= long_tokens << 2;
     long_tokens &= long_tokens << 4;
     // Bytes of no token of the common form: any other byte, a second point,
-    // an empty token (also after a separator that ends the list), a first
-    // byte after the leading zeros that is not a digit other than 0 within
-    // the first three decimals (a value of 0, or of less than a thousandth),
-    // a token of more than eight bytes.
-    // (`first` is no 0.)
+    // a token of more than eight bytes, a first byte after the leading
+    // zeros that is a separator (a value of 0, an empty token, also after a
+    // separator that ends the list) or past the third decimal (a value of
+    // less than a thousandth).  (A first byte of another kind is another
+    // byte.)
     const std::uint64_t other = ~(in.digits | in.points | seps) | (in.points & ~from_point) |
-                                (starts & seps) | (first & (~in.digits | past_third)) |
-                                (long_tokens & (not_seps << 8));
+                                (first & (seps | past_third)) | (long_tokens & (not_seps << 8));
     const std::uint64_t leading = (carried ^ lead) & lead;
     const std::uint64_t dropped = ~in.digits | past_third | leading;
     const std::uint64_t no_decimals = ~decimals | past_third;
