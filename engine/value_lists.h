@@ -106,15 +106,36 @@ char* WriteScaledByTokens(const char* list, const char* end, bool decimal_point,
 // value_lists_simd.cpp); 0 with nothing written for a token it cannot take.
 unsigned ScaleBlock(const char* p, const char* list, const char* end, bool decimal_point,
                     char*& out);
-// A whole value list scaled 64 bytes at a time with SSSE3 and POPCNT, the tokens of
-// an unusual form one by one (ScaleToken), a list whose separators are mixed
-// by WriteScaledByTokens; as WriteScaled.  At most 50 tokens; the caller
-// checked for a 51st.
-char* ScaleListInWindows(const char* list, const char* end, bool decimal_point, bool blocks,
-                         char* out);
+// A whole value list scaled 64 bytes at a time with SSSE3 and POPCNT, the
+// tokens of an unusual form one by one (ScaleToken), a list whose separators
+// are mixed by WriteScaledByTokens; as WriteScaled.  At most 50 tokens; the
+// caller checked for a 51st.  Apart for lists of fewer than 32 bytes, of up
+// to 96 and longer ones (value_lists_simd.cpp).
+char* ScaleShortList(const char* list, const char* end, bool decimal_point, bool blocks, char* out);
+char* ScaleMediumList(const char* list, const char* end, bool decimal_point, bool blocks,
+                      char* out);
+char* ScaleLongList(const char* list, const char* end, bool decimal_point, bool blocks, char* out);
+inline char* ScaleListInWindows(const char* list, const char* end, bool decimal_point, bool blocks,
+                                char* out) {
+  const std::size_t size = static_cast<std::size_t>(end - list);
+  if (size < 32) return ScaleShortList(list, end, decimal_point, blocks, out);
+  if (size <= 96) return ScaleMediumList(list, end, decimal_point, blocks, out);
+  return ScaleLongList(list, end, decimal_point, blocks, out);
+}
 // The same with AVX2, BMI and BMI2.
-char* ScaleListInWideWindows(const char* list, const char* end, bool decimal_point, bool blocks,
-                             char* out);
+char* ScaleShortListWide(const char* list, const char* end, bool decimal_point, bool blocks,
+                         char* out);
+char* ScaleMediumListWide(const char* list, const char* end, bool decimal_point, bool blocks,
+                          char* out);
+char* ScaleLongListWide(const char* list, const char* end, bool decimal_point, bool blocks,
+                        char* out);
+inline char* ScaleListInWideWindows(const char* list, const char* end, bool decimal_point,
+                                    bool blocks, char* out) {
+  const std::size_t size = static_cast<std::size_t>(end - list);
+  if (size < 32) return ScaleShortListWide(list, end, decimal_point, blocks, out);
+  if (size <= 96) return ScaleMediumListWide(list, end, decimal_point, blocks, out);
+  return ScaleLongListWide(list, end, decimal_point, blocks, out);
+}
 #endif
 
 }  // namespace tavrel::detail

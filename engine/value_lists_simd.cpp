@@ -1,9 +1,11 @@
 // The value lists scaled with the vector instructions of x86 processors:
 // whole lists in windows of 64 bytes (classified 16 bytes at a time with
-// SSE2, or 32 with AVX2), and single tokens in sixteen bytes.  Each function
-// carries the instruction set it needs (no build option asks for more than
-// the processor's base), and value_lists.cpp calls it only where the
-// processor has that set.
+// SSE2, or 32 with AVX2), and single tokens in sixteen bytes.  Most lists
+// (all their tokens plain decimals of up to eight bytes) take a short way,
+// ScaleCommon; any other window goes to ScaleWindows, any other token to
+// ScaleToken.  Each function carries the instruction set it needs (no
+// build option asks for more than the processor's base), and
+// value_lists.cpp calls it only where the processor has that set.
 #include "value_lists.h"
 
 #if TAVREL_SIMD_VALUES
@@ -254,9 +256,10 @@ __attribute__((target("avx2"))) inline WindowBytes Classify32(__m256i w, bool mi
 
 // The 32 bytes at `p` classified (the minus signs only if `minus`: the
 // common way takes them for any other byte); also copied to `to` unless
-// that is nullptr.  (The functions that handle vectors are small and carry their
-// instruction set; the larger ones that call them need none, and are
-// inlined into the function that has it.)
+// that is nullptr.  The functions that handle vectors are small and carry
+// their instruction set; the larger ones that call them carry none and are
+// inlined into the function that has it (a function without the set could
+// not take one of them inlined whole).
 __attribute__((target("avx2"))) inline WindowBytes Classify32At(bool minus, const char* p,
                                                                 char* to = nullptr) {
   const __m256i bytes = Load32(p);
@@ -818,47 +821,40 @@ template <bool kWide>
   return scaled != nullptr ? scaled : WriteScaledByTokens(list, end, decimal_point, blocks, out);
 }
 
-[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleShortWide(
-    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
-  return ScaleShort<true>(list, end, decimal_point, blocks, out);
-}
-[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleMediumWide(
-    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
-  return ScaleMedium<true>(list, end, decimal_point, blocks, out);
-}
-[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleLongWide(
-    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
-  return ScaleLong<true>(list, end, decimal_point, blocks, out);
-}
-[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* ScaleShortNarrow(
-    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
-  return ScaleShort<false>(list, end, decimal_point, blocks, out);
-}
-[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* ScaleMediumNarrow(
-    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
-  return ScaleMedium<false>(list, end, decimal_point, blocks, out);
-}
-[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* ScaleLongNarrow(
-    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
-  return ScaleLong<false>(list, end, decimal_point, blocks, out);
-}
-
 }  // namespace
 
-char* ScaleListInWindows(const char* list, const char* end, bool decimal_point, bool blocks,
-                         char* out) {
-  const std::size_t size = static_cast<std::size_t>(end - list);
-  if (size < 32) return ScaleShortNarrow(list, end, decimal_point, blocks, out);
-  if (size <= 96) return ScaleMediumNarrow(list, end, decimal_point, blocks, out);
-  return ScaleLongNarrow(list, end, decimal_point, blocks, out);
+__attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleShortListWide(const char* list,
+                                                                         const char* end,
+                                                                         bool decimal_point,
+                                                                         bool blocks, char* out) {
+  return ScaleShort<true>(list, end, decimal_point, blocks, out);
 }
-
-char* ScaleListInWideWindows(const char* list, const char* end, bool decimal_point, bool blocks,
-                             char* out) {
-  const std::size_t size = static_cast<std::size_t>(end - list);
-  if (size < 32) return ScaleShortWide(list, end, decimal_point, blocks, out);
-  if (size <= 96) return ScaleMediumWide(list, end, decimal_point, blocks, out);
-  return ScaleLongWide(list, end, decimal_point, blocks, out);
+__attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleMediumListWide(const char* list,
+                                                                          const char* end,
+                                                                          bool decimal_point,
+                                                                          bool blocks, char* out) {
+  return ScaleMedium<true>(list, end, decimal_point, blocks, out);
+}
+__attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleLongListWide(const char* list,
+                                                                        const char* end,
+                                                                        bool decimal_point,
+                                                                        bool blocks, char* out) {
+  return ScaleLong<true>(list, end, decimal_point, blocks, out);
+}
+__attribute__((target("ssse3,popcnt"))) char* ScaleShortList(const char* list, const char* end,
+                                                             bool decimal_point, bool blocks,
+                                                             char* out) {
+  return ScaleShort<false>(list, end, decimal_point, blocks, out);
+}
+__attribute__((target("ssse3,popcnt"))) char* ScaleMediumList(const char* list, const char* end,
+                                                              bool decimal_point, bool blocks,
+                                                              char* out) {
+  return ScaleMedium<false>(list, end, decimal_point, blocks, out);
+}
+__attribute__((target("ssse3,popcnt"))) char* ScaleLongList(const char* list, const char* end,
+                                                            bool decimal_point, bool blocks,
+                                                            char* out) {
+  return ScaleLong<false>(list, end, decimal_point, blocks, out);
 }
 
 }  // namespace tavrel::detail
