@@ -1,7 +1,9 @@
 // Numeric records "0" to "6": coordinates scaled to thousandths, angles in
 // units, pad rotation and text anchoring folded into the 3.5 fields.
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -53,6 +55,152 @@ char* ScaledFields(const FieldTable& f, int first, int last, bool decimal_point,
                            decimal_point, out);
 }
 
+// The `size` (1 to 8) bytes at `p` as a word, the first in the lowest bits,
+// the rest 0; eight are read at once when the line holds them.
+std::uint64_t LoadField(const char* p, std::size_t size, const char* end) {
+  if (end - p >= 8) return LoadWord(p) & kLowBytes[size];
+  std::uint64_t word = 0;
+  for (std::size_t i = 0; i < size; ++i)
+    word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+  return word;
+}
+
+// A field of the plain short form: a sign, then 1 to 8 digits with at most
+// one point among them.  Its digits (0 to 9 each, the first in the lowest
+// byte, none past `count`), how many stand before the point, its sign.
+struct ShortDecimal {
+  std::uint64_t digits = 0;
+  unsigned count = 0;
+  unsigned whole = 0;
+  bool negative = false;
+};
+
+// Reads `text`, which lies in a line ending at `end`, as a ShortDecimal;
+// false for any other text.  All its bytes are looked at at once.
+bool ReadShort(std::string_view text, const char* end, ShortDecimal& number) {
+  const char* p = text.data();
+  std::size_t size = text.size();
+  if (size == 0) return false;
+  number.negative = *p == '-';
+  if (*p == '-' || *p == '+') {
+    ++p;
+    --size;
+  }
+  if (size - 1 >= 8) return false;  // no byte or more than eight
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  const std::uint64_t values = LoadField(p, size, end) ^ (kZeros & kLowBytes[size]);
+  // A high bit in each byte other than a digit (whose value is not 0 to 9).
+  const std::uint64_t others =
+      (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh & kLowBytes[size];
+  if (others == 0) {
+    number.digits = values;
+    number.count = number.whole = static_cast<unsigned>(size);
+    return true;
+  }
+  const auto point = static_cast<unsigned>(std::countr_zero(others)) / 8;
+  if ((others & (others - 1)) != 0 || p[point] != '.' || size == 1) return false;
+  // The point taken out: the decimals move down one byte.
+  number.digits = (values & kLowBytes[point]) | ((values >> 8) & ~kLowBytes[point]);
+  number.count = static_cast<unsigned>(size) - 1;
+  number.whole = point;
+  return true;
+}
+
+// Moltiplica of a ShortDecimal that is one token (its text `text`): its
+// whole part and first three decimals, the missing ones as zeros, without
+// leading zeros.  A value of 0 keeps its text; one below a thousandth is 0,
+// or -1 when negative under a decimal point.  False, with nothing written,
+// for more than five whole digits, and for a negative value whose dropped
+// decimals take it one further down: the general way writes those.
+bool WriteScaledShort(const ShortDecimal& number, std::string_view text, bool decimal_point,
+                      char*& out) {
+  if (number.whole > 5) return false;
+  const unsigned kept = std::min(number.count, number.whole + 3);
+  const std::uint64_t digits = number.digits & kLowBytes[kept];
+  const bool cut = (number.digits & ~kLowBytes[kept]) != 0;
+  const bool down = number.negative && cut && decimal_point;
+  if (digits == 0) {
+    if (!cut) {
+      out = Put(out, text);
+    } else if (down) {
+      out = Put(out, "-1");
+    } else {
+      *out++ = '0';
+    }
+    return true;
+  }
+  if (down) return false;
+  if (number.negative) *out++ = '-';
+  const auto zeros = static_cast<unsigned>(std::countr_zero(digits)) / 8;
+  StoreWord((digits | (kZeros & kLowBytes[number.whole + 3])) >> (8 * zeros), out);
+  out += number.whole + 3 - zeros;
+  return true;
+}
+
+// ScaledField of the short decimals that are not of its common form.
+[[gnu::noinline]] char* ScaledShortField(std::string_view text, const char* end, bool decimal_point,
+                                         char* out) {
+  if (ShortDecimal number;
+      ReadShort(text, end, number) && WriteScaledShort(number, text, decimal_point, out)) {
+    return out;
+  }
+  return nullptr;
+}
+
+// Moltiplica of a field (in a line ending at `end`) that is a short decimal:
+// WriteScaledShort; nullptr, with nothing of use written, for any other
+// field.  The common form, up to five digits, maybe a point and more
+// digits, no sign, a value of at least a thousandth, and eight bytes of
+// the line from its start, without a call.
+[[gnu::always_inline]] inline char* ScaledField(std::string_view text, const char* end,
+                                                bool decimal_point, char* out) {
+  const char* const p = text.data();
+  const std::size_t size = text.size();
+  if (size - 1 >= 8 || end - p < 8) return ScaledShortField(text, end, decimal_point, out);
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  const std::uint64_t values = (LoadWord(p) ^ kZeros) & kLowBytes[size];
+  // A high bit in each byte other than a digit (whose value is not 0 to 9).
+  const std::uint64_t others =
+      (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh & kLowBytes[size];
+  // The point, or the end; the digits without the point.
+  const unsigned point = others == 0 ? static_cast<unsigned>(size)
+                                     : static_cast<unsigned>(std::countr_zero(others)) / 8;
+  const unsigned whole_plus_3 = point + 3;
+  const unsigned count = static_cast<unsigned>(size) - (others != 0 ? 1 : 0);
+  const std::uint64_t digits = (values & kLowBytes[point]) | ((values >> 8) & ~kLowBytes[point]);
+  const std::uint64_t kept = digits & kLowBytes[std::min(count, whole_plus_3)];
+  if ((others & (others - 1)) != 0 || (others != 0 && p[point] != '.') || whole_plus_3 > 8 ||
+      kept == 0) {
+    return ScaledShortField(text, end, decimal_point, out);
+  }
+  const auto zeros = static_cast<unsigned>(std::countr_zero(kept)) / 8;
+  StoreWord((kept | (kZeros & kLowBytes[whole_plus_3])) >> (8 * zeros), out);
+  return out + whole_plus_3 - zeros;
+}
+
+// Moltiplica of the fields numbered in `order`, joined by single blanks,
+// each scaled by itself when all are short decimals (one token each); else
+// nullptr, with what was written of no use.
+template <std::size_t N>
+char* ScaledShortFields(const FieldTable& f, const int (&order)[N], const char* end,
+                        bool decimal_point, char* out) {
+  for (const int n : order) {
+    out = ScaledField(f[n], end, decimal_point, out);
+    if (out == nullptr) return nullptr;
+    *out++ = ' ';
+  }
+  return out - 1;
+}
+
+// ScaledFields of fields 3 to 6 or 4 to 7 (`first`), the common short
+// decimals each by itself.
+char* ScaledFourFields(const FieldTable& f, int first, const char* end, bool decimal_point,
+                       char* out) {
+  const int order[] = {first, first + 1, first + 2, first + 3};
+  if (char* const scaled = ScaledShortFields(f, order, end, decimal_point, out)) return scaled;
+  return ScaledFields(f, first, first + 3, decimal_point, out);
+}
+
 // Error 9 when `line` has more than 100 fields; apart, so that its field
 // table takes no room on the stack of the common case.
 [[gnu::noinline]] void CheckFieldCount(std::string_view line) {
@@ -87,7 +235,7 @@ char* PrefixAndList(std::string_view line, bool decimal_point, char* out) {
 char* Record2(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
   out = PutPrefix4(line, out);
   *out++ = ' ';
-  out = ScaledFields(f, 3, 6, decimal_point, out);
+  out = ScaledFourFields(f, 3, line.data() + line.size(), decimal_point, out);
   *out++ = ' ';
   out = WriteRad(f[7], 256.0f, out);
   *out++ = ' ';
@@ -140,12 +288,13 @@ bool OneTokenEach(const FieldTable& f, int first, int last) {
   return f.count() >= last && !SplitsApart(f.Span(first, last));
 }
 
-// A field and, when it is a short decimal, its value.
+// A field and, when it is a short decimal, its value; none before it is read.
 struct Field {
+  Field() = default;
   explicit Field(std::string_view field) : text(field), fixed(ReadFixed(field, value)) {}
   std::string_view text;
   FixedDecimal value;
-  bool fixed;
+  bool fixed = false;
 };
 
 // Moltiplica of a field that is one token of its list.
@@ -159,11 +308,13 @@ char* ScaledToken(const Field& field, bool decimal_point, char* out) {
 
 // The pad record.  A pad without size in field 3 takes 16 times field 2 there;
 // at 90 and 270 degrees (field 9) its two sizes in fields 6 and 7 change place.
-char* Record3(const FieldTable& f, bool decimal_point, char* out) {
+char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
+  const char* const end = line.data() + line.size();
   std::string_view field2 = f[2];
   std::string_view field3 = f[3];
   char sized[64];
-  if (Is(field3, "0") || NumberIs(field3, 0)) {
+  if (ShortDecimal size;
+      ReadShort(field3, end, size) ? size.digits == 0 : Is(field3, "0") || NumberIs(field3, 0)) {
     // Sixteen times the double nearest to a short decimal is the double
     // nearest to sixteen times it.
     ExactDecimal exact;
@@ -185,7 +336,13 @@ char* Record3(const FieldTable& f, bool decimal_point, char* out) {
   *out++ = ' ';
   out = Put(out, field3);
   *out++ = ' ';
-  if (!turned) {
+  // The common short decimals each scaled by itself, in their new order.
+  static constexpr int kStraight[] = {4, 5, 6, 7, 8};
+  static constexpr int kTurned[] = {4, 5, 7, 6, 8};
+  if (char* const scaled =
+          ScaledShortFields(f, turned ? kTurned : kStraight, end, decimal_point, out)) {
+    out = scaled;
+  } else if (!turned) {
     out = ScaledFields(f, 4, 8, decimal_point, out);
   } else if (OneTokenEach(f, 4, 8)) {
     // The five values scaled as they stand, then the third and the fourth
@@ -338,49 +495,98 @@ int AnchorCode(std::string_view text) {
   return 0;
 }
 
+// Moltiplica of a text's fields 3 to 6 (`height` ... `width`, all read),
+// fields 4 and 5 replaced by their shifts `x` and `y` where these are given.
+char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& field4,
+                       const Field& field5, const Field& width, ShiftedField* x, ShiftedField* y,
+                       bool decimal_point, char* out) {
+  // A short decimal holds no blank and no comma: four of them are four
+  // tokens.
+  const bool all_fixed = height.fixed && field4.fixed && field5.fixed && width.fixed;
+  if ((all_fixed && f.count() >= 6) || OneTokenEach(f, 3, 6)) {
+    // The shifted values scaled straight from their exact decimals.
+    out = ScaledToken(height, decimal_point, out);
+    *out++ = ' ';
+    out = x != nullptr ? ScaledShift(*x, decimal_point, out)
+                       : ScaledToken(field4, decimal_point, out);
+    *out++ = ' ';
+    out = y != nullptr ? ScaledShift(*y, decimal_point, out)
+                       : ScaledToken(field5, decimal_point, out);
+    *out++ = ' ';
+    return ScaledToken(width, decimal_point, out);
+  }
+  return WriteScaledFields(
+      {f[3], x != nullptr ? TextOf(*x) : f[4], y != nullptr ? TextOf(*y) : f[5], f[6]},
+      decimal_point, out);
+}
+
 // The text record: anchoring folded into the text position.  The anchor
 // code's remainder by 4 shifts the x position (field 4) by the text's width
 // (field 6), its quotient shifts the y position (field 5) by its height
 // (field 3).  The anchor code (field 8) and field 9 are dropped.
 char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
+  const char* const end = line.data() + line.size();
   const int code = AnchorCode(f[8]);
   const int x_step = code % 4;
   const int y_step = code / 4;
   if (code == 0) {
     out = PutPrefix4(line, out);
     *out++ = ' ';
-    out = ScaledFields(f, 3, 6, decimal_point, out);
+    out = ScaledFourFields(f, 3, end, decimal_point, out);
   } else {
-    // Each field read once, for its shift and for its scaling.
-    const Field height(f[3]);
-    const Field field4(f[4]);
-    const Field field5(f[5]);
-    const Field width(f[6]);
+    // The fields a shift reads, each read once, for the shift and for its
+    // scaling.
+    Field height;
+    Field field4;
+    Field field5;
+    Field width;
     ShiftedField x;
     ShiftedField y;
-    if (x_step != 0) Shifted(field4, x_step, width, x);
-    if (y_step != 0) Shifted(field5, y_step, height, y);
+    const bool x_sized = x_step == 1 || x_step == 2;
+    const bool y_sized = y_step == 1 || y_step == 2;
+    if (x_step != 0) {
+      field4 = Field(f[4]);
+      if (x_sized) width = Field(f[6]);
+      Shifted(field4, x_step, width, x);
+    }
+    if (y_step != 0) {
+      field5 = Field(f[5]);
+      if (y_sized) height = Field(f[3]);
+      Shifted(field5, y_step, height, y);
+    }
 
     out = PutPrefix4(line, out);
     *out++ = ' ';
-    // A short decimal holds no blank and no comma: four of them are four
-    // tokens.
-    const bool all_fixed = height.fixed && field4.fixed && field5.fixed && width.fixed;
-    if ((all_fixed && f.count() >= 6) || OneTokenEach(f, 3, 6)) {
-      // The shifted values scaled straight from their exact decimals.
-      out = ScaledToken(height, decimal_point, out);
-      *out++ = ' ';
-      out = x_step != 0 ? ScaledShift(x, decimal_point, out)
-                        : ScaledToken(field4, decimal_point, out);
-      *out++ = ' ';
-      out = y_step != 0 ? ScaledShift(y, decimal_point, out)
-                        : ScaledToken(field5, decimal_point, out);
-      *out++ = ' ';
-      out = ScaledToken(width, decimal_point, out);
+    // The common case: short decimals, the shifted ones scaled straight
+    // from their exact decimals, the others each by itself.
+    char* scaled = nullptr;
+    if (f.count() >= 6 && (x_step == 0 || field4.fixed) && (y_step == 0 || field5.fixed)) {
+      scaled = ScaledField(f[3], end, decimal_point, out);
+      if (scaled != nullptr) {
+        *scaled++ = ' ';
+        scaled = x_step != 0 ? ScaledShift(x, decimal_point, scaled)
+                             : ScaledField(f[4], end, decimal_point, scaled);
+      }
+      if (scaled != nullptr) {
+        *scaled++ = ' ';
+        scaled = y_step != 0 ? ScaledShift(y, decimal_point, scaled)
+                             : ScaledField(f[5], end, decimal_point, scaled);
+      }
+      if (scaled != nullptr) {
+        *scaled++ = ' ';
+        scaled = ScaledField(f[6], end, decimal_point, scaled);
+      }
+    }
+    if (scaled != nullptr) {
+      out = scaled;
     } else {
-      out = WriteScaledFields(
-          {f[3], x_step != 0 ? TextOf(x) : f[4], y_step != 0 ? TextOf(y) : f[5], f[6]},
-          decimal_point, out);
+      // The other fields read too.
+      if (!x_sized) width = Field(f[6]);
+      if (!y_sized) height = Field(f[3]);
+      if (x_step == 0) field4 = Field(f[4]);
+      if (y_step == 0) field5 = Field(f[5]);
+      out = ScaledTextFields(f, height, field4, field5, width, x_step != 0 ? &x : nullptr,
+                             y_step != 0 ? &y : nullptr, decimal_point, out);
     }
   }
   *out++ = ' ';
@@ -394,7 +600,7 @@ char* Record6(std::string_view line, const FieldTable& f, bool decimal_point, ch
   *out++ = ' ';
   out = WriteRad(f[3], 128.0f, out);
   *out++ = ' ';
-  out = ScaledFields(f, 4, 7, decimal_point, out);
+  out = ScaledFourFields(f, 4, line.data() + line.size(), decimal_point, out);
   *out++ = ' ';
   return FieldsFromAndTrim(8, f, out);
 }
@@ -415,7 +621,7 @@ char* NumericRecord(std::string_view line, bool decimal_point, char* out) {
     case '2':
       return Record2(line, fields, decimal_point, out);
     case '3':
-      return Record3(fields, decimal_point, out);
+      return Record3(line, fields, decimal_point, out);
     case '4':
       return Record4(line, fields, decimal_point, out);
     default:  // '6'
