@@ -272,6 +272,35 @@ bool QuarterTurned(std::string_view text) {
   return NumberIs(text, 90) || NumberIs(text, 270);
 }
 
+// WriteNumberText of the double nearest to `exact` where that is the exact
+// decimal's own text (IsNumberTextOf): its digits without trailing zeros and
+// without a 0 before the point.  False, with nothing written, for 0, for 15
+// digits and more, and below 10^-4, whose texts WriteNumberText decides.
+bool WriteExactText(const ExactDecimal& exact, char*& out) {
+  int fraction = exact.fraction;
+  if (exact.digits == 0 || exact.digits >= kPowersOfTen[15] || fraction > 19 ||
+      (fraction > 4 && exact.digits < kPowersOfTen[fraction - 4])) {
+    return false;
+  }
+  if (exact.negative) *out++ = '-';
+  const std::uint64_t scale = kPowersOfTen[fraction];
+  const std::uint64_t whole = exact.digits / scale;
+  std::uint64_t part = exact.digits % scale;
+  if (whole != 0) out = WriteDigits(whole, out);
+  if (part == 0) return true;
+  while (part % 10 == 0) {
+    part /= 10;
+    --fraction;
+  }
+  *out++ = '.';
+  // The fraction's leading zeros, then its digits.
+  char* const last = out + fraction;
+  for (char* p = last; p > out; part /= 10)
+    *--p = static_cast<char>('0' + part % 10);
+  out = last;
+  return true;
+}
+
 // The exact decimal of a short decimal.
 ExactDecimal Exact(const FixedDecimal& d) {
   const bool negative = d.value < 0;
@@ -313,20 +342,22 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
   std::string_view field2 = f[2];
   std::string_view field3 = f[3];
   char sized[64];
-  if (ShortDecimal size;
-      ReadShort(field3, end, size) ? size.digits == 0 : Is(field3, "0") || NumberIs(field3, 0)) {
+  ShortDecimal size;
+  if (Is(field3, "0") || (ReadShort(field3, end, size) ? size.digits == 0 : NumberIs(field3, 0))) {
     // Sixteen times the double nearest to a short decimal is the double
-    // nearest to sixteen times it.
-    ExactDecimal exact;
-    double value;
+    // nearest to sixteen times it, whose number text is mostly the exact
+    // decimal's.
+    char* sized_end = sized;
     if (FixedDecimal d; ReadFixed(field2, d)) {
       d.value *= 16;
-      exact = Exact(d);
-      value = ExactValue(exact);
+      const ExactDecimal exact = Exact(d);
+      if (!WriteExactText(exact, sized_end)) {
+        sized_end = WriteNumberText(ExactValue(exact), exact, sized);
+      }
     } else {
-      value = Checked(ReadNumber(field2) * 16.0);
+      sized_end = WriteNumberText(Checked(ReadNumber(field2) * 16.0), {}, sized);
     }
-    field3 = {sized, static_cast<std::size_t>(WriteNumberText(value, exact, sized) - sized)};
+    field3 = {sized, static_cast<std::size_t>(sized_end - sized)};
     field2 = "0";
   }
   const bool turned = QuarterTurned(f[9]);

@@ -423,7 +423,10 @@ std::vector<std::string> RecordNumbers(unsigned seed) {
                             "5\t",
                             "0x10",
                             "--1",
-                            "+-1"}) {
+                            "+-1",
+                            "0.000001",
+                            "-0.000006",
+                            "0.000007"}) {
     values.push_back(value);
   }
   return values;
