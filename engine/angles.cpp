@@ -67,6 +67,19 @@ int WholeDegrees(std::string_view gradi) {
   }
 }
 
+// WriteDigits of a number below 10^5, the units of an angle on any base.
+char* WriteUnits(unsigned units, char* out) {
+  if (units < 10000) return WriteDigits(units, out);
+  const unsigned high = units / 100 % 100;
+  const unsigned low = units % 100;
+  out[0] = static_cast<char>('0' + units / 10000);
+  out[1] = static_cast<char>('0' + high / 10);
+  out[2] = static_cast<char>('0' + high % 10);
+  out[3] = static_cast<char>('0' + low / 10);
+  out[4] = static_cast<char>('0' + low % 10);
+  return out + 5;
+}
+
 }  // namespace
 
 char* WriteFloorTimes256(std::string_view text, char* out) {
@@ -87,14 +100,14 @@ char* WriteFloorTimes256(std::string_view text, char* out) {
 char* WriteRad(std::string_view gradi, float base, char* out) {
   // Whole degrees, the most common angles, as WriteFixedRad computes them.
   if (const int degrees = WholeDegrees(gradi); degrees >= 0) {
-    if (base == 256.0f) return WriteDigits(static_cast<unsigned>(degrees) * 256 / 360, out);
-    if (base == 128.0f) return WriteDigits(static_cast<unsigned>(degrees) * 128 / 360, out);
+    if (base == 256.0f) return WriteUnits(static_cast<unsigned>(degrees) * 256 / 360, out);
+    if (base == 128.0f) return WriteUnits(static_cast<unsigned>(degrees) * 128 / 360, out);
     if (base == 32768.0f) {
-      if (degrees <= 180) return WriteDigits(static_cast<unsigned>(degrees) * 32768 / 180, out);
-      if (degrees == 360) return WriteDigits(0, out);
+      if (degrees <= 180) return WriteUnits(static_cast<unsigned>(degrees) * 32768 / 180, out);
+      if (degrees == 360) return WriteUnits(0, out);
       if (degrees > 360) return out;  // the empty text
       *out++ = '-';
-      return WriteDigits(static_cast<unsigned>(360 - degrees) * 32768 / 180, out);
+      return WriteUnits(static_cast<unsigned>(360 - degrees) * 32768 / 180, out);
     }
   }
   if (FixedDecimal fixed; ReadFixed(gradi, fixed) && WriteFixedRad(fixed, base, out)) return out;

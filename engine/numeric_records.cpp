@@ -414,6 +414,13 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
   return out;
 }
 
+// ExactValue of a short decimal, without a call: its whole number (exact as
+// a double) divided by the power of ten, which is exact too.
+double Nearest(const FixedDecimal& d) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
+  return static_cast<double>(d.value) / kPowers[d.fraction];
+}
+
 // A text position moved by its anchor (see Record4): the exact decimal of
 // its number text when that is known, else the text.
 struct ShiftedField {
@@ -434,8 +441,8 @@ void Shifted(const Field& field, int step, const Field& size, ShiftedField& resu
   if (field.fixed && (step == 3 || size.fixed)) {
     const FixedDecimal a = field.value;
     const FixedDecimal b = step == 3 ? FixedDecimal{3332, 5} : size.value;
-    const double value = ExactValue(Exact(a));
-    const double amount = ExactValue(Exact(b));
+    const double value = Nearest(a);
+    const double amount = Nearest(b);
     const double shifted = step == 1   ? value - amount / 2.0
                            : step == 2 ? value - amount
                                        : value + kFixedShift;
