@@ -103,6 +103,9 @@ char* WriteRad(std::string_view gradi, float base, char* out) {
     if (base == 256.0f) return WriteUnits(static_cast<unsigned>(degrees) * 256 / 360, out);
     if (base == 128.0f) return WriteUnits(static_cast<unsigned>(degrees) * 128 / 360, out);
     if (base == 32768.0f) {
+      // The quarter turns, the most common, as they come out.
+      if (degrees == 90) return Put(out, "16384");
+      if (degrees == 270) return Put(out, "-16384");
       if (degrees <= 180) return WriteUnits(static_cast<unsigned>(degrees) * 32768 / 180, out);
       if (degrees == 360) return WriteUnits(0, out);
       if (degrees > 360) return out;  // the empty text

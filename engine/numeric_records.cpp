@@ -414,11 +414,27 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
   return out;
 }
 
+// Powers of ten from 10^0 to 10^7, each exact as a double.
+inline constexpr double kDoublePowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+
 // ExactValue of a short decimal, without a call: its whole number (exact as
-// a double) divided by the power of ten, which is exact too.
+// a double) divided by the power of ten.
 double Nearest(const FixedDecimal& d) {
-  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
-  return static_cast<double>(d.value) / kPowers[d.fraction];
+  return static_cast<double>(d.value) / kDoublePowers[d.fraction];
+}
+
+// IsNumberTextOf(value, sum) for a sum of short decimals (at most seven
+// places), without a call: the same limits, then whether `value` is the
+// double nearest to the sum or one of its two neighbours.
+bool IsTextOfSum(double value, const ExactDecimal& sum) {
+  if (sum.digits >= kPowersOfTen[15] ||
+      (sum.fraction > 4 && sum.digits < kPowersOfTen[sum.fraction - 4])) {
+    return false;
+  }
+  const double size = static_cast<double>(sum.digits) / kDoublePowers[sum.fraction];
+  const std::uint64_t apart = std::bit_cast<std::uint64_t>(value) -
+                              std::bit_cast<std::uint64_t>(sum.negative ? -size : size);
+  return apart == 0 || (sum.digits != 0 && (apart == 1 || apart == ~std::uint64_t{0}));
 }
 
 // A text position moved by its anchor (see Record4): the exact decimal of
@@ -458,7 +474,7 @@ void Shifted(const Field& field, int step, const Field& size, ShiftedField& resu
     if (shifted == 0.0) {
       result.sum = {true, false, 0, 0};  // the text "0"
       result.exact = true;
-    } else if (IsNumberTextOf(shifted, result.sum)) {
+    } else if (IsTextOfSum(shifted, result.sum)) {
       result.exact = true;
     } else {
       result.size =
@@ -489,7 +505,21 @@ std::string_view TextOf(ShiftedField& field) {
 char* ScaledShift(ShiftedField& field, bool decimal_point, char* out) {
   if (field.exact) {
     if (field.sum.digits == 0) return Put(out, "0");  // its text, worth 0
-    if (WriteScaledDecimal(field.sum, decimal_point, out)) return out;
+    // WriteScaledDecimal, without a call, for the sums of three to seven
+    // places below 10^12, the common ones.
+    const ExactDecimal& sum = field.sum;
+    if (sum.fraction >= 3 && sum.fraction <= 7 && sum.digits < kPowersOfTen[12]) {
+      static constexpr std::uint64_t kDivisors[] = {1, 10, 100, 1000, 10000};
+      const std::uint64_t divisor = kDivisors[sum.fraction - 3];
+      std::uint64_t whole = sum.digits / divisor;
+      if (sum.negative) {
+        // A fraction dropped: rounded down under a decimal point.
+        if (decimal_point && sum.digits % divisor != 0) ++whole;
+        if (whole != 0) *out++ = '-';
+      }
+      return WriteDigits(whole, out);
+    }
+    if (WriteScaledDecimal(sum, decimal_point, out)) return out;
   }
   return ScaledToken(Field(TextOf(field)), decimal_point, out);
 }
