@@ -147,24 +147,24 @@ bool WriteScaledShort(const ShortDecimal& number, std::string_view text, bool de
   return nullptr;
 }
 
-// Moltiplica of a field (in a line ending at `end`) that is a short decimal:
+// Moltiplica of a field (in a line ending at `end`, which holds at least
+// eight bytes from the field's start on) that is a short decimal:
 // WriteScaledShort; nullptr, with nothing of use written, for any other
 // field.  The common form, up to five digits, maybe a point and more
-// digits, no sign, a value of at least a thousandth, and eight bytes of
-// the line from its start, without a call.
-[[gnu::always_inline]] inline char* ScaledField(std::string_view text, const char* end,
-                                                bool decimal_point, char* out) {
+// digits, no sign, a value of at least a thousandth, without a call.
+[[gnu::always_inline]] inline char* ScaledFieldInRoom(std::string_view text, const char* end,
+                                                      bool decimal_point, char* out) {
   const char* const p = text.data();
   const std::size_t size = text.size();
-  if (size - 1 >= 8 || end - p < 8) return ScaledShortField(text, end, decimal_point, out);
+  if (size - 1 >= 8) return ScaledShortField(text, end, decimal_point, out);
   constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
   const std::uint64_t values = (LoadWord(p) ^ kZeros) & kLowBytes[size];
-  // A high bit in each byte other than a digit (whose value is not 0 to 9).
-  const std::uint64_t others =
-      (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh & kLowBytes[size];
+  // A high bit in each byte other than a digit (whose value is not 0 to 9);
+  // those past the field are 0.
+  const std::uint64_t others = (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh;
   // The point, or the end; the digits without the point.
-  const unsigned point = others == 0 ? static_cast<unsigned>(size)
-                                     : static_cast<unsigned>(std::countr_zero(others)) / 8;
+  const unsigned point =
+      std::min(static_cast<unsigned>(std::countr_zero(others)) / 8, static_cast<unsigned>(size));
   const unsigned whole_plus_3 = point + 3;
   const unsigned count = static_cast<unsigned>(size) - (others != 0 ? 1 : 0);
   const std::uint64_t digits = (values & kLowBytes[point]) | ((values >> 8) & ~kLowBytes[point]);
@@ -178,14 +178,31 @@ bool WriteScaledShort(const ShortDecimal& number, std::string_view text, bool de
   return out + whole_plus_3 - zeros;
 }
 
+// ScaledFieldInRoom of a field anywhere in the line.
+[[gnu::always_inline]] inline char* ScaledField(std::string_view text, const char* end,
+                                                bool decimal_point, char* out) {
+  if (end - text.data() < 8) return ScaledShortField(text, end, decimal_point, out);
+  return ScaledFieldInRoom(text, end, decimal_point, out);
+}
+
 // Moltiplica of the fields numbered in `order`, joined by single blanks,
 // each scaled by itself when all are short decimals (one token each); else
 // nullptr, with what was written of no use.
+// `last` is the last of them in the line.
 template <std::size_t N>
-char* ScaledShortFields(const FieldTable& f, const int (&order)[N], const char* end,
+char* ScaledShortFields(const FieldTable& f, const int (&order)[N], int last, const char* end,
                         bool decimal_point, char* out) {
+  if (f.count() < last) return nullptr;
+  if (end - f[last].data() < 8) {
+    for (const int n : order) {
+      out = ScaledField(f[n], end, decimal_point, out);
+      if (out == nullptr) return nullptr;
+      *out++ = ' ';
+    }
+    return out - 1;
+  }
   for (const int n : order) {
-    out = ScaledField(f[n], end, decimal_point, out);
+    out = ScaledFieldInRoom(f[n], end, decimal_point, out);
     if (out == nullptr) return nullptr;
     *out++ = ' ';
   }
@@ -197,7 +214,8 @@ char* ScaledShortFields(const FieldTable& f, const int (&order)[N], const char* 
 char* ScaledFourFields(const FieldTable& f, int first, const char* end, bool decimal_point,
                        char* out) {
   const int order[] = {first, first + 1, first + 2, first + 3};
-  if (char* const scaled = ScaledShortFields(f, order, end, decimal_point, out)) return scaled;
+  if (char* const scaled = ScaledShortFields(f, order, first + 3, end, decimal_point, out))
+    return scaled;
   return ScaledFields(f, first, first + 3, decimal_point, out);
 }
 
@@ -262,6 +280,23 @@ bool NumberIs(std::string_view text, int whole) {
     return d.value == whole * static_cast<std::int64_t>(kPowersOfTen[d.fraction]);
   }
   return ReadNumber(text) == whole;
+}
+
+// Whether a field (in a line ending at `end`) is worth 0: 1 or 0 where its
+// form tells at once (up to eight digits with maybe a point, no sign, eight
+// bytes of the line from its start), else -1.
+int IsZeroField(std::string_view text, const char* end) {
+  const char* const p = text.data();
+  const std::size_t size = text.size();
+  if (size - 1 >= 8 || end - p < 8) return -1;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  const std::uint64_t values = (LoadWord(p) ^ kZeros) & kLowBytes[size];
+  // A high bit in each byte other than a digit.
+  const std::uint64_t others = (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh;
+  if (others == 0) return values == 0 ? 1 : 0;
+  const auto point = static_cast<unsigned>(std::countr_zero(others)) / 8;
+  if ((others & (others - 1)) != 0 || p[point] != '.') return -1;
+  return (values & ~(std::uint64_t{0xFF} << (8 * point))) == 0 ? 1 : 0;
 }
 
 // Whether a pad is turned a quarter: field 9 is 90 or 270.  The usual
@@ -342,8 +377,8 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
   std::string_view field2 = f[2];
   std::string_view field3 = f[3];
   char sized[64];
-  ShortDecimal size;
-  if (Is(field3, "0") || (ReadShort(field3, end, size) ? size.digits == 0 : NumberIs(field3, 0))) {
+  if (const int zero = Is(field3, "0") ? 1 : IsZeroField(field3, end);
+      zero > 0 || (zero < 0 && NumberIs(field3, 0))) {
     // Sixteen times the double nearest to a short decimal is the double
     // nearest to sixteen times it, whose number text is mostly the exact
     // decimal's.
@@ -371,7 +406,7 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
   static constexpr int kStraight[] = {4, 5, 6, 7, 8};
   static constexpr int kTurned[] = {4, 5, 7, 6, 8};
   if (char* const scaled =
-          ScaledShortFields(f, turned ? kTurned : kStraight, end, decimal_point, out)) {
+          ScaledShortFields(f, turned ? kTurned : kStraight, 8, end, decimal_point, out)) {
     out = scaled;
   } else if (!turned) {
     out = ScaledFields(f, 4, 8, decimal_point, out);
