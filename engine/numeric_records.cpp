@@ -193,16 +193,23 @@ template <std::size_t N>
 char* ScaledShortFields(const FieldTable& f, const int (&order)[N], int last, const char* end,
                         bool decimal_point, char* out) {
   if (f.count() < last) return nullptr;
-  if (end - f[last].data() < 8) {
+  const std::string_view last_field = f[last];
+  // A field before the last ends one before the start of the next.
+  const auto field = [&](int n) {
+    if (n == last) return last_field;
+    const char* const start = f.From(n).data();
+    return std::string_view(start, static_cast<std::size_t>(f.From(n + 1).data() - 1 - start));
+  };
+  if (end - last_field.data() < 8) {
     for (const int n : order) {
-      out = ScaledField(f[n], end, decimal_point, out);
+      out = ScaledField(field(n), end, decimal_point, out);
       if (out == nullptr) return nullptr;
       *out++ = ' ';
     }
     return out - 1;
   }
   for (const int n : order) {
-    out = ScaledFieldInRoom(f[n], end, decimal_point, out);
+    out = ScaledFieldInRoom(field(n), end, decimal_point, out);
     if (out == nullptr) return nullptr;
     *out++ = ' ';
   }
