@@ -448,6 +448,8 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
     out = WriteScaledFields({f[4], f[5], f[7], f[6], f[8]}, decimal_point, out);
   }
   *out++ = ' ';
+  // Fields 10 and 11, the last ones, stand so joined in the line.
+  if (f.count() == 10 || f.count() == 11) return Put(out, f.From(10));
   out = Put(out, f[10]);
   if (f.count() == 11) {
     *out++ = ' ';
