@@ -185,10 +185,10 @@ bool WriteScaledShort(const ShortDecimal& number, std::string_view text, bool de
   return ScaledFieldInRoom(text, end, decimal_point, out);
 }
 
-// Moltiplica of the fields numbered in `order`, joined by single blanks,
-// each scaled by itself when all are short decimals (one token each); else
-// nullptr, with what was written of no use.
-// `last` is the last of them in the line.
+// Moltiplica of the fields numbered in `order`, of which `last` stands last
+// in the line, joined by single blanks: each scaled by itself when all are
+// short decimals (one token each); else nullptr, with what was written of
+// no use.
 template <std::size_t N>
 char* ScaledShortFields(const FieldTable& f, const int (&order)[N], int last, const char* end,
                         bool decimal_point, char* out) {
@@ -221,8 +221,9 @@ char* ScaledShortFields(const FieldTable& f, const int (&order)[N], int last, co
 char* ScaledFourFields(const FieldTable& f, int first, const char* end, bool decimal_point,
                        char* out) {
   const int order[] = {first, first + 1, first + 2, first + 3};
-  if (char* const scaled = ScaledShortFields(f, order, first + 3, end, decimal_point, out))
+  if (char* const scaled = ScaledShortFields(f, order, first + 3, end, decimal_point, out)) {
     return scaled;
+  }
   return ScaledFields(f, first, first + 3, decimal_point, out);
 }
 
@@ -281,8 +282,8 @@ bool Is(std::string_view text, const char (&literal)[N]) {
   return true;
 }
 
-// ReadFixed of a field; the common short ones, up to eight digits and
-// points without a sign, byte by byte without a call.
+// ReadFixed of a field; the common short ones, up to eight digits with
+// maybe a point and no sign, byte by byte without a call.
 [[gnu::always_inline]] inline bool ReadField(std::string_view text, FixedDecimal& number) {
   if (text.size() - 1 >= 8) return ReadFixed(text, number);
   std::int64_t value = 0;
