@@ -47,20 +47,37 @@ bool WriteFixedRad(const FixedDecimal& d, float base, char*& out) {
   return true;
 }
 
-// The quarter turn (0 to 3) written as `gradi` in its usual text ("0",
-// "90", "180", "270"), else -1.
-int QuarterTurn(std::string_view gradi) {
+// The whole degrees written as `gradi` in one to three digits, the usual
+// text of an angle; else -1.
+int WholeDegrees(std::string_view gradi) {
+  const auto digit = [&](std::size_t i) {
+    return static_cast<unsigned char>(gradi[i]) - unsigned{'0'};
+  };
   switch (gradi.size()) {
     case 1:
-      return gradi[0] == '0' ? 0 : -1;
+      return digit(0) <= 9 ? static_cast<int>(digit(0)) : -1;
     case 2:
-      return gradi[0] == '9' && gradi[1] == '0' ? 1 : -1;
+      return digit(0) <= 9 && digit(1) <= 9 ? static_cast<int>(digit(0) * 10 + digit(1)) : -1;
     case 3:
-      if (gradi[0] == '1' && gradi[1] == '8' && gradi[2] == '0') return 2;
-      return gradi[0] == '2' && gradi[1] == '7' && gradi[2] == '0' ? 3 : -1;
+      return digit(0) <= 9 && digit(1) <= 9 && digit(2) <= 9
+                 ? static_cast<int>(digit(0) * 100 + digit(1) * 10 + digit(2))
+                 : -1;
     default:
       return -1;
   }
+}
+
+// WriteDigits of a number below 10^5, the units of an angle on any base.
+char* WriteUnits(unsigned units, char* out) {
+  if (units < 10000) return WriteDigits(units, out);
+  const unsigned high = units / 100 % 100;
+  const unsigned low = units % 100;
+  out[0] = static_cast<char>('0' + units / 10000);
+  out[1] = static_cast<char>('0' + high / 10);
+  out[2] = static_cast<char>('0' + high % 10);
+  out[3] = static_cast<char>('0' + low / 10);
+  out[4] = static_cast<char>('0' + low % 10);
+  return out + 5;
 }
 
 }  // namespace
@@ -81,11 +98,20 @@ char* WriteFloorTimes256(std::string_view text, char* out) {
 }
 
 char* WriteRad(std::string_view gradi, float base, char* out) {
-  // The quarter turns, the most common angles, come out whole on each base.
-  if (const int quarter = QuarterTurn(gradi); quarter >= 0) {
-    if (base == 256.0f) return WriteWhole(64 * quarter, out);
-    if (base == 128.0f) return WriteWhole(32 * quarter, out);
-    if (base == 32768.0f) return WriteWhole(quarter == 3 ? -16384 : 16384 * quarter, out);
+  // Whole degrees, the most common angles, as WriteFixedRad computes them.
+  if (const int degrees = WholeDegrees(gradi); degrees >= 0) {
+    if (base == 256.0f) return WriteUnits(static_cast<unsigned>(degrees) * 256 / 360, out);
+    if (base == 128.0f) return WriteUnits(static_cast<unsigned>(degrees) * 128 / 360, out);
+    if (base == 32768.0f) {
+      // The quarter turns, the most common, as they come out.
+      if (degrees == 90) return Put(out, "16384");
+      if (degrees == 270) return Put(out, "-16384");
+      if (degrees <= 180) return WriteUnits(static_cast<unsigned>(degrees) * 32768 / 180, out);
+      if (degrees == 360) return WriteUnits(0, out);
+      if (degrees > 360) return out;  // the empty text
+      *out++ = '-';
+      return WriteUnits(static_cast<unsigned>(360 - degrees) * 32768 / 180, out);
+    }
   }
   if (FixedDecimal fixed; ReadFixed(gradi, fixed) && WriteFixedRad(fixed, base, out)) return out;
   const double d = ReadNumber(gradi);

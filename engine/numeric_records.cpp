@@ -1,7 +1,9 @@
 // Numeric records "0" to "6": coordinates scaled to thousandths, angles in
 // units, pad rotation and text anchoring folded into the 3.5 fields.
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -53,6 +55,178 @@ char* ScaledFields(const FieldTable& f, int first, int last, bool decimal_point,
                            decimal_point, out);
 }
 
+// The `size` (1 to 8) bytes at `p` as a word, the first in the lowest bits,
+// the rest 0; eight are read at once when the line holds them.
+std::uint64_t LoadField(const char* p, std::size_t size, const char* end) {
+  if (end - p >= 8) return LoadWord(p) & kLowBytes[size];
+  std::uint64_t word = 0;
+  for (std::size_t i = 0; i < size; ++i)
+    word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+  return word;
+}
+
+// A field of the plain short form: a sign, then 1 to 8 digits with at most
+// one point among them.  Its digits (0 to 9 each, the first in the lowest
+// byte, none past `count`), how many stand before the point, its sign.
+struct ShortDecimal {
+  std::uint64_t digits = 0;
+  unsigned count = 0;
+  unsigned whole = 0;
+  bool negative = false;
+};
+
+// Reads `text`, which lies in a line ending at `end`, as a ShortDecimal;
+// false for any other text.  All its bytes are looked at at once.
+bool ReadShort(std::string_view text, const char* end, ShortDecimal& number) {
+  const char* p = text.data();
+  std::size_t size = text.size();
+  if (size == 0) return false;
+  number.negative = *p == '-';
+  if (*p == '-' || *p == '+') {
+    ++p;
+    --size;
+  }
+  if (size - 1 >= 8) return false;  // no byte or more than eight
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  const std::uint64_t values = LoadField(p, size, end) ^ (kZeros & kLowBytes[size]);
+  // A high bit in each byte other than a digit (whose value is not 0 to 9).
+  const std::uint64_t others =
+      (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh & kLowBytes[size];
+  if (others == 0) {
+    number.digits = values;
+    number.count = number.whole = static_cast<unsigned>(size);
+    return true;
+  }
+  const auto point = static_cast<unsigned>(std::countr_zero(others)) / 8;
+  if ((others & (others - 1)) != 0 || p[point] != '.' || size == 1) return false;
+  // The point taken out: the decimals move down one byte.
+  number.digits = (values & kLowBytes[point]) | ((values >> 8) & ~kLowBytes[point]);
+  number.count = static_cast<unsigned>(size) - 1;
+  number.whole = point;
+  return true;
+}
+
+// Moltiplica of a ShortDecimal that is one token (its text `text`): its
+// whole part and first three decimals, the missing ones as zeros, without
+// leading zeros.  A value of 0 keeps its text; one below a thousandth is 0,
+// or -1 when negative under a decimal point.  False, with nothing written,
+// for more than five whole digits, and for a negative value whose dropped
+// decimals take it one further down: the general way writes those.
+bool WriteScaledShort(const ShortDecimal& number, std::string_view text, bool decimal_point,
+                      char*& out) {
+  if (number.whole > 5) return false;
+  const unsigned kept = std::min(number.count, number.whole + 3);
+  const std::uint64_t digits = number.digits & kLowBytes[kept];
+  const bool cut = (number.digits & ~kLowBytes[kept]) != 0;
+  const bool down = number.negative && cut && decimal_point;
+  if (digits == 0) {
+    if (!cut) {
+      out = Put(out, text);
+    } else if (down) {
+      out = Put(out, "-1");
+    } else {
+      *out++ = '0';
+    }
+    return true;
+  }
+  if (down) return false;
+  if (number.negative) *out++ = '-';
+  const auto zeros = static_cast<unsigned>(std::countr_zero(digits)) / 8;
+  StoreWord((digits | (kZeros & kLowBytes[number.whole + 3])) >> (8 * zeros), out);
+  out += number.whole + 3 - zeros;
+  return true;
+}
+
+// ScaledField of the short decimals that are not of its common form.
+[[gnu::noinline]] char* ScaledShortField(std::string_view text, const char* end, bool decimal_point,
+                                         char* out) {
+  if (ShortDecimal number;
+      ReadShort(text, end, number) && WriteScaledShort(number, text, decimal_point, out)) {
+    return out;
+  }
+  return nullptr;
+}
+
+// Moltiplica of a field (in a line ending at `end`, which holds at least
+// eight bytes from the field's start on) that is a short decimal:
+// WriteScaledShort; nullptr, with nothing of use written, for any other
+// field.  The common form, up to five digits, maybe a point and more
+// digits, no sign, a value of at least a thousandth, without a call.
+[[gnu::always_inline]] inline char* ScaledFieldInRoom(std::string_view text, const char* end,
+                                                      bool decimal_point, char* out) {
+  const char* const p = text.data();
+  const std::size_t size = text.size();
+  if (size - 1 >= 8) return ScaledShortField(text, end, decimal_point, out);
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  const std::uint64_t values = (LoadWord(p) ^ kZeros) & kLowBytes[size];
+  // A high bit in each byte other than a digit (whose value is not 0 to 9);
+  // those past the field are 0.
+  const std::uint64_t others = (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh;
+  // The point, or the end; the digits without the point.
+  const unsigned point =
+      std::min(static_cast<unsigned>(std::countr_zero(others)) / 8, static_cast<unsigned>(size));
+  const unsigned whole_plus_3 = point + 3;
+  const unsigned count = static_cast<unsigned>(size) - (others != 0 ? 1 : 0);
+  const std::uint64_t digits = (values & kLowBytes[point]) | ((values >> 8) & ~kLowBytes[point]);
+  const std::uint64_t kept = digits & kLowBytes[std::min(count, whole_plus_3)];
+  if ((others & (others - 1)) != 0 || (others != 0 && p[point] != '.') || whole_plus_3 > 8 ||
+      kept == 0) {
+    return ScaledShortField(text, end, decimal_point, out);
+  }
+  const auto zeros = static_cast<unsigned>(std::countr_zero(kept)) / 8;
+  StoreWord((kept | (kZeros & kLowBytes[whole_plus_3])) >> (8 * zeros), out);
+  return out + whole_plus_3 - zeros;
+}
+
+// ScaledFieldInRoom of a field anywhere in the line.
+[[gnu::always_inline]] inline char* ScaledField(std::string_view text, const char* end,
+                                                bool decimal_point, char* out) {
+  if (end - text.data() < 8) return ScaledShortField(text, end, decimal_point, out);
+  return ScaledFieldInRoom(text, end, decimal_point, out);
+}
+
+// Moltiplica of the fields numbered in `order`, of which `last` stands last
+// in the line, joined by single blanks: each scaled by itself when all are
+// short decimals (one token each); else nullptr, with what was written of
+// no use.
+template <std::size_t N>
+char* ScaledShortFields(const FieldTable& f, const int (&order)[N], int last, const char* end,
+                        bool decimal_point, char* out) {
+  if (f.count() < last) return nullptr;
+  const std::string_view last_field = f[last];
+  // A field before the last ends one before the start of the next.
+  const auto field = [&](int n) {
+    if (n == last) return last_field;
+    const char* const start = f.From(n).data();
+    return std::string_view(start, static_cast<std::size_t>(f.From(n + 1).data() - 1 - start));
+  };
+  if (end - last_field.data() < 8) {
+    for (const int n : order) {
+      out = ScaledField(field(n), end, decimal_point, out);
+      if (out == nullptr) return nullptr;
+      *out++ = ' ';
+    }
+    return out - 1;
+  }
+  for (const int n : order) {
+    out = ScaledFieldInRoom(field(n), end, decimal_point, out);
+    if (out == nullptr) return nullptr;
+    *out++ = ' ';
+  }
+  return out - 1;
+}
+
+// ScaledFields of fields 3 to 6 or 4 to 7 (`first`), the common short
+// decimals each by itself.
+char* ScaledFourFields(const FieldTable& f, int first, const char* end, bool decimal_point,
+                       char* out) {
+  const int order[] = {first, first + 1, first + 2, first + 3};
+  if (char* const scaled = ScaledShortFields(f, order, first + 3, end, decimal_point, out)) {
+    return scaled;
+  }
+  return ScaledFields(f, first, first + 3, decimal_point, out);
+}
+
 // Error 9 when `line` has more than 100 fields; apart, so that its field
 // table takes no room on the stack of the common case.
 [[gnu::noinline]] void CheckFieldCount(std::string_view line) {
@@ -87,7 +261,7 @@ char* PrefixAndList(std::string_view line, bool decimal_point, char* out) {
 char* Record2(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
   out = PutPrefix4(line, out);
   *out++ = ' ';
-  out = ScaledFields(f, 3, 6, decimal_point, out);
+  out = ScaledFourFields(f, 3, line.data() + line.size(), decimal_point, out);
   *out++ = ' ';
   out = WriteRad(f[7], 256.0f, out);
   *out++ = ' ';
@@ -108,6 +282,30 @@ bool Is(std::string_view text, const char (&literal)[N]) {
   return true;
 }
 
+// ReadFixed of a field; the common short ones, up to eight digits with
+// maybe a point and no sign, byte by byte without a call.
+[[gnu::always_inline]] inline bool ReadField(std::string_view text, FixedDecimal& number) {
+  if (text.size() - 1 >= 8) return ReadFixed(text, number);
+  std::int64_t value = 0;
+  const char* point = nullptr;
+  const char* const last = text.data() + text.size();
+  for (const char* p = text.data(); p < last; ++p) {
+    const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+    if (digit <= 9) {
+      value = value * 10 + digit;
+    } else if (*p != '.' || point != nullptr) {
+      return ReadFixed(text, number);
+    } else {
+      point = p;
+    }
+  }
+  const auto fraction = point != nullptr ? static_cast<int>(last - point - 1) : 0;
+  if (fraction > kFixedPlaces) return false;
+  number.value = value;
+  number.fraction = fraction;
+  return true;
+}
+
 // Whether ReadNumber(text) is the whole number `whole`.
 bool NumberIs(std::string_view text, int whole) {
   if (FixedDecimal d; ReadFixed(text, d)) {
@@ -116,12 +314,58 @@ bool NumberIs(std::string_view text, int whole) {
   return ReadNumber(text) == whole;
 }
 
+// Whether a field (in a line ending at `end`) is worth 0: 1 or 0 where its
+// form tells at once (up to eight digits with maybe a point, no sign, eight
+// bytes of the line from its start), else -1.
+int IsZeroField(std::string_view text, const char* end) {
+  const char* const p = text.data();
+  const std::size_t size = text.size();
+  if (size - 1 >= 8 || end - p < 8) return -1;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  const std::uint64_t values = (LoadWord(p) ^ kZeros) & kLowBytes[size];
+  // A high bit in each byte other than a digit.
+  const std::uint64_t others = (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh;
+  if (others == 0) return values == 0 ? 1 : 0;
+  const auto point = static_cast<unsigned>(std::countr_zero(others)) / 8;
+  if ((others & (others - 1)) != 0 || p[point] != '.') return -1;
+  return (values & ~(std::uint64_t{0xFF} << (8 * point))) == 0 ? 1 : 0;
+}
+
 // Whether a pad is turned a quarter: field 9 is 90 or 270.  The usual
 // texts are known without reading them.
 bool QuarterTurned(std::string_view text) {
   if (Is(text, "0") || Is(text, "180")) return false;
   if (Is(text, "90") || Is(text, "270")) return true;
   return NumberIs(text, 90) || NumberIs(text, 270);
+}
+
+// WriteNumberText of the double nearest to `exact` where that is the exact
+// decimal's own text (IsNumberTextOf): its digits without trailing zeros and
+// without a 0 before the point.  False, with nothing written, for 0, for 15
+// digits and more, and below 10^-4, whose texts WriteNumberText decides.
+bool WriteExactText(const ExactDecimal& exact, char*& out) {
+  int fraction = exact.fraction;
+  if (exact.digits == 0 || exact.digits >= kPowersOfTen[15] || fraction > 19 ||
+      (fraction > 4 && exact.digits < kPowersOfTen[fraction - 4])) {
+    return false;
+  }
+  if (exact.negative) *out++ = '-';
+  const std::uint64_t scale = kPowersOfTen[fraction];
+  const std::uint64_t whole = exact.digits / scale;
+  std::uint64_t part = exact.digits % scale;
+  if (whole != 0) out = WriteDigits(whole, out);
+  if (part == 0) return true;
+  while (part % 10 == 0) {
+    part /= 10;
+    --fraction;
+  }
+  *out++ = '.';
+  // The fraction's leading zeros, then its digits.
+  char* const last = out + fraction;
+  for (char* p = last; p > out; part /= 10)
+    *--p = static_cast<char>('0' + part % 10);
+  out = last;
+  return true;
 }
 
 // The exact decimal of a short decimal.
@@ -140,12 +384,13 @@ bool OneTokenEach(const FieldTable& f, int first, int last) {
   return f.count() >= last && !SplitsApart(f.Span(first, last));
 }
 
-// A field and, when it is a short decimal, its value.
+// A field and, when it is a short decimal, its value; none before it is read.
 struct Field {
-  explicit Field(std::string_view field) : text(field), fixed(ReadFixed(field, value)) {}
+  Field() = default;
+  explicit Field(std::string_view field) : text(field), fixed(ReadField(field, value)) {}
   std::string_view text;
   FixedDecimal value;
-  bool fixed;
+  bool fixed = false;
 };
 
 // Moltiplica of a field that is one token of its list.
@@ -159,23 +404,27 @@ char* ScaledToken(const Field& field, bool decimal_point, char* out) {
 
 // The pad record.  A pad without size in field 3 takes 16 times field 2 there;
 // at 90 and 270 degrees (field 9) its two sizes in fields 6 and 7 change place.
-char* Record3(const FieldTable& f, bool decimal_point, char* out) {
+char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
+  const char* const end = line.data() + line.size();
   std::string_view field2 = f[2];
   std::string_view field3 = f[3];
   char sized[64];
-  if (Is(field3, "0") || NumberIs(field3, 0)) {
+  if (const int zero = Is(field3, "0") ? 1 : IsZeroField(field3, end);
+      zero > 0 || (zero < 0 && NumberIs(field3, 0))) {
     // Sixteen times the double nearest to a short decimal is the double
-    // nearest to sixteen times it.
-    ExactDecimal exact;
-    double value;
-    if (FixedDecimal d; ReadFixed(field2, d)) {
+    // nearest to sixteen times it, whose number text is mostly the exact
+    // decimal's.
+    char* sized_end = sized;
+    if (FixedDecimal d; ReadField(field2, d)) {
       d.value *= 16;
-      exact = Exact(d);
-      value = ExactValue(exact);
+      const ExactDecimal exact = Exact(d);
+      if (!WriteExactText(exact, sized_end)) {
+        sized_end = WriteNumberText(ExactValue(exact), exact, sized);
+      }
     } else {
-      value = Checked(ReadNumber(field2) * 16.0);
+      sized_end = WriteNumberText(Checked(ReadNumber(field2) * 16.0), {}, sized);
     }
-    field3 = {sized, static_cast<std::size_t>(WriteNumberText(value, exact, sized) - sized)};
+    field3 = {sized, static_cast<std::size_t>(sized_end - sized)};
     field2 = "0";
   }
   const bool turned = QuarterTurned(f[9]);
@@ -185,7 +434,13 @@ char* Record3(const FieldTable& f, bool decimal_point, char* out) {
   *out++ = ' ';
   out = Put(out, field3);
   *out++ = ' ';
-  if (!turned) {
+  // The common short decimals each scaled by itself, in their new order.
+  static constexpr int kStraight[] = {4, 5, 6, 7, 8};
+  static constexpr int kTurned[] = {4, 5, 7, 6, 8};
+  if (char* const scaled =
+          ScaledShortFields(f, turned ? kTurned : kStraight, 8, end, decimal_point, out)) {
+    out = scaled;
+  } else if (!turned) {
     out = ScaledFields(f, 4, 8, decimal_point, out);
   } else if (OneTokenEach(f, 4, 8)) {
     // The five values scaled as they stand, then the third and the fourth
@@ -218,12 +473,37 @@ char* Record3(const FieldTable& f, bool decimal_point, char* out) {
     out = WriteScaledFields({f[4], f[5], f[7], f[6], f[8]}, decimal_point, out);
   }
   *out++ = ' ';
+  // Fields 10 and 11, the last ones, stand so joined in the line.
+  if (f.count() == 10 || f.count() == 11) return Put(out, f.From(10));
   out = Put(out, f[10]);
   if (f.count() == 11) {
     *out++ = ' ';
     out = Put(out, f[11]);
   }
   return out;
+}
+
+// Powers of ten from 10^0 to 10^7, each exact as a double.
+inline constexpr double kDoublePowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+
+// ExactValue of a short decimal, without a call: its whole number (exact as
+// a double) divided by the power of ten.
+double Nearest(const FixedDecimal& d) {
+  return static_cast<double>(d.value) / kDoublePowers[d.fraction];
+}
+
+// IsNumberTextOf(value, sum) for a sum of short decimals (at most seven
+// places), without a call: the same limits, then whether `value` is the
+// double nearest to the sum or one of its two neighbours.
+bool IsTextOfSum(double value, const ExactDecimal& sum) {
+  if (sum.digits >= kPowersOfTen[15] ||
+      (sum.fraction > 4 && sum.digits < kPowersOfTen[sum.fraction - 4])) {
+    return false;
+  }
+  const double size = static_cast<double>(sum.digits) / kDoublePowers[sum.fraction];
+  const std::uint64_t apart = std::bit_cast<std::uint64_t>(value) -
+                              std::bit_cast<std::uint64_t>(sum.negative ? -size : size);
+  return apart == 0 || (sum.digits != 0 && (apart == 1 || apart == ~std::uint64_t{0}));
 }
 
 // A text position moved by its anchor (see Record4): the exact decimal of
@@ -246,8 +526,8 @@ void Shifted(const Field& field, int step, const Field& size, ShiftedField& resu
   if (field.fixed && (step == 3 || size.fixed)) {
     const FixedDecimal a = field.value;
     const FixedDecimal b = step == 3 ? FixedDecimal{3332, 5} : size.value;
-    const double value = ExactValue(Exact(a));
-    const double amount = ExactValue(Exact(b));
+    const double value = Nearest(a);
+    const double amount = Nearest(b);
     const double shifted = step == 1   ? value - amount / 2.0
                            : step == 2 ? value - amount
                                        : value + kFixedShift;
@@ -263,7 +543,7 @@ void Shifted(const Field& field, int step, const Field& size, ShiftedField& resu
     if (shifted == 0.0) {
       result.sum = {true, false, 0, 0};  // the text "0"
       result.exact = true;
-    } else if (IsNumberTextOf(shifted, result.sum)) {
+    } else if (IsTextOfSum(shifted, result.sum)) {
       result.exact = true;
     } else {
       result.size =
@@ -294,7 +574,21 @@ std::string_view TextOf(ShiftedField& field) {
 char* ScaledShift(ShiftedField& field, bool decimal_point, char* out) {
   if (field.exact) {
     if (field.sum.digits == 0) return Put(out, "0");  // its text, worth 0
-    if (WriteScaledDecimal(field.sum, decimal_point, out)) return out;
+    // WriteScaledDecimal, without a call, for the sums of three to seven
+    // places below 10^12, the common ones.
+    const ExactDecimal& sum = field.sum;
+    if (sum.fraction >= 3 && sum.fraction <= 7 && sum.digits < kPowersOfTen[12]) {
+      static constexpr std::uint64_t kDivisors[] = {1, 10, 100, 1000, 10000};
+      const std::uint64_t divisor = kDivisors[sum.fraction - 3];
+      std::uint64_t whole = sum.digits / divisor;
+      if (sum.negative) {
+        // A fraction dropped: rounded down under a decimal point.
+        if (decimal_point && sum.digits % divisor != 0) ++whole;
+        if (whole != 0) *out++ = '-';
+      }
+      return WriteDigits(whole, out);
+    }
+    if (WriteScaledDecimal(sum, decimal_point, out)) return out;
   }
   return ScaledToken(Field(TextOf(field)), decimal_point, out);
 }
@@ -338,49 +632,98 @@ int AnchorCode(std::string_view text) {
   return 0;
 }
 
+// Moltiplica of a text's fields 3 to 6 (`height` ... `width`, all read),
+// fields 4 and 5 replaced by their shifts `x` and `y` where these are given.
+char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& field4,
+                       const Field& field5, const Field& width, ShiftedField* x, ShiftedField* y,
+                       bool decimal_point, char* out) {
+  // A short decimal holds no blank and no comma: four of them are four
+  // tokens.
+  const bool all_fixed = height.fixed && field4.fixed && field5.fixed && width.fixed;
+  if ((all_fixed && f.count() >= 6) || OneTokenEach(f, 3, 6)) {
+    // The shifted values scaled straight from their exact decimals.
+    out = ScaledToken(height, decimal_point, out);
+    *out++ = ' ';
+    out = x != nullptr ? ScaledShift(*x, decimal_point, out)
+                       : ScaledToken(field4, decimal_point, out);
+    *out++ = ' ';
+    out = y != nullptr ? ScaledShift(*y, decimal_point, out)
+                       : ScaledToken(field5, decimal_point, out);
+    *out++ = ' ';
+    return ScaledToken(width, decimal_point, out);
+  }
+  return WriteScaledFields(
+      {f[3], x != nullptr ? TextOf(*x) : f[4], y != nullptr ? TextOf(*y) : f[5], f[6]},
+      decimal_point, out);
+}
+
 // The text record: anchoring folded into the text position.  The anchor
 // code's remainder by 4 shifts the x position (field 4) by the text's width
 // (field 6), its quotient shifts the y position (field 5) by its height
 // (field 3).  The anchor code (field 8) and field 9 are dropped.
 char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
+  const char* const end = line.data() + line.size();
   const int code = AnchorCode(f[8]);
   const int x_step = code % 4;
   const int y_step = code / 4;
   if (code == 0) {
     out = PutPrefix4(line, out);
     *out++ = ' ';
-    out = ScaledFields(f, 3, 6, decimal_point, out);
+    out = ScaledFourFields(f, 3, end, decimal_point, out);
   } else {
-    // Each field read once, for its shift and for its scaling.
-    const Field height(f[3]);
-    const Field field4(f[4]);
-    const Field field5(f[5]);
-    const Field width(f[6]);
+    // The fields a shift reads, each read once, for the shift and for its
+    // scaling.
+    Field height;
+    Field field4;
+    Field field5;
+    Field width;
     ShiftedField x;
     ShiftedField y;
-    if (x_step != 0) Shifted(field4, x_step, width, x);
-    if (y_step != 0) Shifted(field5, y_step, height, y);
+    const bool x_sized = x_step == 1 || x_step == 2;
+    const bool y_sized = y_step == 1 || y_step == 2;
+    if (x_step != 0) {
+      field4 = Field(f[4]);
+      if (x_sized) width = Field(f[6]);
+      Shifted(field4, x_step, width, x);
+    }
+    if (y_step != 0) {
+      field5 = Field(f[5]);
+      if (y_sized) height = Field(f[3]);
+      Shifted(field5, y_step, height, y);
+    }
 
     out = PutPrefix4(line, out);
     *out++ = ' ';
-    // A short decimal holds no blank and no comma: four of them are four
-    // tokens.
-    const bool all_fixed = height.fixed && field4.fixed && field5.fixed && width.fixed;
-    if ((all_fixed && f.count() >= 6) || OneTokenEach(f, 3, 6)) {
-      // The shifted values scaled straight from their exact decimals.
-      out = ScaledToken(height, decimal_point, out);
-      *out++ = ' ';
-      out = x_step != 0 ? ScaledShift(x, decimal_point, out)
-                        : ScaledToken(field4, decimal_point, out);
-      *out++ = ' ';
-      out = y_step != 0 ? ScaledShift(y, decimal_point, out)
-                        : ScaledToken(field5, decimal_point, out);
-      *out++ = ' ';
-      out = ScaledToken(width, decimal_point, out);
+    // The common case: short decimals, the shifted ones scaled straight
+    // from their exact decimals, the others each by itself.
+    char* scaled = nullptr;
+    if (f.count() >= 6 && (x_step == 0 || field4.fixed) && (y_step == 0 || field5.fixed)) {
+      scaled = ScaledField(f[3], end, decimal_point, out);
+      if (scaled != nullptr) {
+        *scaled++ = ' ';
+        scaled = x_step != 0 ? ScaledShift(x, decimal_point, scaled)
+                             : ScaledField(f[4], end, decimal_point, scaled);
+      }
+      if (scaled != nullptr) {
+        *scaled++ = ' ';
+        scaled = y_step != 0 ? ScaledShift(y, decimal_point, scaled)
+                             : ScaledField(f[5], end, decimal_point, scaled);
+      }
+      if (scaled != nullptr) {
+        *scaled++ = ' ';
+        scaled = ScaledField(f[6], end, decimal_point, scaled);
+      }
+    }
+    if (scaled != nullptr) {
+      out = scaled;
     } else {
-      out = WriteScaledFields(
-          {f[3], x_step != 0 ? TextOf(x) : f[4], y_step != 0 ? TextOf(y) : f[5], f[6]},
-          decimal_point, out);
+      // The other fields read too.
+      if (!x_sized) width = Field(f[6]);
+      if (!y_sized) height = Field(f[3]);
+      if (x_step == 0) field4 = Field(f[4]);
+      if (y_step == 0) field5 = Field(f[5]);
+      out = ScaledTextFields(f, height, field4, field5, width, x_step != 0 ? &x : nullptr,
+                             y_step != 0 ? &y : nullptr, decimal_point, out);
     }
   }
   *out++ = ' ';
@@ -394,7 +737,7 @@ char* Record6(std::string_view line, const FieldTable& f, bool decimal_point, ch
   *out++ = ' ';
   out = WriteRad(f[3], 128.0f, out);
   *out++ = ' ';
-  out = ScaledFields(f, 4, 7, decimal_point, out);
+  out = ScaledFourFields(f, 4, line.data() + line.size(), decimal_point, out);
   *out++ = ' ';
   return FieldsFromAndTrim(8, f, out);
 }
@@ -415,7 +758,7 @@ char* NumericRecord(std::string_view line, bool decimal_point, char* out) {
     case '2':
       return Record2(line, fields, decimal_point, out);
     case '3':
-      return Record3(fields, decimal_point, out);
+      return Record3(line, fields, decimal_point, out);
     case '4':
       return Record4(line, fields, decimal_point, out);
     default:  // '6'

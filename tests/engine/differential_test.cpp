@@ -424,7 +424,10 @@ std::vector<std::string> RecordNumbers(unsigned seed) {
                             "5\t",
                             "0x10",
                             "--1",
-                            "+-1"}) {
+                            "+-1",
+                            "0.000001",
+                            "-0.000006",
+                            "0.000007"}) {
     values.push_back(value);
   }
   return values;
@@ -462,6 +465,12 @@ TEST(Differential, RecordNumbers) {
       lines.push_back("4 1 " + v + " " + any() + " " + v + " " + v + " 0 " + codes[0] + " 0 N V");
       lines.push_back("4 1 " + any() + " " + any() + " " + v + " " + v + " 270 " + codes[0] + " 0");
     }
+    // Each value that a record scales where its neighbours are short
+    // decimals, some of them at the line's end.
+    lines.push_back("2 5 " + any() + " " + v + " " + any() + " " + v + " 45 30.5 1 135");
+    lines.push_back("6 1 359 " + v + " " + any() + " " + any() + " " + v);
+    lines.push_back("3 2 1 " + any() + " " + v + " " + any() + " " + v + " " + v);
+    lines.push_back("4 1 " + v + " " + any() + " " + any() + " " + v + " 0 " + any());
   }
   // Shifts of short decimals that cancel, or nearly.
   for (const char* pair : {"0.25 0.5", "0.3 0.6", "1.1 2.2", "-0.03332 1", "0.1 0.2",

@@ -68,6 +68,7 @@ TEST(Record3, PadSizeAndRotation) {
       {"3 2 1.5 1 1 1 1 1 0 5", "3 2 1.5 1000 1000 1000 1000 1000 5"},
       {"3 2 x 1 1 1 1 1 0 5", "3 0 32 1000 1000 1000 1000 1000 5"},
       {"3 2 1 1", "3 2 1 1000     "},  // not trimmed: empty fields keep their blanks
+      {"3 2 1 1 2 0.5 0.25 0.125", "3 2 1 1000 2000 500 250 125 "},
   });
   // Record "3" reads no field above 11, so 101 fields' worth of count is no error.
   std::string line = "3 2 1 1 1 1 1 1 0 5";
@@ -119,6 +120,10 @@ TEST(Record6, AngleOnBase128AndTheRestCarried) {
       {"6 2 90 1 2 0.5 0.25 7 8  9", "6 2 32 1000 2000 500 250 7 8  9"},
       {"6 2", "6 2 0"},
       {"6 2 -90 0 0 0 0", "6 2 -32 0 0 0 0"},
+      // Short values in their other forms: a 0 keeps its text, less than a
+      // thousandth is 0, six whole digits and more are scaled all the same.
+      {"6 2 0 -0 .5 5. +5", "6 2 0 -0 500 5000 5000"},
+      {"6 2 0 00012 12345.6789 0.0004 123456 X", "6 2 0 12000 12345678 0 123456000 X"},
   });
 }
 
