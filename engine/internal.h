@@ -68,33 +68,56 @@ inline char* Put(char* out, std::string_view text) {
   return out + size;
 }
 
+#if defined(__SSE2__) && defined(__GNUC__)
+// The bytes equal to the byte in each lane of `wanted` among the sixteen
+// at `from`, one bit a byte.
+[[gnu::always_inline]] inline std::uint32_t Equal16(const char* from, __m128i wanted) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)));
+}
+#endif
+
+// The bytes equal to `c` among the 64 at `p`, one bit a byte, the first in
+// the lowest bit.
+[[gnu::always_inline]] inline std::uint64_t BytesEqual64(const char* p, char c) {
+#if defined(__SSE2__) && defined(__GNUC__)
+  const __m128i wanted = _mm_set1_epi8(c);
+  const std::uint32_t low = Equal16(p, wanted) | Equal16(p + 16, wanted) << 16;
+  const std::uint32_t high = Equal16(p + 32, wanted) | Equal16(p + 48, wanted) << 16;
+  return low | std::uint64_t{high} << 32;
+#else
+  std::uint64_t bits = 0;
+  for (unsigned i = 0; i < 64; ++i)
+    bits |= std::uint64_t{p[i] == c} << i;
+  return bits;
+#endif
+}
+
 // The bytes equal to `c` among the up to 64 from `at` on of the `size` bytes
 // at `p`, one bit a byte (byte `at` in the lowest bit); none past the end,
 // where nothing is read.  Sixteen bytes at a time where the build has SSE2.
-inline std::uint64_t BytesEqual(const char* p, std::size_t at, std::size_t size, char c) {
+[[gnu::always_inline]] inline std::uint64_t BytesEqual(const char* p, std::size_t at,
+                                                       std::size_t size, char c) {
+  if (size - at >= 64) return BytesEqual64(p + at, c);
   std::uint64_t bits = 0;
 #if defined(__SSE2__) && defined(__GNUC__)
   if (size >= 16) {
+    // Fewer than 64 bytes left: the last sixteen, and before them as many
+    // sixteen as still begin before those (the bytes two loads share give
+    // the same bits).
     const __m128i wanted = _mm_set1_epi8(c);
-    auto equal16 = [&](const char* from) {
-      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-      return std::uint64_t{
-          static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)))};
-    };
-    if (size - at >= 64) {
-      // A whole word, the common case, without a loop.
-      return equal16(p + at) | equal16(p + at + 16) << 16 | equal16(p + at + 32) << 32 |
-             equal16(p + at + 48) << 48;
+    auto equal16 = [&](const char* from) { return std::uint64_t{Equal16(from, wanted)}; };
+    const std::size_t last = size - 16;
+    if (at > last) return equal16(p + last) >> (at - last);
+    bits = equal16(p + at) | equal16(p + last) << (last - at);
+    if (at + 16 < last) {
+      bits |= equal16(p + at + 16) << 16;
+      if (at + 32 < last) bits |= equal16(p + at + 32) << 32;
     }
-    unsigned k = 0;
-    for (; at + k + 16 <= size; k += 16)
-      bits |= equal16(p + at + k) << k;
-    // The line's last bytes, in the sixteen loaded from its end back.
-    if (at + k < size) bits |= equal16(p + size - 16) >> (at + k + 16 - size) << k;
     return bits;
   }
 #endif
-  for (std::size_t i = at; i < size && i < at + 64; ++i)
+  for (std::size_t i = at; i < size; ++i)
     bits |= std::uint64_t{p[i] == c} << (i - at);
   return bits;
 }

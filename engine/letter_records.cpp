@@ -1,6 +1,7 @@
 // Letter records and option lines: what 3.5 lacks becomes the banner line,
 // 4.0 options become their fixed 3.5 options.
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -52,57 +53,76 @@ constexpr std::array<Option, 15> kOptions = {{
     {"-dp", Kind::kScaled, "-dp"},
 }};
 
+// The first three bytes of `text` (at least three) as a whole number, the
+// first in the lowest byte.
+constexpr std::uint32_t KeyOf(std::string_view text) {
+  return std::uint32_t{static_cast<unsigned char>(text[0])} |
+         std::uint32_t{static_cast<unsigned char>(text[1])} << 8 |
+         std::uint32_t{static_cast<unsigned char>(text[2])} << 16;
+}
+
+constexpr std::array<std::uint32_t, kOptions.size()> kKeys = [] {
+  std::array<std::uint32_t, kOptions.size()> keys{};
+  for (std::size_t i = 0; i < kOptions.size(); ++i)
+    keys[i] = KeyOf(kOptions[i].key);
+  return keys;
+}();
+
+// The option whose key begins `line`, nullptr for none: three bytes
+// compared at once with each key.
+const Option* FindOption(std::string_view line) {
+  if (line.size() < 3 || line[0] != '-') return nullptr;
+  const std::uint32_t key = KeyOf(line);
+  for (std::size_t i = 0; i < kKeys.size(); ++i) {
+    if (kKeys[i] == key) return &kOptions[i];
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 char* OptionLine(std::string_view line, bool decimal_point, char* out) {
-  const std::string_view key = line.substr(0, 3);
-  for (const Option& option : kOptions) {
-    if (option.key != key) continue;
-    switch (option.kind) {
-      case Kind::kFixed:
-        return Put(out, option.text);
-      case Kind::kBanner:
-        return Put(out, kBannerLine);
-      case Kind::kScaled:
-        return WriteScaled(line.substr(3), decimal_point, Put(out, option.text));
-      case Kind::kFourth:
-        if (line.size() < 4) return nullptr;
-        for (const auto& [fourth, text] : option.cases) {
-          if (line[3] == fourth) return Put(out, text);
-        }
-        return nullptr;  // any other fourth character: the line as it was
-    }
+  const Option* const option = FindOption(line);
+  if (option == nullptr) return nullptr;
+  switch (option->kind) {
+    case Kind::kFixed:
+      return Put(out, option->text);
+    case Kind::kBanner:
+      return Put(out, kBannerLine);
+    case Kind::kScaled:
+      return WriteScaled(line.substr(3), decimal_point, Put(out, option->text));
+    case Kind::kFourth:
+      if (line.size() < 4) return nullptr;
+      for (const auto& [fourth, text] : option->cases) {
+        if (line[3] == fourth) return Put(out, text);
+      }
+      return nullptr;  // any other fourth character: the line as it was
   }
   return nullptr;
 }
 
 OptionLost OptionLoss(std::string_view line) {
-  const std::string_view key = line.substr(0, 3);
-  for (const Option& option : kOptions) {
-    if (option.key != key) continue;
-    switch (option.kind) {
-      case Kind::kFixed:
-        return OptionLost::kValues;
-      case Kind::kBanner:
-        return OptionLost::kLine;
-      case Kind::kScaled:
-        return OptionLost::kNothing;
-      case Kind::kFourth:
-        for (const auto& [fourth, text] : option.cases) {
-          if (line.size() >= 4 && line[3] == fourth) return OptionLost::kValues;
-        }
-        return OptionLost::kNothing;
-    }
+  const Option* const option = FindOption(line);
+  if (option == nullptr) return OptionLost::kNothing;
+  switch (option->kind) {
+    case Kind::kFixed:
+      return OptionLost::kValues;
+    case Kind::kBanner:
+      return OptionLost::kLine;
+    case Kind::kScaled:
+      return OptionLost::kNothing;
+    case Kind::kFourth:
+      for (const auto& [fourth, text] : option->cases) {
+        if (line.size() >= 4 && line[3] == fourth) return OptionLost::kValues;
+      }
+      return OptionLost::kNothing;
   }
   return OptionLost::kNothing;
 }
 
 bool OptionReadsValues(std::string_view line) {
-  const std::string_view key = line.substr(0, 3);
-  for (const Option& option : kOptions) {
-    if (option.key == key) return option.kind == Kind::kScaled;
-  }
-  return false;
+  const Option* const option = FindOption(line);
+  return option != nullptr && option->kind == Kind::kScaled;
 }
 
 }  // namespace detail
