@@ -94,15 +94,16 @@ namespace {
 }
 
 // The value of up to eight digits (0 to 9 each, the first in the lowest byte)
-// that fill the word's high bytes, the low ones 0.
+// that fill the word's high bytes, the low ones 0: pairs, then fours, then
+// all eight, each step one multiplication.
 std::uint64_t EightDigits(std::uint64_t word) {
-  word = (word * 10 + (word >> 8)) & 0x00FF00FF00FF00FFULL;
-  word = (word * 100 + (word >> 16)) & 0x0000FFFF0000FFFFULL;
-  return (word * 10000 + (word >> 32)) & 0xFFFFFFFFULL;
+  word = (word * (1 + (10 << 8)) >> 8) & 0x00FF00FF00FF00FFULL;
+  word = (word * (1 + (100 << 16)) >> 16) & 0x0000FFFF0000FFFFULL;
+  return (word * (1 + (10000ULL << 32))) >> 32;
 }
 
-// ReadFixed of a text of more than eight characters after its sign; apart,
-// so that the common short ones need no room on the stack.
+// ReadFixed the long way, for any text; apart, so that the common short
+// ones need no room on the stack.
 [[gnu::noinline]] bool ReadLongFixed(std::string_view text, FixedDecimal& number) {
   const ScannedDecimal scanned = ScanDecimal(text);
   if (scanned.stop != text.data() + text.size() || scanned.count > kFixedDigits ||
@@ -154,57 +155,44 @@ bool SplitsApart(std::string_view text) {
 }
 
 bool ReadFixed(std::string_view text, FixedDecimal& number) {
-  const char* p = text.data();
-  std::size_t size = text.size();
-  bool negative = false;
-  if (size != 0 && (*p == '-' || *p == '+')) {
-    negative = *p == '-';
-    ++p;
-    --size;
-  }
-  std::uint64_t digits;
-  int fraction = 0;
-  if (size <= 3) {
-    // Short whole numbers (angles, codes) one by one.
-    digits = 0;
-    bool point = false;
-    for (std::size_t i = 0; i < size; ++i) {
-      const unsigned digit = static_cast<unsigned char>(p[i]) - unsigned{'0'};
-      if (digit <= 9) {
-        digits = digits * 10 + digit;
-      } else if (p[i] == '.' && !point) {
-        point = true;
-        fraction = static_cast<int>(size - i - 1);
-      } else {
-        return false;
+  // One to eight digits, and perhaps one point, without a sign: at once.
+  // The rest (a sign, no text, longer texts) and anything not of the form
+  // the long way, which tells them apart.
+  const char* const p = text.data();
+  const std::size_t size = text.size();
+  if (size - 1 < 8) {
+    if (size <= 2) {
+      // Short whole numbers (angles, codes) without the masks.
+      const unsigned first = static_cast<unsigned char>(p[0]) - unsigned{'0'};
+      const unsigned last = static_cast<unsigned char>(p[size - 1]) - unsigned{'0'};
+      if ((first | last) <= 9) {
+        number.value = size == 1 ? first : first * 10 + last;
+        number.fraction = 0;
+        return true;
       }
     }
-  } else if (size > 8) {
-    return ReadLongFixed(text, number);
-  } else {
-    // All at once: the bytes other than digits, which may be one point.
-    const std::uint64_t word = LoadShort(p, size);
+    const std::uint64_t values = LoadShort(p, size) ^ 0x3030303030303030ULL;  // digits: 0 to 9
     constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-    const std::uint64_t values = word ^ 0x3030303030303030ULL;  // digits become 0 to 9
-    std::uint64_t others =
+    const std::uint64_t others =
         (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh & kLowBytes[size];
     std::uint64_t packed = values & kLowBytes[size];
-    std::size_t count = size;
-    if (others != 0) {
-      const int point = std::countr_zero(others) / 8;
-      if (p[point] != '.' || (others & (others - 1)) != 0) return false;
-      fraction = static_cast<int>(size) - point - 1;
-      if (fraction > kFixedPlaces) return false;
-      // The point taken out.
-      packed = (packed & kLowBytes[point]) | ((packed >> (8 * point)) >> 8) << (8 * point);
-      --count;
+    const int shift = static_cast<int>(64 - 8 * size);  // the digits up to the high bytes
+    if (others == 0) {
+      number.value = static_cast<std::int64_t>(EightDigits(packed << shift));
+      number.fraction = 0;
+      return true;
     }
-    digits = count == 0 ? 0 : EightDigits(packed << (8 * (8 - count)));
+    const int point = std::countr_zero(others) / 8;
+    const int fraction = static_cast<int>(size) - point - 1;
+    if ((others & (others - 1)) == 0 && p[point] == '.' && fraction <= kFixedPlaces) {
+      // The whole part moved up over the point.
+      packed = (packed & kLowBytes[point]) << 8 | (packed & ~kLowBytes[point + 1]);
+      number.value = static_cast<std::int64_t>(EightDigits(packed << shift));
+      number.fraction = fraction;
+      return true;
+    }
   }
-  const auto value = static_cast<std::int64_t>(digits);
-  number.value = negative ? -value : value;
-  number.fraction = fraction;
-  return true;
+  return ReadLongFixed(text, number);
 }
 
 }  // namespace detail
