@@ -153,8 +153,11 @@ class FieldTable {
   }
 
  private:
-  // The split from masks of the blanks (BytesEqual), 64 bytes at a time.
-  void SplitByBlanks(std::string_view line);
+  // The split byte by byte (the plain way, TAVREL_SCALAR=1), and from masks
+  // of the blanks (BytesEqual), 64 bytes at a time; apart from the common
+  // short line, which needs fewer registers.
+  [[gnu::noinline]] void SplitByBytes(std::string_view line);
+  [[gnu::noinline]] void SplitByBlanks(std::string_view line);
   const char* FieldEnd(int n) const { return n < count_ ? start_[n + 1] - 1 : end_; }
   std::string_view Field(int n) const {
     return {start_[n], static_cast<std::size_t>(FieldEnd(n) - start_[n])};
@@ -224,49 +227,45 @@ struct FixedDecimal {
 // double nearest to its value, which lies at least 10^-fraction from any
 // other multiple of 10^-fraction: far more than that double's error.
 bool ReadFixed(std::string_view text, FixedDecimal& number);
+// The digits of a number from 10^4 on, at `out`; returns their end.
+char* WriteLongDigits(std::uint64_t value, char* out);
 // The digits of `value`, at `out`; returns their end.  Numbers below 10^4,
-// the most common, by pairs of digits.
+// the most common, by pairs of digits, without a call.
+inline constexpr char kDigitPairs[] =
+    "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
+    "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
+    "888990919293949596979899";
 inline char* WriteDigits(std::uint64_t value, char* out) {
-  static constexpr char kPairs[] =
-      "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
-      "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
-      "888990919293949596979899";
   if (value < 100) {
     if (value < 10) {
       *out = static_cast<char>('0' + value);
       return out + 1;
     }
-    std::memcpy(out, kPairs + 2 * value, 2);
+    std::memcpy(out, kDigitPairs + 2 * value, 2);
     return out + 2;
   }
   if (value < 10000) {
-    const std::uint64_t high = value / 100;
+    const auto small = static_cast<std::uint32_t>(value);
+    const std::uint32_t high = small / 100;
     if (high < 10) {
       *out++ = static_cast<char>('0' + high);
     } else {
-      std::memcpy(out, kPairs + 2 * high, 2);
+      std::memcpy(out, kDigitPairs + 2 * high, 2);
       out += 2;
     }
-    std::memcpy(out, kPairs + 2 * (value % 100), 2);
+    std::memcpy(out, kDigitPairs + 2 * (small - 100 * high), 2);
     return out + 2;
   }
-  char buffer[20];
-  char* const end = buffer + sizeof buffer;
-  char* first = end;
-  for (; value >= 100; value /= 100) {
-    first -= 2;
-    std::memcpy(first, kPairs + 2 * (value % 100), 2);
-  }
-  if (value >= 10) {
-    first -= 2;
-    std::memcpy(first, kPairs + 2 * value, 2);
-  } else {
-    *--first = static_cast<char>('0' + value);
-  }
-  return Put(out, {first, static_cast<std::size_t>(end - first)});
+  return WriteLongDigits(value, out);
 }
 // A whole number's text, with its sign.
-char* WriteWhole(std::int64_t value, char* out);
+inline char* WriteWhole(std::int64_t value, char* out) {
+  if (value < 0) {
+    *out++ = '-';
+    return WriteDigits(0 - static_cast<std::uint64_t>(value), out);
+  }
+  return WriteDigits(static_cast<std::uint64_t>(value), out);
+}
 // Whether `text` holds a comma, begins with a blank or holds two blanks in a
 // row: whether as a value list it splits elsewhere than at its single blanks.
 bool SplitsApart(std::string_view text);

@@ -53,30 +53,32 @@ constexpr std::array<Option, 15> kOptions = {{
     {"-dp", Kind::kScaled, "-dp"},
 }};
 
-// The first three bytes of `text` (at least three) as a whole number, the
-// first in the lowest byte.
-constexpr std::uint32_t KeyOf(std::string_view text) {
-  return std::uint32_t{static_cast<unsigned char>(text[0])} |
-         std::uint32_t{static_cast<unsigned char>(text[1])} << 8 |
-         std::uint32_t{static_cast<unsigned char>(text[2])} << 16;
+// The options by their key's second character ("g", "i" or "d") and the low
+// five bits of its third: one slot each, 0 for none, else the option's
+// index plus one.
+constexpr int Group(char second) {
+  return second == 'g' ? 0 : second == 'i' ? 1 : second == 'd' ? 2 : -1;
 }
-
-constexpr std::array<std::uint32_t, kOptions.size()> kKeys = [] {
-  std::array<std::uint32_t, kOptions.size()> keys{};
-  for (std::size_t i = 0; i < kOptions.size(); ++i)
-    keys[i] = KeyOf(kOptions[i].key);
-  return keys;
+constexpr auto kSlots = [] {
+  std::array<std::array<std::uint8_t, 32>, 3> slots{};
+  for (std::size_t i = 0; i < kOptions.size(); ++i) {
+    const std::string_view key = kOptions[i].key;
+    auto& slot = slots[static_cast<std::size_t>(Group(key[1]))][key[2] & 0x1F];
+    if (key[0] != '-' || Group(key[1]) < 0 || slot != 0) throw "two keys in one slot";
+    slot = static_cast<std::uint8_t>(i + 1);
+  }
+  return slots;
 }();
 
-// The option whose key begins `line`, nullptr for none: three bytes
-// compared at once with each key.
+// The option whose key begins `line`, nullptr for none.
 const Option* FindOption(std::string_view line) {
   if (line.size() < 3 || line[0] != '-') return nullptr;
-  const std::uint32_t key = KeyOf(line);
-  for (std::size_t i = 0; i < kKeys.size(); ++i) {
-    if (kKeys[i] == key) return &kOptions[i];
-  }
-  return nullptr;
+  const int group = Group(line[1]);
+  if (group < 0) return nullptr;
+  const unsigned slot = kSlots[static_cast<std::size_t>(group)][line[2] & 0x1F];
+  if (slot == 0) return nullptr;
+  const Option& option = kOptions[slot - 1];
+  return line[2] == option.key[2] ? &option : nullptr;
 }
 
 }  // namespace

@@ -336,12 +336,24 @@ double ReadNumber(std::string_view text) {
 
 namespace detail {
 
-char* WriteWhole(std::int64_t value, char* out) {
-  if (value < 0) {
-    *out++ = '-';
-    return WriteDigits(0 - static_cast<std::uint64_t>(value), out);
+char* WriteLongDigits(std::uint64_t value, char* out) {
+  // The count of digits (at least five), then the digits from the last
+  // back by pairs.
+  std::size_t count = 5;
+  while (count < 20 && value >= kPowersOfTen[count])
+    ++count;
+  char* const end = out + count;
+  char* p = end;
+  for (; value >= 100; value /= 100) {
+    p -= 2;
+    std::memcpy(p, kDigitPairs + 2 * (value % 100), 2);
   }
-  return WriteDigits(static_cast<std::uint64_t>(value), out);
+  if (value >= 10) {
+    std::memcpy(p - 2, kDigitPairs + 2 * value, 2);
+  } else {
+    p[-1] = static_cast<char>('0' + value);
+  }
+  return end;
 }
 
 char* WriteIntegerText(double value, char* out) {
