@@ -210,8 +210,19 @@ char* WriteNumberText(double value, const ExactDecimal& exact, char* out);
 // Whether WriteNumberText(value, exact) writes the exact decimal (value is
 // finite and not 0).
 bool IsNumberTextOf(double value, const ExactDecimal& exact);
-// The double nearest to a decimal of at most 15 digits.
-double ExactValue(const ExactDecimal& number);
+// The double nearest to a decimal of at most 15 digits: the digits and the
+// power of ten are exact doubles, so one division rounds correctly.
+inline double ExactValue(const ExactDecimal& number) {
+  static constexpr double kScales[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                       1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+  // Below 2^63 the digits convert as a signed number, without the steps an
+  // unsigned one takes.
+  const auto digits = static_cast<std::int64_t>(number.digits);
+  const double value =
+      (digits >= 0 ? static_cast<double>(digits) : static_cast<double>(number.digits)) /
+      kScales[number.fraction];
+  return number.negative ? -value : value;
+}
 
 // A short decimal in fixed point: value / 10^fraction.  The usual numbers of
 // the records, read and computed with whole numbers.

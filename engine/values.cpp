@@ -404,12 +404,6 @@ char* WriteDecimal(bool negative, std::uint64_t digits, int fraction, char* out)
 
 }  // namespace
 
-double ExactValue(const ExactDecimal& number) {
-  const double value =
-      static_cast<double>(number.digits) / static_cast<double>(kPowersOfTen[number.fraction]);
-  return number.negative ? -value : value;
-}
-
 bool IsNumberTextOf(double value, const ExactDecimal& exact) {
   // A decimal of at most 15 significant digits whose nearest double is the
   // value is the value's 15-digit text; below 1e-4 that text has an exponent.
@@ -428,14 +422,11 @@ bool IsNumberTextOf(double value, const ExactDecimal& exact) {
   return apart == 0 || (exact.digits != 0 && (apart == 1 || apart == ~std::uint64_t{0}));
 }
 
-char* WriteNumberText(double value, const ExactDecimal& exact, char* out) {
-  if (value == 0.0) {
-    *out = '0';
-    return out + 1;
-  }
-  if (!std::isfinite(value)) Raise(err::kOverflow);
-  if (IsNumberTextOf(value, exact))
-    return WriteDecimal(exact.negative, exact.digits, exact.fraction, out);
+namespace {
+
+// NumberText of a finite `value` other than 0 by its 15 significant digits;
+// apart, so that the common exact decimal needs no buffer.
+[[gnu::noinline]] char* WriteFifteenDigits(double value, char* out) {
   std::array<char, 64> buffer;
   auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
                                  std::chars_format::general, 15);
@@ -448,6 +439,19 @@ char* WriteNumberText(double value, const ExactDecimal& exact, char* out) {
   }
   if (text.starts_with("0.")) text.remove_prefix(1);
   return Put(out, text);
+}
+
+}  // namespace
+
+char* WriteNumberText(double value, const ExactDecimal& exact, char* out) {
+  if (value == 0.0) {
+    *out = '0';
+    return out + 1;
+  }
+  if (!std::isfinite(value)) Raise(err::kOverflow);
+  if (IsNumberTextOf(value, exact))
+    return WriteDecimal(exact.negative, exact.digits, exact.fraction, out);
+  return WriteFifteenDigits(value, out);
 }
 
 }  // namespace detail
