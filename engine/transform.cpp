@@ -32,15 +32,15 @@ FieldTable::FieldTable(std::string_view line) {
     SplitByBytes(line);
     return;
   }
-  if (size <= 64) {
+  if (size < 64) {
     // The common short line: one word, and without two blanks in a row
-    // each blank separates (at most 32 of them, far from field 101).
+    // each blank separates (at most 32 of them, far from field 101).  The
+    // bits moved up by one mark the fields' first bytes.
     std::uint64_t blanks = BytesEqual(p, 0, size, ' ') & ~std::uint64_t{1};
     if ((blanks & blanks << 1) == 0) {
-      const char* const after = p + 1;
       const char** field = start_ + 1;
-      for (; blanks != 0; blanks &= blanks - 1)
-        *++field = after + static_cast<unsigned>(std::countr_zero(blanks));
+      for (std::uint64_t firsts = blanks << 1; firsts != 0; firsts &= firsts - 1)
+        *++field = p + std::countr_zero(firsts);
       count_ = static_cast<int>(field - start_);
       return;
     }

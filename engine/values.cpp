@@ -129,6 +129,11 @@ bool SplitsApart(std::string_view text) {
   if (text.front() == ' ') return true;
   const char* p = text.data();
   std::size_t size = text.size();
+  if (size >= 16 && size <= 64) {
+    // One word of masks (BytesEqual), the common case, without a loop.
+    const std::uint64_t blanks = BytesEqual(p, 0, size, ' ');
+    return BytesEqual(p, 0, size, ',') != 0 || (blanks & blanks << 1) != 0;
+  }
   if (size >= 16) {
     // Masks of 64 bytes (BytesEqual); `after_blank` carries the last blank
     // of a word to the next one's first byte.
