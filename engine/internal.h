@@ -64,6 +64,12 @@ inline char* Put(char* out, std::string_view text) {
     }
     return out + size;
   }
+  if (size <= 32) {
+    // Two copies of sixteen that overlap.
+    std::memcpy(out, from, 16);
+    std::memcpy(out + size - 16, from + size - 16, 16);
+    return out + size;
+  }
   std::memcpy(out, from, size);
   return out + size;
 }
