@@ -39,73 +39,92 @@ struct Block {
   bool done = false;
 };
 
-// The line feeds of a block in the order of the block, found from masks of
-// 64 bytes (BytesEqual) rather than by one search a line.
-class LineFeeds {
- public:
-  explicit LineFeeds(std::string_view bytes)
-      : p_(bytes.data()), size_(bytes.size()), bits_(BytesEqual(p_, 0, size_, '\n')) {}
-  // The position of the next line feed, npos when there is none.
-  std::size_t Next() {
-    while (bits_ == 0) {
-      word_ += 64;
-      if (word_ >= size_) return std::string_view::npos;
-      bits_ = BytesEqual(p_, word_, size_, '\n');
-    }
-    const std::size_t at = word_ + static_cast<std::size_t>(std::countr_zero(bits_));
-    bits_ &= bits_ - 1;
-    return at;
-  }
+// Room reserved in a block's output at a time, so that most lines need no
+// look at the buffer.
+constexpr std::size_t kOutputRoom = 256 * 1024;
 
- private:
-  const char* p_;
-  std::size_t size_;
-  std::size_t word_ = 0;  // the position of the lowest bit of `bits_`
-  std::uint64_t bits_;
-};
+// Room for `bound` more bytes after `out` in `output`, whose room reserved
+// ends at `room`: both moved when it has to grow.
+[[gnu::noinline]] char* MoreRoom(ByteBuffer& output, char* out, std::size_t bound, char*& room) {
+  output.Commit(out);
+  const std::size_t want = bound > kOutputRoom ? bound : kOutputRoom;
+  out = output.Reserve(want);
+  room = out + want;
+  return out;
+}
+
+// A line other than a numeric record: a "-y255" line rewritten first, in
+// `rewritten`.
+[[gnu::noinline]] char* OtherLine(std::string_view riga, bool decimal_point, std::string& rewritten,
+                                  char* out) {
+  if (riga.starts_with("-y255")) {
+    rewritten.assign(riga);
+    RewriteLayer255(rewritten);
+    riga = rewritten;
+  }
+  return TransformInto(riga, decimal_point, out);
+}
 
 // Transforms the lines of `block.input`, each result followed by CR LF, up
 // to the first that fails.  A line ends at a line feed (with `crlf`, only
 // at one that a carriage return in the line precedes), a carriage return
-// before it dropped; the last line of the file may have no line end.
+// before it dropped; the last line of the file may have no line end.  The
+// line feeds are found from masks of 64 bytes (BytesEqual) rather than by
+// one search a line.
 void TransformBlock(Block& block, bool decimal_point, bool crlf) {
   block.output.clear();
   block.lines = 0;
   block.error = nullptr;
   std::string rewritten;
-  const std::string_view input = block.input.view();
-  const char* const p = input.data();
-  LineFeeds feeds(input);
+  const char* const p = block.input.data();
+  const std::size_t size = block.input.size();
+  // The output written so far ends at `out`; the room reserved, at `room`.
+  char* out = block.output.Reserve(kOutputRoom);
+  char* room = out + kOutputRoom;
   try {
-    for (std::size_t start = 0; start < input.size();) {
-      std::size_t lf = feeds.Next();
-      while (crlf && lf != std::string_view::npos && !(lf > start && p[lf - 1] == '\r'))
-        lf = feeds.Next();
-      std::string_view riga;
-      if (lf == std::string_view::npos) {
-        riga = input.substr(start);
-        start = input.size();
-      } else {
-        riga = {p + start, lf - start};
-        start = lf + 1;
-        if (riga.ends_with('\r')) riga.remove_suffix(1);
+    std::size_t word = 0;  // the position of the lowest bit of `feeds`
+    std::uint64_t feeds = size == 0 ? 0 : BytesEqual(p, 0, size, '\n');
+    for (std::size_t start = 0; start < size;) {
+      // The line's end: the next line feed after a carriage return (any
+      // with LF lines), else the block's end.
+      std::size_t end = size;
+      std::size_t next = size;
+      for (;;) {
+        while (feeds == 0) {
+          word += 64;
+          if (word >= size) break;
+          feeds =
+              size - word >= 64 ? BytesEqual64(p + word, '\n') : BytesEqual(p, word, size, '\n');
+        }
+        if (feeds == 0) break;
+        const std::size_t lf = word + static_cast<unsigned>(std::countr_zero(feeds));
+        feeds &= feeds - 1;
+        if (lf > start && p[lf - 1] == '\r') {
+          end = lf - 1;
+          next = lf + 1;
+          break;
+        }
+        if (!crlf) {
+          end = lf;
+          next = lf + 1;
+          break;
+        }
       }
       ++block.lines;
-      char* out = block.output.Reserve(LineBound(riga.size()) + kLineEnd.size());
-      if (!riga.empty() && IsNumericKey(riga.front())) {
-        // Numeric records, most of the lines, straight to their handler.
-        out = NumericRecord(riga, decimal_point, out);
-      } else {
-        if (riga.starts_with("-y255")) {
-          rewritten.assign(riga);
-          RewriteLayer255(rewritten);
-          riga = rewritten;
-        }
-        out = TransformInto(riga, decimal_point, out);
-      }
+      const std::size_t bound = LineBound(end - start) + kLineEnd.size();
+      if (static_cast<std::size_t>(room - out) < bound)
+        out = MoreRoom(block.output, out, bound, room);
+      const std::string_view riga(p + start, end - start);
+      // An empty line's first byte is its line end, no numeric key.
+      const char first = p[start];
+      start = next;
+      // Numeric records, most of the lines, straight to their handler.
+      out = IsNumericKey(first) ? NumericRecord(riga, decimal_point, out)
+                                : OtherLine(riga, decimal_point, rewritten, out);
       std::memcpy(out, kLineEnd.data(), kLineEnd.size());
-      block.output.Commit(out + kLineEnd.size());
+      out += kLineEnd.size();
     }
+    block.output.Commit(out);
   } catch (...) {
     block.error = std::current_exception();
   }

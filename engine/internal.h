@@ -64,37 +64,66 @@ inline char* Put(char* out, std::string_view text) {
     }
     return out + size;
   }
+  if (size <= 32) {
+    // Two copies of sixteen that overlap.
+    std::memcpy(out, from, 16);
+    std::memcpy(out + size - 16, from + size - 16, 16);
+    return out + size;
+  }
   std::memcpy(out, from, size);
   return out + size;
+}
+
+#if defined(__SSE2__) && defined(__GNUC__)
+// The bytes equal to the byte in each lane of `wanted` among the sixteen
+// at `from`, one bit a byte.
+[[gnu::always_inline]] inline std::uint32_t Equal16(const char* from, __m128i wanted) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)));
+}
+#endif
+
+// The bytes equal to `c` among the 64 at `p`, one bit a byte, the first in
+// the lowest bit.
+[[gnu::always_inline]] inline std::uint64_t BytesEqual64(const char* p, char c) {
+#if defined(__SSE2__) && defined(__GNUC__)
+  const __m128i wanted = _mm_set1_epi8(c);
+  const std::uint32_t low = Equal16(p, wanted) | Equal16(p + 16, wanted) << 16;
+  const std::uint32_t high = Equal16(p + 32, wanted) | Equal16(p + 48, wanted) << 16;
+  return low | std::uint64_t{high} << 32;
+#else
+  std::uint64_t bits = 0;
+  for (unsigned i = 0; i < 64; ++i)
+    bits |= std::uint64_t{p[i] == c} << i;
+  return bits;
+#endif
 }
 
 // The bytes equal to `c` among the up to 64 from `at` on of the `size` bytes
 // at `p`, one bit a byte (byte `at` in the lowest bit); none past the end,
 // where nothing is read.  Sixteen bytes at a time where the build has SSE2.
-inline std::uint64_t BytesEqual(const char* p, std::size_t at, std::size_t size, char c) {
+[[gnu::always_inline]] inline std::uint64_t BytesEqual(const char* p, std::size_t at,
+                                                       std::size_t size, char c) {
+  if (size - at >= 64) return BytesEqual64(p + at, c);
   std::uint64_t bits = 0;
 #if defined(__SSE2__) && defined(__GNUC__)
   if (size >= 16) {
+    // Fewer than 64 bytes left: the last sixteen, and before them as many
+    // sixteen as still begin before those (the bytes two loads share give
+    // the same bits).
     const __m128i wanted = _mm_set1_epi8(c);
-    auto equal16 = [&](const char* from) {
-      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-      return std::uint64_t{
-          static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)))};
-    };
-    if (size - at >= 64) {
-      // A whole word, the common case, without a loop.
-      return equal16(p + at) | equal16(p + at + 16) << 16 | equal16(p + at + 32) << 32 |
-             equal16(p + at + 48) << 48;
+    auto equal16 = [&](const char* from) { return std::uint64_t{Equal16(from, wanted)}; };
+    const std::size_t last = size - 16;
+    if (at > last) return equal16(p + last) >> (at - last);
+    bits = equal16(p + at) | equal16(p + last) << (last - at);
+    if (at + 16 < last) {
+      bits |= equal16(p + at + 16) << 16;
+      if (at + 32 < last) bits |= equal16(p + at + 32) << 32;
     }
-    unsigned k = 0;
-    for (; at + k + 16 <= size; k += 16)
-      bits |= equal16(p + at + k) << k;
-    // The line's last bytes, in the sixteen loaded from its end back.
-    if (at + k < size) bits |= equal16(p + size - 16) >> (at + k + 16 - size) << k;
     return bits;
   }
 #endif
-  for (std::size_t i = at; i < size && i < at + 64; ++i)
+  for (std::size_t i = at; i < size; ++i)
     bits |= std::uint64_t{p[i] == c} << (i - at);
   return bits;
 }
@@ -130,8 +159,11 @@ class FieldTable {
   }
 
  private:
-  // The split from masks of the blanks (BytesEqual), 64 bytes at a time.
-  void SplitByBlanks(std::string_view line);
+  // The split byte by byte (the plain way, TAVREL_SCALAR=1), and from masks
+  // of the blanks (BytesEqual), 64 bytes at a time; apart from the common
+  // short line, which needs fewer registers.
+  [[gnu::noinline]] void SplitByBytes(std::string_view line);
+  [[gnu::noinline]] void SplitByBlanks(std::string_view line);
   const char* FieldEnd(int n) const { return n < count_ ? start_[n + 1] - 1 : end_; }
   std::string_view Field(int n) const {
     return {start_[n], static_cast<std::size_t>(FieldEnd(n) - start_[n])};
@@ -184,8 +216,19 @@ char* WriteNumberText(double value, const ExactDecimal& exact, char* out);
 // Whether WriteNumberText(value, exact) writes the exact decimal (value is
 // finite and not 0).
 bool IsNumberTextOf(double value, const ExactDecimal& exact);
-// The double nearest to a decimal of at most 15 digits.
-double ExactValue(const ExactDecimal& number);
+// The double nearest to a decimal of at most 15 digits: the digits and the
+// power of ten are exact doubles, so one division rounds correctly.
+inline double ExactValue(const ExactDecimal& number) {
+  static constexpr double kScales[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                       1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+  // Below 2^63 the digits convert as a signed number, without the steps an
+  // unsigned one takes.
+  const auto digits = static_cast<std::int64_t>(number.digits);
+  const double value =
+      (digits >= 0 ? static_cast<double>(digits) : static_cast<double>(number.digits)) /
+      kScales[number.fraction];
+  return number.negative ? -value : value;
+}
 
 // A short decimal in fixed point: value / 10^fraction.  The usual numbers of
 // the records, read and computed with whole numbers.
@@ -201,49 +244,45 @@ struct FixedDecimal {
 // double nearest to its value, which lies at least 10^-fraction from any
 // other multiple of 10^-fraction: far more than that double's error.
 bool ReadFixed(std::string_view text, FixedDecimal& number);
+// The digits of a number from 10^4 on, at `out`; returns their end.
+char* WriteLongDigits(std::uint64_t value, char* out);
 // The digits of `value`, at `out`; returns their end.  Numbers below 10^4,
-// the most common, by pairs of digits.
+// the most common, by pairs of digits, without a call.
+inline constexpr char kDigitPairs[] =
+    "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
+    "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
+    "888990919293949596979899";
 inline char* WriteDigits(std::uint64_t value, char* out) {
-  static constexpr char kPairs[] =
-      "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
-      "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
-      "888990919293949596979899";
   if (value < 100) {
     if (value < 10) {
       *out = static_cast<char>('0' + value);
       return out + 1;
     }
-    std::memcpy(out, kPairs + 2 * value, 2);
+    std::memcpy(out, kDigitPairs + 2 * value, 2);
     return out + 2;
   }
   if (value < 10000) {
-    const std::uint64_t high = value / 100;
+    const auto small = static_cast<std::uint32_t>(value);
+    const std::uint32_t high = small / 100;
     if (high < 10) {
       *out++ = static_cast<char>('0' + high);
     } else {
-      std::memcpy(out, kPairs + 2 * high, 2);
+      std::memcpy(out, kDigitPairs + 2 * high, 2);
       out += 2;
     }
-    std::memcpy(out, kPairs + 2 * (value % 100), 2);
+    std::memcpy(out, kDigitPairs + 2 * (small - 100 * high), 2);
     return out + 2;
   }
-  char buffer[20];
-  char* const end = buffer + sizeof buffer;
-  char* first = end;
-  for (; value >= 100; value /= 100) {
-    first -= 2;
-    std::memcpy(first, kPairs + 2 * (value % 100), 2);
-  }
-  if (value >= 10) {
-    first -= 2;
-    std::memcpy(first, kPairs + 2 * value, 2);
-  } else {
-    *--first = static_cast<char>('0' + value);
-  }
-  return Put(out, {first, static_cast<std::size_t>(end - first)});
+  return WriteLongDigits(value, out);
 }
 // A whole number's text, with its sign.
-char* WriteWhole(std::int64_t value, char* out);
+inline char* WriteWhole(std::int64_t value, char* out) {
+  if (value < 0) {
+    *out++ = '-';
+    return WriteDigits(0 - static_cast<std::uint64_t>(value), out);
+  }
+  return WriteDigits(static_cast<std::uint64_t>(value), out);
+}
 // Whether `text` holds a comma, begins with a blank or holds two blanks in a
 // row: whether as a value list it splits elsewhere than at its single blanks.
 bool SplitsApart(std::string_view text);

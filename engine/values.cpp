@@ -94,15 +94,16 @@ namespace {
 }
 
 // The value of up to eight digits (0 to 9 each, the first in the lowest byte)
-// that fill the word's high bytes, the low ones 0.
+// that fill the word's high bytes, the low ones 0: pairs, then fours, then
+// all eight, each step one multiplication.
 std::uint64_t EightDigits(std::uint64_t word) {
-  word = (word * 10 + (word >> 8)) & 0x00FF00FF00FF00FFULL;
-  word = (word * 100 + (word >> 16)) & 0x0000FFFF0000FFFFULL;
-  return (word * 10000 + (word >> 32)) & 0xFFFFFFFFULL;
+  word = (word * (1 + (10 << 8)) >> 8) & 0x00FF00FF00FF00FFULL;
+  word = (word * (1 + (100 << 16)) >> 16) & 0x0000FFFF0000FFFFULL;
+  return (word * (1 + (10000ULL << 32))) >> 32;
 }
 
-// ReadFixed of a text of more than eight characters after its sign; apart,
-// so that the common short ones need no room on the stack.
+// ReadFixed the long way, for any text; apart, so that the common short
+// ones need no room on the stack.
 [[gnu::noinline]] bool ReadLongFixed(std::string_view text, FixedDecimal& number) {
   const ScannedDecimal scanned = ScanDecimal(text);
   if (scanned.stop != text.data() + text.size() || scanned.count > kFixedDigits ||
@@ -128,6 +129,11 @@ bool SplitsApart(std::string_view text) {
   if (text.front() == ' ') return true;
   const char* p = text.data();
   std::size_t size = text.size();
+  if (size >= 16 && size <= 64) {
+    // One word of masks (BytesEqual), the common case, without a loop.
+    const std::uint64_t blanks = BytesEqual(p, 0, size, ' ');
+    return BytesEqual(p, 0, size, ',') != 0 || (blanks & blanks << 1) != 0;
+  }
   if (size >= 16) {
     // Masks of 64 bytes (BytesEqual); `after_blank` carries the last blank
     // of a word to the next one's first byte.
@@ -154,57 +160,44 @@ bool SplitsApart(std::string_view text) {
 }
 
 bool ReadFixed(std::string_view text, FixedDecimal& number) {
-  const char* p = text.data();
-  std::size_t size = text.size();
-  bool negative = false;
-  if (size != 0 && (*p == '-' || *p == '+')) {
-    negative = *p == '-';
-    ++p;
-    --size;
-  }
-  std::uint64_t digits;
-  int fraction = 0;
-  if (size <= 3) {
-    // Short whole numbers (angles, codes) one by one.
-    digits = 0;
-    bool point = false;
-    for (std::size_t i = 0; i < size; ++i) {
-      const unsigned digit = static_cast<unsigned char>(p[i]) - unsigned{'0'};
-      if (digit <= 9) {
-        digits = digits * 10 + digit;
-      } else if (p[i] == '.' && !point) {
-        point = true;
-        fraction = static_cast<int>(size - i - 1);
-      } else {
-        return false;
+  // One to eight digits, and perhaps one point, without a sign: at once.
+  // The rest (a sign, no text, longer texts) and anything not of the form
+  // the long way, which tells them apart.
+  const char* const p = text.data();
+  const std::size_t size = text.size();
+  if (size - 1 < 8) {
+    if (size <= 2) {
+      // Short whole numbers (angles, codes) without the masks.
+      const unsigned first = static_cast<unsigned char>(p[0]) - unsigned{'0'};
+      const unsigned last = static_cast<unsigned char>(p[size - 1]) - unsigned{'0'};
+      if ((first | last) <= 9) {
+        number.value = size == 1 ? first : first * 10 + last;
+        number.fraction = 0;
+        return true;
       }
     }
-  } else if (size > 8) {
-    return ReadLongFixed(text, number);
-  } else {
-    // All at once: the bytes other than digits, which may be one point.
-    const std::uint64_t word = LoadShort(p, size);
+    const std::uint64_t values = LoadShort(p, size) ^ 0x3030303030303030ULL;  // digits: 0 to 9
     constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-    const std::uint64_t values = word ^ 0x3030303030303030ULL;  // digits become 0 to 9
-    std::uint64_t others =
+    const std::uint64_t others =
         (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh & kLowBytes[size];
     std::uint64_t packed = values & kLowBytes[size];
-    std::size_t count = size;
-    if (others != 0) {
-      const int point = std::countr_zero(others) / 8;
-      if (p[point] != '.' || (others & (others - 1)) != 0) return false;
-      fraction = static_cast<int>(size) - point - 1;
-      if (fraction > kFixedPlaces) return false;
-      // The point taken out.
-      packed = (packed & kLowBytes[point]) | ((packed >> (8 * point)) >> 8) << (8 * point);
-      --count;
+    const int shift = static_cast<int>(64 - 8 * size);  // the digits up to the high bytes
+    if (others == 0) {
+      number.value = static_cast<std::int64_t>(EightDigits(packed << shift));
+      number.fraction = 0;
+      return true;
     }
-    digits = count == 0 ? 0 : EightDigits(packed << (8 * (8 - count)));
+    const int point = std::countr_zero(others) / 8;
+    const int fraction = static_cast<int>(size) - point - 1;
+    if ((others & (others - 1)) == 0 && p[point] == '.' && fraction <= kFixedPlaces) {
+      // The whole part moved up over the point.
+      packed = (packed & kLowBytes[point]) << 8 | (packed & ~kLowBytes[point + 1]);
+      number.value = static_cast<std::int64_t>(EightDigits(packed << shift));
+      number.fraction = fraction;
+      return true;
+    }
   }
-  const auto value = static_cast<std::int64_t>(digits);
-  number.value = negative ? -value : value;
-  number.fraction = fraction;
-  return true;
+  return ReadLongFixed(text, number);
 }
 
 }  // namespace detail
@@ -348,12 +341,24 @@ double ReadNumber(std::string_view text) {
 
 namespace detail {
 
-char* WriteWhole(std::int64_t value, char* out) {
-  if (value < 0) {
-    *out++ = '-';
-    return WriteDigits(0 - static_cast<std::uint64_t>(value), out);
+char* WriteLongDigits(std::uint64_t value, char* out) {
+  // The count of digits (at least five), then the digits from the last
+  // back by pairs.
+  std::size_t count = 5;
+  while (count < 20 && value >= kPowersOfTen[count])
+    ++count;
+  char* const end = out + count;
+  char* p = end;
+  for (; value >= 100; value /= 100) {
+    p -= 2;
+    std::memcpy(p, kDigitPairs + 2 * (value % 100), 2);
   }
-  return WriteDigits(static_cast<std::uint64_t>(value), out);
+  if (value >= 10) {
+    std::memcpy(p - 2, kDigitPairs + 2 * value, 2);
+  } else {
+    p[-1] = static_cast<char>('0' + value);
+  }
+  return end;
 }
 
 char* WriteIntegerText(double value, char* out) {
@@ -404,12 +409,6 @@ char* WriteDecimal(bool negative, std::uint64_t digits, int fraction, char* out)
 
 }  // namespace
 
-double ExactValue(const ExactDecimal& number) {
-  const double value =
-      static_cast<double>(number.digits) / static_cast<double>(kPowersOfTen[number.fraction]);
-  return number.negative ? -value : value;
-}
-
 bool IsNumberTextOf(double value, const ExactDecimal& exact) {
   // A decimal of at most 15 significant digits whose nearest double is the
   // value is the value's 15-digit text; below 1e-4 that text has an exponent.
@@ -428,14 +427,11 @@ bool IsNumberTextOf(double value, const ExactDecimal& exact) {
   return apart == 0 || (exact.digits != 0 && (apart == 1 || apart == ~std::uint64_t{0}));
 }
 
-char* WriteNumberText(double value, const ExactDecimal& exact, char* out) {
-  if (value == 0.0) {
-    *out = '0';
-    return out + 1;
-  }
-  if (!std::isfinite(value)) Raise(err::kOverflow);
-  if (IsNumberTextOf(value, exact))
-    return WriteDecimal(exact.negative, exact.digits, exact.fraction, out);
+namespace {
+
+// NumberText of a finite `value` other than 0 by its 15 significant digits;
+// apart, so that the common exact decimal needs no buffer.
+[[gnu::noinline]] char* WriteFifteenDigits(double value, char* out) {
   std::array<char, 64> buffer;
   auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
                                  std::chars_format::general, 15);
@@ -448,6 +444,19 @@ char* WriteNumberText(double value, const ExactDecimal& exact, char* out) {
   }
   if (text.starts_with("0.")) text.remove_prefix(1);
   return Put(out, text);
+}
+
+}  // namespace
+
+char* WriteNumberText(double value, const ExactDecimal& exact, char* out) {
+  if (value == 0.0) {
+    *out = '0';
+    return out + 1;
+  }
+  if (!std::isfinite(value)) Raise(err::kOverflow);
+  if (IsNumberTextOf(value, exact))
+    return WriteDecimal(exact.negative, exact.digits, exact.fraction, out);
+  return WriteFifteenDigits(value, out);
 }
 
 }  // namespace detail

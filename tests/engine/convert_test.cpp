@@ -43,7 +43,7 @@ struct LargeFile {
   std::string expected = kH35;
 };
 // With `crlf` the header line and every line end in CR LF, and some lines
-// hold a lone LF, which is data.
+// hold a lone LF, which is data (some begin with one).
 LargeFile MakeLargeFile(bool crlf) {
   const std::string lines[] = {"0 12  1.5,2.25,-0.5,0.0625",
                                "1 3 0.5 0.25 7",
@@ -64,6 +64,7 @@ LargeFile MakeLargeFile(bool crlf) {
   while (file.source.size() < 8'000'000) {
     std::string line = lines[random() % std::size(lines)];
     if (crlf && line == "5 unchanged" && random() % 2 == 0) line += "\n4 x";
+    if (crlf && line == "-y3 abc" && random() % 2 == 0) line.insert(0, "\n");
     file.source += line + (!crlf && random() % 8 == 0 ? "\n" : "\r\n");
     std::string riga = line;
     file.expected += reference::Trasforma(riga) + "\r\n";

@@ -677,6 +677,68 @@ TEST(Differential, CommonValueListsOfEveryLength) {
     }
   }
   detail::UseValueScalers(before);
+
+// The fixed-point reader against a plain model of its form (a sign, digits,
+// a point and digits, each optional; at most 11 digits, 6 after the point)
+// on every text of up to five characters from digits, points, signs and
+// other bytes, and on random longer ones; what it takes, ReadNumber reads as
+// the same value.
+TEST(Differential, FixedDecimalsOfEveryShortText) {
+  auto model = [](const std::string& text, detail::FixedDecimal& number) {
+    std::size_t i = 0;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+    std::int64_t value = 0;
+    int digits = 0;
+    int fraction = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits)
+      value = value * 10 + (text[i] - '0');
+    if (i < text.size() && text[i] == '.') {
+      for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits, ++fraction)
+        value = value * 10 + (text[i] - '0');
+    }
+    if (i != text.size() || digits > detail::kFixedDigits || fraction > detail::kFixedPlaces) {
+      return false;
+    }
+    number.value = negative ? -value : value;
+    number.fraction = fraction;
+    return true;
+  };
+  std::vector<std::string> texts{""};
+  const std::string bytes = "05.9-+ e";
+  for (std::size_t from = 0; from < texts.size() && texts[from].size() < 5; ++from) {
+    for (char c : bytes)
+      texts.push_back(texts[from] + c);
+  }
+  std::mt19937 random(17);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text(6 + random() % 9, '0');
+    for (char& c : text)
+      c = random() % 4 == 0 ? bytes[random() % bytes.size()]
+                            : static_cast<char>('0' + random() % 10);
+    texts.push_back(text);
+  }
+  int reported = 0;
+  for (const std::string& text : texts) {
+    // The text alone in its memory, so that a read past it is caught.
+    const std::unique_ptr<char[]> alone = std::make_unique_for_overwrite<char[]>(text.size());
+    if (!text.empty()) std::memcpy(alone.get(), text.data(), text.size());
+    detail::FixedDecimal got;
+    detail::FixedDecimal expected;
+    const bool taken = detail::ReadFixed({alone.get(), text.size()}, got);
+    const bool form = model(text, expected);
+    const bool same =
+        taken == form &&
+        (!taken || (got.value == expected.value && got.fraction == expected.fraction));
+    double scale = 1;
+    for (int k = 0; k < got.fraction; ++k)
+      scale *= 10;
+    const bool read = !taken || ReadNumber(text) == static_cast<double>(got.value) / scale;
+    if (same && read) continue;
+    ADD_FAILURE() << '"' << text << "\": " << (taken ? "taken " : "refused ") << got.value << "/"
+                  << got.fraction;
+    if (++reported == 10) break;
+  }
 }
 
 }  // namespace

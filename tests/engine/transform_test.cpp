@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <random>
 #include <string>
@@ -160,6 +161,33 @@ TEST(Tokenizer, HundredFieldsAtMost) {
   for (char type : {'0', '1', '2', '3', '4', '6'}) {
     EXPECT_EQ(ErrorNumberOf([&] { Transformed(Record(type, 101)); }), err::kSubscript) << type;
   }
+}
+
+// The whole-number writer by pairs of digits (and from 10^4 on by a count
+// of digits first) against std::to_string: each side of every power of ten,
+// the ends of the range and random numbers of every length.
+TEST(DigitWriter, WholeNumbersAsTheirDecimalText) {
+  std::vector<std::int64_t> values{0, INT64_MAX, INT64_MIN, INT64_MIN + 1};
+  for (std::int64_t power = 1; power <= INT64_MAX / 10; power *= 10) {
+    for (std::int64_t v : {power - 1, power, power + 1, 10 * power - 1}) {
+      values.push_back(v);
+      values.push_back(-v);
+    }
+  }
+  std::mt19937_64 random(23);
+  for (int i = 0; i < 2000; ++i)
+    values.push_back(static_cast<std::int64_t>(random() >> (random() % 64)));
+  for (std::int64_t value : values) {
+    char text[24];
+    char* end = detail::WriteWhole(value, text);
+    EXPECT_EQ(std::string(text, end), std::to_string(value));
+    if (value >= 0) {
+      end = detail::WriteDigits(static_cast<std::uint64_t>(value), text);
+      EXPECT_EQ(std::string(text, end), std::to_string(value));
+    }
+  }
+  char text[24];
+  EXPECT_EQ(std::string(text, detail::WriteDigits(UINT64_MAX, text)), std::to_string(UINT64_MAX));
 }
 
 }  // namespace
