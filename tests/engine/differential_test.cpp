@@ -677,6 +677,7 @@ TEST(Differential, CommonValueListsOfEveryLength) {
     }
   }
   detail::UseValueScalers(before);
+}
 
 // The fixed-point reader against a plain model of its form (a sign, digits,
 // a point and digits, each optional; at most 11 digits, 6 after the point)
