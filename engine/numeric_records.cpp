@@ -235,7 +235,7 @@ char* ScaledFourFields(const FieldTable& f, int first, const char* end, bool dec
 
 // Records "0" and "1": a prefix of `kWidth` characters, then one value list.
 template <std::size_t kWidth>
-char* PrefixAndList(std::string_view line, bool decimal_point, char* out) {
+[[gnu::noinline]] char* PrefixAndList(std::string_view line, bool decimal_point, char* out) {
   // The fields are not used, but more than 100 of them is an error; that
   // takes more than 200 characters.
   if (line.size() > 2 * FieldTable::kMaxFields) CheckFieldCount(line);
@@ -742,17 +742,9 @@ char* Record6(std::string_view line, const FieldTable& f, bool decimal_point, ch
   return FieldsFromAndTrim(8, f, out);
 }
 
-}  // namespace
-
-char* NumericRecord(std::string_view line, bool decimal_point, char* out) {
-  switch (line.front()) {
-    case '0':
-      return PrefixAndList<6>(line, decimal_point, out);
-    case '1':
-      return PrefixAndList<4>(line, decimal_point, out);
-    default:
-      break;
-  }
+// Records "2" to "6", which read their fields; apart, so that records "0"
+// and "1" do not save the registers these use.
+[[gnu::noinline]] char* FieldRecord(std::string_view line, bool decimal_point, char* out) {
   const FieldTable fields(line);
   switch (line.front()) {
     case '2':
@@ -763,6 +755,19 @@ char* NumericRecord(std::string_view line, bool decimal_point, char* out) {
       return Record4(line, fields, decimal_point, out);
     default:  // '6'
       return Record6(line, fields, decimal_point, out);
+  }
+}
+
+}  // namespace
+
+char* NumericRecord(std::string_view line, bool decimal_point, char* out) {
+  switch (line.front()) {
+    case '0':
+      return PrefixAndList<6>(line, decimal_point, out);
+    case '1':
+      return PrefixAndList<4>(line, decimal_point, out);
+    default:
+      return FieldRecord(line, decimal_point, out);
   }
 }
 
