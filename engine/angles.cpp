@@ -2,6 +2,7 @@
 // numbers where that is exact, else as the doubles compute them.
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -80,6 +81,50 @@ char* WriteUnits(unsigned units, char* out) {
   return out + 5;
 }
 
+// The texts WriteRad writes for the whole degrees 0 to 360 on one base,
+// each in a word: its bytes, the first in the lowest, and its length in the
+// highest byte.
+struct RadTexts {
+  std::uint64_t word[361] = {};
+};
+
+constexpr RadTexts MakeRadTexts(unsigned base) {
+  RadTexts texts;
+  for (unsigned degrees = 0; degrees <= 360; ++degrees) {
+    // The units as the whole-degree path of WriteRad computes them.
+    bool negative = false;
+    unsigned units = 0;
+    if (base != 32768) {
+      units = degrees * base / 360;
+    } else if (degrees <= 180) {
+      units = degrees * 32768 / 180;
+    } else if (degrees < 360) {
+      negative = true;
+      units = (360 - degrees) * 32768 / 180;
+    }
+    char digits[8] = {};
+    unsigned size = 0;
+    do {
+      digits[size++] = static_cast<char>('0' + units % 10);
+      units /= 10;
+    } while (units != 0);
+    std::uint64_t word = 0;
+    unsigned at = 0;
+    if (negative) word |= std::uint64_t{'-'} << (8 * at++);
+    while (size > 0)
+      word |= std::uint64_t{static_cast<unsigned char>(digits[--size])} << (8 * at++);
+    texts.word[degrees] = word | std::uint64_t{at} << 56;
+  }
+  return texts;
+}
+
+inline constexpr RadTexts kRad256 = MakeRadTexts(256);
+inline constexpr RadTexts kRad128 = MakeRadTexts(128);
+inline constexpr RadTexts kRad32768 = MakeRadTexts(32768);
+
+// WriteRad of anything but whole degrees up to 360 on the records' bases.
+[[gnu::noinline]] char* WriteOtherRad(std::string_view gradi, float base, char* out);
+
 }  // namespace
 
 char* WriteFloorTimes256(std::string_view text, char* out) {
@@ -98,6 +143,25 @@ char* WriteFloorTimes256(std::string_view text, char* out) {
 }
 
 char* WriteRad(std::string_view gradi, float base, char* out) {
+  // Whole degrees up to a turn, the most common angles, from the tables;
+  // seven bytes are written, of which the text's are kept.
+  if (const int degrees = WholeDegrees(gradi); degrees >= 0 && degrees <= 360) {
+    const RadTexts* const texts = base == 256.0f     ? &kRad256
+                                  : base == 128.0f   ? &kRad128
+                                  : base == 32768.0f ? &kRad32768
+                                                     : nullptr;
+    if (texts != nullptr) {
+      const std::uint64_t word = texts->word[degrees];
+      std::memcpy(out, &word, 7);
+      return out + (word >> 56);
+    }
+  }
+  return WriteOtherRad(gradi, base, out);
+}
+
+namespace {
+
+char* WriteOtherRad(std::string_view gradi, float base, char* out) {
   // Whole degrees, the most common angles, as WriteFixedRad computes them.
   if (const int degrees = WholeDegrees(gradi); degrees >= 0) {
     if (base == 256.0f) return WriteUnits(static_cast<unsigned>(degrees) * 256 / 360, out);
@@ -131,6 +195,8 @@ char* WriteRad(std::string_view gradi, float base, char* out) {
   if (!std::isfinite(result)) Raise(err::kOverflow);
   return WriteIntegerText(result, out);
 }
+
+}  // namespace
 
 }  // namespace detail
 

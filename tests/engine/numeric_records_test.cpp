@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "tavrel.h"
 #include "test_util.h"
@@ -141,6 +142,22 @@ TEST(NumericRecords, ValuesNearTheLargestDoubleOverflow) {
   for (const char* line : {"3 1e308 0 1 1 1 1 1 0 5", "2 5 1 1 1 1 0 0 1e307 0",
                            "4 1 0.1 1.7e308 1 -1.7e308 0 1 0", "6 2 1e308 1 1 1 1"}) {
     EXPECT_EQ(ErrorNumberOf([&] { Transformed(line); }), err::kOverflow) << line;
+  }
+}
+
+TEST(NumericRecords, WholeDegreesOnEveryBaseAsTheirDecimals) {
+  // Each record's angles, on base 256, 32768 and 128, written for whole
+  // degrees as for the same degrees with a decimal.
+  for (int degrees = 0; degrees <= 400; ++degrees) {
+    const std::string whole = std::to_string(degrees);
+    const std::string decimal = whole + ".0";
+    for (const auto& [head, tail] : {std::pair<const char*, const char*>{"2 5 1 1 1 1 ", " 0 0 0"},
+                                     {"2 5 1 1 1 1 0 0 0 ", ""},
+                                     {"4 1 0.1 1 1 1 ", " 0 0 AB"},
+                                     {"6 2 ", " 1 2 3 4"}}) {
+      EXPECT_EQ(Transformed(head + whole + tail), Transformed(head + decimal + tail))
+          << head << whole << tail;
+    }
   }
 }
 
