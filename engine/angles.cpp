@@ -133,7 +133,7 @@ char* WriteFloorTimes256(std::string_view text, char* out) {
   // 10^-fraction that separates 256 x from a whole number it is not, and a
   // whole 256 x is exact.
   FixedDecimal d;
-  if (ReadFixed(text, d)) {
+  if (ReadField(text, d)) {
     return WriteWhole(
         FloorDivide(d.value * 256, static_cast<std::int64_t>(kPowersOfTen[d.fraction])), out);
   }
@@ -177,7 +177,7 @@ char* WriteOtherRad(std::string_view gradi, float base, char* out) {
       return WriteUnits(static_cast<unsigned>(360 - degrees) * 32768 / 180, out);
     }
   }
-  if (FixedDecimal fixed; ReadFixed(gradi, fixed) && WriteFixedRad(fixed, base, out)) return out;
+  if (FixedDecimal fixed; ReadField(gradi, fixed) && WriteFixedRad(fixed, base, out)) return out;
   const double d = ReadNumber(gradi);
   double result;
   if (base == 32768.0f) {

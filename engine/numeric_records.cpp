@@ -282,30 +282,6 @@ bool Is(std::string_view text, const char (&literal)[N]) {
   return true;
 }
 
-// ReadFixed of a field; the common short ones, up to eight digits with
-// maybe a point and no sign, byte by byte without a call.
-[[gnu::always_inline]] inline bool ReadField(std::string_view text, FixedDecimal& number) {
-  if (text.size() - 1 >= 8) return ReadFixed(text, number);
-  std::int64_t value = 0;
-  const char* point = nullptr;
-  const char* const last = text.data() + text.size();
-  for (const char* p = text.data(); p < last; ++p) {
-    const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
-    if (digit <= 9) {
-      value = value * 10 + digit;
-    } else if (*p != '.' || point != nullptr) {
-      return ReadFixed(text, number);
-    } else {
-      point = p;
-    }
-  }
-  const auto fraction = point != nullptr ? static_cast<int>(last - point - 1) : 0;
-  if (fraction > kFixedPlaces) return false;
-  number.value = value;
-  number.fraction = fraction;
-  return true;
-}
-
 // Whether ReadNumber(text) is the whole number `whole`.
 bool NumberIs(std::string_view text, int whole) {
   if (FixedDecimal d; ReadFixed(text, d)) {

@@ -1,5 +1,6 @@
-// Pieces shared by the number reader and writers (values.cpp) and the
-// scalers of value lists (value_lists.cpp, value_lists_simd.cpp).
+// Pieces shared by the number reader and writers (values.cpp), the
+// scalers of value lists (value_lists.cpp, value_lists_simd.cpp) and the
+// readers of the records' own fields (numeric_records.cpp, angles.cpp).
 #pragma once
 
 #include <array>
@@ -24,6 +25,30 @@ namespace tavrel::detail {
 
 // The vector ways in use (kScaleWindows ...), as UseValueScalers set them.
 extern std::atomic<unsigned> value_scalers;
+
+// ReadFixed of a field; the common short ones, up to eight digits with
+// maybe a point and no sign, byte by byte without a call.
+[[gnu::always_inline]] inline bool ReadField(std::string_view text, FixedDecimal& number) {
+  if (text.size() - 1 >= 8) return ReadFixed(text, number);
+  std::int64_t value = 0;
+  const char* point = nullptr;
+  const char* const last = text.data() + text.size();
+  for (const char* p = text.data(); p < last; ++p) {
+    const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+    if (digit <= 9) {
+      value = value * 10 + digit;
+    } else if (*p != '.' || point != nullptr) {
+      return ReadFixed(text, number);
+    } else {
+      point = p;
+    }
+  }
+  const auto fraction = point != nullptr ? static_cast<int>(last - point - 1) : 0;
+  if (fraction > kFixedPlaces) return false;
+  number.value = value;
+  number.fraction = fraction;
+  return true;
+}
 
 inline bool IsDigit(char c) {
   return c >= '0' && c <= '9';
