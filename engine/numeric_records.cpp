@@ -391,7 +391,7 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
     // nearest to sixteen times it, whose number text is mostly the exact
     // decimal's.
     char* sized_end = sized;
-    if (FixedDecimal d; ReadField(field2, d)) {
+    if (FixedDecimal d; ReadFieldIn(field2, end, d)) {
       d.value *= 16;
       const ExactDecimal exact = Exact(d);
       if (!WriteExactText(exact, sized_end)) {

@@ -3,6 +3,7 @@
 // readers of the records' own fields (numeric_records.cpp, angles.cpp).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <bit>
@@ -112,6 +113,37 @@ inline constexpr auto kLowBytes = [] {
     masks[i] = i >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * i)) - 1;
   return masks;
 }();
+
+// ReadField of a field in a line ending at `end`: when the line holds eight
+// bytes from the field's start, its bytes are looked at at once and its
+// digits (without the point) made a number in three steps.
+[[gnu::always_inline]] inline bool ReadFieldIn(std::string_view text, const char* end,
+                                               FixedDecimal& number) {
+  const char* const p = text.data();
+  const std::size_t size = text.size();
+  if (size - 1 >= 8 || end - p < 8) return ReadField(text, number);
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  const std::uint64_t values = (LoadWord(p) ^ kZeros) & kLowBytes[size];
+  // A high bit in each byte other than a digit; those past the field are 0.
+  const std::uint64_t others = (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh;
+  const std::size_t point = std::min(static_cast<std::size_t>(std::countr_zero(others)) / 8, size);
+  const std::size_t count = others != 0 ? size - 1 : size;
+  if ((others & (others - 1)) != 0 || (others != 0 && p[point] != '.') || count == 0) {
+    return ReadField(text, number);
+  }
+  const auto fraction = static_cast<int>(count - point);
+  if (fraction > kFixedPlaces) return false;
+  // The digits, the first in the lowest byte, moved up to the highest
+  // (leading zeros below), then joined in pairs, fours and eights.
+  std::uint64_t v = ((values & kLowBytes[point]) | ((values >> 8) & ~kLowBytes[point]))
+                    << (8 * (8 - count));
+  v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFULL;
+  v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFULL;
+  v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFULL;
+  number.value = static_cast<std::int64_t>(v);
+  number.fraction = fraction;
+  return true;
+}
 
 // One token of a value list scaled, whatever it holds: the token begins at
 // `p` (before `end`; the list begins at `list`), its text times 1000 made
