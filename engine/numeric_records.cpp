@@ -208,6 +208,7 @@ char* ScaledShortFields(const FieldTable& f, const int (&order)[N], int last, co
     }
     return out - 1;
   }
+#pragma GCC unroll 8
   for (const int n : order) {
     out = ScaledFieldInRoom(field(n), end, decimal_point, out);
     if (out == nullptr) return nullptr;
