@@ -244,10 +244,18 @@ template <std::size_t kWidth>
   // The prefix copied whole, then its blanks at the end taken back; it
   // begins with the record type, which stops the search.
   const char* const p = line.data();
-  std::memcpy(out, p, kWidth);
   std::size_t kept = kWidth;
-  while (p[kept - 1] == ' ')
-    --kept;
+  if (line.size() >= 8) {
+    // Eight bytes copied; the last of the prefix's that is not a blank
+    // found in one word.
+    const std::uint64_t word = LoadWord(p);
+    StoreWord(word, out);
+    kept = 8 - static_cast<std::size_t>(std::countl_zero((word ^ kBlanks) & kLowBytes[kWidth])) / 8;
+  } else {
+    std::memcpy(out, p, kWidth);
+    while (p[kept - 1] == ' ')
+      --kept;
+  }
   out += kept;
   *out++ = ' ';
   const char* first = p + kWidth;

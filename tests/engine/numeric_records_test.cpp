@@ -33,6 +33,12 @@ TEST(Records0And1, PrefixCutByCharacterCountThenOneList) {
       {"1 2 0.000 0.000", "1 2 0.000 0.000"},
       {"1 12 5", "1 12 5000"},
       {"1 123 5", "1 12 3000 5000"},
+      // A prefix of blanks after the type; lines of seven and eight bytes.
+      {"0     1.5", "0 1500"},
+      {"0 12  0.5,1", "0 12 500,1000"},
+      {"0 1 2 1", "0 1 2 1000"},
+      {"1   5", "1 5000"},
+      {"1      5", "1 5000"},
   });
 }
 
