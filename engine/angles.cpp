@@ -2,7 +2,6 @@
 // numbers where that is exact, else as the doubles compute them.
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -50,7 +49,7 @@ bool WriteFixedRad(const FixedDecimal& d, float base, char*& out) {
 
 // The whole degrees written as `gradi` in one to three digits, the usual
 // text of an angle; else -1.
-int WholeDegrees(std::string_view gradi) {
+[[gnu::always_inline]] inline int WholeDegrees(std::string_view gradi) {
   const auto digit = [&](std::size_t i) {
     return static_cast<unsigned char>(gradi[i]) - unsigned{'0'};
   };
@@ -144,7 +143,7 @@ char* WriteFloorTimes256(std::string_view text, char* out) {
 
 char* WriteRad(std::string_view gradi, float base, char* out) {
   // Whole degrees up to a turn, the most common angles, from the tables;
-  // seven bytes are written, of which the text's are kept.
+  // eight bytes are written, of which the text's are kept.
   if (const int degrees = WholeDegrees(gradi); degrees >= 0 && degrees <= 360) {
     const RadTexts* const texts = base == 256.0f     ? &kRad256
                                   : base == 128.0f   ? &kRad128
@@ -152,7 +151,7 @@ char* WriteRad(std::string_view gradi, float base, char* out) {
                                                      : nullptr;
     if (texts != nullptr) {
       const std::uint64_t word = texts->word[degrees];
-      std::memcpy(out, &word, 7);
+      StoreWord(word, out);
       return out + (word >> 56);
     }
   }
