@@ -712,7 +712,7 @@ char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, ch
     }
   }
   *out++ = ' ';
-  out = WriteRad(f[7], 32768.0f, out);
+  out = WriteRadOn<32768>(f[7], out);
   *out++ = ' ';
   return FieldsFromAndTrim(10, f, out);
 }
@@ -720,7 +720,7 @@ char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, ch
 char* Record6(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
   out = PutPrefix4(line, out);
   *out++ = ' ';
-  out = WriteRad(f[3], 128.0f, out);
+  out = WriteRadOn<128>(f[3], out);
   *out++ = ' ';
   out = ScaledFourFields(f, 4, line.data() + line.size(), decimal_point, out);
   *out++ = ' ';

@@ -145,6 +145,84 @@ inline constexpr auto kLowBytes = [] {
   return true;
 }
 
+// The whole degrees written as `gradi` in one to three digits, the usual
+// text of an angle; else -1.
+[[gnu::always_inline]] inline int WholeDegrees(std::string_view gradi) {
+  const auto digit = [&](std::size_t i) {
+    return static_cast<unsigned char>(gradi[i]) - unsigned{'0'};
+  };
+  switch (gradi.size()) {
+    case 1:
+      return digit(0) <= 9 ? static_cast<int>(digit(0)) : -1;
+    case 2:
+      return digit(0) <= 9 && digit(1) <= 9 ? static_cast<int>(digit(0) * 10 + digit(1)) : -1;
+    case 3:
+      return digit(0) <= 9 && digit(1) <= 9 && digit(2) <= 9
+                 ? static_cast<int>(digit(0) * 100 + digit(1) * 10 + digit(2))
+                 : -1;
+    default:
+      return -1;
+  }
+}
+
+// The texts WriteRad writes for the whole degrees 0 to 360 on one base,
+// each in a word: its bytes, the first in the lowest, and its length in the
+// highest byte.
+struct RadTexts {
+  std::uint64_t word[361] = {};
+};
+
+constexpr RadTexts MakeRadTexts(unsigned base) {
+  RadTexts texts;
+  for (unsigned degrees = 0; degrees <= 360; ++degrees) {
+    // The units as the whole-degree path of WriteRad computes them.
+    bool negative = false;
+    unsigned units = 0;
+    if (base != 32768) {
+      units = degrees * base / 360;
+    } else if (degrees <= 180) {
+      units = degrees * 32768 / 180;
+    } else if (degrees < 360) {
+      negative = true;
+      units = (360 - degrees) * 32768 / 180;
+    }
+    char digits[8] = {};
+    unsigned size = 0;
+    do {
+      digits[size++] = static_cast<char>('0' + units % 10);
+      units /= 10;
+    } while (units != 0);
+    std::uint64_t word = 0;
+    unsigned at = 0;
+    if (negative) word |= std::uint64_t{'-'} << (8 * at++);
+    while (size > 0)
+      word |= std::uint64_t{static_cast<unsigned char>(digits[--size])} << (8 * at++);
+    texts.word[degrees] = word | std::uint64_t{at} << 56;
+  }
+  return texts;
+}
+
+inline constexpr RadTexts kRad256 = MakeRadTexts(256);
+inline constexpr RadTexts kRad128 = MakeRadTexts(128);
+inline constexpr RadTexts kRad32768 = MakeRadTexts(32768);
+
+// WriteRad on base `kBase` (256, 128 or 32768), whole degrees up to a turn
+// from the tables without a call; eight bytes are written, of which the
+// text's are kept.
+template <unsigned kBase>
+[[gnu::always_inline]] inline char* WriteRadOn(std::string_view gradi, char* out) {
+  static_assert(kBase == 256 || kBase == 128 || kBase == 32768);
+  if (const int degrees = WholeDegrees(gradi); degrees >= 0 && degrees <= 360) {
+    const std::uint64_t word = (kBase == 256   ? kRad256
+                                : kBase == 128 ? kRad128
+                                               : kRad32768)
+                                   .word[degrees];
+    StoreWord(word, out);
+    return out + (word >> 56);
+  }
+  return WriteRad(gradi, static_cast<float>(kBase), out);
+}
+
 // One token of a value list scaled, whatever it holds: the token begins at
 // `p` (before `end`; the list begins at `list`), its text times 1000 made
 // whole is written at `out`.  Returns the token's end (a separator or
