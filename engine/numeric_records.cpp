@@ -185,32 +185,34 @@ bool WriteScaledShort(const ShortDecimal& number, std::string_view text, bool de
   return ScaledFieldInRoom(text, end, decimal_point, out);
 }
 
-// Moltiplica of the fields numbered in `order`, of which `last` stands last
-// in the line, joined by single blanks: each scaled by itself when all are
-// short decimals (one token each); else nullptr, with what was written of
-// no use.
+// Moltiplica of the fields numbered in `order`, of which the last is also
+// the last in the line, joined by single blanks: each scaled by itself when
+// all are short decimals (one token each); else nullptr, with what was
+// written of no use.
 template <std::size_t N>
-char* ScaledShortFields(const FieldTable& f, const int (&order)[N], int last, const char* end,
+char* ScaledShortFields(const FieldTable& f, const int (&order)[N], const char* end,
                         bool decimal_point, char* out) {
+  const int last = order[N - 1];
   if (f.count() < last) return nullptr;
   const std::string_view last_field = f[last];
   // A field before the last ends one before the start of the next.
-  const auto field = [&](int n) {
-    if (n == last) return last_field;
-    const char* const start = f.From(n).data();
-    return std::string_view(start, static_cast<std::size_t>(f.From(n + 1).data() - 1 - start));
+  const auto field = [&](std::size_t i) {
+    if (i == N - 1) return last_field;
+    const char* const start = f.From(order[i]).data();
+    return std::string_view(start,
+                            static_cast<std::size_t>(f.From(order[i] + 1).data() - 1 - start));
   };
   if (end - last_field.data() < 8) {
-    for (const int n : order) {
-      out = ScaledField(field(n), end, decimal_point, out);
+    for (std::size_t i = 0; i < N; ++i) {
+      out = ScaledField(field(i), end, decimal_point, out);
       if (out == nullptr) return nullptr;
       *out++ = ' ';
     }
     return out - 1;
   }
 #pragma GCC unroll 8
-  for (const int n : order) {
-    out = ScaledFieldInRoom(field(n), end, decimal_point, out);
+  for (std::size_t i = 0; i < N; ++i) {
+    out = ScaledFieldInRoom(field(i), end, decimal_point, out);
     if (out == nullptr) return nullptr;
     *out++ = ' ';
   }
@@ -222,7 +224,7 @@ char* ScaledShortFields(const FieldTable& f, const int (&order)[N], int last, co
 char* ScaledFourFields(const FieldTable& f, int first, const char* end, bool decimal_point,
                        char* out) {
   const int order[] = {first, first + 1, first + 2, first + 3};
-  if (char* const scaled = ScaledShortFields(f, order, first + 3, end, decimal_point, out)) {
+  if (char* const scaled = ScaledShortFields(f, order, end, decimal_point, out)) {
     return scaled;
   }
   return ScaledFields(f, first, first + 3, decimal_point, out);
@@ -423,7 +425,7 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
   static constexpr int kStraight[] = {4, 5, 6, 7, 8};
   static constexpr int kTurned[] = {4, 5, 7, 6, 8};
   if (char* const scaled =
-          ScaledShortFields(f, turned ? kTurned : kStraight, 8, end, decimal_point, out)) {
+          ScaledShortFields(f, turned ? kTurned : kStraight, end, decimal_point, out)) {
     out = scaled;
   } else if (!turned) {
     out = ScaledFields(f, 4, 8, decimal_point, out);
