@@ -269,18 +269,24 @@ template <std::size_t kWidth>
   return WriteScaled({first, static_cast<std::size_t>(last - first)}, decimal_point, out);
 }
 
+// WriteRadOn<256>, apart: inline, record 2's three angles would cost more
+// than they save.
+[[gnu::noinline]] char* WriteRad256(std::string_view gradi, char* out) {
+  return WriteRadOn<256>(gradi, out);
+}
+
 char* Record2(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
   out = PutPrefix4(line, out);
   *out++ = ' ';
   out = ScaledFourFields(f, 3, line.data() + line.size(), decimal_point, out);
   *out++ = ' ';
-  out = WriteRad(f[7], 256.0f, out);
+  out = WriteRad256(f[7], out);
   *out++ = ' ';
-  out = WriteRad(f[8], 256.0f, out);
+  out = WriteRad256(f[8], out);
   *out++ = ' ';
   out = WriteFloorTimes256(f[9], out);
   *out++ = ' ';
-  return WriteRad(f[10], 256.0f, out);
+  return WriteRad256(f[10], out);
 }
 
 // Whether `text` is `literal`, without a call.
