@@ -47,26 +47,6 @@ bool WriteFixedRad(const FixedDecimal& d, float base, char*& out) {
   return true;
 }
 
-// The whole degrees written as `gradi` in one to three digits, the usual
-// text of an angle; else -1.
-int WholeDegrees(std::string_view gradi) {
-  const auto digit = [&](std::size_t i) {
-    return static_cast<unsigned char>(gradi[i]) - unsigned{'0'};
-  };
-  switch (gradi.size()) {
-    case 1:
-      return digit(0) <= 9 ? static_cast<int>(digit(0)) : -1;
-    case 2:
-      return digit(0) <= 9 && digit(1) <= 9 ? static_cast<int>(digit(0) * 10 + digit(1)) : -1;
-    case 3:
-      return digit(0) <= 9 && digit(1) <= 9 && digit(2) <= 9
-                 ? static_cast<int>(digit(0) * 100 + digit(1) * 10 + digit(2))
-                 : -1;
-    default:
-      return -1;
-  }
-}
-
 // WriteDigits of a number below 10^5, the units of an angle on any base.
 char* WriteUnits(unsigned units, char* out) {
   if (units < 10000) return WriteDigits(units, out);
@@ -80,6 +60,9 @@ char* WriteUnits(unsigned units, char* out) {
   return out + 5;
 }
 
+// WriteRad of anything but whole degrees up to 360 on the records' bases.
+[[gnu::noinline]] char* WriteOtherRad(std::string_view gradi, float base, char* out);
+
 }  // namespace
 
 char* WriteFloorTimes256(std::string_view text, char* out) {
@@ -88,7 +71,7 @@ char* WriteFloorTimes256(std::string_view text, char* out) {
   // 10^-fraction that separates 256 x from a whole number it is not, and a
   // whole 256 x is exact.
   FixedDecimal d;
-  if (ReadFixed(text, d)) {
+  if (ReadField(text, d)) {
     return WriteWhole(
         FloorDivide(d.value * 256, static_cast<std::int64_t>(kPowersOfTen[d.fraction])), out);
   }
@@ -98,6 +81,25 @@ char* WriteFloorTimes256(std::string_view text, char* out) {
 }
 
 char* WriteRad(std::string_view gradi, float base, char* out) {
+  // Whole degrees up to a turn, the most common angles, from the tables;
+  // eight bytes are written, of which the text's are kept.
+  if (const int degrees = WholeDegrees(gradi); degrees >= 0 && degrees <= 360) {
+    const RadTexts* const texts = base == 256.0f     ? &kRad256
+                                  : base == 128.0f   ? &kRad128
+                                  : base == 32768.0f ? &kRad32768
+                                                     : nullptr;
+    if (texts != nullptr) {
+      const std::uint64_t word = texts->word[degrees];
+      StoreWord(word, out);
+      return out + (word >> 56);
+    }
+  }
+  return WriteOtherRad(gradi, base, out);
+}
+
+namespace {
+
+char* WriteOtherRad(std::string_view gradi, float base, char* out) {
   // Whole degrees, the most common angles, as WriteFixedRad computes them.
   if (const int degrees = WholeDegrees(gradi); degrees >= 0) {
     if (base == 256.0f) return WriteUnits(static_cast<unsigned>(degrees) * 256 / 360, out);
@@ -113,7 +115,7 @@ char* WriteRad(std::string_view gradi, float base, char* out) {
       return WriteUnits(static_cast<unsigned>(360 - degrees) * 32768 / 180, out);
     }
   }
-  if (FixedDecimal fixed; ReadFixed(gradi, fixed) && WriteFixedRad(fixed, base, out)) return out;
+  if (FixedDecimal fixed; ReadField(gradi, fixed) && WriteFixedRad(fixed, base, out)) return out;
   const double d = ReadNumber(gradi);
   double result;
   if (base == 32768.0f) {
@@ -131,6 +133,8 @@ char* WriteRad(std::string_view gradi, float base, char* out) {
   if (!std::isfinite(result)) Raise(err::kOverflow);
   return WriteIntegerText(result, out);
 }
+
+}  // namespace
 
 }  // namespace detail
 

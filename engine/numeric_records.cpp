@@ -185,31 +185,34 @@ bool WriteScaledShort(const ShortDecimal& number, std::string_view text, bool de
   return ScaledFieldInRoom(text, end, decimal_point, out);
 }
 
-// Moltiplica of the fields numbered in `order`, of which `last` stands last
-// in the line, joined by single blanks: each scaled by itself when all are
-// short decimals (one token each); else nullptr, with what was written of
-// no use.
+// Moltiplica of the fields numbered in `order`, of which the last is also
+// the last in the line, joined by single blanks: each scaled by itself when
+// all are short decimals (one token each); else nullptr, with what was
+// written of no use.
 template <std::size_t N>
-char* ScaledShortFields(const FieldTable& f, const int (&order)[N], int last, const char* end,
+char* ScaledShortFields(const FieldTable& f, const int (&order)[N], const char* end,
                         bool decimal_point, char* out) {
+  const int last = order[N - 1];
   if (f.count() < last) return nullptr;
   const std::string_view last_field = f[last];
   // A field before the last ends one before the start of the next.
-  const auto field = [&](int n) {
-    if (n == last) return last_field;
-    const char* const start = f.From(n).data();
-    return std::string_view(start, static_cast<std::size_t>(f.From(n + 1).data() - 1 - start));
+  const auto field = [&](std::size_t i) {
+    if (i == N - 1) return last_field;
+    const char* const start = f.From(order[i]).data();
+    return std::string_view(start,
+                            static_cast<std::size_t>(f.From(order[i] + 1).data() - 1 - start));
   };
   if (end - last_field.data() < 8) {
-    for (const int n : order) {
-      out = ScaledField(field(n), end, decimal_point, out);
+    for (std::size_t i = 0; i < N; ++i) {
+      out = ScaledField(field(i), end, decimal_point, out);
       if (out == nullptr) return nullptr;
       *out++ = ' ';
     }
     return out - 1;
   }
-  for (const int n : order) {
-    out = ScaledFieldInRoom(field(n), end, decimal_point, out);
+#pragma GCC unroll 8
+  for (std::size_t i = 0; i < N; ++i) {
+    out = ScaledFieldInRoom(field(i), end, decimal_point, out);
     if (out == nullptr) return nullptr;
     *out++ = ' ';
   }
@@ -221,7 +224,7 @@ char* ScaledShortFields(const FieldTable& f, const int (&order)[N], int last, co
 char* ScaledFourFields(const FieldTable& f, int first, const char* end, bool decimal_point,
                        char* out) {
   const int order[] = {first, first + 1, first + 2, first + 3};
-  if (char* const scaled = ScaledShortFields(f, order, first + 3, end, decimal_point, out)) {
+  if (char* const scaled = ScaledShortFields(f, order, end, decimal_point, out)) {
     return scaled;
   }
   return ScaledFields(f, first, first + 3, decimal_point, out);
@@ -235,7 +238,7 @@ char* ScaledFourFields(const FieldTable& f, int first, const char* end, bool dec
 
 // Records "0" and "1": a prefix of `kWidth` characters, then one value list.
 template <std::size_t kWidth>
-char* PrefixAndList(std::string_view line, bool decimal_point, char* out) {
+[[gnu::noinline]] char* PrefixAndList(std::string_view line, bool decimal_point, char* out) {
   // The fields are not used, but more than 100 of them is an error; that
   // takes more than 200 characters.
   if (line.size() > 2 * FieldTable::kMaxFields) CheckFieldCount(line);
@@ -243,10 +246,18 @@ char* PrefixAndList(std::string_view line, bool decimal_point, char* out) {
   // The prefix copied whole, then its blanks at the end taken back; it
   // begins with the record type, which stops the search.
   const char* const p = line.data();
-  std::memcpy(out, p, kWidth);
   std::size_t kept = kWidth;
-  while (p[kept - 1] == ' ')
-    --kept;
+  if (line.size() >= 8) {
+    // Eight bytes copied; the last of the prefix's that is not a blank
+    // found in one word.
+    const std::uint64_t word = LoadWord(p);
+    StoreWord(word, out);
+    kept = 8 - static_cast<std::size_t>(std::countl_zero((word ^ kBlanks) & kLowBytes[kWidth])) / 8;
+  } else {
+    std::memcpy(out, p, kWidth);
+    while (p[kept - 1] == ' ')
+      --kept;
+  }
   out += kept;
   *out++ = ' ';
   const char* first = p + kWidth;
@@ -258,18 +269,24 @@ char* PrefixAndList(std::string_view line, bool decimal_point, char* out) {
   return WriteScaled({first, static_cast<std::size_t>(last - first)}, decimal_point, out);
 }
 
+// WriteRadOn<256>, apart: inline, record 2's three angles would cost more
+// than they save.
+[[gnu::noinline]] char* WriteRad256(std::string_view gradi, char* out) {
+  return WriteRadOn<256>(gradi, out);
+}
+
 char* Record2(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
   out = PutPrefix4(line, out);
   *out++ = ' ';
   out = ScaledFourFields(f, 3, line.data() + line.size(), decimal_point, out);
   *out++ = ' ';
-  out = WriteRad(f[7], 256.0f, out);
+  out = WriteRad256(f[7], out);
   *out++ = ' ';
-  out = WriteRad(f[8], 256.0f, out);
+  out = WriteRad256(f[8], out);
   *out++ = ' ';
   out = WriteFloorTimes256(f[9], out);
   *out++ = ' ';
-  return WriteRad(f[10], 256.0f, out);
+  return WriteRad256(f[10], out);
 }
 
 // Whether `text` is `literal`, without a call.
@@ -279,30 +296,6 @@ bool Is(std::string_view text, const char (&literal)[N]) {
   for (std::size_t i = 0; i + 1 < N; ++i) {
     if (text[i] != literal[i]) return false;
   }
-  return true;
-}
-
-// ReadFixed of a field; the common short ones, up to eight digits with
-// maybe a point and no sign, byte by byte without a call.
-[[gnu::always_inline]] inline bool ReadField(std::string_view text, FixedDecimal& number) {
-  if (text.size() - 1 >= 8) return ReadFixed(text, number);
-  std::int64_t value = 0;
-  const char* point = nullptr;
-  const char* const last = text.data() + text.size();
-  for (const char* p = text.data(); p < last; ++p) {
-    const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
-    if (digit <= 9) {
-      value = value * 10 + digit;
-    } else if (*p != '.' || point != nullptr) {
-      return ReadFixed(text, number);
-    } else {
-      point = p;
-    }
-  }
-  const auto fraction = point != nullptr ? static_cast<int>(last - point - 1) : 0;
-  if (fraction > kFixedPlaces) return false;
-  number.value = value;
-  number.fraction = fraction;
   return true;
 }
 
@@ -415,7 +408,7 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
     // nearest to sixteen times it, whose number text is mostly the exact
     // decimal's.
     char* sized_end = sized;
-    if (FixedDecimal d; ReadField(field2, d)) {
+    if (FixedDecimal d; ReadFieldIn(field2, end, d)) {
       d.value *= 16;
       const ExactDecimal exact = Exact(d);
       if (!WriteExactText(exact, sized_end)) {
@@ -438,7 +431,7 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
   static constexpr int kStraight[] = {4, 5, 6, 7, 8};
   static constexpr int kTurned[] = {4, 5, 7, 6, 8};
   if (char* const scaled =
-          ScaledShortFields(f, turned ? kTurned : kStraight, 8, end, decimal_point, out)) {
+          ScaledShortFields(f, turned ? kTurned : kStraight, end, decimal_point, out)) {
     out = scaled;
   } else if (!turned) {
     out = ScaledFields(f, 4, 8, decimal_point, out);
@@ -727,7 +720,7 @@ char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, ch
     }
   }
   *out++ = ' ';
-  out = WriteRad(f[7], 32768.0f, out);
+  out = WriteRadOn<32768>(f[7], out);
   *out++ = ' ';
   return FieldsFromAndTrim(10, f, out);
 }
@@ -735,11 +728,27 @@ char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, ch
 char* Record6(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
   out = PutPrefix4(line, out);
   *out++ = ' ';
-  out = WriteRad(f[3], 128.0f, out);
+  out = WriteRadOn<128>(f[3], out);
   *out++ = ' ';
   out = ScaledFourFields(f, 4, line.data() + line.size(), decimal_point, out);
   *out++ = ' ';
   return FieldsFromAndTrim(8, f, out);
+}
+
+// Records "2" to "6", which read their fields; apart, so that records "0"
+// and "1" do not save the registers these use.
+[[gnu::noinline]] char* FieldRecord(std::string_view line, bool decimal_point, char* out) {
+  const FieldTable fields(line);
+  switch (line.front()) {
+    case '2':
+      return Record2(line, fields, decimal_point, out);
+    case '3':
+      return Record3(line, fields, decimal_point, out);
+    case '4':
+      return Record4(line, fields, decimal_point, out);
+    default:  // '6'
+      return Record6(line, fields, decimal_point, out);
+  }
 }
 
 }  // namespace
@@ -751,18 +760,7 @@ char* NumericRecord(std::string_view line, bool decimal_point, char* out) {
     case '1':
       return PrefixAndList<4>(line, decimal_point, out);
     default:
-      break;
-  }
-  const FieldTable fields(line);
-  switch (line.front()) {
-    case '2':
-      return Record2(line, fields, decimal_point, out);
-    case '3':
-      return Record3(line, fields, decimal_point, out);
-    case '4':
-      return Record4(line, fields, decimal_point, out);
-    default:  // '6'
-      return Record6(line, fields, decimal_point, out);
+      return FieldRecord(line, decimal_point, out);
   }
 }
 

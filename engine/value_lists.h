@@ -1,7 +1,9 @@
-// Pieces shared by the number reader and writers (values.cpp) and the
-// scalers of value lists (value_lists.cpp, value_lists_simd.cpp).
+// Pieces shared by the number reader and writers (values.cpp), the
+// scalers of value lists (value_lists.cpp, value_lists_simd.cpp) and the
+// readers of the records' own fields (numeric_records.cpp, angles.cpp).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <bit>
@@ -24,6 +26,30 @@ namespace tavrel::detail {
 
 // The vector ways in use (kScaleWindows ...), as UseValueScalers set them.
 extern std::atomic<unsigned> value_scalers;
+
+// ReadFixed of a field; the common short ones, up to eight digits with
+// maybe a point and no sign, byte by byte without a call.
+[[gnu::always_inline]] inline bool ReadField(std::string_view text, FixedDecimal& number) {
+  if (text.size() - 1 >= 8) return ReadFixed(text, number);
+  std::int64_t value = 0;
+  const char* point = nullptr;
+  const char* const last = text.data() + text.size();
+  for (const char* p = text.data(); p < last; ++p) {
+    const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+    if (digit <= 9) {
+      value = value * 10 + digit;
+    } else if (*p != '.' || point != nullptr) {
+      return ReadFixed(text, number);
+    } else {
+      point = p;
+    }
+  }
+  const auto fraction = point != nullptr ? static_cast<int>(last - point - 1) : 0;
+  if (fraction > kFixedPlaces) return false;
+  number.value = value;
+  number.fraction = fraction;
+  return true;
+}
 
 inline bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -87,6 +113,115 @@ inline constexpr auto kLowBytes = [] {
     masks[i] = i >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * i)) - 1;
   return masks;
 }();
+
+// ReadField of a field in a line ending at `end`: when the line holds eight
+// bytes from the field's start, its bytes are looked at at once and its
+// digits (without the point) made a number in three steps.
+[[gnu::always_inline]] inline bool ReadFieldIn(std::string_view text, const char* end,
+                                               FixedDecimal& number) {
+  const char* const p = text.data();
+  const std::size_t size = text.size();
+  if (size - 1 >= 8 || end - p < 8) return ReadField(text, number);
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  const std::uint64_t values = (LoadWord(p) ^ kZeros) & kLowBytes[size];
+  // A high bit in each byte other than a digit; those past the field are 0.
+  const std::uint64_t others = (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh;
+  const std::size_t point = std::min(static_cast<std::size_t>(std::countr_zero(others)) / 8, size);
+  const std::size_t count = others != 0 ? size - 1 : size;
+  if ((others & (others - 1)) != 0 || (others != 0 && p[point] != '.') || count == 0) {
+    return ReadField(text, number);
+  }
+  const auto fraction = static_cast<int>(count - point);
+  if (fraction > kFixedPlaces) return false;
+  // The digits, the first in the lowest byte, moved up to the highest
+  // (leading zeros below), then joined in pairs, fours and eights.
+  std::uint64_t v = ((values & kLowBytes[point]) | ((values >> 8) & ~kLowBytes[point]))
+                    << (8 * (8 - count));
+  v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFULL;
+  v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFULL;
+  v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFULL;
+  number.value = static_cast<std::int64_t>(v);
+  number.fraction = fraction;
+  return true;
+}
+
+// The whole degrees written as `gradi` in one to three digits, the usual
+// text of an angle; else -1.
+[[gnu::always_inline]] inline int WholeDegrees(std::string_view gradi) {
+  const auto digit = [&](std::size_t i) {
+    return static_cast<unsigned char>(gradi[i]) - unsigned{'0'};
+  };
+  switch (gradi.size()) {
+    case 1:
+      return digit(0) <= 9 ? static_cast<int>(digit(0)) : -1;
+    case 2:
+      return digit(0) <= 9 && digit(1) <= 9 ? static_cast<int>(digit(0) * 10 + digit(1)) : -1;
+    case 3:
+      return digit(0) <= 9 && digit(1) <= 9 && digit(2) <= 9
+                 ? static_cast<int>(digit(0) * 100 + digit(1) * 10 + digit(2))
+                 : -1;
+    default:
+      return -1;
+  }
+}
+
+// The texts WriteRad writes for the whole degrees 0 to 360 on one base,
+// each in a word: its bytes, the first in the lowest, and its length in the
+// highest byte.
+struct RadTexts {
+  std::uint64_t word[361] = {};
+};
+
+constexpr RadTexts MakeRadTexts(unsigned base) {
+  RadTexts texts;
+  for (unsigned degrees = 0; degrees <= 360; ++degrees) {
+    // The units as the whole-degree path of WriteRad computes them.
+    bool negative = false;
+    unsigned units = 0;
+    if (base != 32768) {
+      units = degrees * base / 360;
+    } else if (degrees <= 180) {
+      units = degrees * 32768 / 180;
+    } else if (degrees < 360) {
+      negative = true;
+      units = (360 - degrees) * 32768 / 180;
+    }
+    char digits[8] = {};
+    unsigned size = 0;
+    do {
+      digits[size++] = static_cast<char>('0' + units % 10);
+      units /= 10;
+    } while (units != 0);
+    std::uint64_t word = 0;
+    unsigned at = 0;
+    if (negative) word |= std::uint64_t{'-'} << (8 * at++);
+    while (size > 0)
+      word |= std::uint64_t{static_cast<unsigned char>(digits[--size])} << (8 * at++);
+    texts.word[degrees] = word | std::uint64_t{at} << 56;
+  }
+  return texts;
+}
+
+inline constexpr RadTexts kRad256 = MakeRadTexts(256);
+inline constexpr RadTexts kRad128 = MakeRadTexts(128);
+inline constexpr RadTexts kRad32768 = MakeRadTexts(32768);
+
+// WriteRad on base `kBase` (256, 128 or 32768), whole degrees up to a turn
+// from the tables without a call; eight bytes are written, of which the
+// text's are kept.
+template <unsigned kBase>
+[[gnu::always_inline]] inline char* WriteRadOn(std::string_view gradi, char* out) {
+  static_assert(kBase == 256 || kBase == 128 || kBase == 32768);
+  if (const int degrees = WholeDegrees(gradi); degrees >= 0 && degrees <= 360) {
+    const std::uint64_t word = (kBase == 256   ? kRad256
+                                : kBase == 128 ? kRad128
+                                               : kRad32768)
+                                   .word[degrees];
+    StoreWord(word, out);
+    return out + (word >> 56);
+  }
+  return WriteRad(gradi, static_cast<float>(kBase), out);
+}
 
 // One token of a value list scaled, whatever it holds: the token begins at
 // `p` (before `end`; the list begins at `list`), its text times 1000 made

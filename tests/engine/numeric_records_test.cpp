@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "tavrel.h"
 #include "test_util.h"
@@ -32,6 +33,12 @@ TEST(Records0And1, PrefixCutByCharacterCountThenOneList) {
       {"1 2 0.000 0.000", "1 2 0.000 0.000"},
       {"1 12 5", "1 12 5000"},
       {"1 123 5", "1 12 3000 5000"},
+      // A prefix of blanks after the type; lines of seven and eight bytes.
+      {"0     1.5", "0 1500"},
+      {"0 12  0.5,1", "0 12 500,1000"},
+      {"0 1 2 1", "0 1 2 1000"},
+      {"1   5", "1 5000"},
+      {"1      5", "1 5000"},
   });
 }
 
@@ -51,6 +58,10 @@ TEST(Record2, FourValuesThreeAnglesAndOneValueTimes256) {
       {"2 5 1,2 3 4 5 0 0 0 0", "2 5 1000 2000 3000 4000 5000 0 0 0 0"},
       {"2 5 1 1 1 1 359 400 0 -90 X Y", "2 5 1000 1000 1000 1000 255 284 0 -64"},
       {"2 55 1 1 1 1 0 0 0 0", "2 55 1000 1000 1000 1000 0 0 0 0"},
+      // Angles and the x256 field in their short forms, seven places read
+      // as doubles.
+      {"2 5 1 1 1 1 30.5 .5 .0039063 5.", "2 5 1000 1000 1000 1000 21 0 1 3"},
+      {"2 5 1 1 1 1 -30.5 1e2 -.0039063 -0.", "2 5 1000 1000 1000 1000 -22 71 -2 0"},
   });
 }
 
@@ -69,6 +80,15 @@ TEST(Record3, PadSizeAndRotation) {
       {"3 2 x 1 1 1 1 1 0 5", "3 0 32 1000 1000 1000 1000 1000 5"},
       {"3 2 1 1", "3 2 1 1000     "},  // not trimmed: empty fields keep their blanks
       {"3 2 1 1 2 0.5 0.25 0.125", "3 2 1 1000 2000 500 250 125 "},
+      // A size from field 2 of every short form, eight bytes and more of the
+      // line from its start or fewer.
+      {"3 .5 0 1 1 1 1 1 0 5", "3 0 8 1000 1000 1000 1000 1000 5"},
+      {"3 5. 0 1 1 1 1 1 0 5", "3 0 80 1000 1000 1000 1000 1000 5"},
+      {"3 12345678 0 1 1 1 1 1 0 5", "3 0 197530848 1000 1000 1000 1000 1000 5"},
+      {"3 1.234567 0 1 1 1 1 1 0 5", "3 0 19.753072 1000 1000 1000 1000 1000 5"},
+      {"3 .0000001 0 1 1 1 1 1 0 5", "3 0 1.6e-06 1000 1000 1000 1000 1000 5"},
+      {"3 . 0 1 1 1 1 1 0 5", "3 0 0 1000 1000 1000 1000 1000 5"},
+      {"3 0.0625 0", "3 0 1      "},
   });
   // Record "3" reads no field above 11, so 101 fields' worth of count is no error.
   std::string line = "3 2 1 1 1 1 1 1 0 5";
@@ -141,6 +161,22 @@ TEST(NumericRecords, ValuesNearTheLargestDoubleOverflow) {
   for (const char* line : {"3 1e308 0 1 1 1 1 1 0 5", "2 5 1 1 1 1 0 0 1e307 0",
                            "4 1 0.1 1.7e308 1 -1.7e308 0 1 0", "6 2 1e308 1 1 1 1"}) {
     EXPECT_EQ(ErrorNumberOf([&] { Transformed(line); }), err::kOverflow) << line;
+  }
+}
+
+TEST(NumericRecords, WholeDegreesOnEveryBaseAsTheirDecimals) {
+  // Each record's angles, on base 256, 32768 and 128, written for whole
+  // degrees as for the same degrees with a decimal.
+  for (int degrees = 0; degrees <= 400; ++degrees) {
+    const std::string whole = std::to_string(degrees);
+    const std::string decimal = whole + ".0";
+    for (const auto& [head, tail] : {std::pair<const char*, const char*>{"2 5 1 1 1 1 ", " 0 0 0"},
+                                     {"2 5 1 1 1 1 0 0 0 ", ""},
+                                     {"4 1 0.1 1 1 1 ", " 0 0 AB"},
+                                     {"6 2 ", " 1 2 3 4"}}) {
+      EXPECT_EQ(Transformed(head + whole + tail), Transformed(head + decimal + tail))
+          << head << whole << tail;
+    }
   }
 }
 
