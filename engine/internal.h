@@ -213,6 +213,9 @@ struct ExactDecimal {
   int fraction = 0;
 };
 char* WriteNumberText(double value, const ExactDecimal& exact, char* out);
+// The exact decimal digits / 10^fraction (fraction up to 19) written
+// without trailing zeros and without a 0 before the point.
+char* WriteDecimal(bool negative, std::uint64_t digits, int fraction, char* out);
 // Whether WriteNumberText(value, exact) writes the exact decimal (value is
 // finite and not 0).
 bool IsNumberTextOf(double value, const ExactDecimal& exact);

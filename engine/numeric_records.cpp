@@ -337,27 +337,12 @@ bool QuarterTurned(std::string_view text) {
 // without a 0 before the point.  False, with nothing written, for 0, for 15
 // digits and more, and below 10^-4, whose texts WriteNumberText decides.
 bool WriteExactText(const ExactDecimal& exact, char*& out) {
-  int fraction = exact.fraction;
+  const int fraction = exact.fraction;
   if (exact.digits == 0 || exact.digits >= kPowersOfTen[15] || fraction > 19 ||
       (fraction > 4 && exact.digits < kPowersOfTen[fraction - 4])) {
     return false;
   }
-  if (exact.negative) *out++ = '-';
-  const std::uint64_t scale = kPowersOfTen[fraction];
-  const std::uint64_t whole = exact.digits / scale;
-  std::uint64_t part = exact.digits % scale;
-  if (whole != 0) out = WriteDigits(whole, out);
-  if (part == 0) return true;
-  while (part % 10 == 0) {
-    part /= 10;
-    --fraction;
-  }
-  *out++ = '.';
-  // The fraction's leading zeros, then its digits.
-  char* const last = out + fraction;
-  for (char* p = last; p > out; part /= 10)
-    *--p = static_cast<char>('0' + part % 10);
-  out = last;
+  out = WriteDecimal(exact.negative, exact.digits, fraction, out);
   return true;
 }
 

@@ -384,31 +384,6 @@ std::string IntegerText(double value) {
 
 namespace detail {
 
-namespace {
-
-// The exact decimal digits / 10^fraction written without trailing zeros and
-// without a 0 before the point.
-char* WriteDecimal(bool negative, std::uint64_t digits, int fraction, char* out) {
-  if (negative) *out++ = '-';
-  const std::uint64_t scale = kPowersOfTen[fraction];
-  const std::uint64_t whole = digits / scale;
-  std::uint64_t part = digits % scale;
-  if (whole != 0) out = WriteDigits(whole, out);
-  if (part == 0) return out;
-  while (part % 10 == 0) {
-    part /= 10;
-    --fraction;
-  }
-  *out++ = '.';
-  // The fraction's leading zeros, then its digits.
-  char* const end = out + fraction;
-  for (char* p = end; p > out; part /= 10)
-    *--p = static_cast<char>('0' + part % 10);
-  return end;
-}
-
-}  // namespace
-
 bool IsNumberTextOf(double value, const ExactDecimal& exact) {
   // A decimal of at most 15 significant digits whose nearest double is the
   // value is the value's 15-digit text; below 1e-4 that text has an exponent.
@@ -447,6 +422,25 @@ namespace {
 }
 
 }  // namespace
+
+char* WriteDecimal(bool negative, std::uint64_t digits, int fraction, char* out) {
+  if (negative) *out++ = '-';
+  const std::uint64_t scale = kPowersOfTen[fraction];
+  const std::uint64_t whole = digits / scale;
+  std::uint64_t part = digits % scale;
+  if (whole != 0) out = WriteDigits(whole, out);
+  if (part == 0) return out;
+  while (part % 10 == 0) {
+    part /= 10;
+    --fraction;
+  }
+  *out++ = '.';
+  // The fraction's leading zeros, then its digits.
+  char* const end = out + fraction;
+  for (char* p = end; p > out; part /= 10)
+    *--p = static_cast<char>('0' + part % 10);
+  return end;
+}
 
 char* WriteNumberText(double value, const ExactDecimal& exact, char* out) {
   if (value == 0.0) {
