@@ -78,10 +78,12 @@ void TransformBlock(Block& block, bool decimal_point, bool crlf) {
   std::string rewritten;
   const char* const p = block.input.data();
   const std::size_t size = block.input.size();
-  // The output written so far ends at `out`; the room reserved, at `room`.
-  char* out = block.output.Reserve(kOutputRoom);
-  char* room = out + kOutputRoom;
   try {
+    // The output written so far ends at `out`; the room reserved, at
+    // `room`.  Reserving may fail for want of memory like any line: the
+    // error is the block's, never the worker thread's.
+    char* out = block.output.Reserve(kOutputRoom);
+    char* room = out + kOutputRoom;
     std::size_t word = 0;  // the position of the lowest bit of `feeds`
     std::uint64_t feeds = size == 0 ? 0 : BytesEqual(p, 0, size, '\n');
     for (std::size_t start = 0; start < size;) {
