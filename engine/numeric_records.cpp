@@ -236,12 +236,11 @@ char* ScaledFourFields(const FieldTable& f, int first, const char* end, bool dec
   const FieldTable check(line);
 }
 
-// Records "0" and "1": a prefix of `kWidth` characters, then one value list.
+// Records "0" and "1": a prefix of `kWidth` characters, then one value list;
+// the field count checked by the caller.
 template <std::size_t kWidth>
-[[gnu::noinline]] char* PrefixAndList(std::string_view line, bool decimal_point, char* out) {
-  // The fields are not used, but more than 100 of them is an error; that
-  // takes more than 200 characters.
-  if (line.size() > 2 * FieldTable::kMaxFields) CheckFieldCount(line);
+[[gnu::always_inline]] inline char* PrefixAndListCounted(std::string_view line, bool decimal_point,
+                                                         char* out) {
   if (line.size() < kWidth) Raise(err::kInvalidArgument);
   // The prefix copied whole, then its blanks at the end taken back; it
   // begins with the record type, which stops the search.
@@ -266,7 +265,35 @@ template <std::size_t kWidth>
     ++first;
   while (last > first && last[-1] == ' ')
     --last;
-  return WriteScaled({first, static_cast<std::size_t>(last - first)}, decimal_point, out);
+  const std::size_t size = static_cast<std::size_t>(last - first);
+#if TAVREL_SIMD_VALUES
+  // The most lists, as WriteScaled scales them, without its call.
+  if (size - 32 <= 96 - 32) {
+    const unsigned scalers = value_scalers.load(std::memory_order_relaxed);
+    if ((scalers & kScaleWide) != 0) {
+      return ScaleMediumListWide(first, last, decimal_point, (scalers & kScaleBlocks) != 0, out);
+    }
+  }
+#endif
+  return WriteScaled({first, size}, decimal_point, out);
+}
+
+// A line of more than 200 characters, which may have more than 100 fields
+// (error 9); apart, so that the common case saves no registers for the call.
+template <std::size_t kWidth>
+[[gnu::noinline]] char* LongPrefixAndList(std::string_view line, bool decimal_point, char* out) {
+  CheckFieldCount(line);
+  return PrefixAndListCounted<kWidth>(line, decimal_point, out);
+}
+
+template <std::size_t kWidth>
+[[gnu::noinline]] char* PrefixAndList(std::string_view line, bool decimal_point, char* out) {
+  // The fields are not used, but more than 100 of them is an error; that
+  // takes more than 200 characters.
+  if (line.size() > 2 * FieldTable::kMaxFields) {
+    return LongPrefixAndList<kWidth>(line, decimal_point, out);
+  }
+  return PrefixAndListCounted<kWidth>(line, decimal_point, out);
 }
 
 // WriteRadOn<256>, apart: inline, record 2's three angles would cost more
