@@ -822,14 +822,14 @@ template <bool kWide>
   return ScaleMediumFrom<false>(list, end, decimal_point, blocks, out);
 }
 
-// The most lists of 32 to 96 bytes are of fewer than 64, one window, all
-// tokens of the common form: ScaleCommon's last window alone, with few
-// values kept at once.  Any other list goes to ScaleCommon from its start.
+// A list of 32 to 63 bytes, one window, every token of the common form:
+// ScaleCommon's last window alone, with few values kept at once.  Any
+// other such list goes to ScaleCommon from its start.
 template <bool kWide>
-[[gnu::always_inline]] inline char* ScaleMedium(const char* list, const char* end,
-                                                bool decimal_point, bool blocks, char* out) {
+[[gnu::always_inline]] inline char* ScaleOneWindow(const char* list, const char* end,
+                                                   bool decimal_point, bool blocks, char* out) {
   const std::size_t left = static_cast<std::size_t>(end - list);
-  if (left < kWindow) {
+  {
     char image[kImage];
     const char* bytes;
     WindowBytes in = ClassifyAt<kWide>(list, end, image, bytes, false);
@@ -864,6 +864,26 @@ template <bool kWide>
   } else {
     return ScaleMediumNarrowFrom(list, end, decimal_point, blocks, out);
   }
+}
+[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleOneWideWindow(
+    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
+  return ScaleOneWindow<true>(list, end, decimal_point, blocks, out);
+}
+[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* ScaleOneNarrowWindow(
+    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
+  return ScaleOneWindow<false>(list, end, decimal_point, blocks, out);
+}
+// Each way apart, so that a list of more than one window pays for the
+// registers and stack of one only.
+template <bool kWide>
+[[gnu::always_inline]] inline char* ScaleMedium(const char* list, const char* end,
+                                                bool decimal_point, bool blocks, char* out) {
+  if (static_cast<std::size_t>(end - list) < kWindow) {
+    return (kWide ? ScaleOneWideWindow : ScaleOneNarrowWindow)(list, end, decimal_point, blocks,
+                                                               out);
+  }
+  return (kWide ? ScaleMediumWideFrom : ScaleMediumNarrowFrom)(list, end, decimal_point, blocks,
+                                                               out);
 }
 template <bool kWide>
 [[gnu::always_inline]] inline char* ScaleLong(const char* list, const char* end, bool decimal_point,
