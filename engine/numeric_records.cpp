@@ -398,6 +398,12 @@ struct Field {
   bool fixed = false;
 };
 
+// A Field read without a call: for the fields a text's shift reads.
+[[gnu::always_inline]] inline void ReadInto(std::string_view text, Field& field) {
+  field.text = text;
+  field.fixed = ReadField(text, field.value);
+}
+
 // Moltiplica of a field that is one token of its list.
 char* ScaledToken(const Field& field, bool decimal_point, char* out) {
   if (field.fixed) {
@@ -686,7 +692,8 @@ char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& fi
 // code's remainder by 4 shifts the x position (field 4) by the text's width
 // (field 6), its quotient shifts the y position (field 5) by its height
 // (field 3).  The anchor code (field 8) and field 9 are dropped.
-char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
+[[gnu::noinline]] char* Record4(std::string_view line, const FieldTable& f, bool decimal_point,
+                                char* out) {
   const char* const end = line.data() + line.size();
   const int code = AnchorCode(f[8]);
   const int x_step = code % 4;
@@ -707,13 +714,13 @@ char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, ch
     const bool x_sized = x_step == 1 || x_step == 2;
     const bool y_sized = y_step == 1 || y_step == 2;
     if (x_step != 0) {
-      field4 = Field(f[4]);
-      if (x_sized) width = Field(f[6]);
+      ReadInto(f[4], field4);
+      if (x_sized) ReadInto(f[6], width);
       Shifted(field4, x_step, width, x);
     }
     if (y_step != 0) {
-      field5 = Field(f[5]);
-      if (y_sized) height = Field(f[3]);
+      ReadInto(f[5], field5);
+      if (y_sized) ReadInto(f[3], height);
       Shifted(field5, y_step, height, y);
     }
 
