@@ -236,12 +236,11 @@ char* ScaledFourFields(const FieldTable& f, int first, const char* end, bool dec
   const FieldTable check(line);
 }
 
-// Records "0" and "1": a prefix of `kWidth` characters, then one value list.
+// Records "0" and "1": a prefix of `kWidth` characters, then one value list;
+// the field count checked by the caller.
 template <std::size_t kWidth>
-[[gnu::noinline]] char* PrefixAndList(std::string_view line, bool decimal_point, char* out) {
-  // The fields are not used, but more than 100 of them is an error; that
-  // takes more than 200 characters.
-  if (line.size() > 2 * FieldTable::kMaxFields) CheckFieldCount(line);
+[[gnu::always_inline]] inline char* PrefixAndListCounted(std::string_view line, bool decimal_point,
+                                                         char* out) {
   if (line.size() < kWidth) Raise(err::kInvalidArgument);
   // The prefix copied whole, then its blanks at the end taken back; it
   // begins with the record type, which stops the search.
@@ -266,7 +265,35 @@ template <std::size_t kWidth>
     ++first;
   while (last > first && last[-1] == ' ')
     --last;
-  return WriteScaled({first, static_cast<std::size_t>(last - first)}, decimal_point, out);
+  const std::size_t size = static_cast<std::size_t>(last - first);
+#if TAVREL_SIMD_VALUES
+  // The most lists, as WriteScaled scales them, without its call.
+  if (size - 32 <= 96 - 32) {
+    const unsigned scalers = value_scalers.load(std::memory_order_relaxed);
+    if ((scalers & kScaleWide) != 0) {
+      return ScaleMediumListWide(first, last, decimal_point, (scalers & kScaleBlocks) != 0, out);
+    }
+  }
+#endif
+  return WriteScaled({first, size}, decimal_point, out);
+}
+
+// A line of more than 200 characters, which may have more than 100 fields
+// (error 9); apart, so that the common case saves no registers for the call.
+template <std::size_t kWidth>
+[[gnu::noinline]] char* LongPrefixAndList(std::string_view line, bool decimal_point, char* out) {
+  CheckFieldCount(line);
+  return PrefixAndListCounted<kWidth>(line, decimal_point, out);
+}
+
+template <std::size_t kWidth>
+[[gnu::noinline]] char* PrefixAndList(std::string_view line, bool decimal_point, char* out) {
+  // The fields are not used, but more than 100 of them is an error; that
+  // takes more than 200 characters.
+  if (line.size() > 2 * FieldTable::kMaxFields) {
+    return LongPrefixAndList<kWidth>(line, decimal_point, out);
+  }
+  return PrefixAndListCounted<kWidth>(line, decimal_point, out);
 }
 
 // WriteRadOn<256>, apart: inline, record 2's three angles would cost more
@@ -370,6 +397,12 @@ struct Field {
   FixedDecimal value;
   bool fixed = false;
 };
+
+// A Field read without a call: for the fields a text's shift reads.
+[[gnu::always_inline]] inline void ReadInto(std::string_view text, Field& field) {
+  field.text = text;
+  field.fixed = ReadField(text, field.value);
+}
 
 // Moltiplica of a field that is one token of its list.
 char* ScaledToken(const Field& field, bool decimal_point, char* out) {
@@ -494,10 +527,29 @@ struct ShiftedField {
   std::string_view Text() const { return {text, size}; }
 };
 
+constexpr double kFixedShift = 0.03332;
+
+// Shifted of fields that are not both short decimals: from their texts.
+// Apart, as is ShiftedText, so that the common case saves no registers for
+// their calls.
+[[gnu::noinline]] void ShiftedByText(const Field& field, int step, const Field& size,
+                                     ShiftedField& result) {
+  const double value = ReadNumber(field.text);
+  const double shifted = step == 3   ? Checked(value + kFixedShift)
+                         : step == 1 ? Checked(value - ReadNumber(size.text) / 2.0)
+                                     : Checked(value - ReadNumber(size.text));
+  result.size = static_cast<std::size_t>(WriteNumberText(shifted, {}, result.text) - result.text);
+}
+
+// The number text of `shifted`, not the exact sum's text.
+[[gnu::noinline]] void ShiftedText(double shifted, ShiftedField& result) {
+  result.size =
+      static_cast<std::size_t>(WriteNumberText(shifted, result.sum, result.text) - result.text);
+}
+
 // `field` moved by `step`: 1 by minus half of `size`, 2 by minus `size`,
 // 3 by a fixed amount; the value is a number text.
 void Shifted(const Field& field, int step, const Field& size, ShiftedField& result) {
-  constexpr double kFixedShift = 0.03332;
   // Short decimals, the common case, are also summed exactly (with one
   // more place for a half); the double sum, computed as from the texts,
   // tells whether the number text is that exact sum.
@@ -524,16 +576,11 @@ void Shifted(const Field& field, int step, const Field& size, ShiftedField& resu
     } else if (IsTextOfSum(shifted, result.sum)) {
       result.exact = true;
     } else {
-      result.size =
-          static_cast<std::size_t>(WriteNumberText(shifted, result.sum, result.text) - result.text);
+      ShiftedText(shifted, result);
     }
     return;
   }
-  const double value = ReadNumber(field.text);
-  const double shifted = step == 3   ? Checked(value + kFixedShift)
-                         : step == 1 ? Checked(value - ReadNumber(size.text) / 2.0)
-                                     : Checked(value - ReadNumber(size.text));
-  result.size = static_cast<std::size_t>(WriteNumberText(shifted, {}, result.text) - result.text);
+  ShiftedByText(field, step, size, result);
 }
 
 // The shifted field's number text.
@@ -546,6 +593,13 @@ std::string_view TextOf(ShiftedField& field) {
     field.exact = false;
   }
   return field.Text();
+}
+
+// ScaledShift of any field but an exact sum of three to seven places below
+// 10^12; apart, so that the common case saves no registers for its calls.
+[[gnu::noinline]] char* ScaledShiftOther(ShiftedField& field, bool decimal_point, char* out) {
+  if (field.exact && WriteScaledDecimal(field.sum, decimal_point, out)) return out;
+  return ScaledToken(Field(TextOf(field)), decimal_point, out);
 }
 
 // Moltiplica of a shifted field that is one token of its list.
@@ -566,9 +620,8 @@ char* ScaledShift(ShiftedField& field, bool decimal_point, char* out) {
       }
       return WriteDigits(whole, out);
     }
-    if (WriteScaledDecimal(sum, decimal_point, out)) return out;
   }
-  return ScaledToken(Field(TextOf(field)), decimal_point, out);
+  return ScaledShiftOther(field, decimal_point, out);
 }
 
 // The blanks at the end of a record's text removed; the text begins with
@@ -639,7 +692,8 @@ char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& fi
 // code's remainder by 4 shifts the x position (field 4) by the text's width
 // (field 6), its quotient shifts the y position (field 5) by its height
 // (field 3).  The anchor code (field 8) and field 9 are dropped.
-char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
+[[gnu::noinline]] char* Record4(std::string_view line, const FieldTable& f, bool decimal_point,
+                                char* out) {
   const char* const end = line.data() + line.size();
   const int code = AnchorCode(f[8]);
   const int x_step = code % 4;
@@ -660,13 +714,13 @@ char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, ch
     const bool x_sized = x_step == 1 || x_step == 2;
     const bool y_sized = y_step == 1 || y_step == 2;
     if (x_step != 0) {
-      field4 = Field(f[4]);
-      if (x_sized) width = Field(f[6]);
+      ReadInto(f[4], field4);
+      if (x_sized) ReadInto(f[6], width);
       Shifted(field4, x_step, width, x);
     }
     if (y_step != 0) {
-      field5 = Field(f[5]);
-      if (y_sized) height = Field(f[3]);
+      ReadInto(f[5], field5);
+      if (y_sized) ReadInto(f[3], height);
       Shifted(field5, y_step, height, y);
     }
 

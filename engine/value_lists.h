@@ -32,19 +32,25 @@ extern std::atomic<unsigned> value_scalers;
 [[gnu::always_inline]] inline bool ReadField(std::string_view text, FixedDecimal& number) {
   if (text.size() - 1 >= 8) return ReadFixed(text, number);
   std::int64_t value = 0;
-  const char* point = nullptr;
-  const char* const last = text.data() + text.size();
-  for (const char* p = text.data(); p < last; ++p) {
-    const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
-    if (digit <= 9) {
-      value = value * 10 + digit;
-    } else if (*p != '.' || point != nullptr) {
-      return ReadFixed(text, number);
-    } else {
-      point = p;
+  const char* p = text.data();
+  const char* const last = p + text.size();
+  // The whole digits, then maybe a point and the decimals.
+  for (unsigned digit; (digit = static_cast<unsigned char>(*p) - unsigned{'0'}) <= 9;) {
+    value = value * 10 + digit;
+    if (++p == last) {
+      number.value = value;
+      number.fraction = 0;
+      return true;
     }
   }
-  const auto fraction = point != nullptr ? static_cast<int>(last - point - 1) : 0;
+  if (*p != '.') return ReadFixed(text, number);
+  const char* const point = p;
+  while (++p != last) {
+    const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+    if (digit > 9) return ReadFixed(text, number);
+    value = value * 10 + digit;
+  }
+  const auto fraction = static_cast<int>(last - point - 1);
   if (fraction > kFixedPlaces) return false;
   number.value = value;
   number.fraction = fraction;

@@ -804,14 +804,86 @@ template <bool kWide>
   return scaled != nullptr ? scaled : WriteScaledByTokens(list, end, decimal_point, blocks, out);
 }
 template <bool kWide>
-[[gnu::always_inline]] inline char* ScaleMedium(const char* list, const char* end,
-                                                bool decimal_point, bool blocks, char* out) {
+[[gnu::always_inline]] inline char* ScaleMediumFrom(const char* list, const char* end,
+                                                    bool decimal_point, bool blocks, char* out) {
   char image[kImage];
   const char* bytes;
   const WindowBytes in = ClassifyAt<kWide>(list, end, image, bytes, false);
   char* const scaled =
       ScaleCommon<kWide, false>(list, end, in, bytes, image, decimal_point, blocks, out);
   return scaled != nullptr ? scaled : WriteScaledByTokens(list, end, decimal_point, blocks, out);
+}
+[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleMediumWideFrom(
+    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
+  return ScaleMediumFrom<true>(list, end, decimal_point, blocks, out);
+}
+[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* ScaleMediumNarrowFrom(
+    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
+  return ScaleMediumFrom<false>(list, end, decimal_point, blocks, out);
+}
+
+// A list of 32 to 63 bytes, one window, every token of the common form:
+// ScaleCommon's last window alone, with few values kept at once.  Any
+// other such list goes to ScaleCommon from its start.
+template <bool kWide>
+[[gnu::always_inline]] inline char* ScaleOneWindow(const char* list, const char* end,
+                                                   bool decimal_point, bool blocks, char* out) {
+  const std::size_t left = static_cast<std::size_t>(end - list);
+  {
+    char image[kImage];
+    const char* bytes;
+    WindowBytes in = ClassifyAt<kWide>(list, end, image, bytes, false);
+    const bool comma = in.commas != 0;
+    if ((comma ? in.blanks : in.commas) == 0) {
+      in.blanks |= std::uint64_t{1} << left;
+      const std::uint64_t seps = in.commas | in.blanks;
+      const std::uint64_t not_seps = ~seps;
+      const std::uint64_t starts = (seps << 1) | 1;
+      const std::uint64_t from_point = ((not_seps + in.points) ^ not_seps) & not_seps;
+      const std::uint64_t decimals = from_point & ~in.points;
+      const std::uint64_t two_decimals = decimals & (decimals << 1);
+      const std::uint64_t past_third = two_decimals & (two_decimals << 2);
+      const std::uint64_t lead = in.zeros | in.points;
+      const std::uint64_t carried = lead + (starts & lead);
+      const std::uint64_t first = (carried | starts) & ~lead;
+      std::uint64_t long_tokens = not_seps & (not_seps << 1);
+      long_tokens &= long_tokens << 2;
+      long_tokens &= long_tokens << 4;
+      const std::uint64_t other = ~(in.digits | in.points | seps) | (in.points & ~from_point) |
+                                  (first & (seps | past_third)) | (long_tokens & (not_seps << 8));
+      if (LowBits<kWide>(other, static_cast<unsigned>(left) + 1) == 0) {
+        const std::uint64_t leading = (carried ^ lead) & lead;
+        const std::uint64_t dropped = ~in.digits | past_third | leading;
+        const std::uint64_t no_decimals = ~decimals | past_third;
+        return PackTokens<kWide>(comma, bytes, dropped, no_decimals, seps, 0, out) - 1;
+      }
+    }
+  }
+  if constexpr (kWide) {
+    return ScaleMediumWideFrom(list, end, decimal_point, blocks, out);
+  } else {
+    return ScaleMediumNarrowFrom(list, end, decimal_point, blocks, out);
+  }
+}
+[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleOneWideWindow(
+    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
+  return ScaleOneWindow<true>(list, end, decimal_point, blocks, out);
+}
+[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* ScaleOneNarrowWindow(
+    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
+  return ScaleOneWindow<false>(list, end, decimal_point, blocks, out);
+}
+// Each way apart, so that a list of more than one window pays for the
+// registers and stack of one only.
+template <bool kWide>
+[[gnu::always_inline]] inline char* ScaleMedium(const char* list, const char* end,
+                                                bool decimal_point, bool blocks, char* out) {
+  if (static_cast<std::size_t>(end - list) < kWindow) {
+    return (kWide ? ScaleOneWideWindow : ScaleOneNarrowWindow)(list, end, decimal_point, blocks,
+                                                               out);
+  }
+  return (kWide ? ScaleMediumWideFrom : ScaleMediumNarrowFrom)(list, end, decimal_point, blocks,
+                                                               out);
 }
 template <bool kWide>
 [[gnu::always_inline]] inline char* ScaleLong(const char* list, const char* end, bool decimal_point,
