@@ -81,51 +81,55 @@ void TransformBlock(Block& block, bool decimal_point, bool crlf) {
   // The output written so far ends at `out`; the room reserved, at `room`.
   char* out = block.output.Reserve(kOutputRoom);
   char* room = out + kOutputRoom;
+  // Lines transformed, the failing one included: counted in a register and
+  // stored when the block ends or fails.
+  std::uint64_t lines = 0;
   try {
-    std::size_t word = 0;  // the position of the lowest bit of `feeds`
-    std::uint64_t feeds = size == 0 ? 0 : BytesEqual(p, 0, size, '\n');
-    for (std::size_t start = 0; start < size;) {
-      // The line's end: the next line feed after a carriage return (any
-      // with LF lines), else the block's end.
-      std::size_t end = size;
-      std::size_t next = size;
-      for (;;) {
-        while (feeds == 0) {
-          word += 64;
-          if (word >= size) break;
-          feeds =
-              size - word >= 64 ? BytesEqual64(p + word, '\n') : BytesEqual(p, word, size, '\n');
-        }
-        if (feeds == 0) break;
-        const std::size_t lf = word + static_cast<unsigned>(std::countr_zero(feeds));
-        feeds &= feeds - 1;
-        if (lf > start && p[lf - 1] == '\r') {
-          end = lf - 1;
-          next = lf + 1;
-          break;
-        }
-        if (!crlf) {
-          end = lf;
-          next = lf + 1;
-          break;
-        }
-      }
-      ++block.lines;
+    // Transforms the line from `start` to `end`, its text and line end
+    // written at `at`, and returns their end.
+    auto line = [&](std::size_t start, std::size_t end, char* at) {
+      ++lines;
       const std::size_t bound = LineBound(end - start) + kLineEnd.size();
-      if (static_cast<std::size_t>(room - out) < bound)
-        out = MoreRoom(block.output, out, bound, room);
+      if (static_cast<std::size_t>(room - at) < bound) at = MoreRoom(block.output, at, bound, room);
       const std::string_view riga(p + start, end - start);
       // An empty line's first byte is its line end, no numeric key.
       const char first = p[start];
-      start = next;
       // Numeric records, most of the lines, straight to their handler.
-      out = IsNumericKey(first) ? NumericRecord(riga, decimal_point, out)
-                                : OtherLine(riga, decimal_point, rewritten, out);
-      std::memcpy(out, kLineEnd.data(), kLineEnd.size());
-      out += kLineEnd.size();
+      at = IsNumericKey(first) ? NumericRecord(riga, decimal_point, at)
+                               : OtherLine(riga, decimal_point, rewritten, at);
+      std::memcpy(at, kLineEnd.data(), kLineEnd.size());
+      return at + kLineEnd.size();
+    };
+    std::size_t start = 0;
+    std::size_t word = 0;  // the position of the lowest bit of `feeds`
+    std::uint64_t feeds = size == 0 ? 0 : BytesEqual(p, 0, size, '\n');
+    while (start < size) {
+      // The line's end: the next line feed after a carriage return (any
+      // with LF lines), else the block's end.
+      while (feeds == 0) {
+        word += 64;
+        if (word >= size) break;
+        feeds = size - word >= 64 ? BytesEqual64(p + word, '\n') : BytesEqual(p, word, size, '\n');
+      }
+      if (feeds == 0) {
+        out = line(start, size, out);
+        break;
+      }
+      const std::size_t lf = word + LowestSet(feeds);
+      feeds &= feeds - 1;
+      if (lf > start && p[lf - 1] == '\r') {
+        out = line(start, lf - 1, out);
+      } else if (!crlf) {
+        out = line(start, lf, out);
+      } else {
+        continue;
+      }
+      start = lf + 1;
     }
+    block.lines = lines;
     block.output.Commit(out);
   } catch (...) {
+    block.lines = lines;
     block.error = std::current_exception();
   }
 }

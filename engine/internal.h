@@ -74,6 +74,19 @@ inline char* Put(char* out, std::string_view text) {
   return out + size;
 }
 
+// The place of the lowest set bit of `bits`, which is not 0: one
+// instruction and already as wide as an address (std::countr_zero gives an
+// int, which GCC extends, and clears its target before each tzcnt).
+[[gnu::always_inline]] inline std::size_t LowestSet(std::uint64_t bits) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  std::uint64_t place;
+  asm("bsfq %1, %0" : "=r"(place) : "rm"(bits) : "cc");
+  return place;
+#else
+  return static_cast<std::size_t>(__builtin_ctzll(bits));
+#endif
+}
+
 #if defined(__SSE2__) && defined(__GNUC__)
 // The bytes equal to the byte in each lane of `wanted` among the sixteen
 // at `from`, one bit a byte.
