@@ -328,6 +328,8 @@ char* LayerLine(std::string_view line, char* out);
 // given by its first 14 characters).
 char* LayerMiddle(std::string_view head, std::string_view flag, std::string_view colour,
                   std::string_view name, char* out);
+// Ega's colour number of `hexrgb`, without a string of its own.
+int EgaOf(std::string_view hexrgb);
 // What a layer line too long to be held loses, told from `stand_in`: a line
 // that stands for it, with its prefix, colour and settings (the first of
 // them, `cut` when there were more) and the beginning of its name.
