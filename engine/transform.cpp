@@ -39,8 +39,17 @@ FieldTable::FieldTable(std::string_view line) {
     std::uint64_t blanks = BytesEqual(p, 0, size, ' ') & ~std::uint64_t{1};
     if ((blanks & blanks << 1) == 0) {
       const char** field = start_ + 1;
-      for (std::uint64_t firsts = blanks << 1; firsts != 0; firsts &= firsts - 1)
-        *++field = p + LowestSet(firsts);
+      // Two fields a round.
+      for (std::uint64_t firsts = blanks << 1; firsts != 0; field += 2) {
+        field[1] = p + LowestSet(firsts);
+        firsts &= firsts - 1;
+        if (firsts == 0) {
+          ++field;
+          break;
+        }
+        field[2] = p + LowestSet(firsts);
+        firsts &= firsts - 1;
+      }
       count_ = static_cast<int>(field - start_);
       return;
     }
