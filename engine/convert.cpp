@@ -87,37 +87,42 @@ void TransformBlock(Block& block, bool decimal_point, bool crlf) {
   try {
     // Transforms the line from `start` to `end`, its text and line end
     // written at `at`, and returns their end.
-    auto line = [&](std::size_t start, std::size_t end, char* at) {
+    auto line = [&](const char* start, const char* end, char* at) {
       ++lines;
-      const std::size_t bound = LineBound(end - start) + kLineEnd.size();
+      const auto length = static_cast<std::size_t>(end - start);
+      const std::size_t bound = LineBound(length) + kLineEnd.size();
       if (static_cast<std::size_t>(room - at) < bound) at = MoreRoom(block.output, at, bound, room);
-      const std::string_view riga(p + start, end - start);
+      const std::string_view riga(start, length);
       // An empty line's first byte is its line end, no numeric key.
-      const char first = p[start];
+      const char first = *start;
       // Numeric records, most of the lines, straight to their handler.
       at = IsNumericKey(first) ? NumericRecord(riga, decimal_point, at)
                                : OtherLine(riga, decimal_point, rewritten, at);
       std::memcpy(at, kLineEnd.data(), kLineEnd.size());
       return at + kLineEnd.size();
     };
-    std::size_t start = 0;
-    std::size_t word = 0;  // the position of the lowest bit of `feeds`
+    // Positions as pointers into the block: fewer registers than its
+    // start and offsets.
+    const char* const limit = p + size;
+    const char* start = p;
+    const char* word = p;  // the byte of the lowest bit of `feeds`
     std::uint64_t feeds = size == 0 ? 0 : BytesEqual(p, 0, size, '\n');
-    while (start < size) {
+    while (start < limit) {
       // The line's end: the next line feed after a carriage return (any
       // with LF lines), else the block's end.
       while (feeds == 0) {
+        if (limit - word <= 64) break;
         word += 64;
-        if (word >= size) break;
-        feeds = size - word >= 64 ? BytesEqual64(p + word, '\n') : BytesEqual(p, word, size, '\n');
+        feeds = limit - word >= 64 ? BytesEqual64(word, '\n')
+                                   : BytesEqual(p, static_cast<std::size_t>(word - p), size, '\n');
       }
       if (feeds == 0) {
-        out = line(start, size, out);
+        out = line(start, limit, out);
         break;
       }
-      const std::size_t lf = word + LowestSet(feeds);
+      const char* const lf = word + LowestSet(feeds);
       feeds &= feeds - 1;
-      if (lf > start && p[lf - 1] == '\r') {
+      if (lf > start && lf[-1] == '\r') {
         out = line(start, lf - 1, out);
       } else if (!crlf) {
         out = line(start, lf, out);
