@@ -113,8 +113,11 @@ void TransformBlock(Block& block, bool decimal_point, bool crlf) {
       while (feeds == 0) {
         if (limit - word <= 64) break;
         word += 64;
-        feeds = limit - word >= 64 ? BytesEqual64(word, '\n')
-                                   : BytesEqual(p, static_cast<std::size_t>(word - p), size, '\n');
+        if (limit - word < 64) {
+          feeds = BytesEqual(p, static_cast<std::size_t>(word - p), size, '\n');
+          break;
+        }
+        feeds = BytesEqual64(word, '\n');
       }
       if (feeds == 0) {
         out = line(start, limit, out);
