@@ -78,56 +78,68 @@ void TransformBlock(Block& block, bool decimal_point, bool crlf) {
   std::string rewritten;
   const char* const p = block.input.data();
   const std::size_t size = block.input.size();
+  // Lines transformed, the failing one included: counted in a register and
+  // stored when the block ends or fails.
+  std::uint64_t lines = 0;
   try {
     // The output written so far ends at `out`; the room reserved, at
     // `room`.  Reserving may fail for want of memory like any line: the
     // error is the block's, never the worker thread's.
     char* out = block.output.Reserve(kOutputRoom);
     char* room = out + kOutputRoom;
-    std::size_t word = 0;  // the position of the lowest bit of `feeds`
+    // Transforms the line from `start` to `end`, its text and line end
+    // written at `at`, and returns their end.
+    auto line = [&](const char* start, const char* end, char* at) {
+      ++lines;
+      const auto length = static_cast<std::size_t>(end - start);
+      const std::size_t bound = LineBound(length) + kLineEnd.size();
+      if (static_cast<std::size_t>(room - at) < bound) at = MoreRoom(block.output, at, bound, room);
+      const std::string_view riga(start, length);
+      // An empty line's first byte is its line end, no numeric key.
+      const char first = *start;
+      // Numeric records, most of the lines, straight to their handler.
+      at = IsNumericKey(first) ? NumericRecord(riga, decimal_point, at)
+                               : OtherLine(riga, decimal_point, rewritten, at);
+      std::memcpy(at, kLineEnd.data(), kLineEnd.size());
+      return at + kLineEnd.size();
+    };
+    // Positions as pointers into the block: fewer registers than its
+    // start and offsets.
+    const char* const limit = p + size;
+    const char* start = p;
+    const char* word = p;  // the byte of the lowest bit of `feeds`
     std::uint64_t feeds = size == 0 ? 0 : BytesEqual(p, 0, size, '\n');
-    for (std::size_t start = 0; start < size;) {
+    while (start < limit) {
       // The line's end: the next line feed after a carriage return (any
       // with LF lines), else the block's end.
-      std::size_t end = size;
-      std::size_t next = size;
-      for (;;) {
-        while (feeds == 0) {
-          word += 64;
-          if (word >= size) break;
-          feeds =
-              size - word >= 64 ? BytesEqual64(p + word, '\n') : BytesEqual(p, word, size, '\n');
-        }
-        if (feeds == 0) break;
-        const std::size_t lf = word + static_cast<unsigned>(std::countr_zero(feeds));
-        feeds &= feeds - 1;
-        if (lf > start && p[lf - 1] == '\r') {
-          end = lf - 1;
-          next = lf + 1;
+      while (feeds == 0) {
+        if (limit - word <= 64) break;
+        word += 64;
+        if (limit - word < 64) {
+          feeds = BytesEqual(p, static_cast<std::size_t>(word - p), size, '\n');
           break;
         }
-        if (!crlf) {
-          end = lf;
-          next = lf + 1;
-          break;
-        }
+        feeds = BytesEqual64(word, '\n');
       }
-      ++block.lines;
-      const std::size_t bound = LineBound(end - start) + kLineEnd.size();
-      if (static_cast<std::size_t>(room - out) < bound)
-        out = MoreRoom(block.output, out, bound, room);
-      const std::string_view riga(p + start, end - start);
-      // An empty line's first byte is its line end, no numeric key.
-      const char first = p[start];
-      start = next;
-      // Numeric records, most of the lines, straight to their handler.
-      out = IsNumericKey(first) ? NumericRecord(riga, decimal_point, out)
-                                : OtherLine(riga, decimal_point, rewritten, out);
-      std::memcpy(out, kLineEnd.data(), kLineEnd.size());
-      out += kLineEnd.size();
+      if (feeds == 0) {
+        out = line(start, limit, out);
+        break;
+      }
+      const char* const lf = word + LowestSet(feeds);
+      feeds &= feeds - 1;
+      if (lf > start && lf[-1] == '\r') {
+        out = line(start, lf - 1, out);
+      } else if (!crlf) {
+        out = line(start, lf, out);
+      } else {
+        continue;
+      }
+      start = lf + 1;
     }
+    block.lines = lines;
     block.output.Commit(out);
   } catch (...) {
+    block.lines = lines;
     block.error = std::current_exception();
   }
 }

@@ -5,6 +5,7 @@
 // no text is built in pieces and joined afterwards.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -72,6 +73,19 @@ inline char* Put(char* out, std::string_view text) {
   }
   std::memcpy(out, from, size);
   return out + size;
+}
+
+// The place of the lowest set bit of `bits`, which is not 0: one
+// instruction and already as wide as an address (std::countr_zero gives an
+// int, which GCC extends, and clears its target before each tzcnt).
+[[gnu::always_inline]] inline std::size_t LowestSet(std::uint64_t bits) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  std::uint64_t place;
+  asm("bsfq %1, %0" : "=r"(place) : "rm"(bits) : "cc");
+  return place;
+#else
+  return static_cast<std::size_t>(std::countr_zero(bits));
+#endif
 }
 
 #if defined(__SSE2__) && defined(__GNUC__)
@@ -315,6 +329,8 @@ char* LayerLine(std::string_view line, char* out);
 // given by its first 14 characters).
 char* LayerMiddle(std::string_view head, std::string_view flag, std::string_view colour,
                   std::string_view name, char* out);
+// Ega's colour number of `hexrgb`, without a string of its own.
+int EgaOf(std::string_view hexrgb);
 // What a layer line too long to be held loses, told from `stand_in`: a line
 // that stands for it, with its prefix, colour and settings (the first of
 // them, `cut` when there were more) and the beginning of its name.

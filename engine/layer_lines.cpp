@@ -1,7 +1,12 @@
 // Layer lines: "-yN:" definitions rebuilt with a 16-colour number.
 #include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "internal.h"
@@ -33,13 +38,61 @@ std::string_view At(std::string_view line, std::size_t from, std::size_t count) 
   return line.substr(from, count);
 }
 
-int ColourNumber(std::string_view name, std::string_view colour) {
-  for (const auto& [layer, number] : kLayerColours) {
-    if (layer != name) continue;
-    if (number != kSymbolsBright) return number;
-    return Ega(std::string(colour)) > 0 ? 14 : 7;
+// `count` bytes of `text` from `from` on as a number, the first the lowest.
+constexpr std::uint64_t Bytes(std::string_view text, std::size_t from, std::size_t count) {
+  if (!std::is_constant_evaluated() && std::endian::native == std::endian::little) {
+    if (count == 8) {
+      std::uint64_t bytes;
+      std::memcpy(&bytes, text.data() + from, 8);
+      return bytes;
+    }
+    if (count == 4) {
+      std::uint32_t bytes;
+      std::memcpy(&bytes, text.data() + from, 4);
+      return bytes;
+    }
   }
-  return Ega(std::string(colour));
+  std::uint64_t bytes = 0;
+  for (std::size_t i = 0; i < count; ++i)
+    bytes |= std::uint64_t{static_cast<unsigned char>(text[from + i])} << (8 * i);
+  return bytes;
+}
+
+// A name of up to 16 bytes whole in two numbers and its length: the first
+// and the last eight bytes (four of a shorter one), which overlap, read
+// without a byte past the name.
+struct NameKey {
+  std::uint64_t head = 0;
+  std::uint64_t tail = 0;
+  std::size_t size = 0;
+  constexpr bool operator==(const NameKey&) const = default;
+};
+constexpr NameKey KeyOf(std::string_view name) {
+  const std::size_t size = name.size();
+  if (size >= 8) return {Bytes(name, 0, 8), Bytes(name, size - 8, 8), size};
+  if (size >= 4) return {Bytes(name, 0, 4), Bytes(name, size - 4, 4), size};
+  return {Bytes(name, 0, size), 0, size};
+}
+
+constexpr std::array<NameKey, kLayerColours.size()> kLayerKeys = [] {
+  std::array<NameKey, kLayerColours.size()> keys{};
+  for (std::size_t i = 0; i < keys.size(); ++i)
+    keys[i] = KeyOf(kLayerColours[i].first);
+  return keys;
+}();
+
+int ColourNumber(std::string_view name, std::string_view colour) {
+  // The names are of 3 to 13 bytes: a longer one is none of them.
+  if (name.size() <= 16) {
+    const NameKey key = KeyOf(name);
+    for (std::size_t i = 0; i < kLayerKeys.size(); ++i) {
+      if (kLayerKeys[i] != key) continue;
+      const int number = kLayerColours[i].second;
+      if (number != kSymbolsBright) return number;
+      return EgaOf(colour) > 0 ? 14 : 7;
+    }
+  }
+  return EgaOf(colour);
 }
 
 }  // namespace

@@ -39,8 +39,17 @@ FieldTable::FieldTable(std::string_view line) {
     std::uint64_t blanks = BytesEqual(p, 0, size, ' ') & ~std::uint64_t{1};
     if ((blanks & blanks << 1) == 0) {
       const char** field = start_ + 1;
-      for (std::uint64_t firsts = blanks << 1; firsts != 0; firsts &= firsts - 1)
-        *++field = p + std::countr_zero(firsts);
+      // Two fields a round.
+      for (std::uint64_t firsts = blanks << 1; firsts != 0; field += 2) {
+        field[1] = p + LowestSet(firsts);
+        firsts &= firsts - 1;
+        if (firsts == 0) {
+          ++field;
+          break;
+        }
+        field[2] = p + LowestSet(firsts);
+        firsts &= firsts - 1;
+      }
       count_ = static_cast<int>(field - start_);
       return;
     }
@@ -87,13 +96,13 @@ void FieldTable::SplitByBlanks(std::string_view line) {
       const char* const after = p + at + 1;  // after the word's first byte
       const char** field = start_ + count;
       for (; blanks != 0; blanks &= blanks - 1)
-        *++field = after + std::countr_zero(blanks);
+        *++field = after + LowestSet(blanks);
       count = static_cast<int>(field - start_);
       continue;
     }
     own = 0;
     while (blanks != 0) {
-      const std::size_t next = at + static_cast<std::size_t>(std::countr_zero(blanks)) + 1;
+      const std::size_t next = at + LowestSet(blanks) + 1;
       if (count == kMaxFields) {
         // A blank after the 100th field opens field 101, which may stay empty.
         if (next < size) Raise(err::kSubscript);

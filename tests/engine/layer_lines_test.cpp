@@ -62,6 +62,16 @@ TEST(LayerLines, FixedColoursByExactName) {
       {"Top copper", 5},
       {"Top Copper ", 5},
       {"", 5},
+      // A layer's name with one byte changed anywhere, or more bytes.
+      {"GN", 5},
+      {"Vcc1", 5},
+      {"Pin dotz", 5},
+      {"Pin Names", 5},
+      {"Mid Layer 5", 5},
+      {"Mid Lxyer 1", 5},
+      {"Bottom Coppe", 5},
+      {"Bottom CopperXYZ", 5},
+      {"Bottom Copper XYZ", 5},
   };
   for (const auto& n : names) {
     const std::string line = std::string("-y4:0000FF00,0,0,0,00,3,") + n.name;
