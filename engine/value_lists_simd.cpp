@@ -873,6 +873,86 @@ template <bool kWide>
     const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
   return ScaleOneWindow<false>(list, end, decimal_point, blocks, out);
 }
+// A list of 64 to 96 bytes, every token of the common form: its first
+// window up to its last separator, then the rest as ScaleOneWindow's
+// window, with few values kept at once.  Any other such list goes to
+// ScaleCommon from its start.
+template <bool kWide>
+[[gnu::always_inline]] inline char* ScaleTwoWindows(const char* list, const char* end,
+                                                    bool decimal_point, bool blocks, char* out) {
+  {
+    char image[kImage];
+    const char* bytes;
+    WindowBytes in = ClassifyAt<kWide>(list, end, image, bytes, false);
+    const bool comma = in.commas != 0;
+    const std::uint64_t seps = in.commas | in.blanks;
+    if ((comma ? in.blanks : in.commas) == 0 && seps != 0) {
+      const std::uint64_t not_seps = ~seps;
+      const std::uint64_t starts = (seps << 1) | 1;
+      const std::uint64_t from_point = ((not_seps + in.points) ^ not_seps) & not_seps;
+      const std::uint64_t decimals = from_point & ~in.points;
+      const std::uint64_t two_decimals = decimals & (decimals << 1);
+      const std::uint64_t past_third = two_decimals & (two_decimals << 2);
+      const std::uint64_t lead = in.zeros | in.points;
+      const std::uint64_t carried = lead + (starts & lead);
+      const std::uint64_t first = (carried | starts) & ~lead;
+      std::uint64_t long_tokens = not_seps & (not_seps << 1);
+      long_tokens &= long_tokens << 2;
+      long_tokens &= long_tokens << 4;
+      const std::uint64_t other = ~(in.digits | in.points | seps) | (in.points & ~from_point) |
+                                  (first & (seps | past_third)) | (long_tokens & (not_seps << 8));
+      // The tokens whose separator the first window holds.
+      const std::size_t s = 64 - static_cast<std::size_t>(std::countl_zero(seps));
+      if (LowBits<kWide>(other, static_cast<unsigned>(s)) == 0) {
+        const std::uint64_t leading = (carried ^ lead) & lead;
+        const std::uint64_t dropped = ~in.digits | past_third | leading;
+        const std::uint64_t no_decimals = ~decimals | past_third;
+        char* const o = PackTokens<kWide>(comma, bytes, dropped, no_decimals, seps, 0, out);
+        const char* const p = list + s;
+        const std::size_t left = static_cast<std::size_t>(end - p);
+        if (left < kWindow) in = ClassifyAt<kWide>(p, end, image, bytes, false);
+        if (left < kWindow && (comma ? in.blanks : in.commas) == 0) {
+          in.blanks |= std::uint64_t{1} << left;
+          const std::uint64_t seps2 = in.commas | in.blanks;
+          const std::uint64_t not_seps2 = ~seps2;
+          const std::uint64_t starts2 = (seps2 << 1) | 1;
+          const std::uint64_t from_point2 = ((not_seps2 + in.points) ^ not_seps2) & not_seps2;
+          const std::uint64_t decimals2 = from_point2 & ~in.points;
+          const std::uint64_t two_decimals2 = decimals2 & (decimals2 << 1);
+          const std::uint64_t past_third2 = two_decimals2 & (two_decimals2 << 2);
+          const std::uint64_t lead2 = in.zeros | in.points;
+          const std::uint64_t carried2 = lead2 + (starts2 & lead2);
+          const std::uint64_t first2 = (carried2 | starts2) & ~lead2;
+          std::uint64_t long_tokens2 = not_seps2 & (not_seps2 << 1);
+          long_tokens2 &= long_tokens2 << 2;
+          long_tokens2 &= long_tokens2 << 4;
+          const std::uint64_t other2 =
+              ~(in.digits | in.points | seps2) | (in.points & ~from_point2) |
+              (first2 & (seps2 | past_third2)) | (long_tokens2 & (not_seps2 << 8));
+          if (LowBits<kWide>(other2, static_cast<unsigned>(left) + 1) == 0) {
+            const std::uint64_t leading2 = (carried2 ^ lead2) & lead2;
+            const std::uint64_t dropped2 = ~in.digits | past_third2 | leading2;
+            const std::uint64_t no_decimals2 = ~decimals2 | past_third2;
+            return PackTokens<kWide>(comma, bytes, dropped2, no_decimals2, seps2, 0, o) - 1;
+          }
+        }
+      }
+    }
+  }
+  if constexpr (kWide) {
+    return ScaleMediumWideFrom(list, end, decimal_point, blocks, out);
+  } else {
+    return ScaleMediumNarrowFrom(list, end, decimal_point, blocks, out);
+  }
+}
+[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleTwoWideWindows(
+    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
+  return ScaleTwoWindows<true>(list, end, decimal_point, blocks, out);
+}
+[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* ScaleTwoNarrowWindows(
+    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
+  return ScaleTwoWindows<false>(list, end, decimal_point, blocks, out);
+}
 // Each way apart, so that a list of more than one window pays for the
 // registers and stack of one only.
 template <bool kWide>
@@ -882,7 +962,7 @@ template <bool kWide>
     return (kWide ? ScaleOneWideWindow : ScaleOneNarrowWindow)(list, end, decimal_point, blocks,
                                                                out);
   }
-  return (kWide ? ScaleMediumWideFrom : ScaleMediumNarrowFrom)(list, end, decimal_point, blocks,
+  return (kWide ? ScaleTwoWideWindows : ScaleTwoNarrowWindows)(list, end, decimal_point, blocks,
                                                                out);
 }
 template <bool kWide>
