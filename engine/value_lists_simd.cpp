@@ -829,6 +829,8 @@ template <bool kWide>
 [[gnu::always_inline]] inline char* ScaleOneWindow(const char* list, const char* end,
                                                    bool decimal_point, bool blocks, char* out) {
   const std::size_t left = static_cast<std::size_t>(end - list);
+  // ScaleMedium's choice, after ScaleListInWindows's: 32 to 63 bytes.
+  if (left < 32 || left >= kWindow) __builtin_unreachable();
   {
     char image[kImage];
     const char* bytes;
@@ -880,6 +882,8 @@ template <bool kWide>
 template <bool kWide>
 [[gnu::always_inline]] inline char* ScaleTwoWindows(const char* list, const char* end,
                                                     bool decimal_point, bool blocks, char* out) {
+  // ScaleMedium's choice: the first window is whole.
+  if (static_cast<std::size_t>(end - list) < kWindow) __builtin_unreachable();
   {
     char image[kImage];
     const char* bytes;
