@@ -253,8 +253,16 @@ unsigned ScaleBlock(const char* p, const char* list, const char* end, bool decim
 // caller checked for a 51st.  Apart for lists of fewer than 32 bytes, of up
 // to 96 and longer ones (value_lists_simd.cpp).
 char* ScaleShortList(const char* list, const char* end, bool decimal_point, bool blocks, char* out);
-char* ScaleMediumList(const char* list, const char* end, bool decimal_point, bool blocks,
-                      char* out);
+char* ScaleOneWindowList(const char* list, const char* end, bool decimal_point, bool blocks,
+                         char* out);
+char* ScaleTwoWindowsList(const char* list, const char* end, bool decimal_point, bool blocks,
+                          char* out);
+// A list of 32 to 96 bytes: in one window, or in two.
+inline char* ScaleMediumList(const char* list, const char* end, bool decimal_point, bool blocks,
+                             char* out) {
+  return (end - list < 64 ? ScaleOneWindowList : ScaleTwoWindowsList)(list, end, decimal_point,
+                                                                      blocks, out);
+}
 char* ScaleLongList(const char* list, const char* end, bool decimal_point, bool blocks, char* out);
 inline char* ScaleListInWindows(const char* list, const char* end, bool decimal_point, bool blocks,
                                 char* out) {
@@ -266,8 +274,15 @@ inline char* ScaleListInWindows(const char* list, const char* end, bool decimal_
 // The same with AVX2, BMI and BMI2.
 char* ScaleShortListWide(const char* list, const char* end, bool decimal_point, bool blocks,
                          char* out);
-char* ScaleMediumListWide(const char* list, const char* end, bool decimal_point, bool blocks,
-                          char* out);
+char* ScaleOneWindowListWide(const char* list, const char* end, bool decimal_point, bool blocks,
+                             char* out);
+char* ScaleTwoWindowsListWide(const char* list, const char* end, bool decimal_point, bool blocks,
+                              char* out);
+inline char* ScaleMediumListWide(const char* list, const char* end, bool decimal_point, bool blocks,
+                                 char* out) {
+  return (end - list < 64 ? ScaleOneWindowListWide : ScaleTwoWindowsListWide)(
+      list, end, decimal_point, blocks, out);
+}
 char* ScaleLongListWide(const char* list, const char* end, bool decimal_point, bool blocks,
                         char* out);
 inline char* ScaleListInWideWindows(const char* list, const char* end, bool decimal_point,

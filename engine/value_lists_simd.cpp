@@ -829,7 +829,7 @@ template <bool kWide>
 [[gnu::always_inline]] inline char* ScaleOneWindow(const char* list, const char* end,
                                                    bool decimal_point, bool blocks, char* out) {
   const std::size_t left = static_cast<std::size_t>(end - list);
-  // ScaleMedium's choice, after ScaleListInWindows's: 32 to 63 bytes.
+  // ScaleMediumList's choice: 32 to 63 bytes.
   if (left < 32 || left >= kWindow) __builtin_unreachable();
   {
     char image[kImage];
@@ -867,14 +867,6 @@ template <bool kWide>
     return ScaleMediumNarrowFrom(list, end, decimal_point, blocks, out);
   }
 }
-[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleOneWideWindow(
-    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
-  return ScaleOneWindow<true>(list, end, decimal_point, blocks, out);
-}
-[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* ScaleOneNarrowWindow(
-    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
-  return ScaleOneWindow<false>(list, end, decimal_point, blocks, out);
-}
 // A list of 64 to 96 bytes, every token of the common form: its first
 // window up to its last separator, then the rest as ScaleOneWindow's
 // window, with few values kept at once.  Any other such list goes to
@@ -882,7 +874,7 @@ template <bool kWide>
 template <bool kWide>
 [[gnu::always_inline]] inline char* ScaleTwoWindows(const char* list, const char* end,
                                                     bool decimal_point, bool blocks, char* out) {
-  // ScaleMedium's choice: the first window is whole.
+  // ScaleMediumList's choice: the first window is whole.
   if (static_cast<std::size_t>(end - list) < kWindow) __builtin_unreachable();
   {
     char image[kImage];
@@ -949,26 +941,6 @@ template <bool kWide>
     return ScaleMediumNarrowFrom(list, end, decimal_point, blocks, out);
   }
 }
-[[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleTwoWideWindows(
-    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
-  return ScaleTwoWindows<true>(list, end, decimal_point, blocks, out);
-}
-[[gnu::noinline]] __attribute__((target("ssse3,popcnt"))) char* ScaleTwoNarrowWindows(
-    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
-  return ScaleTwoWindows<false>(list, end, decimal_point, blocks, out);
-}
-// Each way apart, so that a list of more than one window pays for the
-// registers and stack of one only.
-template <bool kWide>
-[[gnu::always_inline]] inline char* ScaleMedium(const char* list, const char* end,
-                                                bool decimal_point, bool blocks, char* out) {
-  if (static_cast<std::size_t>(end - list) < kWindow) {
-    return (kWide ? ScaleOneWideWindow : ScaleOneNarrowWindow)(list, end, decimal_point, blocks,
-                                                               out);
-  }
-  return (kWide ? ScaleTwoWideWindows : ScaleTwoNarrowWindows)(list, end, decimal_point, blocks,
-                                                               out);
-}
 template <bool kWide>
 [[gnu::always_inline]] inline char* ScaleLong(const char* list, const char* end, bool decimal_point,
                                               bool blocks, char* out) {
@@ -985,11 +957,13 @@ __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleShortListWide(const c
                                                                          bool blocks, char* out) {
   return ScaleShort<true>(list, end, decimal_point, blocks, out);
 }
-__attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleMediumListWide(const char* list,
-                                                                          const char* end,
-                                                                          bool decimal_point,
-                                                                          bool blocks, char* out) {
-  return ScaleMedium<true>(list, end, decimal_point, blocks, out);
+__attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleOneWindowListWide(
+    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
+  return ScaleOneWindow<true>(list, end, decimal_point, blocks, out);
+}
+__attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleTwoWindowsListWide(
+    const char* list, const char* end, bool decimal_point, bool blocks, char* out) {
+  return ScaleTwoWindows<true>(list, end, decimal_point, blocks, out);
 }
 __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleLongListWide(const char* list,
                                                                         const char* end,
@@ -1002,10 +976,15 @@ __attribute__((target("ssse3,popcnt"))) char* ScaleShortList(const char* list, c
                                                              char* out) {
   return ScaleShort<false>(list, end, decimal_point, blocks, out);
 }
-__attribute__((target("ssse3,popcnt"))) char* ScaleMediumList(const char* list, const char* end,
-                                                              bool decimal_point, bool blocks,
-                                                              char* out) {
-  return ScaleMedium<false>(list, end, decimal_point, blocks, out);
+__attribute__((target("ssse3,popcnt"))) char* ScaleOneWindowList(const char* list, const char* end,
+                                                                 bool decimal_point, bool blocks,
+                                                                 char* out) {
+  return ScaleOneWindow<false>(list, end, decimal_point, blocks, out);
+}
+__attribute__((target("ssse3,popcnt"))) char* ScaleTwoWindowsList(const char* list, const char* end,
+                                                                  bool decimal_point, bool blocks,
+                                                                  char* out) {
+  return ScaleTwoWindows<false>(list, end, decimal_point, blocks, out);
 }
 __attribute__((target("ssse3,popcnt"))) char* ScaleLongList(const char* list, const char* end,
                                                             bool decimal_point, bool blocks,
