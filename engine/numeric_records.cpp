@@ -173,7 +173,7 @@ bool WriteScaledShort(const ShortDecimal& number, std::string_view text, bool de
       kept == 0) {
     return ScaledShortField(text, end, decimal_point, out);
   }
-  const auto zeros = static_cast<unsigned>(std::countr_zero(kept)) / 8;
+  const auto zeros = static_cast<unsigned>(LowestSet(kept)) / 8;
   StoreWord((kept | (kZeros & kLowBytes[whole_plus_3])) >> (8 * zeros), out);
   return out + whole_plus_3 - zeros;
 }
