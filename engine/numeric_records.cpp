@@ -440,11 +440,17 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
   }
   const bool turned = QuarterTurned(f[9]);
 
-  out = Put(out, "3 ");
-  out = Put(out, field2);
-  *out++ = ' ';
-  out = Put(out, field3);
-  *out++ = ' ';
+  if (f.count() >= 4 && field2.data() == line.data() + 2) {
+    // Field 1 is "3": it, fields 2 and 3 (not replaced) and a blank after
+    // each, as they stand in the line.
+    out = Put(out, {line.data(), static_cast<std::size_t>(f.From(4).data() - line.data())});
+  } else {
+    out = Put(out, "3 ");
+    out = Put(out, field2);
+    *out++ = ' ';
+    out = Put(out, field3);
+    *out++ = ' ';
+  }
   // The common short decimals each scaled by itself, in their new order.
   static constexpr int kStraight[] = {4, 5, 6, 7, 8};
   static constexpr int kTurned[] = {4, 5, 7, 6, 8};
