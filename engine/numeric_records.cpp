@@ -346,7 +346,7 @@ int IsZeroField(std::string_view text, const char* end) {
   // A high bit in each byte other than a digit.
   const std::uint64_t others = (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh;
   if (others == 0) return values == 0 ? 1 : 0;
-  const auto point = static_cast<unsigned>(std::countr_zero(others)) / 8;
+  const auto point = static_cast<unsigned>(LowestSet(others)) / 8;
   if ((others & (others - 1)) != 0 || p[point] != '.') return -1;
   return (values & ~(std::uint64_t{0xFF} << (8 * point))) == 0 ? 1 : 0;
 }
@@ -397,6 +397,14 @@ struct Field {
   FixedDecimal value;
   bool fixed = false;
 };
+
+// f[n] without a call.
+[[gnu::always_inline]] inline std::string_view FieldOf(const FieldTable& f, int n) {
+  if (n > f.count()) return {};
+  const std::string_view rest = f.From(n);
+  if (n == f.count()) return rest;
+  return {rest.data(), static_cast<std::size_t>(f.From(n + 1).data() - 1 - rest.data())};
+}
 
 // A Field read without a call: for the fields a text's shift reads.
 [[gnu::always_inline]] inline void ReadInto(std::string_view text, Field& field) {
@@ -736,20 +744,20 @@ char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& fi
     // from their exact decimals, the others each by itself.
     char* scaled = nullptr;
     if (f.count() >= 6 && (x_step == 0 || field4.fixed) && (y_step == 0 || field5.fixed)) {
-      scaled = ScaledField(f[3], end, decimal_point, out);
+      scaled = ScaledField(FieldOf(f, 3), end, decimal_point, out);
       if (scaled != nullptr) {
         *scaled++ = ' ';
         scaled = x_step != 0 ? ScaledShift(x, decimal_point, scaled)
-                             : ScaledField(f[4], end, decimal_point, scaled);
+                             : ScaledField(FieldOf(f, 4), end, decimal_point, scaled);
       }
       if (scaled != nullptr) {
         *scaled++ = ' ';
         scaled = y_step != 0 ? ScaledShift(y, decimal_point, scaled)
-                             : ScaledField(f[5], end, decimal_point, scaled);
+                             : ScaledField(FieldOf(f, 5), end, decimal_point, scaled);
       }
       if (scaled != nullptr) {
         *scaled++ = ' ';
-        scaled = ScaledField(f[6], end, decimal_point, scaled);
+        scaled = ScaledField(FieldOf(f, 6), end, decimal_point, scaled);
       }
     }
     if (scaled != nullptr) {
