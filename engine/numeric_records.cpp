@@ -35,7 +35,7 @@ std::string_view Prefix(std::string_view line, std::size_t count) {
 
 // Put of Prefix(line, 4) for a line that begins with its record type: four
 // characters copied at once, then the blanks at their end taken back.
-char* PutPrefix4(std::string_view line, char* out) {
+[[gnu::always_inline]] inline char* PutPrefix4(std::string_view line, char* out) {
   if (line.size() < 4) return Put(out, Prefix(line, 4));
   std::memcpy(out, line.data(), 4);
   std::size_t kept = 4;
