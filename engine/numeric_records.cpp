@@ -35,7 +35,7 @@ std::string_view Prefix(std::string_view line, std::size_t count) {
 
 // Put of Prefix(line, 4) for a line that begins with its record type: four
 // characters copied at once, then the blanks at their end taken back.
-char* PutPrefix4(std::string_view line, char* out) {
+[[gnu::always_inline]] inline char* PutPrefix4(std::string_view line, char* out) {
   if (line.size() < 4) return Put(out, Prefix(line, 4));
   std::memcpy(out, line.data(), 4);
   std::size_t kept = 4;
@@ -173,7 +173,7 @@ bool WriteScaledShort(const ShortDecimal& number, std::string_view text, bool de
       kept == 0) {
     return ScaledShortField(text, end, decimal_point, out);
   }
-  const auto zeros = static_cast<unsigned>(std::countr_zero(kept)) / 8;
+  const auto zeros = static_cast<unsigned>(LowestSet(kept)) / 8;
   StoreWord((kept | (kZeros & kLowBytes[whole_plus_3])) >> (8 * zeros), out);
   return out + whole_plus_3 - zeros;
 }
@@ -346,7 +346,7 @@ int IsZeroField(std::string_view text, const char* end) {
   // A high bit in each byte other than a digit.
   const std::uint64_t others = (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh;
   if (others == 0) return values == 0 ? 1 : 0;
-  const auto point = static_cast<unsigned>(std::countr_zero(others)) / 8;
+  const auto point = static_cast<unsigned>(LowestSet(others)) / 8;
   if ((others & (others - 1)) != 0 || p[point] != '.') return -1;
   return (values & ~(std::uint64_t{0xFF} << (8 * point))) == 0 ? 1 : 0;
 }
@@ -398,6 +398,14 @@ struct Field {
   bool fixed = false;
 };
 
+// f[n] without a call.
+[[gnu::always_inline]] inline std::string_view FieldOf(const FieldTable& f, int n) {
+  if (n > f.count()) return {};
+  const std::string_view rest = f.From(n);
+  if (n == f.count()) return rest;
+  return {rest.data(), static_cast<std::size_t>(f.From(n + 1).data() - 1 - rest.data())};
+}
+
 // A Field read without a call: for the fields a text's shift reads.
 [[gnu::always_inline]] inline void ReadInto(std::string_view text, Field& field) {
   field.text = text;
@@ -440,11 +448,17 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
   }
   const bool turned = QuarterTurned(f[9]);
 
-  out = Put(out, "3 ");
-  out = Put(out, field2);
-  *out++ = ' ';
-  out = Put(out, field3);
-  *out++ = ' ';
+  if (f.count() >= 4 && field2.data() == line.data() + 2) {
+    // Field 1 is "3": it, fields 2 and 3 (not replaced) and a blank after
+    // each, as they stand in the line.
+    out = Put(out, {line.data(), static_cast<std::size_t>(f.From(4).data() - line.data())});
+  } else {
+    out = Put(out, "3 ");
+    out = Put(out, field2);
+    *out++ = ' ';
+    out = Put(out, field3);
+    *out++ = ' ';
+  }
   // The common short decimals each scaled by itself, in their new order.
   static constexpr int kStraight[] = {4, 5, 6, 7, 8};
   static constexpr int kTurned[] = {4, 5, 7, 6, 8};
@@ -730,20 +744,20 @@ char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& fi
     // from their exact decimals, the others each by itself.
     char* scaled = nullptr;
     if (f.count() >= 6 && (x_step == 0 || field4.fixed) && (y_step == 0 || field5.fixed)) {
-      scaled = ScaledField(f[3], end, decimal_point, out);
+      scaled = ScaledField(FieldOf(f, 3), end, decimal_point, out);
       if (scaled != nullptr) {
         *scaled++ = ' ';
         scaled = x_step != 0 ? ScaledShift(x, decimal_point, scaled)
-                             : ScaledField(f[4], end, decimal_point, scaled);
+                             : ScaledField(FieldOf(f, 4), end, decimal_point, scaled);
       }
       if (scaled != nullptr) {
         *scaled++ = ' ';
         scaled = y_step != 0 ? ScaledShift(y, decimal_point, scaled)
-                             : ScaledField(f[5], end, decimal_point, scaled);
+                             : ScaledField(FieldOf(f, 5), end, decimal_point, scaled);
       }
       if (scaled != nullptr) {
         *scaled++ = ' ';
-        scaled = ScaledField(f[6], end, decimal_point, scaled);
+        scaled = ScaledField(FieldOf(f, 6), end, decimal_point, scaled);
       }
     }
     if (scaled != nullptr) {
