@@ -711,6 +711,44 @@ template <bool kWide, bool kPadded>
   return ScaleWindows<false, true>(list, end, at, decimal_point, blocks, out);
 }
 
+// The masks of a window of tokens of the common form (digits, maybe a
+// point and decimals, no sign), separated by `seps` (a blank after the
+// list's end taken for one): `other`, the bytes that make a token of
+// another form (any other byte, a second point, a token of more than eight
+// bytes, a first byte after the leading zeros that is a separator, for a
+// value of 0 or an empty token, or past the third decimal, for a value of
+// less than a thousandth); `dropped`, the bytes not kept (not digits, past
+// the third decimal, leading zeros); `no_decimals`, the bytes not decimals
+// kept.
+struct CommonMasks {
+  std::uint64_t other;
+  std::uint64_t dropped;
+  std::uint64_t no_decimals;
+};
+[[gnu::always_inline]] inline CommonMasks CommonMasksOf(const WindowBytes& in, std::uint64_t seps) {
+  const std::uint64_t not_seps = ~seps;
+  const std::uint64_t starts = (seps << 1) | 1;  // a token's first byte
+  // From each point to the separator after it, then the decimals, and
+  // those past the third: with three more decimals before them.
+  const std::uint64_t from_point = ((not_seps + in.points) ^ not_seps) & not_seps;
+  const std::uint64_t decimals = from_point & ~in.points;
+  const std::uint64_t two_decimals = decimals & (decimals << 1);
+  const std::uint64_t past_third = two_decimals & (two_decimals << 2);
+  // Zeros and points from a token's start on lead; the first byte after
+  // them.
+  const std::uint64_t lead = in.zeros | in.points;
+  const std::uint64_t carried = lead + (starts & lead);
+  const std::uint64_t first = (carried | starts) & ~lead;
+  // A byte with eight more before it and no separator among them.
+  std::uint64_t long_tokens = not_seps & (not_seps << 1);
+  long_tokens &= long_tokens << 2;
+  long_tokens &= long_tokens << 4;
+  const std::uint64_t leading = (carried ^ lead) & lead;
+  return {~(in.digits | in.points | seps) | (in.points & ~from_point) |
+              (first & (seps | past_third)) | (long_tokens & (not_seps << 8)),
+          ~in.digits | past_third | leading, ~decimals | past_third};
+}
+
 // The most lists: of at most 96 bytes (so fewer than 49 separators, unless
 // a token is empty), every token of the common form: digits, maybe a point
 // and more digits, no more than eight bytes, a value of at least a
@@ -730,29 +768,7 @@ template <bool kWide, bool kPadded>
     if (left < kWindow) in.blanks |= std::uint64_t{1} << left;
     const std::uint64_t seps = in.commas | in.blanks;
     if (seps == 0) break;
-    const std::uint64_t not_seps = ~seps;
-    const std::uint64_t starts = (seps << 1) | 1;
-    const std::uint64_t from_point = ((not_seps + in.points) ^ not_seps) & not_seps;
-    const std::uint64_t decimals = from_point & ~in.points;
-    const std::uint64_t two_decimals = decimals & (decimals << 1);
-    const std::uint64_t past_third = two_decimals & (two_decimals << 2);
-    const std::uint64_t lead = in.zeros | in.points;
-    const std::uint64_t carried = lead + (starts & lead);
-    const std::uint64_t first = (carried | starts) & ~lead;
-    std::uint64_t long_tokens = not_seps & (not_seps << 1);
-    long_tokens &= long_tokens << 2;
-    long_tokens &= long_tokens << 4;
-    // Bytes of no token of the common form: any other byte, a second point,
-    // a token of more than eight bytes, a first byte after the leading
-    // zeros that is a separator (a value of 0, an empty token, also after a
-    // separator that ends the list) or past the third decimal (a value of
-    // less than a thousandth).  (A first byte of another kind is another
-    // byte.)
-    const std::uint64_t other = ~(in.digits | in.points | seps) | (in.points & ~from_point) |
-                                (first & (seps | past_third)) | (long_tokens & (not_seps << 8));
-    const std::uint64_t leading = (carried ^ lead) & lead;
-    const std::uint64_t dropped = ~in.digits | past_third | leading;
-    const std::uint64_t no_decimals = ~decimals | past_third;
+    const auto [other, dropped, no_decimals] = CommonMasksOf(in, seps);
     if (kPadded || left < kWindow) {
       // The last window: its tokens end at the blank after the list, whose
       // separator is taken back.
@@ -839,26 +855,9 @@ template <bool kWide>
     if ((comma ? in.blanks : in.commas) == 0) {
       in.blanks |= std::uint64_t{1} << left;
       const std::uint64_t seps = in.commas | in.blanks;
-      const std::uint64_t not_seps = ~seps;
-      const std::uint64_t starts = (seps << 1) | 1;
-      const std::uint64_t from_point = ((not_seps + in.points) ^ not_seps) & not_seps;
-      const std::uint64_t decimals = from_point & ~in.points;
-      const std::uint64_t two_decimals = decimals & (decimals << 1);
-      const std::uint64_t past_third = two_decimals & (two_decimals << 2);
-      const std::uint64_t lead = in.zeros | in.points;
-      const std::uint64_t carried = lead + (starts & lead);
-      const std::uint64_t first = (carried | starts) & ~lead;
-      std::uint64_t long_tokens = not_seps & (not_seps << 1);
-      long_tokens &= long_tokens << 2;
-      long_tokens &= long_tokens << 4;
-      const std::uint64_t other = ~(in.digits | in.points | seps) | (in.points & ~from_point) |
-                                  (first & (seps | past_third)) | (long_tokens & (not_seps << 8));
-      if (LowBits<kWide>(other, static_cast<unsigned>(left) + 1) == 0) {
-        const std::uint64_t leading = (carried ^ lead) & lead;
-        const std::uint64_t dropped = ~in.digits | past_third | leading;
-        const std::uint64_t no_decimals = ~decimals | past_third;
+      const auto [other, dropped, no_decimals] = CommonMasksOf(in, seps);
+      if (LowBits<kWide>(other, static_cast<unsigned>(left) + 1) == 0)
         return PackTokens<kWide>(comma, bytes, dropped, no_decimals, seps, 0, out) - 1;
-      }
     }
   }
   if constexpr (kWide) {
@@ -883,53 +882,22 @@ template <bool kWide>
     const bool comma = in.commas != 0;
     const std::uint64_t seps = in.commas | in.blanks;
     if ((comma ? in.blanks : in.commas) == 0 && seps != 0) {
-      const std::uint64_t not_seps = ~seps;
-      const std::uint64_t starts = (seps << 1) | 1;
-      const std::uint64_t from_point = ((not_seps + in.points) ^ not_seps) & not_seps;
-      const std::uint64_t decimals = from_point & ~in.points;
-      const std::uint64_t two_decimals = decimals & (decimals << 1);
-      const std::uint64_t past_third = two_decimals & (two_decimals << 2);
-      const std::uint64_t lead = in.zeros | in.points;
-      const std::uint64_t carried = lead + (starts & lead);
-      const std::uint64_t first = (carried | starts) & ~lead;
-      std::uint64_t long_tokens = not_seps & (not_seps << 1);
-      long_tokens &= long_tokens << 2;
-      long_tokens &= long_tokens << 4;
-      const std::uint64_t other = ~(in.digits | in.points | seps) | (in.points & ~from_point) |
-                                  (first & (seps | past_third)) | (long_tokens & (not_seps << 8));
+      const auto [other, dropped, no_decimals] = CommonMasksOf(in, seps);
       // The tokens whose separator the first window holds.
       const std::size_t s = 64 - static_cast<std::size_t>(std::countl_zero(seps));
       if (LowBits<kWide>(other, static_cast<unsigned>(s)) == 0) {
-        const std::uint64_t leading = (carried ^ lead) & lead;
-        const std::uint64_t dropped = ~in.digits | past_third | leading;
-        const std::uint64_t no_decimals = ~decimals | past_third;
         char* const o = PackTokens<kWide>(comma, bytes, dropped, no_decimals, seps, 0, out);
         const char* const p = list + s;
         const std::size_t left = static_cast<std::size_t>(end - p);
         if (left < kWindow) in = ClassifyAt<kWide>(p, end, image, bytes, false);
         if (left < kWindow && (comma ? in.blanks : in.commas) == 0) {
           in.blanks |= std::uint64_t{1} << left;
-          const std::uint64_t seps2 = in.commas | in.blanks;
-          const std::uint64_t not_seps2 = ~seps2;
-          const std::uint64_t starts2 = (seps2 << 1) | 1;
-          const std::uint64_t from_point2 = ((not_seps2 + in.points) ^ not_seps2) & not_seps2;
-          const std::uint64_t decimals2 = from_point2 & ~in.points;
-          const std::uint64_t two_decimals2 = decimals2 & (decimals2 << 1);
-          const std::uint64_t past_third2 = two_decimals2 & (two_decimals2 << 2);
-          const std::uint64_t lead2 = in.zeros | in.points;
-          const std::uint64_t carried2 = lead2 + (starts2 & lead2);
-          const std::uint64_t first2 = (carried2 | starts2) & ~lead2;
-          std::uint64_t long_tokens2 = not_seps2 & (not_seps2 << 1);
-          long_tokens2 &= long_tokens2 << 2;
-          long_tokens2 &= long_tokens2 << 4;
-          const std::uint64_t other2 =
-              ~(in.digits | in.points | seps2) | (in.points & ~from_point2) |
-              (first2 & (seps2 | past_third2)) | (long_tokens2 & (not_seps2 << 8));
-          if (LowBits<kWide>(other2, static_cast<unsigned>(left) + 1) == 0) {
-            const std::uint64_t leading2 = (carried2 ^ lead2) & lead2;
-            const std::uint64_t dropped2 = ~in.digits | past_third2 | leading2;
-            const std::uint64_t no_decimals2 = ~decimals2 | past_third2;
-            return PackTokens<kWide>(comma, bytes, dropped2, no_decimals2, seps2, 0, o) - 1;
+          const std::uint64_t last_seps = in.commas | in.blanks;
+          const CommonMasks last = CommonMasksOf(in, last_seps);
+          if (LowBits<kWide>(last.other, static_cast<unsigned>(left) + 1) == 0) {
+            return PackTokens<kWide>(comma, bytes, last.dropped, last.no_decimals, last_seps, 0,
+                                     o) -
+                   1;
           }
         }
       }
