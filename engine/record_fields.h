@@ -1,0 +1,206 @@
+// The fields that numeric records scale, read and scaled one by one
+// straight from the line when they are short decimals (the common case),
+// else as a value list.  Only numeric_records.cpp includes it: its pieces
+// are that file's own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "internal.h"
+#include "tavrel.h"
+#include "value_lists.h"
+
+namespace tavrel::detail {
+namespace {
+
+// Moltiplica of fields `first` to `last` joined by single blanks.  When the
+// line reaches field `last` they stand so joined in the line itself.
+char* ScaledFields(const FieldTable& f, int first, int last, bool decimal_point, char* out) {
+  if (f.count() >= last) return WriteScaled(f.Span(first, last), decimal_point, out);
+  if (last - first == 3) {
+    return WriteScaledFields({f[first], f[first + 1], f[first + 2], f[last]}, decimal_point, out);
+  }
+  return WriteScaledFields({f[first], f[first + 1], f[first + 2], f[first + 3], f[last]},
+                           decimal_point, out);
+}
+
+// The `size` (1 to 8) bytes at `p` as a word, the first in the lowest bits,
+// the rest 0; eight are read at once when the line holds them.
+std::uint64_t LoadField(const char* p, std::size_t size, const char* end) {
+  if (end - p >= 8) return LoadWord(p) & kLowBytes[size];
+  std::uint64_t word = 0;
+  for (std::size_t i = 0; i < size; ++i)
+    word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+  return word;
+}
+
+// A field of the plain short form: a sign, then 1 to 8 digits with at most
+// one point among them.  Its digits (0 to 9 each, the first in the lowest
+// byte, none past `count`), how many stand before the point, its sign.
+struct ShortDecimal {
+  std::uint64_t digits = 0;
+  unsigned count = 0;
+  unsigned whole = 0;
+  bool negative = false;
+};
+
+// Reads `text`, which lies in a line ending at `end`, as a ShortDecimal;
+// false for any other text.  All its bytes are looked at at once.
+bool ReadShort(std::string_view text, const char* end, ShortDecimal& number) {
+  const char* p = text.data();
+  std::size_t size = text.size();
+  if (size == 0) return false;
+  number.negative = *p == '-';
+  if (*p == '-' || *p == '+') {
+    ++p;
+    --size;
+  }
+  if (size - 1 >= 8) return false;  // no byte or more than eight
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  const std::uint64_t values = LoadField(p, size, end) ^ (kZeros & kLowBytes[size]);
+  // A high bit in each byte other than a digit (whose value is not 0 to 9).
+  const std::uint64_t others =
+      (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh & kLowBytes[size];
+  if (others == 0) {
+    number.digits = values;
+    number.count = number.whole = static_cast<unsigned>(size);
+    return true;
+  }
+  const auto point = static_cast<unsigned>(std::countr_zero(others)) / 8;
+  if ((others & (others - 1)) != 0 || p[point] != '.' || size == 1) return false;
+  // The point taken out: the decimals move down one byte.
+  number.digits = (values & kLowBytes[point]) | ((values >> 8) & ~kLowBytes[point]);
+  number.count = static_cast<unsigned>(size) - 1;
+  number.whole = point;
+  return true;
+}
+
+// Moltiplica of a ShortDecimal that is one token (its text `text`): its
+// whole part and first three decimals, the missing ones as zeros, without
+// leading zeros.  A value of 0 keeps its text; one below a thousandth is 0,
+// or -1 when negative under a decimal point.  False, with nothing written,
+// for more than five whole digits, and for a negative value whose dropped
+// decimals take it one further down: the general way writes those.
+bool WriteScaledShort(const ShortDecimal& number, std::string_view text, bool decimal_point,
+                      char*& out) {
+  if (number.whole > 5) return false;
+  const unsigned kept = std::min(number.count, number.whole + 3);
+  const std::uint64_t digits = number.digits & kLowBytes[kept];
+  const bool cut = (number.digits & ~kLowBytes[kept]) != 0;
+  const bool down = number.negative && cut && decimal_point;
+  if (digits == 0) {
+    if (!cut) {
+      out = Put(out, text);
+    } else if (down) {
+      out = Put(out, "-1");
+    } else {
+      *out++ = '0';
+    }
+    return true;
+  }
+  if (down) return false;
+  if (number.negative) *out++ = '-';
+  const auto zeros = static_cast<unsigned>(std::countr_zero(digits)) / 8;
+  StoreWord((digits | (kZeros & kLowBytes[number.whole + 3])) >> (8 * zeros), out);
+  out += number.whole + 3 - zeros;
+  return true;
+}
+
+// ScaledField of the short decimals that are not of its common form.
+[[gnu::noinline]] char* ScaledShortField(std::string_view text, const char* end, bool decimal_point,
+                                         char* out) {
+  if (ShortDecimal number;
+      ReadShort(text, end, number) && WriteScaledShort(number, text, decimal_point, out)) {
+    return out;
+  }
+  return nullptr;
+}
+
+// Moltiplica of a field (in a line ending at `end`, which holds at least
+// eight bytes from the field's start on) that is a short decimal:
+// WriteScaledShort; nullptr, with nothing of use written, for any other
+// field.  The common form, up to five digits, maybe a point and more
+// digits, no sign, a value of at least a thousandth, without a call.
+[[gnu::always_inline]] inline char* ScaledFieldInRoom(std::string_view text, const char* end,
+                                                      bool decimal_point, char* out) {
+  const char* const p = text.data();
+  const std::size_t size = text.size();
+  if (size - 1 >= 8) return ScaledShortField(text, end, decimal_point, out);
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  const std::uint64_t values = (LoadWord(p) ^ kZeros) & kLowBytes[size];
+  // A high bit in each byte other than a digit (whose value is not 0 to 9);
+  // those past the field are 0.
+  const std::uint64_t others = (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh;
+  // The point, or the end; the digits without the point.
+  const unsigned point =
+      std::min(static_cast<unsigned>(std::countr_zero(others)) / 8, static_cast<unsigned>(size));
+  const unsigned whole_plus_3 = point + 3;
+  const unsigned count = static_cast<unsigned>(size) - (others != 0 ? 1 : 0);
+  const std::uint64_t digits = (values & kLowBytes[point]) | ((values >> 8) & ~kLowBytes[point]);
+  const std::uint64_t kept = digits & kLowBytes[std::min(count, whole_plus_3)];
+  if ((others & (others - 1)) != 0 || (others != 0 && p[point] != '.') || whole_plus_3 > 8 ||
+      kept == 0) {
+    return ScaledShortField(text, end, decimal_point, out);
+  }
+  const auto zeros = static_cast<unsigned>(LowestSet(kept)) / 8;
+  StoreWord((kept | (kZeros & kLowBytes[whole_plus_3])) >> (8 * zeros), out);
+  return out + whole_plus_3 - zeros;
+}
+
+// ScaledFieldInRoom of a field anywhere in the line.
+[[gnu::always_inline]] inline char* ScaledField(std::string_view text, const char* end,
+                                                bool decimal_point, char* out) {
+  if (end - text.data() < 8) return ScaledShortField(text, end, decimal_point, out);
+  return ScaledFieldInRoom(text, end, decimal_point, out);
+}
+
+// Moltiplica of the fields numbered in `order`, of which the last is also
+// the last in the line, joined by single blanks: each scaled by itself when
+// all are short decimals (one token each); else nullptr, with what was
+// written of no use.
+template <std::size_t N>
+char* ScaledShortFields(const FieldTable& f, const int (&order)[N], const char* end,
+                        bool decimal_point, char* out) {
+  const int last = order[N - 1];
+  if (f.count() < last) return nullptr;
+  const std::string_view last_field = f[last];
+  // A field before the last ends one before the start of the next.
+  const auto field = [&](std::size_t i) {
+    if (i == N - 1) return last_field;
+    const char* const start = f.From(order[i]).data();
+    return std::string_view(start,
+                            static_cast<std::size_t>(f.From(order[i] + 1).data() - 1 - start));
+  };
+  if (end - last_field.data() < 8) {
+    for (std::size_t i = 0; i < N; ++i) {
+      out = ScaledField(field(i), end, decimal_point, out);
+      if (out == nullptr) return nullptr;
+      *out++ = ' ';
+    }
+    return out - 1;
+  }
+#pragma GCC unroll 8
+  for (std::size_t i = 0; i < N; ++i) {
+    out = ScaledFieldInRoom(field(i), end, decimal_point, out);
+    if (out == nullptr) return nullptr;
+    *out++ = ' ';
+  }
+  return out - 1;
+}
+
+// ScaledFields of fields 3 to 6 or 4 to 7 (`first`), the common short
+// decimals each by itself.
+char* ScaledFourFields(const FieldTable& f, int first, const char* end, bool decimal_point,
+                       char* out) {
+  const int order[] = {first, first + 1, first + 2, first + 3};
+  if (char* const scaled = ScaledShortFields(f, order, end, decimal_point, out)) {
+    return scaled;
+  }
+  return ScaledFields(f, first, first + 3, decimal_point, out);
+}
+
+}  // namespace
+}  // namespace tavrel::detail
