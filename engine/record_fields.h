@@ -1,9 +1,13 @@
-// The fields that numeric records scale, read and scaled one by one
-// straight from the line when they are short decimals (the common case),
-// else as a value list.  Only numeric_records.cpp includes it: its pieces
-// are that file's own.
+// The pieces the numeric records share: the prefix, the field list's end,
+// and the fields they scale, read and scaled one by one straight from the
+// line when they are short decimals (the common case), else as a value
+// list.  Only numeric_records.cpp and text_records.cpp include it: its
+// pieces are their own.
 #pragma once
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -15,6 +19,69 @@
 
 namespace tavrel::detail {
 namespace {
+
+double Checked(double value) {
+  if (!std::isfinite(value)) Raise(err::kOverflow);
+  return value;
+}
+
+// The line's first `count` characters (the whole line when shorter), trimmed.
+std::string_view Prefix(std::string_view line, std::size_t count) {
+  const char* first = line.data();
+  const char* last = first + std::min(count, line.size());
+  while (first < last && *first == ' ')
+    ++first;
+  while (last > first && last[-1] == ' ')
+    --last;
+  return {first, static_cast<std::size_t>(last - first)};
+}
+
+// Put of Prefix(line, 4) for a line that begins with its record type: four
+// characters copied at once, then the blanks at their end taken back.
+[[gnu::always_inline]] inline char* PutPrefix4(std::string_view line, char* out) {
+  if (line.size() < 4) return Put(out, Prefix(line, 4));
+  std::memcpy(out, line.data(), 4);
+  std::size_t kept = 4;
+  while (line[kept - 1] == ' ')
+    --kept;
+  return out + kept;
+}
+
+// The exact decimal of a short decimal.
+ExactDecimal Exact(const FixedDecimal& d) {
+  const bool negative = d.value < 0;
+  return {true, negative,
+          negative ? 0 - static_cast<std::uint64_t>(d.value) : static_cast<std::uint64_t>(d.value),
+          d.fraction};
+}
+
+// Whether the blank-joined fields `first` to `last` are all there, each one
+// token of a value list: Moltiplica of them joined is that of each, joined by
+// blanks.  A field may begin with a blank (the second of two), which would
+// separate tokens.
+bool OneTokenEach(const FieldTable& f, int first, int last) {
+  return f.count() >= last && !SplitsApart(f.Span(first, last));
+}
+
+// The blanks at the end of a record's text removed; the text begins with
+// its record type, so the search stops there.
+char* TrimEnd(char* out) {
+  while (out[-1] == ' ')
+    --out;
+  return out;
+}
+
+// Fields `first` to the field count, each followed by a blank, then the
+// blanks at the end of the whole result removed.  A blank after the 100th
+// field opens field 101, which is past the field table.
+char* FieldsFromAndTrim(int first, const FieldTable& f, char* out) {
+  if (f.count() >= first) {
+    if (f.count() > FieldTable::kMaxFields) Raise(err::kSubscript);
+    out = Put(out, f.From(first));
+    *out++ = ' ';
+  }
+  return TrimEnd(out);
+}
 
 // Moltiplica of fields `first` to `last` joined by single blanks.  When the
 // line reaches field `last` they stand so joined in the line itself.
@@ -203,4 +270,8 @@ char* ScaledFourFields(const FieldTable& f, int first, const char* end, bool dec
 }
 
 }  // namespace
+
+// The text record "4" (text_records.cpp), from its fields `f`.
+char* Record4(std::string_view line, const FieldTable& f, bool decimal_point, char* out);
+
 }  // namespace tavrel::detail

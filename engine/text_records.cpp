@@ -1,0 +1,303 @@
+// The text record "4": anchoring folded into the text position, the
+// shifted positions summed exactly where they are short decimals.
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "internal.h"
+#include "record_fields.h"
+#include "tavrel.h"
+#include "value_lists.h"
+
+namespace tavrel::detail {
+
+namespace {
+
+// A field and, when it is a short decimal, its value; none before it is read.
+struct Field {
+  Field() = default;
+  explicit Field(std::string_view field) : text(field), fixed(ReadField(field, value)) {}
+  std::string_view text;
+  FixedDecimal value;
+  bool fixed = false;
+};
+
+// f[n] without a call.
+[[gnu::always_inline]] inline std::string_view FieldOf(const FieldTable& f, int n) {
+  if (n > f.count()) return {};
+  const std::string_view rest = f.From(n);
+  if (n == f.count()) return rest;
+  return {rest.data(), static_cast<std::size_t>(f.From(n + 1).data() - 1 - rest.data())};
+}
+
+// A Field read without a call: for the fields a text's shift reads.
+[[gnu::always_inline]] inline void ReadInto(std::string_view text, Field& field) {
+  field.text = text;
+  field.fixed = ReadField(text, field.value);
+}
+
+// Moltiplica of a field that is one token of its list.
+char* ScaledToken(const Field& field, bool decimal_point, char* out) {
+  if (field.fixed) {
+    if (field.value.value == 0) return Put(out, field.text);  // a value of 0 keeps its text
+    if (WriteScaledDecimal(Exact(field.value), decimal_point, out)) return out;
+  }
+  return WriteScaled(field.text, decimal_point, out);
+}
+
+// Powers of ten from 10^0 to 10^7, each exact as a double.
+inline constexpr double kDoublePowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+
+// ExactValue of a short decimal, without a call: its whole number (exact as
+// a double) divided by the power of ten.
+double Nearest(const FixedDecimal& d) {
+  return static_cast<double>(d.value) / kDoublePowers[d.fraction];
+}
+
+// IsNumberTextOf(value, sum) for a sum of short decimals (at most seven
+// places), without a call: the same limits, then whether `value` is the
+// double nearest to the sum or one of its two neighbours.
+bool IsTextOfSum(double value, const ExactDecimal& sum) {
+  if (sum.digits >= kPowersOfTen[15] ||
+      (sum.fraction > 4 && sum.digits < kPowersOfTen[sum.fraction - 4])) {
+    return false;
+  }
+  const double size = static_cast<double>(sum.digits) / kDoublePowers[sum.fraction];
+  const std::uint64_t apart = std::bit_cast<std::uint64_t>(value) -
+                              std::bit_cast<std::uint64_t>(sum.negative ? -size : size);
+  return apart == 0 || (sum.digits != 0 && (apart == 1 || apart == ~std::uint64_t{0}));
+}
+
+// A text position moved by its anchor (see Record4): the exact decimal of
+// its number text when that is known, else the text.
+struct ShiftedField {
+  bool exact = false;
+  ExactDecimal sum;
+  char text[64];
+  std::size_t size = 0;
+  std::string_view Text() const { return {text, size}; }
+};
+
+constexpr double kFixedShift = 0.03332;
+
+// Shifted of fields that are not both short decimals: from their texts.
+// Apart, as is ShiftedText, so that the common case saves no registers for
+// their calls.
+[[gnu::noinline]] void ShiftedByText(const Field& field, int step, const Field& size,
+                                     ShiftedField& result) {
+  const double value = ReadNumber(field.text);
+  const double shifted = step == 3   ? Checked(value + kFixedShift)
+                         : step == 1 ? Checked(value - ReadNumber(size.text) / 2.0)
+                                     : Checked(value - ReadNumber(size.text));
+  result.size = static_cast<std::size_t>(WriteNumberText(shifted, {}, result.text) - result.text);
+}
+
+// The number text of `shifted`, not the exact sum's text.
+[[gnu::noinline]] void ShiftedText(double shifted, ShiftedField& result) {
+  result.size =
+      static_cast<std::size_t>(WriteNumberText(shifted, result.sum, result.text) - result.text);
+}
+
+// `field` moved by `step`: 1 by minus half of `size`, 2 by minus `size`,
+// 3 by a fixed amount; the value is a number text.
+void Shifted(const Field& field, int step, const Field& size, ShiftedField& result) {
+  // Short decimals, the common case, are also summed exactly (with one
+  // more place for a half); the double sum, computed as from the texts,
+  // tells whether the number text is that exact sum.
+  if (field.fixed && (step == 3 || size.fixed)) {
+    const FixedDecimal a = field.value;
+    const FixedDecimal b = step == 3 ? FixedDecimal{3332, 5} : size.value;
+    const double value = Nearest(a);
+    const double amount = Nearest(b);
+    const double shifted = step == 1   ? value - amount / 2.0
+                           : step == 2 ? value - amount
+                                       : value + kFixedShift;
+    const int fraction = std::max(a.fraction, b.fraction) + (step == 1 ? 1 : 0);
+    const std::int64_t scaled_a =
+        a.value * static_cast<std::int64_t>(kPowersOfTen[fraction - a.fraction]);
+    const std::int64_t scaled_b =
+        b.value * static_cast<std::int64_t>(kPowersOfTen[fraction - b.fraction]);
+    const std::int64_t sum = step == 1   ? scaled_a - scaled_b / 2
+                             : step == 2 ? scaled_a - scaled_b
+                                         : scaled_a + scaled_b;
+    result.sum = Exact({sum, fraction});
+    if (shifted == 0.0) {
+      result.sum = {true, false, 0, 0};  // the text "0"
+      result.exact = true;
+    } else if (IsTextOfSum(shifted, result.sum)) {
+      result.exact = true;
+    } else {
+      ShiftedText(shifted, result);
+    }
+    return;
+  }
+  ShiftedByText(field, step, size, result);
+}
+
+// The shifted field's number text.
+std::string_view TextOf(ShiftedField& field) {
+  if (field.exact) {
+    field.size = static_cast<std::size_t>(
+        WriteNumberText(field.sum.digits == 0 ? 0.0 : ExactValue(field.sum), field.sum,
+                        field.text) -
+        field.text);
+    field.exact = false;
+  }
+  return field.Text();
+}
+
+// ScaledShift of any field but an exact sum of three to seven places below
+// 10^12; apart, so that the common case saves no registers for its calls.
+[[gnu::noinline]] char* ScaledShiftOther(ShiftedField& field, bool decimal_point, char* out) {
+  if (field.exact && WriteScaledDecimal(field.sum, decimal_point, out)) return out;
+  return ScaledToken(Field(TextOf(field)), decimal_point, out);
+}
+
+// Moltiplica of a shifted field that is one token of its list.
+char* ScaledShift(ShiftedField& field, bool decimal_point, char* out) {
+  if (field.exact) {
+    if (field.sum.digits == 0) return Put(out, "0");  // its text, worth 0
+    // WriteScaledDecimal, without a call, for the sums of three to seven
+    // places below 10^12, the common ones.
+    const ExactDecimal& sum = field.sum;
+    if (sum.fraction >= 3 && sum.fraction <= 7 && sum.digits < kPowersOfTen[12]) {
+      static constexpr std::uint64_t kDivisors[] = {1, 10, 100, 1000, 10000};
+      const std::uint64_t divisor = kDivisors[sum.fraction - 3];
+      std::uint64_t whole = sum.digits / divisor;
+      if (sum.negative) {
+        // A fraction dropped: rounded down under a decimal point.
+        if (decimal_point && sum.digits % divisor != 0) ++whole;
+        if (whole != 0) *out++ = '-';
+      }
+      return WriteDigits(whole, out);
+    }
+  }
+  return ScaledShiftOther(field, decimal_point, out);
+}
+
+// The anchor code of a text: ReadNumber(text) when whole from 0 to 15, else 0.
+int AnchorCode(std::string_view text) {
+  // The usual texts, "0" to "15", known without reading them.
+  const auto digit = [&](std::size_t i) { return static_cast<unsigned>(text[i] - '0'); };
+  if (text.size() == 1 && digit(0) <= 9) return static_cast<int>(digit(0));
+  if (text.size() == 2 && text[0] == '1' && digit(1) <= 5) return 10 + static_cast<int>(digit(1));
+  if (FixedDecimal d; ReadFixed(text, d)) {
+    const auto scale = static_cast<std::int64_t>(kPowersOfTen[d.fraction]);
+    return d.value % scale == 0 && d.value >= 0 && d.value <= 15 * scale
+               ? static_cast<int>(d.value / scale)
+               : 0;
+  }
+  const double anchor = ReadNumber(text);
+  if (anchor == std::floor(anchor) && anchor >= 0.0 && anchor <= 15.0) {
+    return static_cast<int>(anchor);
+  }
+  return 0;
+}
+
+// Moltiplica of a text's fields 3 to 6 (`height` ... `width`, all read),
+// fields 4 and 5 replaced by their shifts `x` and `y` where these are given.
+char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& field4,
+                       const Field& field5, const Field& width, ShiftedField* x, ShiftedField* y,
+                       bool decimal_point, char* out) {
+  // A short decimal holds no blank and no comma: four of them are four
+  // tokens.
+  const bool all_fixed = height.fixed && field4.fixed && field5.fixed && width.fixed;
+  if ((all_fixed && f.count() >= 6) || OneTokenEach(f, 3, 6)) {
+    // The shifted values scaled straight from their exact decimals.
+    out = ScaledToken(height, decimal_point, out);
+    *out++ = ' ';
+    out = x != nullptr ? ScaledShift(*x, decimal_point, out)
+                       : ScaledToken(field4, decimal_point, out);
+    *out++ = ' ';
+    out = y != nullptr ? ScaledShift(*y, decimal_point, out)
+                       : ScaledToken(field5, decimal_point, out);
+    *out++ = ' ';
+    return ScaledToken(width, decimal_point, out);
+  }
+  return WriteScaledFields(
+      {f[3], x != nullptr ? TextOf(*x) : f[4], y != nullptr ? TextOf(*y) : f[5], f[6]},
+      decimal_point, out);
+}
+
+}  // namespace
+
+// The text record: anchoring folded into the text position.  The anchor
+// code's remainder by 4 shifts the x position (field 4) by the text's width
+// (field 6), its quotient shifts the y position (field 5) by its height
+// (field 3).  The anchor code (field 8) and field 9 are dropped.
+[[gnu::noinline]] char* Record4(std::string_view line, const FieldTable& f, bool decimal_point,
+                                char* out) {
+  const char* const end = line.data() + line.size();
+  const int code = AnchorCode(f[8]);
+  const int x_step = code % 4;
+  const int y_step = code / 4;
+  if (code == 0) {
+    out = PutPrefix4(line, out);
+    *out++ = ' ';
+    out = ScaledFourFields(f, 3, end, decimal_point, out);
+  } else {
+    // The fields a shift reads, each read once, for the shift and for its
+    // scaling.
+    Field height;
+    Field field4;
+    Field field5;
+    Field width;
+    ShiftedField x;
+    ShiftedField y;
+    const bool x_sized = x_step == 1 || x_step == 2;
+    const bool y_sized = y_step == 1 || y_step == 2;
+    if (x_step != 0) {
+      ReadInto(f[4], field4);
+      if (x_sized) ReadInto(f[6], width);
+      Shifted(field4, x_step, width, x);
+    }
+    if (y_step != 0) {
+      ReadInto(f[5], field5);
+      if (y_sized) ReadInto(f[3], height);
+      Shifted(field5, y_step, height, y);
+    }
+
+    out = PutPrefix4(line, out);
+    *out++ = ' ';
+    // The common case: short decimals, the shifted ones scaled straight
+    // from their exact decimals, the others each by itself.
+    char* scaled = nullptr;
+    if (f.count() >= 6 && (x_step == 0 || field4.fixed) && (y_step == 0 || field5.fixed)) {
+      scaled = ScaledField(FieldOf(f, 3), end, decimal_point, out);
+      if (scaled != nullptr) {
+        *scaled++ = ' ';
+        scaled = x_step != 0 ? ScaledShift(x, decimal_point, scaled)
+                             : ScaledField(FieldOf(f, 4), end, decimal_point, scaled);
+      }
+      if (scaled != nullptr) {
+        *scaled++ = ' ';
+        scaled = y_step != 0 ? ScaledShift(y, decimal_point, scaled)
+                             : ScaledField(FieldOf(f, 5), end, decimal_point, scaled);
+      }
+      if (scaled != nullptr) {
+        *scaled++ = ' ';
+        scaled = ScaledField(FieldOf(f, 6), end, decimal_point, scaled);
+      }
+    }
+    if (scaled != nullptr) {
+      out = scaled;
+    } else {
+      // The other fields read too.
+      if (!x_sized) width = Field(f[6]);
+      if (!y_sized) height = Field(f[3]);
+      if (x_step == 0) field4 = Field(f[4]);
+      if (y_step == 0) field5 = Field(f[5]);
+      out = ScaledTextFields(f, height, field4, field5, width, x_step != 0 ? &x : nullptr,
+                             y_step != 0 ? &y : nullptr, decimal_point, out);
+    }
+  }
+  *out++ = ' ';
+  out = WriteRadOn<32768>(f[7], out);
+  *out++ = ' ';
+  return FieldsFromAndTrim(10, f, out);
+}
+
+}  // namespace tavrel::detail
