@@ -199,21 +199,24 @@ bool WriteScaledShort(const ShortDecimal& number, std::string_view text, bool de
   constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
   const std::uint64_t values = (LoadWord(p) ^ kZeros) & kLowBytes[size];
   // A high bit in each byte other than a digit (whose value is not 0 to 9);
-  // those past the field are 0.
-  const std::uint64_t others = (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh;
-  // The point, or the end; the digits without the point.
+  // those past the field are 0.  A byte from 0x8A up carries into the next,
+  // which may then count as another: either way the field is not common.
+  const std::uint64_t others = ((values + 0x7676767676767676ULL) | values) & kHigh;
+  // The point, or the end.
   const unsigned point =
       std::min(static_cast<unsigned>(std::countr_zero(others)) / 8, static_cast<unsigned>(size));
   const unsigned whole_plus_3 = point + 3;
-  const unsigned count = static_cast<unsigned>(size) - (others != 0 ? 1 : 0);
-  const std::uint64_t digits = (values & kLowBytes[point]) | ((values >> 8) & ~kLowBytes[point]);
-  const std::uint64_t kept = digits & kLowBytes[std::min(count, whole_plus_3)];
-  if ((others & (others - 1)) != 0 || (others != 0 && p[point] != '.') || whole_plus_3 > 8 ||
-      kept == 0) {
+  if ((others & (others - 1)) != 0 || (others != 0 && p[point] != '.') || whole_plus_3 > 8) {
     return ScaledShortField(text, end, decimal_point, out);
   }
+  // The digits without the point; those past the last are 0, so that the
+  // first three decimals are kept, the missing ones 0.
+  const std::uint64_t digits = (values & kLowBytes[point]) | ((values >> 8) & ~kLowBytes[point]);
+  const std::uint64_t kept_bytes = kLowBytes[whole_plus_3];
+  const std::uint64_t kept = digits & kept_bytes;
+  if (kept == 0) return ScaledShortField(text, end, decimal_point, out);
   const auto zeros = static_cast<unsigned>(LowestSet(kept)) / 8;
-  StoreWord((kept | (kZeros & kLowBytes[whole_plus_3])) >> (8 * zeros), out);
+  StoreWord(((digits | kZeros) & kept_bytes) >> (8 * zeros), out);
   return out + whole_plus_3 - zeros;
 }
 

@@ -367,8 +367,8 @@ TEST(Differential, GeneratedValueLists) {
 // Values for the numbers the records compute with rather than scale: of 0 to
 // 12 characters with the point in every place or none, a sign or not, digits
 // drawn mostly from 0 and 9; then the forms that are read the full way
-// (exponents, too many digits or places, other characters) and the values
-// the records test for.
+// (exponents, too many digits or places, other characters, bytes from 0x80
+// up before a digit) and the values the records test for.
 std::vector<std::string> RecordNumbers(unsigned seed) {
   std::mt19937 random(seed);
   std::vector<std::string> values = ShortValues(random, {"", "-", "+"}, 2);
@@ -427,7 +427,11 @@ std::vector<std::string> RecordNumbers(unsigned seed) {
                             "+-1",
                             "0.000001",
                             "-0.000006",
-                            "0.000007"}) {
+                            "0.000007",
+                            "1\3519",
+                            "\3779.5",
+                            "5.\2129",
+                            "12\351"}) {
     values.push_back(value);
   }
   return values;
