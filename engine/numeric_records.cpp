@@ -199,10 +199,8 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
     *out++ = ' ';
   }
   // The common short decimals each scaled by itself, in their new order.
-  static constexpr int kStraight[] = {4, 5, 6, 7, 8};
-  static constexpr int kTurned[] = {4, 5, 7, 6, 8};
-  if (char* const scaled =
-          ScaledShortFields(f, turned ? kTurned : kStraight, end, decimal_point, out)) {
+  const int order[] = {4, 5, turned ? 7 : 6, turned ? 6 : 7, 8};
+  if (char* const scaled = ScaledShortFields(f, order, end, decimal_point, out)) {
     out = scaled;
   } else if (!turned) {
     out = ScaledFields(f, 4, 8, decimal_point, out);
