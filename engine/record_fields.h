@@ -203,19 +203,22 @@ bool WriteScaledShort(const ShortDecimal& number, std::string_view text, bool de
   // which may then count as another: either way the field is not common.
   const std::uint64_t others = ((values + 0x7676767676767676ULL) | values) & kHigh;
   // The point, or the end.
-  const unsigned point =
-      std::min(static_cast<unsigned>(std::countr_zero(others)) / 8, static_cast<unsigned>(size));
-  const unsigned whole_plus_3 = point + 3;
-  if ((others & (others - 1)) != 0 || (others != 0 && p[point] != '.') || whole_plus_3 > 8) {
-    return ScaledShortField(text, end, decimal_point, out);
+  std::size_t point = size;
+  if (others != 0) {
+    point = LowestSet(others) / 8;
+    if ((others & (others - 1)) != 0 || p[point] != '.') {
+      return ScaledShortField(text, end, decimal_point, out);
+    }
   }
+  const std::size_t whole_plus_3 = point + 3;
+  if (whole_plus_3 > 8) return ScaledShortField(text, end, decimal_point, out);
   // The digits without the point; those past the last are 0, so that the
   // first three decimals are kept, the missing ones 0.
   const std::uint64_t digits = (values & kLowBytes[point]) | ((values >> 8) & ~kLowBytes[point]);
   const std::uint64_t kept_bytes = kLowBytes[whole_plus_3];
   const std::uint64_t kept = digits & kept_bytes;
   if (kept == 0) return ScaledShortField(text, end, decimal_point, out);
-  const auto zeros = static_cast<unsigned>(LowestSet(kept)) / 8;
+  const std::size_t zeros = LowestSet(kept) / 8;
   StoreWord(((digits | kZeros) & kept_bytes) >> (8 * zeros), out);
   return out + whole_plus_3 - zeros;
 }
