@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstddef>
@@ -186,6 +187,16 @@ bool WriteScaledShort(const ShortDecimal& number, std::string_view text, bool de
   return nullptr;
 }
 
+// The bytes a scaled short decimal keeps of its digits (those before the
+// point and three after it), by their count: 0 to 8 bytes, and none past
+// eight, which leaves more than five whole digits to the general way.
+inline constexpr auto kKeptBytes = [] {
+  std::array<std::uint64_t, 12> masks{};
+  for (std::size_t i = 0; i <= 8; ++i)
+    masks[i] = i == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * i)) - 1;
+  return masks;
+}();
+
 // Moltiplica of a field (in a line ending at `end`, which holds at least
 // eight bytes from the field's start on) that is a short decimal:
 // WriteScaledShort; nullptr, with nothing of use written, for any other
@@ -211,12 +222,12 @@ bool WriteScaledShort(const ShortDecimal& number, std::string_view text, bool de
     }
   }
   const std::size_t whole_plus_3 = point + 3;
-  if (whole_plus_3 > 8) return ScaledShortField(text, end, decimal_point, out);
   // The digits without the point; those past the last are 0, so that the
   // first three decimals are kept, the missing ones 0.
   const std::uint64_t digits = (values & kLowBytes[point]) | ((values >> 8) & ~kLowBytes[point]);
-  const std::uint64_t kept_bytes = kLowBytes[whole_plus_3];
+  const std::uint64_t kept_bytes = kKeptBytes[whole_plus_3];
   const std::uint64_t kept = digits & kept_bytes;
+  // Below a thousandth, or more than five whole digits: the general way.
   if (kept == 0) return ScaledShortField(text, end, decimal_point, out);
   const std::size_t zeros = LowestSet(kept) / 8;
   StoreWord(((digits | kZeros) & kept_bytes) >> (8 * zeros), out);
