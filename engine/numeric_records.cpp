@@ -146,6 +146,19 @@ bool QuarterTurned(std::string_view text) {
   return NumberIs(text, 90) || NumberIs(text, 270);
 }
 
+// The eight decimal digits of `value` (below 10^8), leading zeros included,
+// as bytes of 0 to 9, the first in the lowest byte: split in halves of four
+// digits, these in pairs, the pairs in digits, each step on all parts at
+// once (multiplied by the reciprocal, exact at these sizes).
+std::uint64_t EightDigits(std::uint64_t value) {
+  const std::uint64_t high = value / 10000;
+  std::uint64_t parts = high | (value - high * 10000) << 32;
+  std::uint64_t tens = ((parts * 10486) >> 20) & 0x0000007F0000007FULL;  // / 100
+  parts = tens | (parts - tens * 100) << 16;
+  tens = ((parts * 103) >> 10) & 0x000F000F000F000FULL;  // / 10
+  return tens | (parts - tens * 10) << 8;
+}
+
 // WriteNumberText of the double nearest to `exact` where that is the exact
 // decimal's own text (IsNumberTextOf): its digits without trailing zeros and
 // without a 0 before the point.  False, with nothing written, for 0, for 15
@@ -155,6 +168,24 @@ bool WriteExactText(const ExactDecimal& exact, char*& out) {
   if (exact.digits == 0 || exact.digits >= kPowersOfTen[15] || fraction > 19 ||
       (fraction > 4 && exact.digits < kPowersOfTen[fraction - 4])) {
     return false;
+  }
+  // WriteDecimal, without a call, for up to six places and a whole part
+  // below 10^4, the usual pad sizes: the places written as eight digits
+  // (the missing ones zeros), up to the last that is not 0.
+  if (fraction <= 6) {
+    const std::uint64_t scale = kPowersOfTen[fraction];
+    const std::uint64_t whole = exact.digits / scale;
+    if (whole < 10000) {
+      if (exact.negative) *out++ = '-';
+      if (whole != 0) out = WriteDigits(whole, out);
+      if (const std::uint64_t part = exact.digits - whole * scale; part != 0) {
+        const std::uint64_t digits = EightDigits(part * kPowersOfTen[8 - fraction]);
+        *out = '.';
+        StoreWord(digits | kZeros, out + 1);
+        out += 2 + (63 - static_cast<std::size_t>(std::countl_zero(digits))) / 8;
+      }
+      return true;
+    }
   }
   out = WriteDecimal(exact.negative, exact.digits, fraction, out);
   return true;
