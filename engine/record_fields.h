@@ -245,18 +245,19 @@ inline constexpr auto kKeptBytes = [] {
 // the last in the line, joined by single blanks: each scaled by itself when
 // all are short decimals (one token each); else nullptr, with what was
 // written of no use.
-template <std::size_t N>
-char* ScaledShortFields(const FieldTable& f, const int (&order)[N], const char* end,
-                        bool decimal_point, char* out) {
-  const int last = order[N - 1];
+// `order(i)` gives the number of the i-th of N fields.
+template <std::size_t N, typename Order>
+char* ScaledShortFieldsBy(const FieldTable& f, Order order, const char* end, bool decimal_point,
+                          char* out) {
+  const int last = order(N - 1);
   if (f.count() < last) return nullptr;
   const std::string_view last_field = f[last];
   // A field before the last ends one before the start of the next.
   const auto field = [&](std::size_t i) {
     if (i == N - 1) return last_field;
-    const char* const start = f.From(order[i]).data();
+    const char* const start = f.From(order(i)).data();
     return std::string_view(start,
-                            static_cast<std::size_t>(f.From(order[i] + 1).data() - 1 - start));
+                            static_cast<std::size_t>(f.From(order(i) + 1).data() - 1 - start));
   };
   if (end - last_field.data() < 8) {
     for (std::size_t i = 0; i < N; ++i) {
@@ -275,12 +276,20 @@ char* ScaledShortFields(const FieldTable& f, const int (&order)[N], const char* 
   return out - 1;
 }
 
+template <std::size_t N>
+char* ScaledShortFields(const FieldTable& f, const int (&order)[N], const char* end,
+                        bool decimal_point, char* out) {
+  return ScaledShortFieldsBy<N>(
+      f, [&](std::size_t i) { return order[i]; }, end, decimal_point, out);
+}
+
 // ScaledFields of fields 3 to 6 or 4 to 7 (`first`), the common short
 // decimals each by itself.
 char* ScaledFourFields(const FieldTable& f, int first, const char* end, bool decimal_point,
                        char* out) {
-  const int order[] = {first, first + 1, first + 2, first + 3};
-  if (char* const scaled = ScaledShortFields(f, order, end, decimal_point, out)) {
+  // The fields in a row: each found from the first's place in the table.
+  const auto order = [first](std::size_t i) { return first + static_cast<int>(i); };
+  if (char* const scaled = ScaledShortFieldsBy<4>(f, order, end, decimal_point, out)) {
     return scaled;
   }
   return ScaledFields(f, first, first + 3, decimal_point, out);
