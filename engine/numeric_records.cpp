@@ -92,7 +92,7 @@ template <std::size_t kWidth>
 char* Record2(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
   out = PutPrefix4(line, out);
   *out++ = ' ';
-  out = ScaledFourFields(f, 3, line.data() + line.size(), decimal_point, out);
+  out = ScaledFourFields<3>(f, line.data() + line.size(), decimal_point, out);
   *out++ = ' ';
   out = WriteRad256(f[7], out);
   *out++ = ' ';
@@ -281,7 +281,7 @@ char* Record6(std::string_view line, const FieldTable& f, bool decimal_point, ch
   *out++ = ' ';
   out = WriteRadOn<128>(f[3], out);
   *out++ = ' ';
-  out = ScaledFourFields(f, 4, line.data() + line.size(), decimal_point, out);
+  out = ScaledFourFields<4>(f, line.data() + line.size(), decimal_point, out);
   *out++ = ' ';
   return FieldsFromAndTrim(8, f, out);
 }

@@ -284,11 +284,11 @@ char* ScaledShortFields(const FieldTable& f, const int (&order)[N], const char* 
 }
 
 // ScaledFields of fields 3 to 6 or 4 to 7 (`first`), the common short
-// decimals each by itself.
-char* ScaledFourFields(const FieldTable& f, int first, const char* end, bool decimal_point,
-                       char* out) {
-  // The fields in a row: each found from the first's place in the table.
-  const auto order = [first](std::size_t i) { return first + static_cast<int>(i); };
+// decimals each by itself; the fields' numbers known when compiling, so
+// that each is found at a fixed place in the table.
+template <int first>
+char* ScaledFourFields(const FieldTable& f, const char* end, bool decimal_point, char* out) {
+  const auto order = [](std::size_t i) { return first + static_cast<int>(i); };
   if (char* const scaled = ScaledShortFieldsBy<4>(f, order, end, decimal_point, out)) {
     return scaled;
   }

@@ -237,7 +237,7 @@ char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& fi
   if (code == 0) {
     out = PutPrefix4(line, out);
     *out++ = ' ';
-    out = ScaledFourFields(f, 3, end, decimal_point, out);
+    out = ScaledFourFields<3>(f, end, decimal_point, out);
   } else {
     // The fields a shift reads, each read once, for the shift and for its
     // scaling.
