@@ -101,29 +101,39 @@ constexpr double kFixedShift = 0.03332;
       static_cast<std::size_t>(WriteNumberText(shifted, result.sum, result.text) - result.text);
 }
 
+// The shift of short decimals `a` by `b` (see Shifted): its exact sum
+// (with one more place for a half), and the double sum, computed as from the
+// texts, which is returned.
+[[gnu::always_inline]] inline double ShortShift(const FixedDecimal& a, int step,
+                                                const FixedDecimal& b, ExactDecimal& sum) {
+  const double value = Nearest(a);
+  const double amount = Nearest(b);
+  const double shifted = step == 1   ? value - amount / 2.0
+                         : step == 2 ? value - amount
+                                     : value + kFixedShift;
+  const int fraction = std::max(a.fraction, b.fraction) + (step == 1 ? 1 : 0);
+  const std::int64_t scaled_a =
+      a.value * static_cast<std::int64_t>(kPowersOfTen[fraction - a.fraction]);
+  const std::int64_t scaled_b =
+      b.value * static_cast<std::int64_t>(kPowersOfTen[fraction - b.fraction]);
+  sum = Exact({step == 1   ? scaled_a - scaled_b / 2
+               : step == 2 ? scaled_a - scaled_b
+                           : scaled_a + scaled_b,
+               fraction});
+  return shifted;
+}
+
+// The fixed shift as a short decimal.
+inline constexpr FixedDecimal kFixedShiftDecimal{3332, 5};
+
 // `field` moved by `step`: 1 by minus half of `size`, 2 by minus `size`,
 // 3 by a fixed amount; the value is a number text.
 void Shifted(const Field& field, int step, const Field& size, ShiftedField& result) {
-  // Short decimals, the common case, are also summed exactly (with one
-  // more place for a half); the double sum, computed as from the texts,
-  // tells whether the number text is that exact sum.
+  // Short decimals, the common case, are also summed exactly; the double
+  // sum tells whether the number text is that exact sum.
   if (field.fixed && (step == 3 || size.fixed)) {
-    const FixedDecimal a = field.value;
-    const FixedDecimal b = step == 3 ? FixedDecimal{3332, 5} : size.value;
-    const double value = Nearest(a);
-    const double amount = Nearest(b);
-    const double shifted = step == 1   ? value - amount / 2.0
-                           : step == 2 ? value - amount
-                                       : value + kFixedShift;
-    const int fraction = std::max(a.fraction, b.fraction) + (step == 1 ? 1 : 0);
-    const std::int64_t scaled_a =
-        a.value * static_cast<std::int64_t>(kPowersOfTen[fraction - a.fraction]);
-    const std::int64_t scaled_b =
-        b.value * static_cast<std::int64_t>(kPowersOfTen[fraction - b.fraction]);
-    const std::int64_t sum = step == 1   ? scaled_a - scaled_b / 2
-                             : step == 2 ? scaled_a - scaled_b
-                                         : scaled_a + scaled_b;
-    result.sum = Exact({sum, fraction});
+    const double shifted =
+        ShortShift(field.value, step, step == 3 ? kFixedShiftDecimal : size.value, result.sum);
     if (shifted == 0.0) {
       result.sum = {true, false, 0, 0};  // the text "0"
       result.exact = true;
@@ -156,24 +166,28 @@ std::string_view TextOf(ShiftedField& field) {
   return ScaledToken(Field(TextOf(field)), decimal_point, out);
 }
 
+// Moltiplica of a shifted field's exact sum, without a call, for the sums
+// of three to seven places below 10^12, the common ones (WriteScaledDecimal)
+// and for 0; nullptr, with nothing written, for the others.
+[[gnu::always_inline]] inline char* ScaledSum(const ExactDecimal& sum, bool decimal_point,
+                                              char* out) {
+  if (sum.digits == 0) return Put(out, "0");  // its text, worth 0
+  if (sum.fraction < 3 || sum.fraction > 7 || sum.digits >= kPowersOfTen[12]) return nullptr;
+  static constexpr std::uint64_t kDivisors[] = {1, 10, 100, 1000, 10000};
+  const std::uint64_t divisor = kDivisors[sum.fraction - 3];
+  std::uint64_t whole = sum.digits / divisor;
+  if (sum.negative) {
+    // A fraction dropped: rounded down under a decimal point.
+    if (decimal_point && sum.digits % divisor != 0) ++whole;
+    if (whole != 0) *out++ = '-';
+  }
+  return WriteDigits(whole, out);
+}
+
 // Moltiplica of a shifted field that is one token of its list.
 char* ScaledShift(ShiftedField& field, bool decimal_point, char* out) {
   if (field.exact) {
-    if (field.sum.digits == 0) return Put(out, "0");  // its text, worth 0
-    // WriteScaledDecimal, without a call, for the sums of three to seven
-    // places below 10^12, the common ones.
-    const ExactDecimal& sum = field.sum;
-    if (sum.fraction >= 3 && sum.fraction <= 7 && sum.digits < kPowersOfTen[12]) {
-      static constexpr std::uint64_t kDivisors[] = {1, 10, 100, 1000, 10000};
-      const std::uint64_t divisor = kDivisors[sum.fraction - 3];
-      std::uint64_t whole = sum.digits / divisor;
-      if (sum.negative) {
-        // A fraction dropped: rounded down under a decimal point.
-        if (decimal_point && sum.digits % divisor != 0) ++whole;
-        if (whole != 0) *out++ = '-';
-      }
-      return WriteDigits(whole, out);
-    }
+    if (char* const scaled = ScaledSum(field.sum, decimal_point, out)) return scaled;
   }
   return ScaledShiftOther(field, decimal_point, out);
 }
@@ -224,6 +238,117 @@ char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& fi
 
 }  // namespace
 
+// Shifted of a field and its size (`step` 3: none) that are short decimals
+// whose shift's number text is their exact sum: that sum.  False for any
+// other, which the general way takes.
+[[gnu::always_inline]] inline bool ShiftedShort(std::string_view field, int step,
+                                                std::string_view size, ExactDecimal& sum) {
+  FixedDecimal a;
+  FixedDecimal b = kFixedShiftDecimal;
+  if (!ReadField(field, a) || (step != 3 && !ReadField(size, b))) return false;
+  const double shifted = ShortShift(a, step, b, sum);
+  if (shifted == 0.0) {
+    sum = {true, false, 0, 0};  // the text "0"
+    return true;
+  }
+  return IsTextOfSum(shifted, sum);
+}
+
+// A shifted text's fields 3 to 6 (see Record4) with its prefix, in the
+// common case: all four short decimals, the shifts' texts their exact sums,
+// each value scaled by itself without a call.  nullptr, with what was
+// written of no use, for any other case.
+[[gnu::always_inline]] inline char* ShiftedShortFields(std::string_view line, const FieldTable& f,
+                                                       int x_step, int y_step, bool decimal_point,
+                                                       char* out) {
+  if (f.count() < 6) return nullptr;
+  const char* const end = line.data() + line.size();
+  const std::string_view height = FieldOf(f, 3);
+  const std::string_view field4 = FieldOf(f, 4);
+  const std::string_view field5 = FieldOf(f, 5);
+  const std::string_view width = FieldOf(f, 6);
+  ExactDecimal x;
+  ExactDecimal y;
+  if (x_step != 0 && !ShiftedShort(field4, x_step, width, x)) return nullptr;
+  if (y_step != 0 && !ShiftedShort(field5, y_step, height, y)) return nullptr;
+  out = PutPrefix4(line, out);
+  *out++ = ' ';
+  out = ScaledField(height, end, decimal_point, out);
+  if (out == nullptr) return nullptr;
+  *out++ = ' ';
+  out =
+      x_step != 0 ? ScaledSum(x, decimal_point, out) : ScaledField(field4, end, decimal_point, out);
+  if (out == nullptr) return nullptr;
+  *out++ = ' ';
+  out =
+      y_step != 0 ? ScaledSum(y, decimal_point, out) : ScaledField(field5, end, decimal_point, out);
+  if (out == nullptr) return nullptr;
+  *out++ = ' ';
+  return ScaledField(width, end, decimal_point, out);
+}
+
+// A shifted text's fields 3 to 6 with its prefix, in any case (see
+// Record4); apart, so that the common case needs none of its room.
+[[gnu::noinline]] char* ShiftedFields(std::string_view line, const FieldTable& f, int x_step,
+                                      int y_step, bool decimal_point, char* out) {
+  const char* const end = line.data() + line.size();
+  // The fields a shift reads, each read once, for the shift and for its
+  // scaling.
+  Field height;
+  Field field4;
+  Field field5;
+  Field width;
+  ShiftedField x;
+  ShiftedField y;
+  const bool x_sized = x_step == 1 || x_step == 2;
+  const bool y_sized = y_step == 1 || y_step == 2;
+  if (x_step != 0) {
+    ReadInto(f[4], field4);
+    if (x_sized) ReadInto(f[6], width);
+    Shifted(field4, x_step, width, x);
+  }
+  if (y_step != 0) {
+    ReadInto(f[5], field5);
+    if (y_sized) ReadInto(f[3], height);
+    Shifted(field5, y_step, height, y);
+  }
+
+  out = PutPrefix4(line, out);
+  *out++ = ' ';
+  // Short decimals: the shifted ones scaled from their exact decimals or
+  // their texts, the others each by itself.
+  char* scaled = nullptr;
+  if (f.count() >= 6 && (x_step == 0 || field4.fixed) && (y_step == 0 || field5.fixed)) {
+    scaled = ScaledField(FieldOf(f, 3), end, decimal_point, out);
+    if (scaled != nullptr) {
+      *scaled++ = ' ';
+      scaled = x_step != 0 ? ScaledShift(x, decimal_point, scaled)
+                           : ScaledField(FieldOf(f, 4), end, decimal_point, scaled);
+    }
+    if (scaled != nullptr) {
+      *scaled++ = ' ';
+      scaled = y_step != 0 ? ScaledShift(y, decimal_point, scaled)
+                           : ScaledField(FieldOf(f, 5), end, decimal_point, scaled);
+    }
+    if (scaled != nullptr) {
+      *scaled++ = ' ';
+      scaled = ScaledField(FieldOf(f, 6), end, decimal_point, scaled);
+    }
+  }
+  if (scaled != nullptr) {
+    out = scaled;
+  } else {
+    // The other fields read too.
+    if (!x_sized) width = Field(f[6]);
+    if (!y_sized) height = Field(f[3]);
+    if (x_step == 0) field4 = Field(f[4]);
+    if (y_step == 0) field5 = Field(f[5]);
+    out = ScaledTextFields(f, height, field4, field5, width, x_step != 0 ? &x : nullptr,
+                           y_step != 0 ? &y : nullptr, decimal_point, out);
+  }
+  return out;
+}
+
 // The text record: anchoring folded into the text position.  The anchor
 // code's remainder by 4 shifts the x position (field 4) by the text's width
 // (field 6), its quotient shifts the y position (field 5) by its height
@@ -238,61 +363,11 @@ char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& fi
     out = PutPrefix4(line, out);
     *out++ = ' ';
     out = ScaledFourFields<3>(f, end, decimal_point, out);
+  } else if (char* const shifted =
+                 ShiftedShortFields(line, f, x_step, y_step, decimal_point, out)) {
+    out = shifted;
   } else {
-    // The fields a shift reads, each read once, for the shift and for its
-    // scaling.
-    Field height;
-    Field field4;
-    Field field5;
-    Field width;
-    ShiftedField x;
-    ShiftedField y;
-    const bool x_sized = x_step == 1 || x_step == 2;
-    const bool y_sized = y_step == 1 || y_step == 2;
-    if (x_step != 0) {
-      ReadInto(f[4], field4);
-      if (x_sized) ReadInto(f[6], width);
-      Shifted(field4, x_step, width, x);
-    }
-    if (y_step != 0) {
-      ReadInto(f[5], field5);
-      if (y_sized) ReadInto(f[3], height);
-      Shifted(field5, y_step, height, y);
-    }
-
-    out = PutPrefix4(line, out);
-    *out++ = ' ';
-    // The common case: short decimals, the shifted ones scaled straight
-    // from their exact decimals, the others each by itself.
-    char* scaled = nullptr;
-    if (f.count() >= 6 && (x_step == 0 || field4.fixed) && (y_step == 0 || field5.fixed)) {
-      scaled = ScaledField(FieldOf(f, 3), end, decimal_point, out);
-      if (scaled != nullptr) {
-        *scaled++ = ' ';
-        scaled = x_step != 0 ? ScaledShift(x, decimal_point, scaled)
-                             : ScaledField(FieldOf(f, 4), end, decimal_point, scaled);
-      }
-      if (scaled != nullptr) {
-        *scaled++ = ' ';
-        scaled = y_step != 0 ? ScaledShift(y, decimal_point, scaled)
-                             : ScaledField(FieldOf(f, 5), end, decimal_point, scaled);
-      }
-      if (scaled != nullptr) {
-        *scaled++ = ' ';
-        scaled = ScaledField(FieldOf(f, 6), end, decimal_point, scaled);
-      }
-    }
-    if (scaled != nullptr) {
-      out = scaled;
-    } else {
-      // The other fields read too.
-      if (!x_sized) width = Field(f[6]);
-      if (!y_sized) height = Field(f[3]);
-      if (x_step == 0) field4 = Field(f[4]);
-      if (y_step == 0) field5 = Field(f[5]);
-      out = ScaledTextFields(f, height, field4, field5, width, x_step != 0 ? &x : nullptr,
-                             y_step != 0 ? &y : nullptr, decimal_point, out);
-    }
+    out = ShiftedFields(line, f, x_step, y_step, decimal_point, out);
   }
   *out++ = ' ';
   out = WriteRadOn<32768>(f[7], out);
