@@ -60,7 +60,7 @@ double Nearest(const FixedDecimal& d) {
 // IsNumberTextOf(value, sum) for a sum of short decimals (at most seven
 // places), without a call: the same limits, then whether `value` is the
 // double nearest to the sum or one of its two neighbours.
-bool IsTextOfSum(double value, const ExactDecimal& sum) {
+[[gnu::always_inline]] inline bool IsTextOfSum(double value, const ExactDecimal& sum) {
   if (sum.digits >= kPowersOfTen[15] ||
       (sum.fraction > 4 && sum.digits < kPowersOfTen[sum.fraction - 4])) {
     return false;
