@@ -130,8 +130,8 @@ int IsZeroField(std::string_view text, const char* end) {
   if (size - 1 >= 8 || end - p < 8) return -1;
   constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
   const std::uint64_t values = (LoadWord(p) ^ kZeros) & kLowBytes[size];
-  // A high bit in each byte other than a digit.
-  const std::uint64_t others = (((values & ~kHigh) + 0x7676767676767676ULL) | values) & kHigh;
+  // A high bit in each byte other than a digit (see ScaledFieldInRoom).
+  const std::uint64_t others = ((values + 0x7676767676767676ULL) | values) & kHigh;
   if (others == 0) return values == 0 ? 1 : 0;
   const auto point = static_cast<unsigned>(LowestSet(others)) / 8;
   if ((others & (others - 1)) != 0 || p[point] != '.') return -1;
