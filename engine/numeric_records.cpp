@@ -229,9 +229,13 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
     out = Put(out, field3);
     *out++ = ' ';
   }
-  // The common short decimals each scaled by itself, in their new order.
-  const int order[] = {4, 5, turned ? 7 : 6, turned ? 6 : 7, 8};
-  if (char* const scaled = ScaledShortFields(f, order, end, decimal_point, out)) {
+  // The common short decimals each scaled by itself, in their new order:
+  // fields 6 and 7 change place when the pad is turned.
+  const int sixth = turned ? 7 : 6;
+  const auto order = [sixth](std::size_t i) {
+    return i == 2 ? sixth : i == 3 ? 13 - sixth : 4 + static_cast<int>(i);
+  };
+  if (char* const scaled = ScaledShortFieldsBy<5>(f, order, end, decimal_point, out)) {
     out = scaled;
   } else if (!turned) {
     out = ScaledFields(f, 4, 8, decimal_point, out);

@@ -241,11 +241,11 @@ inline constexpr auto kKeptBytes = [] {
   return ScaledFieldInRoom(text, end, decimal_point, out);
 }
 
-// Moltiplica of the fields numbered in `order`, of which the last is also
-// the last in the line, joined by single blanks: each scaled by itself when
-// all are short decimals (one token each); else nullptr, with what was
-// written of no use.
-// `order(i)` gives the number of the i-th of N fields.
+// Moltiplica of N fields, the i-th numbered `order(i)` (the last of them
+// also the last in the line), joined by single blanks: each scaled by itself
+// when all are short decimals (one token each); else nullptr, with what was
+// written of no use.  With the numbers known when compiling, each field is
+// found at a fixed place in the table.
 template <std::size_t N, typename Order>
 char* ScaledShortFieldsBy(const FieldTable& f, Order order, const char* end, bool decimal_point,
                           char* out) {
@@ -274,13 +274,6 @@ char* ScaledShortFieldsBy(const FieldTable& f, Order order, const char* end, boo
     *out++ = ' ';
   }
   return out - 1;
-}
-
-template <std::size_t N>
-char* ScaledShortFields(const FieldTable& f, const int (&order)[N], const char* end,
-                        bool decimal_point, char* out) {
-  return ScaledShortFieldsBy<N>(
-      f, [&](std::size_t i) { return order[i]; }, end, decimal_point, out);
 }
 
 // ScaledFields of fields 3 to 6 or 4 to 7 (`first`), the common short
