@@ -276,16 +276,16 @@ char* ScaledShortFieldsBy(const FieldTable& f, Order order, const char* end, boo
   return out - 1;
 }
 
-// ScaledFields of fields 3 to 6 or 4 to 7 (`first`), the common short
+// ScaledFields of fields 3 to 6 or 4 to 7 (`kFirst`), the common short
 // decimals each by itself; the fields' numbers known when compiling, so
 // that each is found at a fixed place in the table.
-template <int first>
+template <int kFirst>
 char* ScaledFourFields(const FieldTable& f, const char* end, bool decimal_point, char* out) {
-  const auto order = [](std::size_t i) { return first + static_cast<int>(i); };
+  const auto order = [](std::size_t i) { return kFirst + static_cast<int>(i); };
   if (char* const scaled = ScaledShortFieldsBy<4>(f, order, end, decimal_point, out)) {
     return scaled;
   }
-  return ScaledFields(f, first, first + 3, decimal_point, out);
+  return ScaledFields(f, kFirst, kFirst + 3, decimal_point, out);
 }
 
 }  // namespace

@@ -236,8 +236,6 @@ char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& fi
       decimal_point, out);
 }
 
-}  // namespace
-
 // Shifted of a field and its size (`step` 3: none) that are short decimals
 // whose shift's number text is their exact sum: that sum.  False for any
 // other, which the general way takes.
@@ -348,6 +346,8 @@ char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& fi
   }
   return out;
 }
+
+}  // namespace
 
 // The text record: anchoring folded into the text position.  The anchor
 // code's remainder by 4 shifts the x position (field 4) by the text's width
