@@ -368,7 +368,7 @@ TEST(Differential, GeneratedValueLists) {
 // 12 characters with the point in every place or none, a sign or not, digits
 // drawn mostly from 0 and 9; then the forms that are read the full way
 // (exponents, too many digits or places, other characters, bytes from 0x80
-// up before a digit) and the values the records test for.
+// up last or before a digit) and the values the records test for.
 std::vector<std::string> RecordNumbers(unsigned seed) {
   std::mt19937 random(seed);
   std::vector<std::string> values = ShortValues(random, {"", "-", "+"}, 2);
