@@ -195,32 +195,27 @@ bool WriteExactText(const ExactDecimal& exact, char*& out) {
 // at 90 and 270 degrees (field 9) its two sizes in fields 6 and 7 change place.
 char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, char* out) {
   const char* const end = line.data() + line.size();
-  std::string_view field2 = f[2];
-  std::string_view field3 = f[3];
-  char sized[64];
+  const std::string_view field2 = f[2];
+  const std::string_view field3 = f[3];
   if (const int zero = Is(field3, "0") ? 1 : IsZeroField(field3, end);
       zero > 0 || (zero < 0 && NumberIs(field3, 0))) {
-    // Sixteen times the double nearest to a short decimal is the double
-    // nearest to sixteen times it, whose number text is mostly the exact
-    // decimal's.
-    char* sized_end = sized;
+    // Fields 2 and 3 become 0 and sixteen times field 2.  Sixteen times
+    // the double nearest to a short decimal is the double nearest to
+    // sixteen times it, whose number text is mostly the exact decimal's.
+    std::memcpy(out, "3 0 ", 4);
+    char* const sized = out + 4;
     if (FixedDecimal d; ReadFieldIn(field2, end, d)) {
       d.value *= 16;
       const ExactDecimal exact = Exact(d);
-      if (!WriteExactText(exact, sized_end)) {
-        sized_end = WriteNumberText(ExactValue(exact), exact, sized);
-      }
+      out = sized;
+      if (!WriteExactText(exact, out)) out = WriteNumberText(ExactValue(exact), exact, sized);
     } else {
-      sized_end = WriteNumberText(Checked(ReadNumber(field2) * 16.0), {}, sized);
+      out = WriteNumberText(Checked(ReadNumber(field2) * 16.0), {}, sized);
     }
-    field3 = {sized, static_cast<std::size_t>(sized_end - sized)};
-    field2 = "0";
-  }
-  const bool turned = QuarterTurned(f[9]);
-
-  if (f.count() >= 4 && field2.data() == line.data() + 2) {
-    // Field 1 is "3": it, fields 2 and 3 (not replaced) and a blank after
-    // each, as they stand in the line.
+    *out++ = ' ';
+  } else if (f.count() >= 4 && field2.data() == line.data() + 2) {
+    // Field 1 is "3": it, fields 2 and 3 and a blank after each, as they
+    // stand in the line.
     const auto head = static_cast<std::size_t>(f.From(4).data() - line.data());
     if (head <= 16 && line.size() >= 16) {
       // The usual short head: sixteen bytes copied, of which its are kept.
@@ -236,6 +231,7 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
     out = Put(out, field3);
     *out++ = ' ';
   }
+  const bool turned = QuarterTurned(f[9]);
   // The common short decimals each scaled by itself, in their new order:
   // fields 6 and 7 change place when the pad is turned.
   const int sixth = turned ? 7 : 6;
