@@ -44,7 +44,7 @@ template <class Mask>
 [[gnu::always_inline]] inline CommonMasksOf2<Mask> CommonMasksOfSets(Mask digits, Mask zeros,
                                                                      Mask points, Mask seps) {
   const Mask not_seps = ~seps;
-  const Mask starts = (seps << 1) | 1;  // a token's first byte
+  const Mask starts = ~(not_seps << 1);  // a token's first byte: (seps << 1) | 1
   // From each point to the separator after it, then the decimals, and
   // those past the third: with three more decimals before them.
   const Mask from_point = ((not_seps + points) ^ not_seps) & not_seps;
