@@ -259,9 +259,13 @@ __attribute__((target("ssse3"))) inline void CopyPadded(const char* list, std::s
   } else if (size >= 8) {
     std::memcpy(image, list, 8);
     std::memcpy(image + size - 8, list + size - 8, 8);
-  } else {
-    for (std::size_t i = 0; i < size; ++i)
-      image[i] = list[i];
+  } else if (size >= 4) {
+    std::memcpy(image, list, 4);
+    std::memcpy(image + size - 4, list + size - 4, 4);
+  } else if (size != 0) {
+    image[0] = list[0];
+    image[size / 2] = list[size / 2];
+    image[size - 1] = list[size - 1];
   }
 }
 
