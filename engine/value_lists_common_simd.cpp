@@ -78,9 +78,8 @@ using Masks2 = std::uint64_t __attribute__((vector_size(16)));
 // thousandth.  Each window is checked for that with fewer masks than
 // ScaleWindows makes; at the first window that holds any other token the
 // list is left to ScaleWindows from that window on.  `in`: the first window
-// classified (for a list in 64 bytes, blanks after it, `kPadded`, blanks
-// past the end not taken for any).
-template <bool kWide, bool kPadded>
+// classified.
+template <bool kWide>
 [[gnu::always_inline]] inline char* ScaleCommon(const char* list, const char* end, WindowBytes in,
                                                 const char* bytes, char* image, bool decimal_point,
                                                 bool blocks, char* out) {
@@ -92,7 +91,7 @@ template <bool kWide, bool kPadded>
     const std::uint64_t seps = in.commas | in.blanks;
     if (seps == 0) break;
     const auto [other, dropped, no_decimals] = CommonMasksOf(in, seps);
-    if (kPadded || left < kWindow) {
+    if (left < kWindow) {
       // The last window: its tokens end at the blank after the list, whose
       // separator is taken back.
       if (LowBits<kWide>(other, static_cast<unsigned>(left) + 1) != 0) break;
@@ -107,11 +106,9 @@ template <bool kWide, bool kPadded>
     in = ClassifyAt<kWide>(at.p, end, image, bytes, false);
   }
   if constexpr (kWide) {
-    return (kPadded ? ScalePaddedWideWindows : ScaleWideWindows)(list, end, at, decimal_point,
-                                                                 blocks, out);
+    return ScaleWideWindows(list, end, at, decimal_point, blocks, out);
   } else {
-    return (kPadded ? ScalePaddedNarrowWindows : ScaleNarrowWindows)(list, end, at, decimal_point,
-                                                                     blocks, out);
+    return ScaleNarrowWindows(list, end, at, decimal_point, blocks, out);
   }
 }
 
@@ -135,12 +132,28 @@ template <bool kWide>
     CopyPadded(list, size, image);
     in = ClassifyPaddedNarrow(image, false);
   }
-  in.blanks = LowBits<kWide>(in.blanks, static_cast<unsigned>(size));
-  char* const scaled =
-      ScaleCommon<kWide, true>(image, image + size, in, image, image, decimal_point, blocks, out);
+  // ScaleCommon's last window, the blanks after the list taken for none;
+  // any other token left to ScaleWindows.
+  const bool comma = in.commas != 0;
+  const std::uint64_t blanks = LowBits<kWide>(in.blanks, static_cast<unsigned>(size));
+  if ((comma ? blanks : in.commas) == 0) {
+    const std::uint64_t seps = in.commas | blanks | std::uint64_t{1} << size;
+    const auto [other, dropped, no_decimals] = CommonMasksOf(in, seps);
+    if (LowBits<kWide>(other, static_cast<unsigned>(size) + 1) == 0)
+      return PackTokens<kWide>(comma, image, dropped, no_decimals, seps, 0, out) - 1;
+    char* scaled;
+    if constexpr (kWide) {
+      scaled = ScalePaddedWideWindows(image, image + size, ListAt{image, 0, comma}, decimal_point,
+                                      blocks, out);
+    } else {
+      scaled = ScalePaddedNarrowWindows(image, image + size, ListAt{image, 0, comma}, decimal_point,
+                                        blocks, out);
+    }
+    if (scaled != nullptr) return scaled;
+  }
   // Mixed separators are rare: such a list is scaled again the plain way,
   // which puts them right.
-  return scaled != nullptr ? scaled : WriteScaledByTokens(list, end, decimal_point, blocks, out);
+  return WriteScaledByTokens(list, end, decimal_point, blocks, out);
 }
 template <bool kWide>
 [[gnu::always_inline]] inline char* ScaleMediumFrom(const char* list, const char* end,
@@ -148,8 +161,7 @@ template <bool kWide>
   char image[kImage];
   const char* bytes;
   const WindowBytes in = ClassifyAt<kWide>(list, end, image, bytes, false);
-  char* const scaled =
-      ScaleCommon<kWide, false>(list, end, in, bytes, image, decimal_point, blocks, out);
+  char* const scaled = ScaleCommon<kWide>(list, end, in, bytes, image, decimal_point, blocks, out);
   return scaled != nullptr ? scaled : WriteScaledByTokens(list, end, decimal_point, blocks, out);
 }
 [[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleMediumWideFrom(
