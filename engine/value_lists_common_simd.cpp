@@ -32,34 +32,45 @@ namespace {
 // less than a thousandth); `dropped`, the bytes not kept (not digits, past
 // the third decimal, leading zeros); `no_decimals`, the bytes not decimals
 // kept.
-struct CommonMasks {
-  std::uint64_t other;
-  std::uint64_t dropped;
-  std::uint64_t no_decimals;
+// Made of the sets of one window (std::uint64_t) or of two side by side
+// (Masks2: each step one vector instruction for both).
+template <class Mask>
+struct CommonMasksOf2 {
+  Mask other;
+  Mask dropped;
+  Mask no_decimals;
 };
-[[gnu::always_inline]] inline CommonMasks CommonMasksOf(const WindowBytes& in, std::uint64_t seps) {
-  const std::uint64_t not_seps = ~seps;
-  const std::uint64_t starts = (seps << 1) | 1;  // a token's first byte
+template <class Mask>
+[[gnu::always_inline]] inline CommonMasksOf2<Mask> CommonMasksOfSets(Mask digits, Mask zeros,
+                                                                     Mask points, Mask seps) {
+  const Mask not_seps = ~seps;
+  const Mask starts = ~(not_seps << 1);  // a token's first byte: (seps << 1) | 1
   // From each point to the separator after it, then the decimals, and
   // those past the third: with three more decimals before them.
-  const std::uint64_t from_point = ((not_seps + in.points) ^ not_seps) & not_seps;
-  const std::uint64_t decimals = from_point & ~in.points;
-  const std::uint64_t two_decimals = decimals & (decimals << 1);
-  const std::uint64_t past_third = two_decimals & (two_decimals << 2);
+  const Mask from_point = ((not_seps + points) ^ not_seps) & not_seps;
+  const Mask decimals = from_point & ~points;
+  const Mask two_decimals = decimals & (decimals << 1);
+  const Mask past_third = two_decimals & (two_decimals << 2);
   // Zeros and points from a token's start on lead; the first byte after
   // them.
-  const std::uint64_t lead = in.zeros | in.points;
-  const std::uint64_t carried = lead + (starts & lead);
-  const std::uint64_t first = (carried | starts) & ~lead;
+  const Mask lead = zeros | points;
+  const Mask carried = lead + (starts & lead);
+  const Mask first = (carried | starts) & ~lead;
   // A byte with eight more before it and no separator among them.
-  std::uint64_t long_tokens = not_seps & (not_seps << 1);
+  Mask long_tokens = not_seps & (not_seps << 1);
   long_tokens &= long_tokens << 2;
   long_tokens &= long_tokens << 4;
-  const std::uint64_t leading = (carried ^ lead) & lead;
-  return {~(in.digits | in.points | seps) | (in.points & ~from_point) |
-              (first & (seps | past_third)) | (long_tokens & (not_seps << 8)),
-          ~in.digits | past_third | leading, ~decimals | past_third};
+  const Mask leading = (carried ^ lead) & lead;
+  return {~(digits | points | seps) | (points & ~from_point) | (first & (seps | past_third)) |
+              (long_tokens & (not_seps << 8)),
+          ~digits | past_third | leading, ~decimals | past_third};
 }
+using CommonMasks = CommonMasksOf2<std::uint64_t>;
+[[gnu::always_inline]] inline CommonMasks CommonMasksOf(const WindowBytes& in, std::uint64_t seps) {
+  return CommonMasksOfSets(in.digits, in.zeros, in.points, seps);
+}
+// Two windows' sets, the first's in element 0.
+using Masks2 = std::uint64_t __attribute__((vector_size(16)));
 
 // The most lists: of at most 96 bytes (so fewer than 49 separators, unless
 // a token is empty), every token of the common form: digits, maybe a point
@@ -67,9 +78,8 @@ struct CommonMasks {
 // thousandth.  Each window is checked for that with fewer masks than
 // ScaleWindows makes; at the first window that holds any other token the
 // list is left to ScaleWindows from that window on.  `in`: the first window
-// classified (for a list in 64 bytes, blanks after it, `kPadded`, blanks
-// past the end not taken for any).
-template <bool kWide, bool kPadded>
+// classified.
+template <bool kWide>
 [[gnu::always_inline]] inline char* ScaleCommon(const char* list, const char* end, WindowBytes in,
                                                 const char* bytes, char* image, bool decimal_point,
                                                 bool blocks, char* out) {
@@ -81,7 +91,7 @@ template <bool kWide, bool kPadded>
     const std::uint64_t seps = in.commas | in.blanks;
     if (seps == 0) break;
     const auto [other, dropped, no_decimals] = CommonMasksOf(in, seps);
-    if (kPadded || left < kWindow) {
+    if (left < kWindow) {
       // The last window: its tokens end at the blank after the list, whose
       // separator is taken back.
       if (LowBits<kWide>(other, static_cast<unsigned>(left) + 1) != 0) break;
@@ -96,11 +106,9 @@ template <bool kWide, bool kPadded>
     in = ClassifyAt<kWide>(at.p, end, image, bytes, false);
   }
   if constexpr (kWide) {
-    return (kPadded ? ScalePaddedWideWindows : ScaleWideWindows)(list, end, at, decimal_point,
-                                                                 blocks, out);
+    return ScaleWideWindows(list, end, at, decimal_point, blocks, out);
   } else {
-    return (kPadded ? ScalePaddedNarrowWindows : ScaleNarrowWindows)(list, end, at, decimal_point,
-                                                                     blocks, out);
+    return ScaleNarrowWindows(list, end, at, decimal_point, blocks, out);
   }
 }
 
@@ -124,12 +132,28 @@ template <bool kWide>
     CopyPadded(list, size, image);
     in = ClassifyPaddedNarrow(image, false);
   }
-  in.blanks = LowBits<kWide>(in.blanks, static_cast<unsigned>(size));
-  char* const scaled =
-      ScaleCommon<kWide, true>(image, image + size, in, image, image, decimal_point, blocks, out);
+  // ScaleCommon's last window, the blanks after the list taken for none;
+  // any other token left to ScaleWindows.
+  const bool comma = in.commas != 0;
+  const std::uint64_t blanks = LowBits<kWide>(in.blanks, static_cast<unsigned>(size));
+  if ((comma ? blanks : in.commas) == 0) {
+    const std::uint64_t seps = in.commas | blanks | std::uint64_t{1} << size;
+    const auto [other, dropped, no_decimals] = CommonMasksOf(in, seps);
+    if (LowBits<kWide>(other, static_cast<unsigned>(size) + 1) == 0)
+      return PackTokens<kWide>(comma, image, dropped, no_decimals, seps, 0, out) - 1;
+    char* scaled;
+    if constexpr (kWide) {
+      scaled = ScalePaddedWideWindows(image, image + size, ListAt{image, 0, comma}, decimal_point,
+                                      blocks, out);
+    } else {
+      scaled = ScalePaddedNarrowWindows(image, image + size, ListAt{image, 0, comma}, decimal_point,
+                                        blocks, out);
+    }
+    if (scaled != nullptr) return scaled;
+  }
   // Mixed separators are rare: such a list is scaled again the plain way,
   // which puts them right.
-  return scaled != nullptr ? scaled : WriteScaledByTokens(list, end, decimal_point, blocks, out);
+  return WriteScaledByTokens(list, end, decimal_point, blocks, out);
 }
 template <bool kWide>
 [[gnu::always_inline]] inline char* ScaleMediumFrom(const char* list, const char* end,
@@ -137,8 +161,7 @@ template <bool kWide>
   char image[kImage];
   const char* bytes;
   const WindowBytes in = ClassifyAt<kWide>(list, end, image, bytes, false);
-  char* const scaled =
-      ScaleCommon<kWide, false>(list, end, in, bytes, image, decimal_point, blocks, out);
+  char* const scaled = ScaleCommon<kWide>(list, end, in, bytes, image, decimal_point, blocks, out);
   return scaled != nullptr ? scaled : WriteScaledByTokens(list, end, decimal_point, blocks, out);
 }
 [[gnu::noinline]] __attribute__((target("avx2,bmi,bmi2,popcnt"))) char* ScaleMediumWideFrom(
@@ -180,8 +203,8 @@ template <bool kWide>
 }
 // A list of 64 to 96 bytes, every token of the common form: its first
 // window up to its last separator, then the rest as ScaleOneWindow's
-// window, with few values kept at once.  Any other such list goes to
-// ScaleCommon from its start.
+// window, the masks of both made at once, with few values kept at once.
+// Any other such list goes to ScaleCommon from its start.
 template <bool kWide>
 [[gnu::always_inline]] inline char* ScaleTwoWindows(const char* list, const char* end,
                                                     bool decimal_point, bool blocks, char* out) {
@@ -189,26 +212,30 @@ template <bool kWide>
   if (static_cast<std::size_t>(end - list) < kWindow) __builtin_unreachable();
   {
     char image[kImage];
+    char last_image[kImage];
     const char* bytes;
-    WindowBytes in = ClassifyAt<kWide>(list, end, image, bytes, false);
+    const char* last_bytes;
+    const WindowBytes in = ClassifyAt<kWide>(list, end, image, bytes, false);
     const bool comma = in.commas != 0;
     const std::uint64_t seps = in.commas | in.blanks;
     if ((comma ? in.blanks : in.commas) == 0 && seps != 0) {
-      const auto [other, dropped, no_decimals] = CommonMasksOf(in, seps);
-      // The tokens whose separator the first window holds.
+      // The tokens whose separator the first window holds, then the rest.
       const std::size_t s = 64 - static_cast<std::size_t>(std::countl_zero(seps));
-      if (LowBits<kWide>(other, static_cast<unsigned>(s)) == 0) {
-        char* const o = PackTokens<kWide>(comma, bytes, dropped, no_decimals, seps, 0, out);
-        const char* const p = list + s;
-        const std::size_t left = static_cast<std::size_t>(end - p);
-        if (left < kWindow) in = ClassifyAt<kWide>(p, end, image, bytes, false);
-        if (left < kWindow && (comma ? in.blanks : in.commas) == 0) {
-          in.blanks |= std::uint64_t{1} << left;
-          const std::uint64_t last_seps = in.commas | in.blanks;
-          const CommonMasks last = CommonMasksOf(in, last_seps);
-          if (LowBits<kWide>(last.other, static_cast<unsigned>(left) + 1) == 0) {
-            return PackTokens<kWide>(comma, bytes, last.dropped, last.no_decimals, last_seps, 0,
-                                     o) -
+      const char* const p = list + s;
+      const std::size_t left = static_cast<std::size_t>(end - p);
+      if (left < kWindow) {
+        const WindowBytes last = ClassifyAt<kWide>(p, end, last_image, last_bytes, false);
+        if ((comma ? last.blanks : last.commas) == 0) {
+          const std::uint64_t last_seps = last.commas | last.blanks | std::uint64_t{1} << left;
+          const CommonMasksOf2<Masks2> masks = CommonMasksOfSets<Masks2>(
+              Masks2{in.digits, last.digits}, Masks2{in.zeros, last.zeros},
+              Masks2{in.points, last.points}, Masks2{seps, last_seps});
+          if ((LowBits<kWide>(masks.other[0], static_cast<unsigned>(s)) |
+               LowBits<kWide>(masks.other[1], static_cast<unsigned>(left) + 1)) == 0) {
+            char* const o = PackTokens<kWide>(comma, bytes, masks.dropped[0], masks.no_decimals[0],
+                                              seps, 0, out);
+            return PackTokens<kWide>(comma, last_bytes, masks.dropped[1], masks.no_decimals[1],
+                                     last_seps, 0, o) -
                    1;
           }
         }

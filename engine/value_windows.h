@@ -259,9 +259,13 @@ __attribute__((target("ssse3"))) inline void CopyPadded(const char* list, std::s
   } else if (size >= 8) {
     std::memcpy(image, list, 8);
     std::memcpy(image + size - 8, list + size - 8, 8);
-  } else {
-    for (std::size_t i = 0; i < size; ++i)
-      image[i] = list[i];
+  } else if (size >= 4) {
+    std::memcpy(image, list, 4);
+    std::memcpy(image + size - 4, list + size - 4, 4);
+  } else if (size != 0) {
+    image[0] = list[0];
+    image[size / 2] = list[size / 2];
+    image[size - 1] = list[size - 1];
   }
 }
 
@@ -315,17 +319,20 @@ constexpr auto kPadding = [] {
 
 // The tables of the packing of a token, together so that one register
 // reaches them all.  A token is described by its bytes kept and its
-// decimals kept, one bit each, its first byte in the lowest bit.
+// decimals kept, one bit each, its first byte in the lowest bit; most
+// tables are read with these sets doubled (see PackTokensIn).
 struct PackTables {
   // For each set of bytes kept, the pshufb indexes that pack them to the
-  // front; one more row, so that sixteen bytes can be read from each.
-  std::array<std::array<signed char, 8>, 257> pack;
-  // For each set of bytes kept, how many.
-  std::array<std::uint8_t, 256> count;
-  // For the decimals kept, the padding (kPadding) under each separator, and
-  // the bytes it takes.
-  std::array<std::array<std::uint64_t, 256>, 2> padding;
-  std::array<std::uint8_t, 256> padding_size;
+  // front, from the eight bytes of a token, and the four after them from
+  // bytes 8 to 11, where the padding is put.
+  alignas(16) std::array<std::array<signed char, 16>, 256> pack;
+  // For the decimals kept, the padding (kPadding) under a blank and under
+  // a comma.
+  std::array<std::array<std::uint64_t, 2>, 256> padding;
+  // For the decimals kept, doubled, the bytes of the padding.
+  std::array<std::uint8_t, 512> padding_size;
+  // For each set of bytes kept, doubled, how many.
+  std::array<std::uint8_t, 512> count;
 };
 alignas(64) constexpr PackTables kPackTables = [] {
   PackTables tables{};
@@ -334,15 +341,16 @@ alignas(64) constexpr PackTables kPackTables = [] {
     for (unsigned i = 0; i < 8; ++i) {
       if ((keep >> i & 1) != 0) tables.pack[keep][n++] = static_cast<signed char>(i);
     }
-    tables.count[keep] = static_cast<std::uint8_t>(n);
-    for (; n < 8; ++n)
+    tables.count[2 * keep] = static_cast<std::uint8_t>(n);
+    for (unsigned i = 0; i < 4; ++i)
+      tables.pack[keep][n++] = static_cast<signed char>(8 + i);
+    for (; n < 16; ++n)
       tables.pack[keep][n] = -1;
     const unsigned decimals = std::min(static_cast<unsigned>(std::popcount(keep)), 3u);
     for (unsigned comma = 0; comma < 2; ++comma)
-      tables.padding[comma][keep] = kPadding[comma][decimals];
-    tables.padding_size[keep] = static_cast<std::uint8_t>(4 - decimals);
+      tables.padding[keep][comma] = kPadding[comma][decimals];
+    tables.padding_size[2 * keep] = static_cast<std::uint8_t>(4 - decimals);
   }
-  tables.pack[256].fill(-1);
   return tables;
 }();
 
@@ -360,12 +368,27 @@ __attribute__((target("ssse3"))) inline void Pack(const PackTables& tables, std:
                                                   std::size_t kept, char* out) {
   const __m128i packed =
       _mm_shuffle_epi8(_mm_cvtsi64_si128(static_cast<long long>(word)),
-                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(tables.pack[kept].data())));
+                       _mm_load_si128(reinterpret_cast<const __m128i*>(tables.pack[kept].data())));
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
 }
+// The bytes of `word` that `twice_kept` / 2 says, and the padding after
+// them (PackTables::padding of the decimals kept `twice_decimals` / 2), packed
+// at `out` in one pshufb (sixteen bytes written).
+template <bool kComma>
+__attribute__((target("ssse3"))) inline void PackPadded(const PackTables& tables,
+                                                        std::uint64_t word, std::size_t twice_kept,
+                                                        std::size_t twice_decimals, char* out) {
+  const std::uint64_t* const padding = tables.padding[0].data() + twice_decimals + (kComma ? 1 : 0);
+  const __m128i both = _mm_castpd_si128(
+      _mm_loadh_pd(_mm_castsi128_pd(_mm_cvtsi64_si128(static_cast<long long>(word))),
+                   reinterpret_cast<const double*>(padding)));
+  const __m128i row =
+      _mm_load_si128(reinterpret_cast<const __m128i*>(tables.pack[0].data() + 8 * twice_kept));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(both, row));
+}
 
-// BMI's blsmsk (the bits of `seps` up to its lowest) and andn (~a & b), and
-// popcnt, which the compiler would rather make of more instructions.
+// BMI's blsmsk (the bits of `seps` up to its lowest), andn (~a & b) and
+// tzcnt, which the compiler would rather make of more instructions.
 __attribute__((target("bmi"))) inline std::uint64_t Through(std::uint64_t seps) {
   std::uint64_t through;
   asm("blsmsk %1, %0" : "=r"(through) : "r"(seps));
@@ -376,43 +399,73 @@ __attribute__((target("bmi"))) inline std::uint64_t AndNot(std::uint64_t a, std:
   asm("andn %2, %1, %0" : "=r"(both) : "r"(a), "r"(b));
   return both;
 }
-__attribute__((target("popcnt"))) inline std::size_t BitCount(std::uint64_t set) {
-  std::uint64_t count;
-  asm("popcnt %1, %0" : "=r"(count) : "r"(set));
-  return count;
+__attribute__((target("bmi"))) inline std::size_t LowestBit(std::uint64_t set) {
+  std::uint64_t bit;
+  asm("tzcnt %1, %0" : "=r"(bit) : "r"(set));
+  return bit;
 }
 
 // The common tokens of a window whose separators are `seps` (none past the
 // list's end, the first after byte `s`, where a token begins; each token
 // at most eight bytes before its separator): each packed from the eight
 // bytes at bytes[its first byte], the missing decimals and the separator
-// written as one word.  `dropped` and `no_decimals` are the bytes not
-// kept, the bytes not decimals kept.
+// after them in the same pshufb.  `dropped` and `no_decimals` are the
+// bytes not kept, the bytes not decimals kept (the separators among them).
+// The sets of a token are shifted down to the separator before it, which
+// leaves them doubled: the tables are read at twice a set, the sixteen
+// bytes of a row of pack at eight times that, so with one shift.
 template <bool kComma, bool kBmi>
 [[gnu::always_inline]] inline char* PackTokensIn(const char* bytes, std::uint64_t dropped,
                                                  std::uint64_t no_decimals, std::uint64_t seps,
                                                  std::size_t s, char* out) {
   const PackTables& tables = Tables();
-  do {
-    std::uint64_t through;  // the bits up to the token's separator
-    std::size_t kept;       // the bytes kept, the token's first in the lowest bit
-    std::size_t decimals;   // the decimals kept
+  std::uint64_t through;  // the bits up to the token's separator
+  if constexpr (kBmi) {
+    through = Through(seps);
+  } else {
+    through = seps ^ (seps - 1);
+  }
+  // The first token, whose separator before it may be before the window.
+  std::size_t first = s;
+  std::size_t twice_kept;
+  std::size_t twice_decimals;
+  if constexpr (kBmi) {
+    twice_kept = AndNot(dropped, through);
+    twice_decimals = AndNot(no_decimals, through);
+  } else {
+    twice_kept = ~dropped & through;
+    twice_decimals = ~no_decimals & through;
+  }
+  if (s == 0) {
+    twice_kept <<= 1;
+    twice_decimals <<= 1;
+  } else {
+    twice_kept >>= s - 1;
+    twice_decimals >>= s - 1;
+  }
+  for (;;) {
+    PackPadded<kComma>(tables, LoadWord(bytes + first), twice_kept, twice_decimals, out);
+    out += tables.count[twice_kept];
+    out += tables.padding_size[twice_decimals];
+    std::size_t sep;  // the token's separator
+    if constexpr (kBmi) {
+      sep = LowestBit(seps);
+    } else {
+      sep = static_cast<std::size_t>(std::countr_zero(seps));
+    }
+    seps &= seps - 1;
+    if (seps == 0) break;
+    first = sep + 1;
     if constexpr (kBmi) {
       through = Through(seps);
-      kept = AndNot(dropped, through) >> s;
-      decimals = AndNot(no_decimals, through) >> s;
+      twice_kept = AndNot(dropped, through) >> sep;
+      twice_decimals = AndNot(no_decimals, through) >> sep;
     } else {
       through = seps ^ (seps - 1);
-      kept = (~dropped & through) >> s;
-      decimals = (~no_decimals & through) >> s;
+      twice_kept = (~dropped & through) >> sep;
+      twice_decimals = (~no_decimals & through) >> sep;
     }
-    Pack(tables, LoadWord(bytes + s), kept, out);
-    out += tables.count[kept];
-    StoreWord(tables.padding[kComma ? 1 : 0][decimals], out);
-    out += tables.padding_size[decimals];
-    s = BitCount(through);  // the next token's first byte
-    seps &= seps - 1;
-  } while (seps != 0);
+  }
   return out;
 }
 
