@@ -313,7 +313,7 @@ bool RewriteLayer255(std::string& riga);
 char* TransformInto(std::string_view riga, bool decimal_point, char* out);
 
 // Whether a line beginning with `c` is a numeric record: "0" to "4", "6".
-inline bool IsNumericKey(char c) {
+constexpr bool IsNumericKey(char c) {
   return static_cast<unsigned char>(c - '0') <= 6 && c != '5';
 }
 // The handlers of the record families, writing the result text at `out`.
