@@ -21,6 +21,11 @@
 #include "long_lines.h"
 #include "platform.h"
 #include "tavrel.h"
+#include "value_lists.h"
+
+#if TAVREL_SIMD_VALUES
+#include <immintrin.h>
+#endif
 
 namespace tavrel::detail {
 
@@ -86,13 +91,36 @@ constexpr auto kLineHandlers = [] {
   return handlers;
 }();
 
+// The line feeds among the 64 bytes at `p`, one bit a byte: with AVX2
+// (kWide) in two loads, else as BytesEqual64.
+#if TAVREL_SIMD_VALUES
+__attribute__((target("avx2"))) inline std::uint64_t FeedsWide(const char* p) {
+  const __m256i feed = _mm256_set1_epi8('\n');
+  const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+  const auto low_bits =
+      static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, feed)));
+  const auto high_bits =
+      static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, feed)));
+  return low_bits | std::uint64_t{high_bits} << 32;
+}
+#endif
+template <bool kWide>
+[[gnu::always_inline]] inline std::uint64_t Feeds64(const char* p) {
+#if TAVREL_SIMD_VALUES
+  if constexpr (kWide) return FeedsWide(p);
+#endif
+  return BytesEqual64(p, '\n');
+}
+
 // Transforms the lines of `block.input`, each result followed by CR LF, up
 // to the first that fails.  A line ends at a line feed (with `crlf`, only
 // at one that a carriage return in the line precedes), a carriage return
 // before it dropped; the last line of the file may have no line end.  The
-// line feeds are found from masks of 64 bytes (BytesEqual) rather than by
-// one search a line.
-void TransformBlock(Block& block, bool decimal_point, bool crlf) {
+// line feeds are found from masks of 64 bytes (Feeds64) rather than by one
+// search a line.
+template <bool kWide>
+[[gnu::always_inline]] inline void TransformLines(Block& block, bool decimal_point, bool crlf) {
   block.output.clear();
   block.lines = 0;
   block.error = nullptr;
@@ -127,7 +155,7 @@ void TransformBlock(Block& block, bool decimal_point, bool crlf) {
     const char* const before = size >= 127 ? limit - 127 : p;
     const char* start = p;
     const char* word = p;  // the byte of the lowest bit of `feeds`
-    std::uint64_t feeds = size >= 64 ? BytesEqual64(p, '\n') : BytesEqual(p, 0, size, '\n');
+    std::uint64_t feeds = size >= 64 ? Feeds64<kWide>(p) : BytesEqual(p, 0, size, '\n');
     // A line feed at the block's start ends no line after a carriage return:
     // apart, so that each other one has a byte before it.
     if ((feeds & 1) != 0) {
@@ -142,10 +170,10 @@ void TransformBlock(Block& block, bool decimal_point, bool crlf) {
       while (feeds == 0) {
         if (word < before) {
           word += 64;
-          feeds = BytesEqual64(word, '\n');
+          feeds = Feeds64<kWide>(word);
         } else if (limit - word > 64) {
           word += 64;
-          feeds = BytesEqual64(limit - 64, '\n') >> (word - (limit - 64));
+          feeds = Feeds64<kWide>(limit - 64) >> (word - (limit - 64));
         } else {
           break;
         }
@@ -169,6 +197,27 @@ void TransformBlock(Block& block, bool decimal_point, bool crlf) {
     block.lines = lines;
     block.error = std::current_exception();
   }
+}
+
+void TransformBlockNarrow(Block& block, bool decimal_point, bool crlf) {
+  TransformLines<false>(block, decimal_point, crlf);
+}
+#if TAVREL_SIMD_VALUES
+__attribute__((target("avx2,bmi"))) void TransformBlockWide(Block& block, bool decimal_point,
+                                                            bool crlf) {
+  TransformLines<true>(block, decimal_point, crlf);
+}
+#endif
+
+// TransformLines, with AVX2 where the value lists use it.
+void TransformBlock(Block& block, bool decimal_point, bool crlf) {
+#if TAVREL_SIMD_VALUES
+  if ((value_scalers.load(std::memory_order_relaxed) & kScaleWide) != 0) {
+    TransformBlockWide(block, decimal_point, crlf);
+    return;
+  }
+#endif
+  TransformBlockNarrow(block, decimal_point, crlf);
 }
 
 // Threads that transform the blocks handed to them, in any order.

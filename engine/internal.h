@@ -208,10 +208,10 @@ char* WriteRad(std::string_view gradi, float base, char* out);
 bool UseValueBlocks(bool blocks);
 // The vector scalers of value lists one by one, as bits (each used only
 // where the processor has what it needs): whole lists in windows with SSSE3,
-// the same with AVX2, single tokens in sixteen bytes with SSSE3; and, though
-// no scaler, the fields of numeric records split from masks of their blanks
-// (BytesEqual) rather than by a loop over their bytes.  Returns the bits in
-// use until now.
+// the same with AVX2 (also the line feeds of a block of lines), single
+// tokens in sixteen bytes with SSSE3; and, though no scaler, the fields of
+// numeric records split from masks of their blanks (BytesEqual) rather than
+// by a loop over their bytes.  Returns the bits in use until now.
 inline constexpr unsigned kScaleWindows = 1, kScaleWide = 2, kScaleBlocks = 4, kSplitFields = 8;
 unsigned UseValueScalers(unsigned scalers);
 // `value` is whole (or -0); at most 330 characters.
