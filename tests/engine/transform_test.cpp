@@ -110,10 +110,11 @@ std::string SplitOutcome(const std::string& line) {
 }
 
 // The split from masks of the blanks (sixteen bytes at a time, 64 bits a
-// word) gives the fields the byte loop gives: lines of 0 to 102 fields of 0
-// to 20 characters, so that fields and runs of blanks cross every 16- and
-// 64-byte boundary, with single, doubled and tripled blanks, blanks at the
-// start and at the end.
+// word; a short line in 32 with AVX2) gives the fields the byte loop gives:
+// lines of 0 to 102 fields of 0 to 20 characters, so that fields and runs of
+// blanks cross every 16-, 32- and 64-byte boundary, with single, doubled and
+// tripled blanks, blanks at the start and at the end; and lines of
+// one-character fields, as many as their length holds.
 TEST(Tokenizer, SplitFromMasksAsByBytes) {
   std::mt19937 random(101);
   std::vector<std::string> lines;
@@ -134,6 +135,8 @@ TEST(Tokenizer, SplitFromMasksAsByBytes) {
     lines.push_back(std::string(size, ' '));
     lines.push_back("3" + std::string(size, ' '));
   }
+  for (std::string line = "3"; line.size() <= 81; line += " 1")
+    lines.push_back(line);
   lines.push_back(Record('3', 100) + " ");
   lines.push_back(Record('3', 100) + "  ");
   lines.push_back(Record('3', 101));
@@ -142,10 +145,13 @@ TEST(Tokenizer, SplitFromMasksAsByBytes) {
   for (const std::string& line : lines) {
     detail::UseValueScalers(detail::kSplitFields);
     const std::string by_masks = SplitOutcome(line);
+    detail::UseValueScalers(detail::kSplitFields | detail::kScaleWindows | detail::kScaleWide);
+    const std::string by_wide_masks = SplitOutcome(line);
     detail::UseValueScalers(0);
     const std::string by_bytes = SplitOutcome(line);
     EXPECT_EQ(by_masks, by_bytes) << '"' << line << '"';
-    if (by_masks != by_bytes && ++differing == 5) break;
+    EXPECT_EQ(by_wide_masks, by_bytes) << '"' << line << '"';
+    if ((by_masks != by_bytes || by_wide_masks != by_bytes) && ++differing == 5) break;
   }
   detail::UseValueScalers(before);
 }
