@@ -71,8 +71,8 @@ bool Fits(const char* at, std::size_t length, std::uintptr_t fits) {
   return out;
 }
 
-// A line other than a numeric record: a "-y255" line rewritten first.
-char* OtherLine(std::string_view riga, bool decimal_point, char* out) {
+// A line that begins with "-": a "-y255" line rewritten first.
+char* DashLine(std::string_view riga, bool decimal_point, char* out) {
   if (riga.starts_with("-y255")) {
     std::string rewritten(riga);
     RewriteLayer255(rewritten);
@@ -82,12 +82,16 @@ char* OtherLine(std::string_view riga, bool decimal_point, char* out) {
 }
 
 // The handler of a line by its first byte (that of an empty line is its line
-// end): numeric records straight to theirs.
+// end): numeric records straight to theirs, the lines that no "-y255" can
+// begin straight to TransformInto.
 using LineHandler = char* (*)(std::string_view, bool, char*);
 constexpr auto kLineHandlers = [] {
   std::array<LineHandler, 256> handlers{};
-  for (std::size_t c = 0; c < handlers.size(); ++c)
-    handlers[c] = IsNumericKey(static_cast<char>(c)) ? NumericRecord : OtherLine;
+  for (std::size_t c = 0; c < handlers.size(); ++c) {
+    handlers[c] = IsNumericKey(static_cast<char>(c)) ? NumericRecord
+                  : c == '-'                         ? DashLine
+                                                     : TransformInto;
+  }
   return handlers;
 }();
 
