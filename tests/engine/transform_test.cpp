@@ -196,5 +196,34 @@ TEST(DigitWriter, WholeNumbersAsTheirDecimalText) {
   EXPECT_EQ(std::string(text, detail::WriteDigits(UINT64_MAX, text)), std::to_string(UINT64_MAX));
 }
 
+// The exact decimal writer against the digits' text with the point put in,
+// the trailing zeros and a whole 0 taken off: every fraction from 0 to 8
+// places, with zeros leading and trailing in it.
+TEST(DigitWriter, ExactDecimalsWithoutTrailingZeros) {
+  for (int fraction = 0; fraction <= 8; ++fraction) {
+    for (std::uint64_t digits : {1ull, 5ull, 10ull, 62ull, 99ull, 100ull, 992ull, 1000ull, 1234ull,
+                                 9990ull, 10001ull, 120300ull, 987654321ull}) {
+      for (bool negative : {false, true}) {
+        std::string expected = std::to_string(digits);
+        if (fraction > 0) {
+          expected.insert(0,
+                          static_cast<std::size_t>(fraction + 1) -
+                              std::min<std::size_t>(expected.size(), fraction + 1),
+                          '0');
+          expected.insert(expected.size() - static_cast<std::size_t>(fraction), ".");
+          while (expected.back() == '0')
+            expected.pop_back();
+          if (expected.back() == '.') expected.pop_back();
+          if (expected.starts_with("0.")) expected.erase(0, 1);
+        }
+        if (negative) expected.insert(0, "-");
+        char text[32];
+        char* const end = detail::WriteDecimal(negative, digits, fraction, text);
+        EXPECT_EQ(std::string(text, end), expected) << digits << " / 10^" << fraction;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tavrel
