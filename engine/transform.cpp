@@ -27,6 +27,53 @@ std::string_view TrimBlanks(std::string_view text) {
   return {first, static_cast<std::size_t>(last - first)};
 }
 
+namespace {
+
+// FieldTable's split from masks of the blanks (BytesEqual), 64 bytes at a
+// time, of the `size` bytes at `p`: the fields' starts from `start[2]` on,
+// and their count.
+[[gnu::noinline]] void SplitLineByBlanks(const char* p, std::size_t size, const char** start,
+                                         int& count_of) {
+  // Of the blanks, 64 bytes at a time, each is a separator but the first
+  // byte of a field, its own: the first of the line and each one after a
+  // separator.
+  int count = 1;
+  std::uint64_t own = 1;  // the bit of a field's first byte in this word
+  for (std::size_t at = 0; at < size; at += 64) {
+    std::uint64_t blanks = BytesEqual(p, at, size, ' ') & ~own;
+    own = blanks >> 63;
+    // Without two blanks in a row, each is a separator; a word holds at most
+    // 32 of them, which reach no field past the 100th from the 68th.
+    if ((blanks & blanks << 1) == 0 && count <= FieldTable::kMaxFields - 32) {
+      const char* const after = p + at + 1;  // after the word's first byte
+      const char** field = start + count;
+      for (; blanks != 0; blanks &= blanks - 1)
+        *++field = after + LowestSet(blanks);
+      count = static_cast<int>(field - start);
+      continue;
+    }
+    own = 0;
+    while (blanks != 0) {
+      const std::size_t next = at + LowestSet(blanks) + 1;
+      if (count == FieldTable::kMaxFields) {
+        // A blank after the 100th field opens field 101, which may stay empty.
+        if (next < size) Raise(err::kSubscript);
+        start[++count] = p + next;
+        count_of = count;
+        return;
+      }
+      start[++count] = p + next;
+      // The blank and the byte after it, the next field's own.
+      const std::uint64_t lowest = blanks & (0 - blanks);
+      blanks &= ~(lowest | lowest << 1);
+      own = lowest >> 63;
+    }
+  }
+  count_of = count;
+}
+
+}  // namespace
+
 #if TAVREL_SIMD_VALUES
 namespace {
 
@@ -54,14 +101,16 @@ __attribute__((target("avx2"))) inline std::uint64_t BlanksOfShortLine(const cha
 }
 
 // FieldTable's split of a line of 16 to 63 bytes at `p` with AVX2, BMI and
-// POPCNT: the fields' starts from `start[2]` on, and their count; 0, with
-// nothing written, when the line holds two blanks in a row.  Without them
-// each blank separates, at most 31; the count tells where the fields' starts
-// go, and they are taken from the lowest blank on without a test each.
-[[gnu::noinline]] __attribute__((target("avx2,bmi,popcnt"))) int SplitShortLineWide(
-    const char* p, std::size_t size, const char** start) {
+// POPCNT: the fields' starts from `start[2]` on, and their count in
+// `count_of`; a line with two blanks in a row goes to SplitLineByBlanks.
+// Without them each blank separates, at most 31; the count tells where the
+// fields' starts go, and they are taken from the lowest blank on without a
+// test each.  The arguments come in the registers that hold them in the
+// constructor, which only jumps here.
+[[gnu::noinline]] __attribute__((target("avx2,bmi,popcnt"))) void SplitShortLineWide(
+    const char** start, std::size_t size, const char* p, int& count_of) {
   std::uint64_t blanks = BlanksOfShortLine(p, size) & ~std::uint64_t{1};
-  if ((blanks & blanks << 1) != 0) return 0;
+  if ((blanks & blanks << 1) != 0) return SplitLineByBlanks(p, size, start, count_of);
   const int count = std::popcount(blanks) + 1;
   const char** const last = start + count;
   const char* const after = p + 1;
@@ -168,7 +217,7 @@ __attribute__((target("avx2"))) inline std::uint64_t BlanksOfShortLine(const cha
     case 1:  // no blank
       break;
   }
-  return count;
+  count_of = count;
 }
 
 }  // namespace
@@ -186,11 +235,7 @@ FieldTable::FieldTable(std::string_view line) {
   }
 #if TAVREL_SIMD_VALUES
   if ((scalers & kScaleWide) != 0 && size - 16 < 64 - 16) {
-    if (const int count = SplitShortLineWide(p, size, start_)) {
-      count_ = count;
-      return;
-    }
-    SplitByBlanks(line);
+    SplitShortLineWide(start_, size, p, count_);
     return;
   }
 #endif
@@ -242,44 +287,7 @@ void FieldTable::SplitByBytes(std::string_view line) {
 }
 
 void FieldTable::SplitByBlanks(std::string_view line) {
-  // Of the blanks, 64 bytes at a time, each is a separator but the first
-  // byte of a field, its own: the first of the line and each one after a
-  // separator.
-  const char* const p = line.data();
-  const std::size_t size = line.size();
-  int count = 1;
-  std::uint64_t own = 1;  // the bit of a field's first byte in this word
-  for (std::size_t at = 0; at < size; at += 64) {
-    std::uint64_t blanks = BytesEqual(p, at, size, ' ') & ~own;
-    own = blanks >> 63;
-    // Without two blanks in a row, each is a separator; a word holds at most
-    // 32 of them, which reach no field past the 100th from the 68th.
-    if ((blanks & blanks << 1) == 0 && count <= kMaxFields - 32) {
-      const char* const after = p + at + 1;  // after the word's first byte
-      const char** field = start_ + count;
-      for (; blanks != 0; blanks &= blanks - 1)
-        *++field = after + LowestSet(blanks);
-      count = static_cast<int>(field - start_);
-      continue;
-    }
-    own = 0;
-    while (blanks != 0) {
-      const std::size_t next = at + LowestSet(blanks) + 1;
-      if (count == kMaxFields) {
-        // A blank after the 100th field opens field 101, which may stay empty.
-        if (next < size) Raise(err::kSubscript);
-        start_[++count] = p + next;
-        count_ = count;
-        return;
-      }
-      start_[++count] = p + next;
-      // The blank and the byte after it, the next field's own.
-      const std::uint64_t lowest = blanks & (0 - blanks);
-      blanks &= ~(lowest | lowest << 1);
-      own = lowest >> 63;
-    }
-  }
-  count_ = count;
+  SplitLineByBlanks(line.data(), line.size(), start_, count_);
 }
 
 bool RewriteLayer255(std::string& riga) {
