@@ -178,12 +178,16 @@ class FieldTable {
   // short line, which needs fewer registers.
   [[gnu::noinline]] void SplitByBytes(std::string_view line);
   [[gnu::noinline]] void SplitByBlanks(std::string_view line);
-  const char* FieldEnd(int n) const { return n < count_ ? start_[n + 1] - 1 : end_; }
+  // Of a field up to the count: the next one's start, or the end's mark,
+  // less its blank.
+  const char* FieldEnd(int n) const { return start_[n + 1] - 1; }
   std::string_view Field(int n) const {
     return {start_[n], static_cast<std::size_t>(FieldEnd(n) - start_[n])};
   }
 
-  const char* start_[kMaxFields + 2];  // only the first count_ are set
+  // Only the first count_ are set, and after them the line's end plus one,
+  // as if a blank stood there.
+  const char* start_[kMaxFields + 3];
   const char* end_;
   int count_ = 1;
 };

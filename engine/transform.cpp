@@ -59,6 +59,7 @@ namespace {
         // A blank after the 100th field opens field 101, which may stay empty.
         if (next < size) Raise(err::kSubscript);
         start[++count] = p + next;
+        start[count + 1] = p + size + 1;
         count_of = count;
         return;
       }
@@ -69,6 +70,7 @@ namespace {
       own = lowest >> 63;
     }
   }
+  start[count + 1] = p + size + 1;
   count_of = count;
 }
 
@@ -217,6 +219,7 @@ __attribute__((target("avx2"))) inline std::uint64_t BlanksOfShortLine(const cha
     case 1:  // no blank
       break;
   }
+  last[1] = p + size + 1;
   count_of = count;
 }
 
@@ -257,6 +260,7 @@ FieldTable::FieldTable(std::string_view line) {
         field[2] = p + LowestSet(firsts);
         firsts &= firsts - 1;
       }
+      field[1] = end_ + 1;
       count_ = static_cast<int>(field - start_);
       return;
     }
@@ -283,6 +287,7 @@ void FieldTable::SplitByBytes(std::string_view line) {
     }
     start_[++count] = ++p;
   }
+  start_[count + 1] = end_ + 1;
   count_ = count;
 }
 
