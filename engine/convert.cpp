@@ -151,17 +151,18 @@ template <bool kWide>
       return at + kLineEnd.size();
     };
     // Positions as pointers into the block: fewer registers than its
-    // start and offsets.  The words of 64 bytes are read whole where the
-    // block holds them (the next one does after a word before `before`);
-    // the last one, shorter, from the block's last 64 bytes (the bits
-    // before it shifted out), or the block's bytes when it is shorter.
+    // start and offsets.  The words of 64 bytes are read whole while the
+    // block holds the next one whole (the current one begins before
+    // `before`); the last one, shorter, from the block's last 64 bytes, the
+    // bits before it shifted out; a block of fewer bytes at once.
     const char* const limit = p + size;
     const char* const before = size >= 127 ? limit - 127 : p;
     const char* start = p;
     const char* word = p;  // the byte of the lowest bit of `feeds`
     std::uint64_t feeds = size >= 64 ? Feeds64<kWide>(p) : BytesEqual(p, 0, size, '\n');
-    // A line feed at the block's start ends no line after a carriage return:
-    // apart, so that each other one has a byte before it.
+    // A line feed that is the block's first byte has no carriage return
+    // before it (an empty line of LF lines, data in CR LF lines): taken
+    // apart, so that every other one has a byte before it to look at.
     if ((feeds & 1) != 0) {
       feeds &= feeds - 1;
       if (!crlf) {

@@ -177,7 +177,8 @@ class FieldTable {
  private:
   // The split byte by byte (the plain way, TAVREL_SCALAR=1), and from masks
   // of the blanks (BytesEqual), 64 bytes at a time; apart from the common
-  // short line, which needs fewer registers.
+  // short line, which needs fewer registers (and with AVX2 has a way of its
+  // own in transform.cpp).
   [[gnu::noinline]] void SplitByBytes(std::string_view line);
   [[gnu::noinline]] void SplitByBlanks(std::string_view line);
   // Of a field up to the count: the next one's start, or the end's mark,
@@ -214,10 +215,11 @@ char* WriteRad(std::string_view gradi, float base, char* out);
 bool UseValueBlocks(bool blocks);
 // The vector scalers of value lists one by one, as bits (each used only
 // where the processor has what it needs): whole lists in windows with SSSE3,
-// the same with AVX2 (also the line feeds of a block of lines), single
-// tokens in sixteen bytes with SSSE3; and, though no scaler, the fields of
-// numeric records split from masks of their blanks (BytesEqual) rather than
-// by a loop over their bytes.  Returns the bits in use until now.
+// the same with AVX2 (also the line feeds of a block of lines and, with
+// kSplitFields, the fields of a short numeric record), single tokens in
+// sixteen bytes with SSSE3; and, though no scaler, the fields of numeric
+// records split from masks of their blanks (BytesEqual) rather than by a loop
+// over their bytes.  Returns the bits in use until now.
 inline constexpr unsigned kScaleWindows = 1, kScaleWide = 2, kScaleBlocks = 4, kSplitFields = 8;
 unsigned UseValueScalers(unsigned scalers);
 // `value` is whole (or -0); at most 330 characters.
