@@ -236,7 +236,8 @@ struct ExactDecimal {
 };
 char* WriteNumberText(double value, const ExactDecimal& exact, char* out);
 // The exact decimal digits / 10^fraction (fraction up to 19) written
-// without trailing zeros and without a 0 before the point.
+// without trailing zeros and without a 0 before the point; the three bytes
+// after the text may be written too (at most 26 bytes from `out` in all).
 char* WriteDecimal(bool negative, std::uint64_t digits, int fraction, char* out);
 // Whether WriteNumberText(value, exact) writes the exact decimal (value is
 // finite and not 0).
