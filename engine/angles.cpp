@@ -65,11 +65,11 @@ char* WriteUnits(unsigned units, char* out) {
 
 }  // namespace
 
-char* WriteFloorTimes256(std::string_view text, char* out) {
-  // With d the double nearest to x = value / 10^fraction, d * 256 is the
-  // double nearest to 256 x, within 256 |x| 2^-53 of it: less than the
-  // 10^-fraction that separates 256 x from a whole number it is not, and a
-  // whole 256 x is exact.
+namespace {
+
+// WriteFloorTimes256 of any text: apart, so that the common one keeps its
+// number in registers.
+[[gnu::noinline]] char* WriteOtherFloorTimes256(std::string_view text, char* out) {
   FixedDecimal d;
   if (ReadField(text, d)) {
     return WriteWhole(
@@ -78,6 +78,36 @@ char* WriteFloorTimes256(std::string_view text, char* out) {
   const double product = std::floor(ReadNumber(text) * 256.0);
   if (!std::isfinite(product)) Raise(err::kOverflow);
   return WriteIntegerText(product, out);
+}
+
+}  // namespace
+
+char* WriteFloorTimes256(std::string_view text, char* out) {
+  // With d the double nearest to x = value / 10^fraction, d * 256 is the
+  // double nearest to 256 x, within 256 |x| 2^-53 of it: less than the
+  // 10^-fraction that separates 256 x from a whole number it is not, and a
+  // whole 256 x is exact.  The common text, one to eight digits and maybe
+  // one point, at most six decimals, read here as ReadField reads it.
+  const char* p = text.data();
+  const std::size_t size = text.size();
+  if (size - 1 < 8) {
+    const char* const last = p + size;
+    std::uint64_t value = 0;
+    const char* point = nullptr;
+    for (; p != last; ++p) {
+      const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+      if (digit <= 9) {
+        value = value * 10 + digit;
+      } else if (*p == '.' && point == nullptr) {
+        point = p;
+      } else {
+        return WriteOtherFloorTimes256(text, out);
+      }
+    }
+    const auto fraction = point != nullptr ? static_cast<std::size_t>(last - point - 1) : 0;
+    if (fraction <= kFixedPlaces) return WriteDigits(value * 256 / kPowersOfTen[fraction], out);
+  }
+  return WriteOtherFloorTimes256(text, out);
 }
 
 char* WriteRad(std::string_view gradi, float base, char* out) {

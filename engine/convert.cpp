@@ -2,6 +2,7 @@
 // transformed (on a small fixed pool of threads for a large file) and
 // written in the order of the file.  A line too long for a block is
 // converted as long_lines.h tells.
+#include <array>
 #include <bit>
 #include <condition_variable>
 #include <cstdint>
@@ -20,6 +21,11 @@
 #include "long_lines.h"
 #include "platform.h"
 #include "tavrel.h"
+#include "value_lists.h"
+
+#if TAVREL_SIMD_VALUES
+#include <immintrin.h>
+#endif
 
 namespace tavrel::detail {
 
@@ -42,92 +48,145 @@ struct Block {
 // Room reserved in a block's output at a time, so that most lines need no
 // look at the buffer.
 constexpr std::size_t kOutputRoom = 256 * 1024;
+// What a line's 3.5 text and line end take beyond twice its length.
+constexpr std::size_t kLineExtra = LineBound(0) + kLineEnd.size();
 
-// Room for `bound` more bytes after `out` in `output`, whose room reserved
-// ends at `room`: both moved when it has to grow.
-[[gnu::noinline]] char* MoreRoom(ByteBuffer& output, char* out, std::size_t bound, char*& room) {
+// The output room for a line: a line of `length` bytes fits when twice its
+// length, added to where it is written, is no more than `fits`, the end of
+// the room reserved less kLineExtra.  Compared as numbers, so that no pointer
+// leaves the buffer.
+bool Fits(const char* at, std::size_t length, std::uintptr_t fits) {
+  return reinterpret_cast<std::uintptr_t>(at) + 2 * length <= fits;
+}
+
+// Room for a line of `length` bytes after `out` in `output`: the output
+// committed up to `out`, room reserved again and `fits` moved.
+[[gnu::noinline]] char* MoreRoom(ByteBuffer& output, char* out, std::size_t length,
+                                 std::uintptr_t& fits) {
   output.Commit(out);
+  const std::size_t bound = 2 * length + kLineExtra;
   const std::size_t want = bound > kOutputRoom ? bound : kOutputRoom;
   out = output.Reserve(want);
-  room = out + want;
+  fits = reinterpret_cast<std::uintptr_t>(out) + (want - kLineExtra);
   return out;
 }
 
-// A line other than a numeric record: a "-y255" line rewritten first, in
-// `rewritten`.
-[[gnu::noinline]] char* OtherLine(std::string_view riga, bool decimal_point, std::string& rewritten,
-                                  char* out) {
+// A line that begins with "-": a "-y255" line rewritten first.
+char* DashLine(std::string_view riga, bool decimal_point, char* out) {
   if (riga.starts_with("-y255")) {
-    rewritten.assign(riga);
+    std::string rewritten(riga);
     RewriteLayer255(rewritten);
-    riga = rewritten;
+    return TransformInto(rewritten, decimal_point, out);
   }
   return TransformInto(riga, decimal_point, out);
+}
+
+// The handler of a line by its first byte (that of an empty line is its line
+// end): numeric records straight to theirs, the lines that no "-y255" can
+// begin straight to TransformInto.
+using LineHandler = char* (*)(std::string_view, bool, char*);
+constexpr auto kLineHandlers = [] {
+  std::array<LineHandler, 256> handlers{};
+  for (std::size_t c = 0; c < handlers.size(); ++c) {
+    handlers[c] = IsNumericKey(static_cast<char>(c)) ? NumericRecord
+                  : c == '-'                         ? DashLine
+                                                     : TransformInto;
+  }
+  return handlers;
+}();
+
+// The line feeds among the 64 bytes at `p`, one bit a byte: with AVX2
+// (kWide) in two loads, else as BytesEqual64.
+#if TAVREL_SIMD_VALUES
+__attribute__((target("avx2"))) inline std::uint64_t FeedsWide(const char* p) {
+  const __m256i feed = _mm256_set1_epi8('\n');
+  const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+  const auto low_bits =
+      static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, feed)));
+  const auto high_bits =
+      static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, feed)));
+  return low_bits | std::uint64_t{high_bits} << 32;
+}
+#endif
+template <bool kWide>
+[[gnu::always_inline]] inline std::uint64_t Feeds64(const char* p) {
+#if TAVREL_SIMD_VALUES
+  if constexpr (kWide) return FeedsWide(p);
+#endif
+  return BytesEqual64(p, '\n');
 }
 
 // Transforms the lines of `block.input`, each result followed by CR LF, up
 // to the first that fails.  A line ends at a line feed (with `crlf`, only
 // at one that a carriage return in the line precedes), a carriage return
 // before it dropped; the last line of the file may have no line end.  The
-// line feeds are found from masks of 64 bytes (BytesEqual) rather than by
-// one search a line.
-void TransformBlock(Block& block, bool decimal_point, bool crlf) {
+// line feeds are found from masks of 64 bytes (Feeds64) rather than by one
+// search a line.
+template <bool kWide>
+[[gnu::always_inline]] inline void TransformLines(Block& block, bool decimal_point, bool crlf) {
   block.output.clear();
   block.lines = 0;
   block.error = nullptr;
-  std::string rewritten;
   const char* const p = block.input.data();
   const std::size_t size = block.input.size();
   // Lines transformed, the failing one included: counted in a register and
   // stored when the block ends or fails.
   std::uint64_t lines = 0;
   try {
-    // The output written so far ends at `out`; the room reserved, at
-    // `room`.  Reserving may fail for want of memory like any line: the
+    // The output written so far ends at `out`; the room reserved, as Fits
+    // tells.  Reserving may fail for want of memory like any line: the
     // error is the block's, never the worker thread's.
     char* out = block.output.Reserve(kOutputRoom);
-    char* room = out + kOutputRoom;
+    std::uintptr_t fits = reinterpret_cast<std::uintptr_t>(out) + (kOutputRoom - kLineExtra);
     // Transforms the line from `start` to `end`, its text and line end
     // written at `at`, and returns their end.
     auto line = [&](const char* start, const char* end, char* at) {
       ++lines;
       const auto length = static_cast<std::size_t>(end - start);
-      const std::size_t bound = LineBound(length) + kLineEnd.size();
-      if (static_cast<std::size_t>(room - at) < bound) at = MoreRoom(block.output, at, bound, room);
-      const std::string_view riga(start, length);
-      // An empty line's first byte is its line end, no numeric key.
-      const char first = *start;
-      // Numeric records, most of the lines, straight to their handler.
-      at = IsNumericKey(first) ? NumericRecord(riga, decimal_point, at)
-                               : OtherLine(riga, decimal_point, rewritten, at);
+      if (!Fits(at, length, fits)) [[unlikely]]
+        at = MoreRoom(block.output, at, length, fits);
+      at = kLineHandlers[static_cast<unsigned char>(*start)]({start, length}, decimal_point, at);
       std::memcpy(at, kLineEnd.data(), kLineEnd.size());
       return at + kLineEnd.size();
     };
     // Positions as pointers into the block: fewer registers than its
-    // start and offsets.
+    // start and offsets.  The words of 64 bytes are read whole while the
+    // block holds the next one whole (the current one begins before
+    // `before`); the last one, shorter, from the block's last 64 bytes, the
+    // bits before it shifted out; a block of fewer bytes at once.
     const char* const limit = p + size;
+    const char* const before = size >= 127 ? limit - 127 : p;
     const char* start = p;
     const char* word = p;  // the byte of the lowest bit of `feeds`
-    std::uint64_t feeds = size == 0 ? 0 : BytesEqual(p, 0, size, '\n');
-    while (start < limit) {
-      // The line's end: the next line feed after a carriage return (any
-      // with LF lines), else the block's end.
+    std::uint64_t feeds = size >= 64 ? Feeds64<kWide>(p) : BytesEqual(p, 0, size, '\n');
+    // A line feed that is the block's first byte has no carriage return
+    // before it (an empty line of LF lines, data in CR LF lines): taken
+    // apart, so that every other one has a byte before it to look at.
+    if ((feeds & 1) != 0) {
+      feeds &= feeds - 1;
+      if (!crlf) {
+        out = line(p, p, out);
+        start = p + 1;
+      }
+    }
+    for (;;) {
+      // The next line feed, the last line's end when there is none.
       while (feeds == 0) {
-        if (limit - word <= 64) break;
-        word += 64;
-        if (limit - word < 64) {
-          feeds = BytesEqual(p, static_cast<std::size_t>(word - p), size, '\n');
+        if (word < before) {
+          word += 64;
+          feeds = Feeds64<kWide>(word);
+        } else if (limit - word > 64) {
+          word += 64;
+          feeds = Feeds64<kWide>(limit - 64) >> (word - (limit - 64));
+        } else {
           break;
         }
-        feeds = BytesEqual64(word, '\n');
       }
-      if (feeds == 0) {
-        out = line(start, limit, out);
-        break;
-      }
+      if (feeds == 0) break;
       const char* const lf = word + LowestSet(feeds);
       feeds &= feeds - 1;
-      if (lf > start && lf[-1] == '\r') {
+      if (lf[-1] == '\r') [[likely]] {
         out = line(start, lf - 1, out);
       } else if (!crlf) {
         out = line(start, lf, out);
@@ -136,12 +195,34 @@ void TransformBlock(Block& block, bool decimal_point, bool crlf) {
       }
       start = lf + 1;
     }
+    if (start < limit) out = line(start, limit, out);
     block.lines = lines;
     block.output.Commit(out);
   } catch (...) {
     block.lines = lines;
     block.error = std::current_exception();
   }
+}
+
+void TransformBlockNarrow(Block& block, bool decimal_point, bool crlf) {
+  TransformLines<false>(block, decimal_point, crlf);
+}
+#if TAVREL_SIMD_VALUES
+__attribute__((target("avx2,bmi"))) void TransformBlockWide(Block& block, bool decimal_point,
+                                                            bool crlf) {
+  TransformLines<true>(block, decimal_point, crlf);
+}
+#endif
+
+// TransformLines, with AVX2 where the value lists use it.
+void TransformBlock(Block& block, bool decimal_point, bool crlf) {
+#if TAVREL_SIMD_VALUES
+  if ((value_scalers.load(std::memory_order_relaxed) & kScaleWide) != 0) {
+    TransformBlockWide(block, decimal_point, crlf);
+    return;
+  }
+#endif
+  TransformBlockNarrow(block, decimal_point, crlf);
 }
 
 // Threads that transform the blocks handed to them, in any order.

@@ -52,16 +52,18 @@ inline char* Put(char* out, std::string_view text) {
   const char* from = text.data();
   if (size <= 16) {
     // Short pieces, the most common, without a call: two overlapping
-    // copies of 8 or 4 bytes, else byte by byte.
+    // copies of 8 or 4 bytes, else the first, middle and last byte (of one
+    // to three, some the same).
     if (size >= 8) {
       std::memcpy(out, from, 8);
       std::memcpy(out + size - 8, from + size - 8, 8);
     } else if (size >= 4) {
       std::memcpy(out, from, 4);
       std::memcpy(out + size - 4, from + size - 4, 4);
-    } else {
-      for (std::size_t i = 0; i < size; ++i)
-        out[i] = from[i];
+    } else if (size != 0) {
+      out[0] = from[0];
+      out[size / 2] = from[size / 2];
+      out[size - 1] = from[size - 1];
     }
     return out + size;
   }
@@ -175,15 +177,20 @@ class FieldTable {
  private:
   // The split byte by byte (the plain way, TAVREL_SCALAR=1), and from masks
   // of the blanks (BytesEqual), 64 bytes at a time; apart from the common
-  // short line, which needs fewer registers.
+  // short line, which needs fewer registers (and with AVX2 has a way of its
+  // own in transform.cpp).
   [[gnu::noinline]] void SplitByBytes(std::string_view line);
   [[gnu::noinline]] void SplitByBlanks(std::string_view line);
-  const char* FieldEnd(int n) const { return n < count_ ? start_[n + 1] - 1 : end_; }
+  // Of a field up to the count: the next one's start, or the end's mark,
+  // less its blank.
+  const char* FieldEnd(int n) const { return start_[n + 1] - 1; }
   std::string_view Field(int n) const {
     return {start_[n], static_cast<std::size_t>(FieldEnd(n) - start_[n])};
   }
 
-  const char* start_[kMaxFields + 2];  // only the first count_ are set
+  // Only the first count_ are set, and after them the line's end plus one,
+  // as if a blank stood there.
+  const char* start_[kMaxFields + 3];
   const char* end_;
   int count_ = 1;
 };
@@ -208,10 +215,11 @@ char* WriteRad(std::string_view gradi, float base, char* out);
 bool UseValueBlocks(bool blocks);
 // The vector scalers of value lists one by one, as bits (each used only
 // where the processor has what it needs): whole lists in windows with SSSE3,
-// the same with AVX2, single tokens in sixteen bytes with SSSE3; and, though
-// no scaler, the fields of numeric records split from masks of their blanks
-// (BytesEqual) rather than by a loop over their bytes.  Returns the bits in
-// use until now.
+// the same with AVX2 (also the line feeds of a block of lines and, with
+// kSplitFields, the fields of a short numeric record), single tokens in
+// sixteen bytes with SSSE3; and, though no scaler, the fields of numeric
+// records split from masks of their blanks (BytesEqual) rather than by a loop
+// over their bytes.  Returns the bits in use until now.
 inline constexpr unsigned kScaleWindows = 1, kScaleWide = 2, kScaleBlocks = 4, kSplitFields = 8;
 unsigned UseValueScalers(unsigned scalers);
 // `value` is whole (or -0); at most 330 characters.
@@ -228,7 +236,8 @@ struct ExactDecimal {
 };
 char* WriteNumberText(double value, const ExactDecimal& exact, char* out);
 // The exact decimal digits / 10^fraction (fraction up to 19) written
-// without trailing zeros and without a 0 before the point.
+// without trailing zeros and without a 0 before the point; the three bytes
+// after the text may be written too (at most 26 bytes from `out` in all).
 char* WriteDecimal(bool negative, std::uint64_t digits, int fraction, char* out);
 // Whether WriteNumberText(value, exact) writes the exact decimal (value is
 // finite and not 0).
@@ -313,7 +322,7 @@ bool RewriteLayer255(std::string& riga);
 char* TransformInto(std::string_view riga, bool decimal_point, char* out);
 
 // Whether a line beginning with `c` is a numeric record: "0" to "4", "6".
-inline bool IsNumericKey(char c) {
+constexpr bool IsNumericKey(char c) {
   return static_cast<unsigned char>(c - '0') <= 6 && c != '5';
 }
 // The handlers of the record families, writing the result text at `out`.

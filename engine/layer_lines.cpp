@@ -81,13 +81,30 @@ constexpr std::array<NameKey, kLayerColours.size()> kLayerKeys = [] {
   return keys;
 }();
 
+// The place of a name's key among 32: one multiplication, which sets the
+// names of kLayerColours apart (kLayerSlots checks it).
+constexpr std::size_t SlotOf(const NameKey& key) {
+  return static_cast<std::size_t>(((key.head + 3 * key.tail) * 0xdabdd856c06724f3) >> 59);
+}
+
+// Of each place, the index of the name in kLayerColours that has it, or -1.
+constexpr auto kLayerSlots = [] {
+  std::array<int, 32> slots{};
+  slots.fill(-1);
+  for (std::size_t i = 0; i < kLayerKeys.size(); ++i) {
+    int& slot = slots[SlotOf(kLayerKeys[i])];
+    if (slot >= 0) throw "two names in one place";
+    slot = static_cast<int>(i);
+  }
+  return slots;
+}();
+
 int ColourNumber(std::string_view name, std::string_view colour) {
   // The names are of 3 to 13 bytes: a longer one is none of them.
   if (name.size() <= 16) {
     const NameKey key = KeyOf(name);
-    for (std::size_t i = 0; i < kLayerKeys.size(); ++i) {
-      if (kLayerKeys[i] != key) continue;
-      const int number = kLayerColours[i].second;
+    if (const int i = kLayerSlots[SlotOf(key)]; i >= 0 && kLayerKeys[i] == key) {
+      const int number = kLayerColours[static_cast<std::size_t>(i)].second;
       if (number != kSymbolsBright) return number;
       return EgaOf(colour) > 0 ? 14 : 7;
     }
@@ -112,9 +129,20 @@ char* LayerMiddle(std::string_view head, std::string_view flag, std::string_view
 }
 
 char* LayerLine(std::string_view line, char* out) {
-  // Positions are counted from the first colon.
-  const std::size_t colon = line.find(':');
-  const std::size_t last_comma = line.rfind(',');
+  // Positions are counted from the first colon.  A line of up to 64 bytes,
+  // the usual, looked at in one mask for each.
+  std::size_t colon;
+  std::size_t last_comma;
+  if (line.size() <= 64) {
+    const std::uint64_t colons = BytesEqual(line.data(), 0, line.size(), ':');
+    const std::uint64_t commas = BytesEqual(line.data(), 0, line.size(), ',');
+    colon = colons != 0 ? LowestSet(colons) : std::string_view::npos;
+    last_comma = commas != 0 ? static_cast<std::size_t>(63 - std::countl_zero(commas))
+                             : std::string_view::npos;
+  } else {
+    colon = line.find(':');
+    last_comma = line.rfind(',');
+  }
   const std::string_view name =
       last_comma == std::string_view::npos ? std::string_view() : line.substr(last_comma + 1);
   out = Put(out, line.substr(0, colon + 1));

@@ -10,6 +10,10 @@
 #include "tavrel.h"
 #include "value_lists.h"
 
+#if TAVREL_SIMD_VALUES
+#include <immintrin.h>
+#endif
+
 namespace tavrel {
 namespace detail {
 
@@ -23,15 +27,221 @@ std::string_view TrimBlanks(std::string_view text) {
   return {first, static_cast<std::size_t>(last - first)};
 }
 
+namespace {
+
+// FieldTable's split from masks of the blanks (BytesEqual), 64 bytes at a
+// time, of the `size` bytes at `p`: the fields' starts from `start[2]` on,
+// and their count.
+[[gnu::noinline]] void SplitLineByBlanks(const char* p, std::size_t size, const char** start,
+                                         int& count_of) {
+  // Of the blanks, 64 bytes at a time, each is a separator but the first
+  // byte of a field, its own: the first of the line and each one after a
+  // separator.
+  int count = 1;
+  std::uint64_t own = 1;  // the bit of a field's first byte in this word
+  for (std::size_t at = 0; at < size; at += 64) {
+    std::uint64_t blanks = BytesEqual(p, at, size, ' ') & ~own;
+    own = blanks >> 63;
+    // Without two blanks in a row, each is a separator; a word holds at most
+    // 32 of them, which reach no field past the 100th from the 68th.
+    if ((blanks & blanks << 1) == 0 && count <= FieldTable::kMaxFields - 32) {
+      const char* const after = p + at + 1;  // after the word's first byte
+      const char** field = start + count;
+      for (; blanks != 0; blanks &= blanks - 1)
+        *++field = after + LowestSet(blanks);
+      count = static_cast<int>(field - start);
+      continue;
+    }
+    own = 0;
+    while (blanks != 0) {
+      const std::size_t next = at + LowestSet(blanks) + 1;
+      if (count == FieldTable::kMaxFields) {
+        // A blank after the 100th field opens field 101, which may stay empty.
+        if (next < size) Raise(err::kSubscript);
+        start[++count] = p + next;
+        start[count + 1] = p + size + 1;
+        count_of = count;
+        return;
+      }
+      start[++count] = p + next;
+      // The blank and the byte after it, the next field's own.
+      const std::uint64_t lowest = blanks & (0 - blanks);
+      blanks &= ~(lowest | lowest << 1);
+      own = lowest >> 63;
+    }
+  }
+  start[count + 1] = p + size + 1;
+  count_of = count;
+}
+
+}  // namespace
+
+#if TAVREL_SIMD_VALUES
+namespace {
+
+// The blanks among the `size` bytes at `p` (16 to 63), one bit a byte: two
+// loads that may overlap, nothing read past them.
+__attribute__((target("avx2"))) inline std::uint64_t BlanksOfShortLine(const char* p,
+                                                                       std::size_t size) {
+  if (size >= 32) {
+    const __m256i blank = _mm256_set1_epi8(' ');
+    const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i last = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + size - 32));
+    const auto first_bits =
+        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(first, blank)));
+    const auto last_bits =
+        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(last, blank)));
+    return first_bits | std::uint64_t{last_bits} << (size - 32);
+  }
+  const __m128i blank = _mm_set1_epi8(' ');
+  const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + size - 16));
+  const auto first_bits =
+      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(first, blank)));
+  const auto last_bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(last, blank)));
+  return first_bits | std::uint64_t{last_bits} << (size - 16);
+}
+
+// FieldTable's split of a line of 16 to 63 bytes at `p` with AVX2, BMI and
+// POPCNT: the fields' starts from `start[2]` on, and their count in
+// `count_of`; a line with two blanks in a row goes to SplitLineByBlanks.
+// Without them each blank separates, at most 31; the count tells where the
+// fields' starts go, and they are taken from the lowest blank on without a
+// test each.  The arguments come in the registers that hold them in the
+// constructor, which only jumps here.
+[[gnu::noinline]] __attribute__((target("avx2,bmi,popcnt"))) void SplitShortLineWide(
+    const char** start, std::size_t size, const char* p, int& count_of) {
+  std::uint64_t blanks = BlanksOfShortLine(p, size) & ~std::uint64_t{1};
+  if ((blanks & blanks << 1) != 0) return SplitLineByBlanks(p, size, start, count_of);
+  const int count = std::popcount(blanks) + 1;
+  const char** const last = start + count;
+  const char* const after = p + 1;
+  auto take = [&](std::ptrdiff_t back) {
+    last[back] = after + LowestSet(blanks);
+    blanks &= blanks - 1;
+  };
+  // The blanks stand apart between the line's second byte and its 63rd:
+  // the count is 1 to 32, and 32 is case 0.
+  switch (count & 31) {
+    case 0:
+      take(-30);
+      [[fallthrough]];
+    case 31:
+      take(-29);
+      [[fallthrough]];
+    case 30:
+      take(-28);
+      [[fallthrough]];
+    case 29:
+      take(-27);
+      [[fallthrough]];
+    case 28:
+      take(-26);
+      [[fallthrough]];
+    case 27:
+      take(-25);
+      [[fallthrough]];
+    case 26:
+      take(-24);
+      [[fallthrough]];
+    case 25:
+      take(-23);
+      [[fallthrough]];
+    case 24:
+      take(-22);
+      [[fallthrough]];
+    case 23:
+      take(-21);
+      [[fallthrough]];
+    case 22:
+      take(-20);
+      [[fallthrough]];
+    case 21:
+      take(-19);
+      [[fallthrough]];
+    case 20:
+      take(-18);
+      [[fallthrough]];
+    case 19:
+      take(-17);
+      [[fallthrough]];
+    case 18:
+      take(-16);
+      [[fallthrough]];
+    case 17:
+      take(-15);
+      [[fallthrough]];
+    case 16:
+      take(-14);
+      [[fallthrough]];
+    case 15:
+      take(-13);
+      [[fallthrough]];
+    case 14:
+      take(-12);
+      [[fallthrough]];
+    case 13:
+      take(-11);
+      [[fallthrough]];
+    case 12:
+      take(-10);
+      [[fallthrough]];
+    case 11:
+      take(-9);
+      [[fallthrough]];
+    case 10:
+      take(-8);
+      [[fallthrough]];
+    case 9:
+      take(-7);
+      [[fallthrough]];
+    case 8:
+      take(-6);
+      [[fallthrough]];
+    case 7:
+      take(-5);
+      [[fallthrough]];
+    case 6:
+      take(-4);
+      [[fallthrough]];
+    case 5:
+      take(-3);
+      [[fallthrough]];
+    case 4:
+      take(-2);
+      [[fallthrough]];
+    case 3:
+      take(-1);
+      [[fallthrough]];
+    case 2:
+      take(0);
+      break;
+    case 1:  // no blank
+      break;
+  }
+  last[1] = p + size + 1;
+  count_of = count;
+}
+
+}  // namespace
+#endif
+
 FieldTable::FieldTable(std::string_view line) {
   const char* const p = line.data();
   const std::size_t size = line.size();
   end_ = p + size;
   start_[1] = p;
-  if ((value_scalers.load(std::memory_order_relaxed) & kSplitFields) == 0) {
+  const unsigned scalers = value_scalers.load(std::memory_order_relaxed);
+  if ((scalers & kSplitFields) == 0) {
     SplitByBytes(line);
     return;
   }
+#if TAVREL_SIMD_VALUES
+  if ((scalers & kScaleWide) != 0 && size - 16 < 64 - 16) {
+    SplitShortLineWide(start_, size, p, count_);
+    return;
+  }
+#endif
   if (size < 64) {
     // The common short line: one word, and without two blanks in a row
     // each blank separates (at most 32 of them, far from field 101).  The
@@ -50,6 +260,7 @@ FieldTable::FieldTable(std::string_view line) {
         field[2] = p + LowestSet(firsts);
         firsts &= firsts - 1;
       }
+      field[1] = end_ + 1;
       count_ = static_cast<int>(field - start_);
       return;
     }
@@ -76,48 +287,12 @@ void FieldTable::SplitByBytes(std::string_view line) {
     }
     start_[++count] = ++p;
   }
+  start_[count + 1] = end_ + 1;
   count_ = count;
 }
 
 void FieldTable::SplitByBlanks(std::string_view line) {
-  // Of the blanks, 64 bytes at a time, each is a separator but the first
-  // byte of a field, its own: the first of the line and each one after a
-  // separator.
-  const char* const p = line.data();
-  const std::size_t size = line.size();
-  int count = 1;
-  std::uint64_t own = 1;  // the bit of a field's first byte in this word
-  for (std::size_t at = 0; at < size; at += 64) {
-    std::uint64_t blanks = BytesEqual(p, at, size, ' ') & ~own;
-    own = blanks >> 63;
-    // Without two blanks in a row, each is a separator; a word holds at most
-    // 32 of them, which reach no field past the 100th from the 68th.
-    if ((blanks & blanks << 1) == 0 && count <= kMaxFields - 32) {
-      const char* const after = p + at + 1;  // after the word's first byte
-      const char** field = start_ + count;
-      for (; blanks != 0; blanks &= blanks - 1)
-        *++field = after + LowestSet(blanks);
-      count = static_cast<int>(field - start_);
-      continue;
-    }
-    own = 0;
-    while (blanks != 0) {
-      const std::size_t next = at + LowestSet(blanks) + 1;
-      if (count == kMaxFields) {
-        // A blank after the 100th field opens field 101, which may stay empty.
-        if (next < size) Raise(err::kSubscript);
-        start_[++count] = p + next;
-        count_ = count;
-        return;
-      }
-      start_[++count] = p + next;
-      // The blank and the byte after it, the next field's own.
-      const std::uint64_t lowest = blanks & (0 - blanks);
-      blanks &= ~(lowest | lowest << 1);
-      own = lowest >> 63;
-    }
-  }
-  count_ = count;
+  SplitLineByBlanks(line.data(), line.size(), start_, count_);
 }
 
 bool RewriteLayer255(std::string& riga) {

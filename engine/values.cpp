@@ -430,6 +430,21 @@ char* WriteDecimal(bool negative, std::uint64_t digits, int fraction, char* out)
   std::uint64_t part = digits % scale;
   if (whole != 0) out = WriteDigits(whole, out);
   if (part == 0) return out;
+  if (std::endian::native == std::endian::little && fraction <= 4) {
+    // The fraction padded with zeros to four digits, two pairs of them in
+    // one word of four bytes, all written; the text ends after the last
+    // digit that is not 0.
+    *out++ = '.';
+    const auto four = static_cast<std::uint32_t>(part * kPowersOfTen[4 - fraction]);
+    const std::uint32_t high = four / 100;
+    std::uint16_t first;
+    std::uint16_t second;
+    std::memcpy(&first, kDigitPairs + 2 * high, 2);
+    std::memcpy(&second, kDigitPairs + 2 * (four - 100 * high), 2);
+    const std::uint32_t text = first | std::uint32_t{second} << 16;
+    std::memcpy(out, &text, 4);
+    return out + 4 - std::countl_zero(text ^ 0x30303030U) / 8;
+  }
   while (part % 10 == 0) {
     part /= 10;
     --fraction;

@@ -104,6 +104,30 @@ TEST_F(ConvertTest, FirstFailingLineInFileOrderWins) {
   }
 }
 
+TEST_F(ConvertTest, LineFeedThatBeginsAReadingBlock) {
+  // Letter records filling the first reading block exactly, so that the
+  // next block begins with a line feed: an empty line of LF lines, data in
+  // CR LF lines (a line of its own when the block's last line is cut there).
+  const std::string banner = std::string(kBannerLine) + "\r\n";
+  for (const bool crlf : {false, true}) {
+    const std::string end = crlf ? "\r\n" : "\n";
+    std::string source;
+    std::string expected = kH35;
+    for (std::size_t left = 1u << 18; left > 0;) {
+      const std::size_t size = left > 200 ? 100 : left;
+      source += "S " + std::string(size - 2 - end.size(), 'x') + end;
+      expected += banner;
+      left -= size;
+    }
+    for (unsigned threads : {1u, 2u}) {
+      SCOPED_TRACE(crlf ? "CR LF" : "LF");
+      EXPECT_TRUE(Convert((crlf ? kH40 : kH40Lf) + source + "\n-it" + end + "-it", threads) ==
+                  expected + (crlf ? "\n-it\r\n" : banner + "-t60\r\n") + "-t60\r\n")
+          << threads;
+    }
+  }
+}
+
 TEST_F(ConvertTest, LongLinesAcrossTheReadingBlocksAreStreamed) {
   // Lengths around multiples of the reading block, so that the carriage
   // return falls at the end of one block and the line feed at the start of

@@ -31,6 +31,16 @@ TEST(LayerLines, PrefixColourShortFieldAndName) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(Transformed(c.line), c.result) << c.line;
+  // The last comma as the last byte of lines of 63 to 65 bytes, and a name
+  // of 1 to 3 bytes after it.
+  for (std::size_t size = 63; size <= 65; ++size) {
+    const std::string head = "-y6:00FF0000,0,0,0,00,3,";
+    const std::string line = head + std::string(size - head.size() - 1, 'n') + ",";
+    EXPECT_EQ(Transformed(line), "-y6:5,3,") << size;
+    EXPECT_EQ(Transformed(line + std::string(size - 62, 'N')),
+              "-y6:5,3," + std::string(size - 62, 'N'))
+        << size;
+  }
 }
 
 TEST(LayerLines, FixedColoursByExactName) {

@@ -110,10 +110,11 @@ std::string SplitOutcome(const std::string& line) {
 }
 
 // The split from masks of the blanks (sixteen bytes at a time, 64 bits a
-// word) gives the fields the byte loop gives: lines of 0 to 102 fields of 0
-// to 20 characters, so that fields and runs of blanks cross every 16- and
-// 64-byte boundary, with single, doubled and tripled blanks, blanks at the
-// start and at the end.
+// word; a short line in 32 with AVX2) gives the fields the byte loop gives:
+// lines of 0 to 102 fields of 0 to 20 characters, so that fields and runs of
+// blanks cross every 16-, 32- and 64-byte boundary, with single, doubled and
+// tripled blanks, blanks at the start and at the end; and lines of
+// one-character fields, as many as their length holds.
 TEST(Tokenizer, SplitFromMasksAsByBytes) {
   std::mt19937 random(101);
   std::vector<std::string> lines;
@@ -134,6 +135,8 @@ TEST(Tokenizer, SplitFromMasksAsByBytes) {
     lines.push_back(std::string(size, ' '));
     lines.push_back("3" + std::string(size, ' '));
   }
+  for (std::string line = "3"; line.size() <= 81; line += " 1")
+    lines.push_back(line);
   lines.push_back(Record('3', 100) + " ");
   lines.push_back(Record('3', 100) + "  ");
   lines.push_back(Record('3', 101));
@@ -142,10 +145,13 @@ TEST(Tokenizer, SplitFromMasksAsByBytes) {
   for (const std::string& line : lines) {
     detail::UseValueScalers(detail::kSplitFields);
     const std::string by_masks = SplitOutcome(line);
+    detail::UseValueScalers(detail::kSplitFields | detail::kScaleWindows | detail::kScaleWide);
+    const std::string by_wide_masks = SplitOutcome(line);
     detail::UseValueScalers(0);
     const std::string by_bytes = SplitOutcome(line);
     EXPECT_EQ(by_masks, by_bytes) << '"' << line << '"';
-    if (by_masks != by_bytes && ++differing == 5) break;
+    EXPECT_EQ(by_wide_masks, by_bytes) << '"' << line << '"';
+    if ((by_masks != by_bytes || by_wide_masks != by_bytes) && ++differing == 5) break;
   }
   detail::UseValueScalers(before);
 }
@@ -188,6 +194,35 @@ TEST(DigitWriter, WholeNumbersAsTheirDecimalText) {
   }
   char text[24];
   EXPECT_EQ(std::string(text, detail::WriteDigits(UINT64_MAX, text)), std::to_string(UINT64_MAX));
+}
+
+// The exact decimal writer against the digits' text with the point put in,
+// the trailing zeros and a whole 0 taken off: every fraction from 0 to 8
+// places, with zeros leading and trailing in it.
+TEST(DigitWriter, ExactDecimalsWithoutTrailingZeros) {
+  for (int fraction = 0; fraction <= 8; ++fraction) {
+    for (std::uint64_t digits : {1ull, 5ull, 10ull, 62ull, 99ull, 100ull, 992ull, 1000ull, 1234ull,
+                                 9990ull, 10001ull, 120300ull, 987654321ull}) {
+      for (bool negative : {false, true}) {
+        std::string expected = std::to_string(digits);
+        if (fraction > 0) {
+          expected.insert(0,
+                          static_cast<std::size_t>(fraction + 1) -
+                              std::min<std::size_t>(expected.size(), fraction + 1),
+                          '0');
+          expected.insert(expected.size() - static_cast<std::size_t>(fraction), ".");
+          while (expected.back() == '0')
+            expected.pop_back();
+          if (expected.back() == '.') expected.pop_back();
+          if (expected.starts_with("0.")) expected.erase(0, 1);
+        }
+        if (negative) expected.insert(0, "-");
+        char text[32];
+        char* const end = detail::WriteDecimal(negative, digits, fraction, text);
+        EXPECT_EQ(std::string(text, end), expected) << digits << " / 10^" << fraction;
+      }
+    }
+  }
 }
 
 }  // namespace
