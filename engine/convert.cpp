@@ -19,6 +19,7 @@
 
 #include "internal.h"
 #include "long_lines.h"
+#include "numeric_records.h"
 #include "platform.h"
 #include "tavrel.h"
 #include "value_lists.h"
@@ -82,13 +83,15 @@ char* DashLine(std::string_view riga, bool decimal_point, char* out) {
 }
 
 // The handler of a line by its first byte (that of an empty line is its line
-// end): numeric records straight to theirs, the lines that no "-y255" can
-// begin straight to TransformInto.
+// end): numeric records straight to their record type's, the lines that no
+// "-y255" can begin straight to TransformInto.
 using LineHandler = char* (*)(std::string_view, bool, char*);
 constexpr auto kLineHandlers = [] {
+  constexpr LineHandler kRecords[] = {Record0Line, Record1Line, Record2Line, Record3Line,
+                                      Record4Line, nullptr,     Record6Line};
   std::array<LineHandler, 256> handlers{};
   for (std::size_t c = 0; c < handlers.size(); ++c) {
-    handlers[c] = IsNumericKey(static_cast<char>(c)) ? NumericRecord
+    handlers[c] = IsNumericKey(static_cast<char>(c)) ? kRecords[c - '0']
                   : c == '-'                         ? DashLine
                                                      : TransformInto;
   }

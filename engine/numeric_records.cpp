@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "internal.h"
+#include "numeric_records.h"
 #include "record_fields.h"
 #include "tavrel.h"
 #include "value_lists.h"
@@ -74,7 +75,8 @@ template <std::size_t kWidth>
 }
 
 template <std::size_t kWidth>
-[[gnu::noinline]] char* PrefixAndList(std::string_view line, bool decimal_point, char* out) {
+[[gnu::always_inline]] inline char* PrefixAndList(std::string_view line, bool decimal_point,
+                                                  char* out) {
   // The fields are not used, but more than 100 of them is an error; that
   // takes more than 200 characters.
   if (line.size() > 2 * FieldTable::kMaxFields) {
@@ -293,32 +295,50 @@ char* Record6(std::string_view line, const FieldTable& f, bool decimal_point, ch
   return FieldsFromAndTrim(8, f, out);
 }
 
-// Records "2" to "6", which read their fields; apart, so that records "0"
-// and "1" do not save the registers these use.
-[[gnu::noinline]] char* FieldRecord(std::string_view line, bool decimal_point, char* out) {
-  const FieldTable fields(line);
-  switch (line.front()) {
-    case '2':
-      return Record2(line, fields, decimal_point, out);
-    case '3':
-      return Record3(line, fields, decimal_point, out);
-    case '4':
-      return Record4(line, fields, decimal_point, out);
-    default:  // '6'
-      return Record6(line, fields, decimal_point, out);
-  }
+}  // namespace
+
+char* Record0Line(std::string_view line, bool decimal_point, char* out) {
+  return PrefixAndList<6>(line, decimal_point, out);
 }
 
-}  // namespace
+char* Record1Line(std::string_view line, bool decimal_point, char* out) {
+  return PrefixAndList<4>(line, decimal_point, out);
+}
+
+char* Record2Line(std::string_view line, bool decimal_point, char* out) {
+  const FieldTable fields(line);
+  return Record2(line, fields, decimal_point, out);
+}
+
+char* Record3Line(std::string_view line, bool decimal_point, char* out) {
+  const FieldTable fields(line);
+  return Record3(line, fields, decimal_point, out);
+}
+
+char* Record4Line(std::string_view line, bool decimal_point, char* out) {
+  const FieldTable fields(line);
+  return Record4(line, fields, decimal_point, out);
+}
+
+char* Record6Line(std::string_view line, bool decimal_point, char* out) {
+  const FieldTable fields(line);
+  return Record6(line, fields, decimal_point, out);
+}
 
 char* NumericRecord(std::string_view line, bool decimal_point, char* out) {
   switch (line.front()) {
     case '0':
-      return PrefixAndList<6>(line, decimal_point, out);
+      return Record0Line(line, decimal_point, out);
     case '1':
-      return PrefixAndList<4>(line, decimal_point, out);
-    default:
-      return FieldRecord(line, decimal_point, out);
+      return Record1Line(line, decimal_point, out);
+    case '2':
+      return Record2Line(line, decimal_point, out);
+    case '3':
+      return Record3Line(line, decimal_point, out);
+    case '4':
+      return Record4Line(line, decimal_point, out);
+    default:  // '6'
+      return Record6Line(line, decimal_point, out);
   }
 }
 
