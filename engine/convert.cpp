@@ -49,8 +49,10 @@ struct Block {
 // Room reserved in a block's output at a time, so that most lines need no
 // look at the buffer.
 constexpr std::size_t kOutputRoom = 256 * 1024;
+// The line end is written as one word of four bytes, the last two of no use.
+constexpr std::size_t kLineEndStore = 4;
 // What a line's 3.5 text and line end take beyond twice its length.
-constexpr std::size_t kLineExtra = LineBound(0) + kLineEnd.size();
+constexpr std::size_t kLineExtra = LineBound(0) + kLineEndStore;
 
 // The output room for a line: a line of `length` bytes fits when twice its
 // length, added to where it is written, is no more than `fits`, the end of
@@ -60,16 +62,21 @@ bool Fits(const char* at, std::size_t length, std::uintptr_t fits) {
   return reinterpret_cast<std::uintptr_t>(at) + 2 * length <= fits;
 }
 
+// Where a block's output goes on and the end of its room, as Fits takes it.
+struct Room {
+  char* out;
+  std::uintptr_t fits;
+};
+
 // Room for a line of `length` bytes after `out` in `output`: the output
-// committed up to `out`, room reserved again and `fits` moved.
-[[gnu::noinline]] char* MoreRoom(ByteBuffer& output, char* out, std::size_t length,
-                                 std::uintptr_t& fits) {
+// committed up to `out` and room reserved again.  Returned whole, so that
+// the block loop keeps both in registers.
+[[gnu::noinline]] Room MoreRoom(ByteBuffer& output, char* out, std::size_t length) {
   output.Commit(out);
   const std::size_t bound = 2 * length + kLineExtra;
   const std::size_t want = bound > kOutputRoom ? bound : kOutputRoom;
   out = output.Reserve(want);
-  fits = reinterpret_cast<std::uintptr_t>(out) + (want - kLineExtra);
-  return out;
+  return {out, reinterpret_cast<std::uintptr_t>(out) + (want - kLineExtra)};
 }
 
 // A line that begins with "-": a "-y255" line rewritten first.
@@ -147,10 +154,15 @@ template <bool kWide>
     auto line = [&](const char* start, const char* end, char* at) {
       ++lines;
       const auto length = static_cast<std::size_t>(end - start);
-      if (!Fits(at, length, fits)) [[unlikely]]
-        at = MoreRoom(block.output, at, length, fits);
+      if (!Fits(at, length, fits)) [[unlikely]] {
+        const Room room = MoreRoom(block.output, at, length);
+        at = room.out;
+        fits = room.fits;
+      }
       at = kLineHandlers[static_cast<unsigned char>(*start)]({start, length}, decimal_point, at);
-      std::memcpy(at, kLineEnd.data(), kLineEnd.size());
+      static_assert(kLineEnd.size() == 2);
+      constexpr char kLineEndWord[kLineEndStore] = {kLineEnd[0], kLineEnd[1]};
+      std::memcpy(at, kLineEndWord, kLineEndStore);
       return at + kLineEnd.size();
     };
     // Positions as pointers into the block: fewer registers than its
