@@ -187,13 +187,23 @@ bool WriteScaledShort(const ShortDecimal& number, std::string_view text, bool de
   return nullptr;
 }
 
-// The bytes a scaled short decimal keeps of its digits (those before the
-// point and three after it), by their count: 0 to 8 bytes, and none past
-// eight, which leaves more than five whole digits to the general way.
-inline constexpr auto kKeptBytes = [] {
-  std::array<std::uint64_t, 12> masks{};
-  for (std::size_t i = 0; i <= 8; ++i)
-    masks[i] = i == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * i)) - 1;
+// The masks ScaledFieldInRoom takes, in one table so that one address
+// reaches them all: from 0 the low `i` bytes of a word (0 to 8); from
+// kKeptAt, by the place of the point (0 to 8), the bytes a scaled short
+// decimal keeps of its digits (those before the point and three after it),
+// and none for more than five whole digits, which the general way takes;
+// from kKeptZerosAt the same bytes as the text "0".
+inline constexpr std::size_t kKeptAt = 16, kKeptZerosAt = 32;
+inline constexpr auto kFieldMasks = [] {
+  std::array<std::uint64_t, 48> masks{};
+  const auto low = [](std::size_t i) {
+    return i >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * i)) - 1;
+  };
+  for (std::size_t i = 0; i <= 8; ++i) {
+    masks[i] = low(i);
+    masks[kKeptAt + i] = i + 3 <= 8 ? low(i + 3) : 0;
+    masks[kKeptZerosAt + i] = masks[kKeptAt + i] & kZeros;
+  }
   return masks;
 }();
 
@@ -208,7 +218,8 @@ inline constexpr auto kKeptBytes = [] {
   const std::size_t size = text.size();
   if (size - 1 >= 8) return ScaledShortField(text, end, decimal_point, out);
   constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-  const std::uint64_t values = (LoadWord(p) ^ kZeros) & kLowBytes[size];
+  const std::uint64_t* const masks = kFieldMasks.data();
+  const std::uint64_t values = (LoadWord(p) ^ kZeros) & masks[size];
   // A high bit in each byte other than a digit (whose value is not 0 to 9);
   // those past the field are 0.  A byte from 0x8A up carries into the next,
   // which may then count as another: either way the field is not common.
@@ -221,17 +232,16 @@ inline constexpr auto kKeptBytes = [] {
       return ScaledShortField(text, end, decimal_point, out);
     }
   }
-  const std::size_t whole_plus_3 = point + 3;
   // The digits without the point; those past the last are 0, so that the
   // first three decimals are kept, the missing ones 0.
-  const std::uint64_t digits = (values & kLowBytes[point]) | ((values >> 8) & ~kLowBytes[point]);
-  const std::uint64_t kept_bytes = kKeptBytes[whole_plus_3];
-  const std::uint64_t kept = digits & kept_bytes;
+  const std::uint64_t digits = (values & masks[point]) | ((values >> 8) & ~masks[point]);
+  const std::uint64_t kept = digits & masks[kKeptAt + point];
   // Below a thousandth, or more than five whole digits: the general way.
   if (kept == 0) return ScaledShortField(text, end, decimal_point, out);
-  const std::size_t zeros = LowestSet(kept) / 8;
-  StoreWord(((digits | kZeros) & kept_bytes) >> (8 * zeros), out);
-  return out + whole_plus_3 - zeros;
+  // The bits of the leading zeros, whole bytes.
+  const std::size_t zeros = LowestSet(kept) & ~std::size_t{7};
+  StoreWord((kept | masks[kKeptZerosAt + point]) >> zeros, out);
+  return out + point + 3 - zeros / 8;
 }
 
 // ScaledFieldInRoom of a field anywhere in the line.
