@@ -25,16 +25,17 @@ namespace {
 }
 
 // Records "0" and "1": a prefix of `kWidth` characters, then one value list;
-// the field count checked by the caller.
-template <std::size_t kWidth>
+// the field count checked by the caller.  With `kLong` the caller knows that
+// the line has at least eight characters.
+template <std::size_t kWidth, bool kLong = false>
 [[gnu::always_inline]] inline char* PrefixAndListCounted(std::string_view line, bool decimal_point,
                                                          char* out) {
-  if (line.size() < kWidth) Raise(err::kInvalidArgument);
+  if (!kLong && line.size() < kWidth) Raise(err::kInvalidArgument);
   // The prefix copied whole, then its blanks at the end taken back; it
   // begins with the record type, which stops the search.
   const char* const p = line.data();
   std::size_t kept = kWidth;
-  if (line.size() >= 8) {
+  if (kLong || line.size() >= 8) {
     // Eight bytes copied; the last of the prefix's that is not a blank
     // found in one word.
     const std::uint64_t word = LoadWord(p);
@@ -66,11 +67,12 @@ template <std::size_t kWidth>
   return WriteScaled({first, size}, decimal_point, out);
 }
 
-// A line of more than 200 characters, which may have more than 100 fields
-// (error 9); apart, so that the common case saves no registers for the call.
+// A line of fewer than eight characters, or of more than 200, which may
+// have more than 100 fields (error 9); apart, so that the common case saves
+// no registers for the call.
 template <std::size_t kWidth>
-[[gnu::noinline]] char* LongPrefixAndList(std::string_view line, bool decimal_point, char* out) {
-  CheckFieldCount(line);
+[[gnu::noinline]] char* UnusualPrefixAndList(std::string_view line, bool decimal_point, char* out) {
+  if (line.size() > 2 * FieldTable::kMaxFields) CheckFieldCount(line);
   return PrefixAndListCounted<kWidth>(line, decimal_point, out);
 }
 
@@ -78,11 +80,12 @@ template <std::size_t kWidth>
 [[gnu::always_inline]] inline char* PrefixAndList(std::string_view line, bool decimal_point,
                                                   char* out) {
   // The fields are not used, but more than 100 of them is an error; that
-  // takes more than 200 characters.
-  if (line.size() > 2 * FieldTable::kMaxFields) {
-    return LongPrefixAndList<kWidth>(line, decimal_point, out);
+  // takes more than 200 characters.  The common line, of 8 to 200, in one
+  // test.
+  if (line.size() - 8 > 2 * FieldTable::kMaxFields - 8) {
+    return UnusualPrefixAndList<kWidth>(line, decimal_point, out);
   }
-  return PrefixAndListCounted<kWidth>(line, decimal_point, out);
+  return PrefixAndListCounted<kWidth, true>(line, decimal_point, out);
 }
 
 // WriteRadOn<256>, apart: inline, record 2's three angles would cost more
