@@ -75,7 +75,7 @@ char* TrimEnd(char* out) {
 // Fields `first` to the field count, each followed by a blank, then the
 // blanks at the end of the whole result removed.  A blank after the 100th
 // field opens field 101, which is past the field table.
-char* FieldsFromAndTrim(int first, const FieldTable& f, char* out) {
+[[gnu::always_inline]] inline char* FieldsFromAndTrim(int first, const FieldTable& f, char* out) {
   if (f.count() >= first) {
     if (f.count() > FieldTable::kMaxFields) Raise(err::kSubscript);
     out = Put(out, f.From(first));
