@@ -61,14 +61,15 @@ double Nearest(const FixedDecimal& d) {
 // places), without a call: the same limits, then whether `value` is the
 // double nearest to the sum or one of its two neighbours.
 [[gnu::always_inline]] inline bool IsTextOfSum(double value, const ExactDecimal& sum) {
-  if (sum.digits >= kPowersOfTen[15] ||
-      (sum.fraction > 4 && sum.digits < kPowersOfTen[sum.fraction - 4])) {
-    return false;
-  }
+  // The least sum of each count of places (from five on; none below).
+  static constexpr std::uint64_t kLeast[] = {0, 0, 0, 0, 0, 10, 100, 1000, 10000, 100000};
+  // Tests combined without a jump each: which of them holds depends on the
+  // values.
+  if ((sum.digits >= kPowersOfTen[15]) | (sum.digits < kLeast[sum.fraction])) return false;
   const double size = static_cast<double>(sum.digits) / kDoublePowers[sum.fraction];
   const std::uint64_t apart = std::bit_cast<std::uint64_t>(value) -
                               std::bit_cast<std::uint64_t>(sum.negative ? -size : size);
-  return apart == 0 || (sum.digits != 0 && (apart == 1 || apart == ~std::uint64_t{0}));
+  return apart + 1 <= 2 && ((apart == 0) | (sum.digits != 0));
 }
 
 // A text position moved by its anchor (see Record4): the exact decimal of
