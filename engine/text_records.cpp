@@ -61,14 +61,15 @@ double Nearest(const FixedDecimal& d) {
 // places), without a call: the same limits, then whether `value` is the
 // double nearest to the sum or one of its two neighbours.
 [[gnu::always_inline]] inline bool IsTextOfSum(double value, const ExactDecimal& sum) {
-  if (sum.digits >= kPowersOfTen[15] ||
-      (sum.fraction > 4 && sum.digits < kPowersOfTen[sum.fraction - 4])) {
-    return false;
-  }
+  // The least sum of each count of places (from five on; none below).
+  static constexpr std::uint64_t kLeast[] = {0, 0, 0, 0, 0, 10, 100, 1000, 10000, 100000};
+  // Tests combined without a jump each: which of them holds depends on the
+  // values.
+  if ((sum.digits >= kPowersOfTen[15]) | (sum.digits < kLeast[sum.fraction])) return false;
   const double size = static_cast<double>(sum.digits) / kDoublePowers[sum.fraction];
   const std::uint64_t apart = std::bit_cast<std::uint64_t>(value) -
                               std::bit_cast<std::uint64_t>(sum.negative ? -size : size);
-  return apart == 0 || (sum.digits != 0 && (apart == 1 || apart == ~std::uint64_t{0}));
+  return apart + 1 <= 2 && ((apart == 0) | (sum.digits != 0));
 }
 
 // A text position moved by its anchor (see Record4): the exact decimal of
@@ -236,20 +237,36 @@ char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& fi
       decimal_point, out);
 }
 
-// Shifted of a field and its size (`step` 3: none) that are short decimals
-// whose shift's number text is their exact sum: that sum.  False for any
-// other, which the general way takes.
+// Shifted of a field and its size (`step` 3: none, and `read` untouched)
+// that are short decimals whose shift's number text is their exact sum:
+// that sum, and the size's value in `read`.  False for any other, which the
+// general way takes.
 [[gnu::always_inline]] inline bool ShiftedShort(std::string_view field, int step,
-                                                std::string_view size, ExactDecimal& sum) {
+                                                std::string_view size, ExactDecimal& sum,
+                                                FixedDecimal& read) {
   FixedDecimal a;
   FixedDecimal b = kFixedShiftDecimal;
   if (!ReadField(field, a) || (step != 3 && !ReadField(size, b))) return false;
+  if (step != 3) read = b;
   const double shifted = ShortShift(a, step, b, sum);
   if (shifted == 0.0) {
     sum = {true, false, 0, 0};  // the text "0"
     return true;
   }
   return IsTextOfSum(shifted, sum);
+}
+
+// Moltiplica of a field already read as the short decimal `d`, without
+// reading its text again: its thousandths, for the values from a thousandth
+// with at most three places and five whole digits; nullptr, with nothing
+// written, for the others (0 keeps its text, a negative value depends on the
+// separator).
+[[gnu::always_inline]] inline char* ScaledRead(const FixedDecimal& d, char* out) {
+  static constexpr std::int64_t kThousandths[] = {1000, 100, 10, 1};
+  if (d.value <= 0 || d.fraction > 3) return nullptr;
+  const std::int64_t thousandths = d.value * kThousandths[d.fraction];
+  if (thousandths >= std::int64_t{100'000'000}) return nullptr;
+  return WriteDigits(static_cast<std::uint64_t>(thousandths), out);
 }
 
 // A shifted text's fields 3 to 6 (see Record4) with its prefix, in the
@@ -267,12 +284,19 @@ char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& fi
   const std::string_view width = FieldOf(f, 6);
   ExactDecimal x;
   ExactDecimal y;
-  if (x_step != 0 && !ShiftedShort(field4, x_step, width, x)) return nullptr;
-  if (y_step != 0 && !ShiftedShort(field5, y_step, height, y)) return nullptr;
+  // The sizes the shifts read; none (0) is scaled from its text.
+  FixedDecimal height_read;
+  FixedDecimal width_read;
+  if (x_step != 0 && !ShiftedShort(field4, x_step, width, x, width_read)) return nullptr;
+  if (y_step != 0 && !ShiftedShort(field5, y_step, height, y, height_read)) return nullptr;
   out = PutPrefix4(line, out);
   *out++ = ' ';
-  out = ScaledField(height, end, decimal_point, out);
-  if (out == nullptr) return nullptr;
+  if (char* const scaled = ScaledRead(height_read, out)) {
+    out = scaled;
+  } else {
+    out = ScaledField(height, end, decimal_point, out);
+    if (out == nullptr) return nullptr;
+  }
   *out++ = ' ';
   out =
       x_step != 0 ? ScaledSum(x, decimal_point, out) : ScaledField(field4, end, decimal_point, out);
@@ -282,6 +306,7 @@ char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& fi
       y_step != 0 ? ScaledSum(y, decimal_point, out) : ScaledField(field5, end, decimal_point, out);
   if (out == nullptr) return nullptr;
   *out++ = ' ';
+  if (char* const scaled = ScaledRead(width_read, out)) return scaled;
   return ScaledField(width, end, decimal_point, out);
 }
 
@@ -347,6 +372,28 @@ char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& fi
   return out;
 }
 
+// FieldsFromAndTrim(10, f, out) for the common tail: 1 to 16 bytes not
+// ending in a blank (nothing to trim) in a line of at least sixteen, copied
+// without a jump by its size: the line's last sixteen bytes moved down to
+// the tail's start, written with what follows them (the output has room).
+[[gnu::always_inline]] inline char* TextTail(std::string_view line, const FieldTable& f,
+                                             char* out) {
+  const char* const end = line.data() + line.size();
+  if (f.count() >= 10 && f.count() <= FieldTable::kMaxFields && line.size() >= 16 &&
+      end[-1] != ' ') {
+    const std::string_view tail = f.From(10);
+    if (tail.size() <= 16) {
+      const unsigned __int128 last =
+          static_cast<unsigned __int128>(LoadWord(end - 8)) << 64 | LoadWord(end - 16);
+      const unsigned __int128 moved = last >> (8 * (16 - tail.size()));
+      StoreWord(static_cast<std::uint64_t>(moved), out);
+      StoreWord(static_cast<std::uint64_t>(moved >> 64), out + 8);
+      return out + tail.size();
+    }
+  }
+  return FieldsFromAndTrim(10, f, out);
+}
+
 }  // namespace
 
 // The text record: anchoring folded into the text position.  The anchor
@@ -372,7 +419,7 @@ char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& fi
   *out++ = ' ';
   out = WriteRadOn<32768>(f[7], out);
   *out++ = ' ';
-  return FieldsFromAndTrim(10, f, out);
+  return TextTail(line, f, out);
 }
 
 }  // namespace tavrel::detail

@@ -185,7 +185,8 @@ TEST(Differential, ValueListEdges) {
 }
 
 // Pads and texts of the usual shape, where the pad size and the anchor shift
-// compute new values: random decimals of up to 7 places, every anchor code.
+// compute new values: random decimals of up to 7 places, every anchor code,
+// texts' tails of every kind.
 TEST(Differential, RandomPadsAndTexts) {
   std::mt19937 random(35);
   auto decimal = [&] {
@@ -196,10 +197,14 @@ TEST(Differential, RandomPadsAndTexts) {
       text += static_cast<char>('0' + random() % 10);
     return text;
   };
+  // Texts' tails of 1 to 17 bytes, some ending in blanks or empty.
+  const std::string tails[] = {"NAME", "N", "NAME AND MORE 16", "NAME AND MORE 17.", "TWO  ",
+                               "",     " "};
   std::vector<std::string> lines;
   for (int i = 0; i < 50000; ++i) {
     lines.push_back("4 1 " + decimal() + " " + decimal() + " " + decimal() + " " + decimal() +
-                    " 90 " + std::to_string(random() % 17) + " 0 NAME");
+                    " 90 " + std::to_string(random() % 17) + " 0 " +
+                    tails[random() % std::size(tails)]);
     lines.push_back("3 " + decimal() + " " + (random() % 2 == 0 ? "0" : decimal()) + " " +
                     decimal() + " " + decimal() + " " + decimal() + " " + decimal() + " " +
                     decimal() + " " + std::to_string(random() % 4 * 90) + " 1 U1");
