@@ -46,25 +46,30 @@ constexpr std::size_t LineBound(std::size_t size) {
   return 2 * size + kComputedRoom;
 }
 
+// Copies the `size` bytes (at most 16) at `from` to `out` without a call:
+// two overlapping copies of 8 or 4 bytes, else the first, middle and last
+// byte (of one to three, some the same).
+[[gnu::always_inline]] inline void CopyShort(char* out, const char* from, std::size_t size) {
+  if (size >= 8) {
+    std::memcpy(out, from, 8);
+    std::memcpy(out + size - 8, from + size - 8, 8);
+  } else if (size >= 4) {
+    std::memcpy(out, from, 4);
+    std::memcpy(out + size - 4, from + size - 4, 4);
+  } else if (size != 0) {
+    out[0] = from[0];
+    out[size / 2] = from[size / 2];
+    out[size - 1] = from[size - 1];
+  }
+}
+
 // Copies `text` to `out` and returns the end of the copy.
 inline char* Put(char* out, std::string_view text) {
   const std::size_t size = text.size();
   const char* from = text.data();
   if (size <= 16) {
-    // Short pieces, the most common, without a call: two overlapping
-    // copies of 8 or 4 bytes, else the first, middle and last byte (of one
-    // to three, some the same).
-    if (size >= 8) {
-      std::memcpy(out, from, 8);
-      std::memcpy(out + size - 8, from + size - 8, 8);
-    } else if (size >= 4) {
-      std::memcpy(out, from, 4);
-      std::memcpy(out + size - 4, from + size - 4, 4);
-    } else if (size != 0) {
-      out[0] = from[0];
-      out[size / 2] = from[size / 2];
-      out[size - 1] = from[size - 1];
-    }
+    // Short pieces, the most common, without a call.
+    CopyShort(out, from, size);
     return out + size;
   }
   if (size <= 32) {

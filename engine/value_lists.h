@@ -1,6 +1,7 @@
 // Pieces shared by the number reader and writers (values.cpp), the
 // scalers of value lists (value_lists.cpp, value_lists_simd.cpp) and the
-// readers of the records' own fields (numeric_records.cpp, angles.cpp).
+// readers of the records' own fields (numeric_records.cpp, text_records.cpp,
+// record_fields.h, angles.cpp).
 #pragma once
 
 #include <algorithm>

@@ -256,16 +256,8 @@ __attribute__((target("ssse3"))) inline void CopyPadded(const char* list, std::s
   if (size >= 16) {
     std::memcpy(image, list, 16);
     std::memcpy(image + size - 16, list + size - 16, 16);
-  } else if (size >= 8) {
-    std::memcpy(image, list, 8);
-    std::memcpy(image + size - 8, list + size - 8, 8);
-  } else if (size >= 4) {
-    std::memcpy(image, list, 4);
-    std::memcpy(image + size - 4, list + size - 4, 4);
-  } else if (size != 0) {
-    image[0] = list[0];
-    image[size / 2] = list[size / 2];
-    image[size - 1] = list[size - 1];
+  } else {
+    CopyShort(image, list, size);
   }
 }
 
