@@ -185,15 +185,22 @@ template <bool kWide>
   {
     char image[kImage];
     const char* bytes;
-    WindowBytes in = ClassifyAt<kWide>(list, end, image, bytes, false);
-    const bool comma = in.commas != 0;
-    if ((comma ? in.blanks : in.commas) == 0) {
-      in.blanks |= std::uint64_t{1} << left;
-      const std::uint64_t seps = in.commas | in.blanks;
+    const WindowBytes in = ClassifyAt<kWide>(list, end, image, bytes, false);
+    // Apart for each separator, so that each keeps only its own set.
+    const auto scale = [&]<bool kComma>(std::uint64_t seps) __attribute__((always_inline)) {
+      seps |= std::uint64_t{1} << left;
       const auto [other, dropped, no_decimals] = CommonMasksOf(in, seps);
-      if (LowBits<kWide>(other, static_cast<unsigned>(left) + 1) == 0)
-        return PackTokens<kWide>(comma, bytes, dropped, no_decimals, seps, 0, out) - 1;
+      if (LowBits<kWide>(other, static_cast<unsigned>(left) + 1) != 0)
+        return static_cast<char*>(nullptr);
+      return PackTokensIn<kComma, kWide>(bytes, dropped, no_decimals, seps, 0, out) - 1;
+    };
+    char* scaled = nullptr;
+    if (in.commas != 0) {
+      if (in.blanks == 0) scaled = scale.template operator()<true>(in.commas);
+    } else {
+      scaled = scale.template operator()<false>(in.blanks);
     }
+    if (scaled != nullptr) return scaled;
   }
   if constexpr (kWide) {
     return ScaleMediumWideFrom(list, end, decimal_point, blocks, out);
@@ -216,31 +223,34 @@ template <bool kWide>
     const char* bytes;
     const char* last_bytes;
     const WindowBytes in = ClassifyAt<kWide>(list, end, image, bytes, false);
-    const bool comma = in.commas != 0;
-    const std::uint64_t seps = in.commas | in.blanks;
-    if ((comma ? in.blanks : in.commas) == 0 && seps != 0) {
+    // Apart for each separator, so that each keeps only its own sets.
+    const auto scale = [&]<bool kComma>(std::uint64_t seps, std::uint64_t others)
+        __attribute__((always_inline)) -> char* {
+      if (others != 0 || seps == 0) return nullptr;
       // The tokens whose separator the first window holds, then the rest.
       const std::size_t s = 64 - static_cast<std::size_t>(std::countl_zero(seps));
       const char* const p = list + s;
       const std::size_t left = static_cast<std::size_t>(end - p);
-      if (left < kWindow) {
-        const WindowBytes last = ClassifyAt<kWide>(p, end, last_image, last_bytes, false);
-        if ((comma ? last.blanks : last.commas) == 0) {
-          const std::uint64_t last_seps = last.commas | last.blanks | std::uint64_t{1} << left;
-          const CommonMasksOf2<Masks2> masks = CommonMasksOfSets<Masks2>(
-              Masks2{in.digits, last.digits}, Masks2{in.zeros, last.zeros},
-              Masks2{in.points, last.points}, Masks2{seps, last_seps});
-          if ((LowBits<kWide>(masks.other[0], static_cast<unsigned>(s)) |
-               LowBits<kWide>(masks.other[1], static_cast<unsigned>(left) + 1)) == 0) {
-            char* const o = PackTokens<kWide>(comma, bytes, masks.dropped[0], masks.no_decimals[0],
-                                              seps, 0, out);
-            return PackTokens<kWide>(comma, last_bytes, masks.dropped[1], masks.no_decimals[1],
-                                     last_seps, 0, o) -
-                   1;
-          }
-        }
-      }
-    }
+      if (left >= kWindow) return nullptr;
+      const WindowBytes last = ClassifyAt<kWide>(p, end, last_image, last_bytes, false);
+      if ((kComma ? last.blanks : last.commas) != 0) return nullptr;
+      const std::uint64_t end_bit = std::uint64_t{1} << left;
+      const std::uint64_t last_seps = (kComma ? last.commas : last.blanks) | end_bit;
+      const CommonMasksOf2<Masks2> masks =
+          CommonMasksOfSets<Masks2>(Masks2{in.digits, last.digits}, Masks2{in.zeros, last.zeros},
+                                    Masks2{in.points, last.points}, Masks2{seps, last_seps});
+      if ((LowBits<kWide>(masks.other[0], static_cast<unsigned>(s)) |
+           LowBits<kWide>(masks.other[1], static_cast<unsigned>(left) + 1)) != 0)
+        return nullptr;
+      char* const o =
+          PackTokensIn<kComma, kWide>(bytes, masks.dropped[0], masks.no_decimals[0], seps, 0, out);
+      return PackTokensIn<kComma, kWide>(last_bytes, masks.dropped[1], masks.no_decimals[1],
+                                         last_seps, 0, o) -
+             1;
+    };
+    char* const scaled = in.commas != 0 ? scale.template operator()<true>(in.commas, in.blanks)
+                                        : scale.template operator()<false>(in.blanks, 0);
+    if (scaled != nullptr) return scaled;
   }
   if constexpr (kWide) {
     return ScaleMediumWideFrom(list, end, decimal_point, blocks, out);
