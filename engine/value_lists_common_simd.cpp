@@ -61,7 +61,8 @@ template <class Mask>
   long_tokens &= long_tokens << 2;
   long_tokens &= long_tokens << 4;
   const Mask leading = (carried ^ lead) & lead;
-  return {~(digits | points | seps) | (points & ~from_point) | (first & (seps | past_third)) |
+  // Any byte but a digit, a separator or a token's first point is another.
+  return {~(digits | seps | (points & from_point)) | (first & (seps | past_third)) |
               (long_tokens & (not_seps << 8)),
           ~digits | past_third | leading, ~decimals | past_third};
 }
@@ -225,7 +226,8 @@ template <bool kWide>
     const WindowBytes in = ClassifyAt<kWide>(list, end, image, bytes, false);
     // Apart for each separator, so that each keeps only its own sets.
     const auto scale = [&]<bool kComma>(std::uint64_t seps, std::uint64_t others)
-        __attribute__((always_inline)) -> char* {
+                           __attribute__((always_inline))
+                               ->char* {
       if (others != 0 || seps == 0) return nullptr;
       // The tokens whose separator the first window holds, then the rest.
       const std::size_t s = 64 - static_cast<std::size_t>(std::countl_zero(seps));
