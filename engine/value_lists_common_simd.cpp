@@ -56,14 +56,15 @@ template <class Mask>
   const Mask lead = zeros | points;
   const Mask carried = lead + (starts & lead);
   const Mask first = (carried | starts) & ~lead;
-  // A byte with eight more before it and no separator among them.
+  // A byte with seven more before it and no separator among them; two
+  // such in a row are in a token of more than eight bytes.
   Mask long_tokens = not_seps & (not_seps << 1);
   long_tokens &= long_tokens << 2;
   long_tokens &= long_tokens << 4;
   const Mask leading = (carried ^ lead) & lead;
   // Any byte but a digit, a separator or a token's first point is another.
   return {~(digits | seps | (points & from_point)) | (first & (seps | past_third)) |
-              (long_tokens & (not_seps << 8)),
+              (long_tokens & (long_tokens << 1)),
           ~digits | past_third | leading, ~decimals | past_third};
 }
 using CommonMasks = CommonMasksOf2<std::uint64_t>;
