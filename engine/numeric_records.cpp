@@ -219,9 +219,26 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
     char* const sized = out + 4;
     if (FixedDecimal d; ReadFieldIn(field2, end, d)) {
       d.value *= 16;
-      const ExactDecimal exact = Exact(d);
       out = sized;
-      if (!WriteExactText(exact, out)) out = WriteNumberText(ExactValue(exact), exact, sized);
+      if (d.value > 0 && d.fraction <= 4 &&
+          d.value < static_cast<std::int64_t>(kPowersOfTen[d.fraction + 4])) {
+        // The usual size, below 10^4 with up to four places: its eight
+        // digits (leading zeros included), those of the whole part without
+        // the leading zeros, then the places up to the last that is not 0.
+        const std::uint64_t digits = EightDigits(static_cast<std::uint64_t>(d.value));
+        const auto whole = static_cast<std::size_t>(8 - d.fraction);
+        if (const std::size_t zeros = LowestSet(digits) / 8; zeros < whole) {
+          StoreWord((digits | kZeros) >> (8 * zeros), out);
+          out += whole - zeros;
+        }
+        if (const std::uint64_t places = d.fraction == 0 ? 0 : digits >> (8 * whole); places != 0) {
+          *out = '.';
+          StoreWord(places | kZeros, out + 1);
+          out += 2 + (63 - static_cast<std::size_t>(std::countl_zero(places))) / 8;
+        }
+      } else if (const ExactDecimal exact = Exact(d); !WriteExactText(exact, out)) {
+        out = WriteNumberText(ExactValue(exact), exact, sized);
+      }
     } else {
       out = WriteNumberText(Checked(ReadNumber(field2) * 16.0), {}, sized);
     }
