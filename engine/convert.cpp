@@ -240,16 +240,19 @@ void TransformBlock(Block& block, bool decimal_point, bool crlf) {
   TransformBlockNarrow(block, decimal_point, crlf);
 }
 
-// Threads that transform the blocks handed to them, in any order.
+// Threads that transform the blocks handed to them, in any order.  The
+// caller is one of the `threads`: while it waits for a block it transforms
+// those not yet taken, so that no more threads run than were asked for.
 class BlockPool {
  public:
   BlockPool(unsigned threads, bool decimal_point, bool crlf)
       : decimal_point_(decimal_point), crlf_(crlf) {
     // As many as can be started (memory or a process limit may refuse
     // some): with none the caller transforms every block itself.
-    threads_.reserve(threads);
+    const unsigned helpers = threads > 1 ? threads - 1 : 0;
+    threads_.reserve(helpers);
     try {
-      for (unsigned i = 0; i < threads; ++i)
+      for (unsigned i = 0; i < helpers; ++i)
         threads_.emplace_back([this] { Work(); });
     } catch (const std::system_error&) {
     } catch (const std::bad_alloc&) {
@@ -267,8 +270,8 @@ class BlockPool {
   BlockPool(const BlockPool&) = delete;
   BlockPool& operator=(const BlockPool&) = delete;
 
-  // The threads that could be started.
-  unsigned threads() const { return static_cast<unsigned>(threads_.size()); }
+  // The threads that could be started besides the caller.
+  unsigned helpers() const { return static_cast<unsigned>(threads_.size()); }
 
   // Transformed at once by the caller when there are no threads.
   void Submit(Block& block) {
@@ -286,7 +289,18 @@ class BlockPool {
   }
   void Wait(Block& block) {
     std::unique_lock lock(mutex_);
-    finished_.wait(lock, [&] { return block.done; });
+    while (!block.done) {
+      if (queue_.empty()) {
+        finished_.wait(lock);
+        continue;
+      }
+      Block* other = queue_.front();
+      queue_.pop_front();
+      lock.unlock();
+      TransformBlock(*other, decimal_point_, crlf_);
+      lock.lock();
+      other->done = true;
+    }
   }
 
  private:
@@ -361,9 +375,9 @@ void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
   std::deque<Block*> pending;  // in the order of the file
   std::uint64_t read = 0;
   BlockPool pool(threads, options.decimal_point, crlf);
-  // Two blocks more than the threads started: one is read and one written
-  // while the threads transform the others.
-  blocks.resize(pool.threads() == 0 ? 1 : pool.threads() + 2);
+  // Two blocks more than the threads transforming (the caller one of them):
+  // one is read and one written while the threads transform the others.
+  blocks.resize(pool.helpers() == 0 ? 1 : pool.helpers() + 3);
 
   // Writes the oldest block; its error, at its line, if it has one.
   auto write_next = [&] {
