@@ -142,7 +142,8 @@ class OutputFile {
 
   static constexpr std::size_t kFlushAt = 1 << 16;
   NativeFile fd_ = -1;
-  bool owned_ = true;  // closed by Close()
+  bool owned_ = true;         // closed by Close()
+  std::uint64_t offset_ = 0;  // bytes handed to the system: where buffer_ begins in the file
   detail::ByteBuffer buffer_;
 };
 
@@ -151,6 +152,9 @@ class OutputFile {
 std::size_t ReadSome(NativeFile file, char* into, std::size_t size);
 // Every byte, or the file error (61 when the disk is full).
 void WriteAll(NativeFile file, const char* data, std::size_t size);
+// Every byte of `first` and then of `second`, in one transfer where the
+// system can; errors as WriteAll.
+void WriteAll(NativeFile file, std::string_view first, std::string_view second);
 
 // Whether `path` names a regular file itself (not a link, folder or device).
 bool IsRegularFile(const std::string& path);

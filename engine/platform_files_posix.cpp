@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -44,6 +45,35 @@ void WriteAll(NativeFile fd, const char* data, std::size_t size) {
     }
     data += written;
     size -= static_cast<std::size_t>(written);
+  }
+}
+
+void WriteAll(NativeFile fd, std::string_view first, std::string_view second) {
+  iovec parts[2] = {{const_cast<char*>(first.data()), first.size()},
+                    {const_cast<char*>(second.data()), second.size()}};
+  iovec* part = parts;
+  int count = 2;
+  for (;;) {
+    while (count > 0 && part->iov_len == 0) {
+      ++part;
+      --count;
+    }
+    if (count == 0) return;
+    const ssize_t written = writev(fd, part, count);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(errno);
+    }
+    auto left = static_cast<std::size_t>(written);
+    while (count > 0 && left >= part->iov_len) {
+      left -= part->iov_len;
+      ++part;
+      --count;
+    }
+    if (count > 0) {
+      part->iov_base = static_cast<char*>(part->iov_base) + left;
+      part->iov_len -= left;
+    }
   }
 }
 
@@ -102,6 +132,7 @@ OutputFile::~OutputFile() {
 void OutputFile::WriteCopyOf(std::string_view bytes, NativeFile from, std::uint64_t offset) {
   if (bytes.size() < kFlushAt) return Write(bytes);
   Flush();
+  offset_ += bytes.size();
   auto in = static_cast<loff_t>(offset);
   while (!bytes.empty()) {
     const ssize_t copied = copy_file_range(from, &in, fd_, nullptr, bytes.size(), 0);
@@ -117,6 +148,7 @@ void OutputFile::WriteCopyOf(std::string_view bytes, NativeFile from, std::uint6
 
 void OutputFile::CopyFrom(NativeFile from, std::uint64_t length) {
   Flush();
+  offset_ += length;
   while (length > 0) {
     const std::size_t want = length < (1u << 30) ? static_cast<std::size_t>(length) : (1u << 30);
     const ssize_t copied = copy_file_range(from, nullptr, fd_, nullptr, want, 0);

@@ -50,6 +50,11 @@ void WriteAll(NativeFile file, const char* data, std::size_t size) {
   }
 }
 
+void WriteAll(NativeFile file, std::string_view first, std::string_view second) {
+  WriteAll(file, first.data(), first.size());
+  WriteAll(file, second.data(), second.size());
+}
+
 InputFile::InputFile(const std::string& path) {
   const HANDLE handle = CreateFileW(
       Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -117,6 +122,7 @@ void OutputFile::WriteCopyOf(std::string_view bytes, NativeFile, std::uint64_t) 
 
 void OutputFile::CopyFrom(NativeFile from, std::uint64_t length) {
   Flush();
+  offset_ += length;
   constexpr std::size_t kChunk = 1 << 18;
   const std::size_t chunk = length < kChunk ? static_cast<std::size_t>(length) : kChunk;
   if (chunk == 0) return;

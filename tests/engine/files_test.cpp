@@ -2,6 +2,7 @@
 // (never over what is not a regular file, never leaving debris, even when a
 // signal ends the program), spool files, the private temporary file of each
 // running copy.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -430,6 +431,61 @@ TEST_F(FilesTest, TheAnalysisWritesOnlyAFileItCreated) {
     Run("A.PCB", refused);
     EXPECT_EQ(refused.failed_number, err::kPermission);
     EXPECT_EQ(Read(output_), "planted");
+  }
+}
+
+// Pieces of every size reach the file whole and in order, however they fall
+// against the aligned blocks large pieces are written in: pieces written,
+// built in place, copied from another file by length or by position.
+TEST_F(FilesTest, PiecesOfEverySizeAreWrittenInOrder) {
+  std::string source(300000, 0);
+  for (std::size_t i = 0; i < source.size(); ++i)
+    source[i] = static_cast<char>('a' + i % 23);
+  Write("source", source);
+  struct Piece {
+    char how;  // 'w' Write, 'c' Reserve and Commit, 'f' CopyFrom, 'o' WriteCopyOf
+    std::size_t size;
+  };
+  const std::vector<std::vector<Piece>> cases = {
+      {{'w', 65536}, {'w', 65536}, {'w', 65535}, {'w', 1}},
+      {{'w', 1}, {'w', 65536}, {'w', 131072}, {'w', 65537}},
+      {{'c', 33}, {'w', 206004}, {'w', 206004}, {'w', 1000}, {'w', 206004}},
+      {{'c', 65535}, {'c', 2}, {'w', 70000}, {'f', 5000}, {'w', 130000}},
+      {{'w', 10}, {'f', 70000}, {'w', 65536}, {'o', 3}, {'o', 100000}, {'w', 3}},
+      {{'w', 200000}, {'c', 100}, {'o', 65536}, {'w', 64}, {'f', 1}},
+  };
+  int n = 0;
+  for (const auto& pieces : cases) {
+    const std::string out = dir_ + "/pieces" + std::to_string(n++);
+    const int from = open((dir_ + "/source").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(from, 0);
+    std::string expected;
+    std::size_t copied = 0, mark = 0;
+    {
+      platform::OutputFile output(out);
+      for (const Piece& piece : pieces) {
+        if (piece.how == 'f') {
+          output.CopyFrom(from, piece.size);
+          expected += source.substr(copied, piece.size);
+          copied += piece.size;
+          continue;
+        }
+        const std::size_t at = mark % (source.size() - piece.size);
+        mark += 7919;  // each piece other bytes, so that none can stand for another
+        const std::string bytes = source.substr(at, piece.size);
+        expected += bytes;
+        if (piece.how == 'w') output.Write(bytes);
+        if (piece.how == 'o') output.WriteCopyOf(bytes, from, at);
+        if (piece.how == 'c') {
+          char* room = output.Reserve(bytes.size());
+          std::memcpy(room, bytes.data(), bytes.size());
+          output.Commit(room + bytes.size());
+        }
+      }
+      output.Close();
+    }
+    close(from);
+    EXPECT_TRUE(Read(out) == expected) << n;
   }
 }
 
