@@ -180,11 +180,12 @@ int QuarterTurnedIn(std::string_view text, const char* end) {
 // Put of the line's last `size` bytes (at most 16; the line holds at
 // least 16) without a branch on their count: eight bytes that end with
 // the line stored to end with the copy, then eight that begin with it, or
-// for fewer than eight the line's last eight moved down to begin there.
+// for fewer than eight the line's last eight moved down to begin there
+// (for none, not moved: nothing of them is counted).
 [[gnu::always_inline]] inline char* PutLineEnd(const char* end, std::size_t size, char* out) {
   const std::size_t back = size < 8 ? 8 : size;
   StoreWord(LoadWord(end - 8 - (back - size)), out + back - 8);
-  StoreWord(LoadWord(end - back) >> (8 * (back - size)), out);
+  StoreWord(LoadWord(end - back) >> ((8 * (back - size)) & 63), out);
   return out + size;
 }
 
