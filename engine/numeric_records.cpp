@@ -159,6 +159,36 @@ bool QuarterTurned(std::string_view text) {
   return NumberIs(text, 90) || NumberIs(text, 270);
 }
 
+// QuarterTurned of field 9 (in a line ending at `end`), as 0 or 1.  The
+// four usual texts, where the line holds eight bytes from the field's
+// start, told from one word without a branch on which of them it is: the
+// angles come in no order, so that the way of each would be guessed wrong
+// half the time.  Their length and the last bit of their first byte tell
+// them apart: "0" 0, "90" 3, "270" 4, "180" 5.
+int QuarterTurnedIn(std::string_view text, const char* end) {
+  constexpr std::uint64_t kNone = ~std::uint64_t{0};
+  static constexpr std::uint64_t kAngles[] = {0x30, kNone, kNone, 0x3039, 0x303732, 0x303831};
+  const std::size_t size = text.size();
+  if (size - 1 < 3 && end - text.data() >= 8) {
+    const std::uint64_t word = LoadWord(text.data()) & kLowBytes[size];
+    const std::size_t angle = 2 * (size - 1) + (word & 1);
+    if (word == kAngles[angle]) return static_cast<int>((0b011000U >> angle) & 1);
+  }
+  return QuarterTurned(text) ? 1 : 0;
+}
+
+// Put of the line's last `size` bytes (at most 16; the line holds at
+// least 16) without a branch on their count: eight bytes that end with
+// the line stored to end with the copy, then eight that begin with it, or
+// for fewer than eight the line's last eight moved down to begin there
+// (for none, not moved: nothing of them is counted).
+[[gnu::always_inline]] inline char* PutLineEnd(const char* end, std::size_t size, char* out) {
+  const std::size_t back = size < 8 ? 8 : size;
+  StoreWord(LoadWord(end - 8 - (back - size)), out + back - 8);
+  StoreWord(LoadWord(end - back) >> ((8 * (back - size)) & 63), out);
+  return out + size;
+}
+
 // The eight decimal digits of `value` (below 10^8), leading zeros included,
 // as bytes of 0 to 9, the first in the lowest byte: split in halves of four
 // digits, these in pairs, the pairs in digits, each step on all parts at
@@ -261,10 +291,10 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
     out = Put(out, field3);
     *out++ = ' ';
   }
-  const bool turned = QuarterTurned(f[9]);
+  const int turned = QuarterTurnedIn(f[9], end);
   // The common short decimals each scaled by itself, in their new order:
   // fields 6 and 7 change place when the pad is turned.
-  const int sixth = turned ? 7 : 6;
+  const int sixth = 6 + turned;
   const auto order = [sixth](std::size_t i) {
     return i == 2 ? sixth : i == 3 ? 13 - sixth : 4 + static_cast<int>(i);
   };
@@ -304,7 +334,11 @@ char* Record3(std::string_view line, const FieldTable& f, bool decimal_point, ch
   }
   *out++ = ' ';
   // Fields 10 and 11, the last ones, stand so joined in the line.
-  if (f.count() == 10 || f.count() == 11) return Put(out, f.From(10));
+  if (f.count() == 10 || f.count() == 11) {
+    const std::string_view last = f.From(10);
+    if (last.size() <= 16 && line.size() >= 16) return PutLineEnd(end, last.size(), out);
+    return Put(out, last);
+  }
   out = Put(out, f[10]);
   if (f.count() == 11) {
     *out++ = ' ';

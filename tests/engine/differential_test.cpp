@@ -197,9 +197,9 @@ TEST(Differential, RandomPadsAndTexts) {
       text += static_cast<char>('0' + random() % 10);
     return text;
   };
-  // Texts' tails of 1 to 17 bytes, some ending in blanks or empty.
-  const std::string tails[] = {"NAME", "N", "NAME AND MORE 16", "NAME AND MORE 17.", "TWO  ",
-                               "",     " "};
+  // Texts' and pads' tails of 1 to 17 bytes, some ending in blanks or empty.
+  const std::string tails[] = {
+      "NAME", "N", "NAME AND 14 BY", "NAME AND MORE 16", "NAME AND MORE 17.", "TWO  ", "", " "};
   std::vector<std::string> lines;
   for (int i = 0; i < 50000; ++i) {
     lines.push_back("4 1 " + decimal() + " " + decimal() + " " + decimal() + " " + decimal() +
@@ -207,7 +207,8 @@ TEST(Differential, RandomPadsAndTexts) {
                     tails[random() % std::size(tails)]);
     lines.push_back("3 " + decimal() + " " + (random() % 2 == 0 ? "0" : decimal()) + " " +
                     decimal() + " " + decimal() + " " + decimal() + " " + decimal() + " " +
-                    decimal() + " " + std::to_string(random() % 4 * 90) + " 1 U1");
+                    decimal() + " " + std::to_string(random() % 4 * 90) + " " +
+                    std::to_string(random() % 17) + " " + tails[random() % std::size(tails)]);
   }
   EXPECT_TRUE(SameAsReference(lines));
 }
