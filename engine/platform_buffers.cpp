@@ -286,6 +286,7 @@ void OutputFile::WriteLine(std::string_view text) {
   if (text.size() >= kFlushAt) {
     Flush();
     WriteAll(fd_, text.data(), text.size());
+    offset_ += text.size();
   } else {
     buffer_.Append(text);
   }
