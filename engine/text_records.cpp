@@ -396,15 +396,15 @@ char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& fi
   return FieldsFromAndTrim(10, f, out);
 }
 
-// The places of a point in a field of the common text (see ReadPlain), by
-// the field's size (1 to 8 bytes) and the point's place (its size when there
-// is none): 10^place where at most five digits stand before it and one to
-// six after it (none without a point), else 0.
+// The places of the point in a field of the common text (see ReadPlain),
+// by the field's size (1 to 8 bytes) and the point's place (0 to 7):
+// 10^place where at most five digits stand before it and one to six after
+// it, else 0.
 inline constexpr auto kPointScales = [] {
   std::array<std::uint32_t, 9 * 9> scales{};
-  for (std::size_t size = 1; size <= 8; ++size) {
-    for (std::size_t point = 0; point <= std::min<std::size_t>(size, 5); ++point) {
-      if (point == size || (size - 1 - point >= 1 && size - 1 - point <= 6)) {
+  for (std::size_t size = 2; size <= 8; ++size) {
+    for (std::size_t point = 0; point <= 5 && point + 1 < size; ++point) {
+      if (size - 1 - point <= 6) {
         scales[size * 9 + point] = static_cast<std::uint32_t>(kPowersOfTen[point]);
       }
     }
@@ -414,19 +414,18 @@ inline constexpr auto kPointScales = [] {
 
 // A field of the common text read at once: its value in units of 10^-8,
 // its digits without the point (0 to 9 each, the first in the lowest byte,
-// none past the last) and the point's place (the digit count when there is
-// none).
+// none past the last) and the point's place.
 struct PlainField {
   std::uint64_t value = 0;
   std::uint64_t digits = 0;
   std::size_t point = 0;
 };
 
-// Reads the `size` bytes at `p` (the line holds eight from there and a
-// blank after them) as 1 to 5 digits, maybe a point and up to six more (at
-// most eight bytes); false for any other text.  All bytes are looked at at
-// once and the digits made a number in three steps: no jump depends on
-// where the point stands or how many digits there are.
+// Reads the `size` bytes at `p` (the line holds eight from there) as up to
+// five digits, a point and one to six more (at most eight bytes); false for
+// any other text.  All bytes are looked at at once and the digits made a
+// number in three steps: no jump depends on where the point stands or how
+// many digits there are.
 [[gnu::always_inline]] inline bool ReadPlain(const char* p, std::size_t size, PlainField& field) {
   constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
   if (size - 1 >= 8) return false;
@@ -435,11 +434,12 @@ struct PlainField {
   // A byte from 0x8A up carries into the next, which may then count as
   // another: either way the field is not plain.
   const std::uint64_t others = ((values + 0x7676767676767676ULL) | values) & kHigh;
-  if ((others & (others - 1)) != 0) return false;
-  const std::size_t point = others != 0 ? LowestSet(others) / 8 : size;
-  // Without a point, p[point] is the blank after the field.
-  if (p[point] != '.' && p[point] != ' ') return false;
-  const std::uint64_t scale = kPointScales[size * 9 + point];
+  // The first of them, or the last byte (never a place the table takes).
+  const std::size_t point = LowestSet(others | std::uint64_t{1} << 63) / 8;
+  // One byte other than a digit, a point, in a place that the table takes:
+  // tested together, in one jump.
+  const bool plain = ((others & (others - 1)) == 0) & (p[point] == '.');
+  const std::uint64_t scale = kPointScales[size * 9 + point] & (0 - std::uint64_t{plain});
   if (scale == 0) return false;
   field.digits = (values & kLowBytes[point]) | ((values >> 8) & ~kLowBytes[point]);
   field.point = point;
