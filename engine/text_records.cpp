@@ -485,8 +485,9 @@ inline constexpr AnchorStep kAnchorSteps[] = {
                                                 std::uint64_t size, std::int64_t& sum) {
   const AnchorStep& how = kAnchorSteps[step];
   const auto amount = static_cast<std::int64_t>((size & how.size_mask) | how.fixed);
-  // Of a size with at most six places, even: its half is exact.
-  const std::int64_t moved = how.times * amount / 2;
+  // Of a size with at most six places, even: its half is exact (a shift,
+  // as for a negative number).
+  const std::int64_t moved = (how.times * amount) >> 1;
   const auto from = static_cast<std::int64_t>(position);
   sum = from + moved;
   // value - amount / 2, value - amount and value + the fixed shift: the
