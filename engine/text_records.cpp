@@ -378,10 +378,12 @@ char* ScaledTextFields(const FieldTable& f, const Field& height, const Field& fi
 // ending in a blank (nothing to trim) in a line of at least sixteen, copied
 // without a jump by its size: the line's last sixteen bytes moved down to
 // the tail's start, written with what follows them (the output has room).
+// `kCounted`: the caller knows the field count to be 10 to 100.
+template <bool kCounted = false>
 [[gnu::always_inline]] inline char* TextTail(std::string_view line, const FieldTable& f,
                                              char* out) {
   const char* const end = line.data() + line.size();
-  if (f.count() >= 10 && f.count() <= FieldTable::kMaxFields && line.size() >= 16 &&
+  if ((kCounted || (f.count() >= 10 && f.count() <= FieldTable::kMaxFields)) && line.size() >= 16 &&
       end[-1] != ' ') {
     const std::string_view tail = f.From(10);
     if (tail.size() <= 16) {
@@ -612,7 +614,7 @@ inline constexpr AnchorStep kAnchorSteps[] = {
   StoreWord(word, out);
   out += word >> 56;
   *out++ = ' ';
-  return TextTail(line, f, out);
+  return TextTail<true>(line, f, out);
 }
 
 // Record4 of any text; apart, so that the common one saves no registers for
