@@ -36,6 +36,8 @@ namespace {
 constexpr unsigned kMaxThreads = 8;
 // From this size a file is worth the threads.
 constexpr std::uint64_t kParallelFrom = 4 * 1024 * 1024;
+// From this size the output's room is taken at once.
+constexpr std::uint64_t kExpectFrom = 1024 * 1024;
 
 // A block of whole lines and the 3.5 text of those transformed.
 struct Block {
@@ -371,6 +373,9 @@ void ConvertLines(platform::InputFile& source, platform::OutputFile& output,
     if (options.observer != nullptr) DescribeLosses(first, line_number, *options.observer);
   }
   const bool crlf = source.line_ends() == platform::LineEnds::kCrLf;
+  // Room for as many bytes as the source holds, about what its 3.5 text
+  // takes: for a large file, where the cheaper writes pay for the two calls.
+  if (options.length >= kExpectFrom) output.Expect(options.length);
   std::vector<Block> blocks;
   std::deque<Block*> pending;  // in the order of the file
   std::uint64_t read = 0;

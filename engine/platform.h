@@ -134,6 +134,10 @@ class OutputFile {
   // (which they move on): copied inside the system where it can, else read
   // and written.  Error 62 when the file ends before.
   void CopyFrom(NativeFile from, std::uint64_t length);
+  // Takes room on the disk for about `bytes` more at once, where the system
+  // can: the writes into it then cost less.  Only a hint, silent when it
+  // fails; Close gives back what was taken beyond the end written.
+  void Expect(std::uint64_t bytes);
   // Writes what is buffered and closes; the file error if any write failed.
   void Close();
 
@@ -142,8 +146,9 @@ class OutputFile {
 
   static constexpr std::size_t kFlushAt = 1 << 16;
   NativeFile fd_ = -1;
-  bool owned_ = true;         // closed by Close()
-  std::uint64_t offset_ = 0;  // bytes handed to the system: where buffer_ begins in the file
+  bool owned_ = true;           // closed by Close()
+  std::uint64_t offset_ = 0;    // bytes handed to the system: where buffer_ begins in the file
+  std::uint64_t expected_ = 0;  // the file's length after Expect, 0 without
   detail::ByteBuffer buffer_;
 };
 

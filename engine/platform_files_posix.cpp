@@ -1,6 +1,7 @@
 // Files on a POSIX system: reading and writing through descriptors, and
 // what the program asks about files.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/uio.h>
@@ -173,11 +174,31 @@ void OutputFile::CopyFrom(NativeFile from, std::uint64_t length) {
   }
 }
 
+void OutputFile::Expect(std::uint64_t bytes) {
+  Flush();
+  if (bytes == 0 || bytes > static_cast<std::uint64_t>(INT64_MAX) - offset_) return;
+  // Under a limit on the size of files the room might pass it, which is a
+  // signal that may end the program: only the bytes written may meet it.
+  rlimit limit;
+  if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur != RLIM_INFINITY) return;
+  const auto at = static_cast<off_t>(offset_);
+  if (fallocate(fd_, 0, at, static_cast<off_t>(bytes)) == 0) {
+    expected_ = offset_ + bytes;
+  } else {
+    // Nothing taken, or a part: the file ends where it was written.
+    [[maybe_unused]] const int ignored = ftruncate(fd_, at);
+  }
+}
+
 void OutputFile::Close() {
   Flush();
+  // The room taken by Expect beyond the end written goes back.
+  const bool cut = expected_ > offset_ && ftruncate(fd_, static_cast<off_t>(offset_)) != 0;
+  const int cut_error = errno;
   const int fd = fd_;
   fd_ = -1;
   if (owned_ && close(fd) != 0 && errno != EINTR) throw FileError(errno);
+  if (cut) throw FileError(cut_error);
 }
 
 bool IsRegularFile(const std::string& path) {

@@ -137,6 +137,9 @@ void OutputFile::CopyFrom(NativeFile from, std::uint64_t length) {
   }
 }
 
+// The system takes room as the file grows.
+void OutputFile::Expect(std::uint64_t) {}
+
 void OutputFile::Close() {
   Flush();
   const HANDLE handle = AsHandle(fd_);
