@@ -283,13 +283,7 @@ void OutputFile::Flush() {
 }
 
 void OutputFile::WriteLine(std::string_view text) {
-  if (text.size() >= kFlushAt) {
-    Flush();
-    WriteAll(fd_, text.data(), text.size());
-    offset_ += text.size();
-  } else {
-    buffer_.Append(text);
-  }
+  Write(text);
   buffer_.Append("\r\n");
   if (buffer_.size() >= kFlushAt) Flush();
 }
