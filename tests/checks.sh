@@ -13,7 +13,11 @@ status_is() {  # status_is EXPECTED COMMAND...: standard output and error in $wo
   local expected=$1; shift
   "$@" >"$work/stdout" 2>"$work/stderr"
   local got=$?
-  [ "$got" -eq "$expected" ] || { echo "  exit status $got, expected $expected: $*"; cat "$work/stderr"; return 1; }
+  [ "$got" -eq "$expected" ] && return 0
+  echo "  exit status $got, expected $expected: $*"
+  sed 's/^/  stdout: /' "$work/stdout"
+  sed 's/^/  stderr: /' "$work/stderr"
+  return 1
 }
 crlf() { printf '%s\r\n' "$@"; }
 # wait_for COMMAND...: true once COMMAND succeeds (checked every 20 ms, for

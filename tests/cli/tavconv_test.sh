@@ -212,15 +212,25 @@ if [ "$system" = windows ]; then
   mkdir f
   { printf '%s\r\n' "$h40"; for i in $(seq 1 5000); do printf '0 12  0.025,1.25,2.5,3.75\r\n'; done; } >f/big.pcb
   for i in $(seq 1 9); do cat f/big.pcb f/big.pcb >f/twice && mv f/twice f/big.pcb; done
-  "${tavconv[@]}" 'f\big.pcb' 'f\OUT.PCB' >"$work/stdout" 2>&1 &
-  pid=$!
-  for i in $(seq 1 300); do
-    [ -n "$(ls -A f | grep '^\.')" ] && break
-    sleep 0.1
+  # A conversion that ends before the signal reaches it proves nothing: it
+  # is tried again.
+  for attempt in 1 2 3 4 5; do
+    rm -f f/OUT.PCB
+    "${tavconv[@]}" 'f\big.pcb' 'f\OUT.PCB' >"$work/stdout" 2>&1 &
+    pid=$!
+    for i in $(seq 1 300); do
+      [ -n "$(ls -A f | grep '^\.')" ] && break
+      sleep 0.1
+    done
+    kill -INT "$pid"
+    wait "$pid"
+    [ -e f/OUT.PCB ] || break
   done
-  kill -INT "$pid"
-  wait "$pid"
-  check "Ctrl-C leaves no hidden file" test "$(ls -A f)" = big.pcb
+  check "Ctrl-C during the conversion" test ! -e f/OUT.PCB
+  # Wine's server removes a file marked for deletion once it has seen the
+  # program end, which may be a moment after the program's own end.
+  only_the_source() { test "$(ls -A f)" = big.pcb; }
+  check "Ctrl-C leaves no hidden file" wait_for only_the_source
 fi
 
 report

@@ -2,7 +2,10 @@
 # Runs a command on a virtual X screen, with a Wine server started there:
 # Wine's desktop process takes the display of the server's first window
 # program, so a server started without a screen cannot show windows.  The
-# server is ended again afterwards, for the tests that follow.
+# server is ended again afterwards and a server without a screen started in
+# its place, kept running with Wine's services as the test scripts start it:
+# a server left to end by itself, 3 s after its last program, takes down a
+# program that starts while it ends (no output, a status of 0 or 1).
 #   [TAVREL_TEST_DPI=144] on_screen.sh [--unmanaged] COMMAND [ARGUMENTS...]
 # TAVREL_TEST_DPI: the screen's DPI for this run (Wine's LogPixels).
 # --unmanaged: Wine's windows are not left to a window manager (the screen
@@ -33,4 +36,11 @@ for ((i = 0; i < ${#settings[@]}; i += 4)); do
 done
 wineserver -k 2>/dev/null
 wineserver -w 2>/dev/null
+# (The server and its services live on with whatever output they were
+# given: a file, not the test's.)
+unset DISPLAY
+log=$(mktemp)
+wineserver -p >"$log" 2>&1
+wine cmd /c exit >"$log" 2>&1
+rm -f "$log"
 exit $status
