@@ -214,7 +214,7 @@ if [ "$system" = windows ]; then
   for i in $(seq 1 9); do cat f/big.pcb f/big.pcb >f/twice && mv f/twice f/big.pcb; done
   # A conversion that ends before the signal reaches it proves nothing: it
   # is tried again.
-  for attempt in 1 2 3 4 5; do
+  for _ in 1 2 3 4 5; do
     rm -f f/OUT.PCB
     "${tavconv[@]}" 'f\big.pcb' 'f\OUT.PCB' >"$work/stdout" 2>&1 &
     pid=$!
